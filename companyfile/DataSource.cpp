@@ -1,0 +1,10 @@
+#include "companyfile/DataSource.h"
+
+namespace qvx {
+
+DataSource& DataSource::Instance() {
+  static DataSource instance;
+  return instance;
+}
+
+}  // namespace qvx

@@ -1,0 +1,7 @@
+#include "core/Startup.h"
+
+namespace qvx {
+
+void Main() {}
+
+}  // namespace qvx

@@ -1,0 +1,16 @@
+#include "groupreports/GroupReports.h"
+
+#include "platform/ui/Ui.h"
+
+namespace qvx {
+
+FilterCons& FilterCons::Instance() {
+  static FilterCons instance;
+  return instance;
+}
+
+void RunConsolidatedReport(std::string& /*reportCode*/) {
+  ui::MsgBox("The Group Profit and Loss report is not available yet.", ui::Buttons::OK, ui::Icon::Information);
+}
+
+}  // namespace qvx

@@ -1,0 +1,170 @@
+#include "platform/ui/Ui.h"
+
+#include <cstdlib>
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace qvx::ui {
+
+namespace {
+std::unique_ptr<UiService>& Installed() {
+  static std::unique_ptr<UiService> service;
+  return service;
+}
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+QString TitleOrProgram(const std::string& title) { return Q(title.empty() ? kProgramTitle : title); }
+}  // namespace
+
+UiService& Ui() {
+  auto& s = Installed();
+  if (!s) s = std::make_unique<QtUi>();
+  return *s;
+}
+
+std::unique_ptr<UiService> SetUi(std::unique_ptr<UiService> service) {
+  auto old = std::move(Installed());
+  Installed() = std::move(service);
+  return old;
+}
+
+Answer MsgBox(const std::string& text, Buttons buttons, Icon icon, const std::string& title) {
+  return Ui().Message({text, buttons, icon, title, 1});
+}
+
+std::string InputBox(const std::string& prompt, const std::string& title, const std::string& defaultText) {
+  return Ui().Input({prompt, title, defaultText}).value_or(std::string());
+}
+
+void DoEvents() { Ui().DoEvents(); }
+
+// ---------------------------------------------------------------- Form
+
+Form::Form(QWidget* parent) : QDialog(parent) {
+  setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+}
+
+Form::~Form() = default;
+
+void Form::ShowModal() {
+  loaded_ = true;
+  Form_Load();
+  if (!loaded_) return;  // the load handler closed the window itself
+  Ui().RunModal(*this);
+  loaded_ = false;
+}
+
+void Form::Unload() {
+  if (unloading_) return;
+  unloading_ = true;
+  loaded_ = false;
+  if (isVisible()) done(QDialog::Rejected);
+  unloading_ = false;
+}
+
+void Form::reject() {
+  if (loaded_) Form_QueryUnload();
+  else QDialog::reject();
+}
+
+void Form::closeEvent(QCloseEvent* e) {
+  if (loaded_) {
+    e->ignore();
+    Form_QueryUnload();
+    return;
+  }
+  QDialog::closeEvent(e);
+}
+
+// ---------------------------------------------------------------- QtUi
+
+Answer QtUi::Message(const MessageRequest& r) {
+  QMessageBox box;
+  box.setWindowTitle(TitleOrProgram(r.title));
+  box.setText(Q(r.text));
+  switch (r.icon) {
+    case Icon::Critical: box.setIcon(QMessageBox::Critical); break;
+    case Icon::Question: box.setIcon(QMessageBox::Question); break;
+    case Icon::Exclamation: box.setIcon(QMessageBox::Warning); break;
+    case Icon::Information: box.setIcon(QMessageBox::Information); break;
+    case Icon::None: box.setIcon(QMessageBox::NoIcon); break;
+  }
+  std::vector<std::pair<QMessageBox::StandardButton, Answer>> map;
+  switch (r.buttons) {
+    case Buttons::OK: map = {{QMessageBox::Ok, Answer::OK}}; break;
+    case Buttons::OKCancel: map = {{QMessageBox::Ok, Answer::OK}, {QMessageBox::Cancel, Answer::Cancel}}; break;
+    case Buttons::AbortRetryIgnore:
+      map = {{QMessageBox::Abort, Answer::Abort}, {QMessageBox::Retry, Answer::Retry}, {QMessageBox::Ignore, Answer::Ignore}};
+      break;
+    case Buttons::YesNoCancel:
+      map = {{QMessageBox::Yes, Answer::Yes}, {QMessageBox::No, Answer::No}, {QMessageBox::Cancel, Answer::Cancel}};
+      break;
+    case Buttons::YesNo: map = {{QMessageBox::Yes, Answer::Yes}, {QMessageBox::No, Answer::No}}; break;
+    case Buttons::RetryCancel: map = {{QMessageBox::Retry, Answer::Retry}, {QMessageBox::Cancel, Answer::Cancel}}; break;
+  }
+  QMessageBox::StandardButtons all;
+  for (auto& [b, a] : map) all |= b;
+  box.setStandardButtons(all);
+  size_t def = static_cast<size_t>(r.defaultButton > 0 ? r.defaultButton - 1 : 0);
+  if (def < map.size()) box.setDefaultButton(map[def].first);
+  if (map.size() == 1) box.setEscapeButton(map[0].first);
+  box.setWindowModality(Qt::ApplicationModal);
+  int res = box.exec();
+  for (auto& [b, a] : map)
+    if (res == b) return a;
+  // Closed without a button: the escape answer (Cancel where there is one).
+  for (auto& [b, a] : map)
+    if (a == Answer::Cancel) return a;
+  return map.back().second;
+}
+
+std::optional<std::string> QtUi::Input(const InputRequest& r) {
+  bool ok = false;
+  QString s = QInputDialog::getText(nullptr, TitleOrProgram(r.title), Q(r.prompt), QLineEdit::Normal,
+                                    Q(r.defaultText), &ok);
+  if (!ok) return std::nullopt;
+  return s.toStdString();
+}
+
+std::optional<std::string> QtUi::File(const FileRequest& r) {
+  QStringList filters;
+  for (auto& f : r.filters) filters << Q(f.description + " (" + f.patterns + ")");
+  QFileDialog dlg(nullptr, Q(r.title), Q(r.initialFolder));
+  dlg.setNameFilters(filters);
+  if (r.filterIndex >= 0 && r.filterIndex < filters.size()) dlg.selectNameFilter(filters[r.filterIndex]);
+  switch (r.kind) {
+    case FileDialogKind::Open:
+      dlg.setAcceptMode(QFileDialog::AcceptOpen);
+      dlg.setFileMode(r.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+      break;
+    case FileDialogKind::Save:
+      dlg.setAcceptMode(QFileDialog::AcceptSave);
+      dlg.setFileMode(QFileDialog::AnyFile);
+      if (!r.promptOverwrite) dlg.setOption(QFileDialog::DontConfirmOverwrite, true);
+      break;
+    case FileDialogKind::Folder:
+      dlg.setFileMode(QFileDialog::Directory);
+      dlg.setOption(QFileDialog::ShowDirsOnly, true);
+      break;
+  }
+  if (!r.fileName.empty()) dlg.selectFile(Q(r.fileName));
+  dlg.setWindowModality(Qt::ApplicationModal);
+  if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return std::nullopt;
+  return dlg.selectedFiles().first().toStdString();
+}
+
+void QtUi::RunModal(Form& form) {
+  form.setWindowModality(Qt::ApplicationModal);
+  if (form.loaded_) form.exec();
+}
+
+void QtUi::DoEvents() { QCoreApplication::processEvents(); }
+
+void QtUi::ExitProgram(int code) { std::_Exit(code); }
+
+}  // namespace qvx::ui

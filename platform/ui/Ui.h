@@ -1,0 +1,124 @@
+// The one user-interface service through which the program shows message boxes, input
+// boxes, file dialogs and modal windows. The program installs the Qt implementation;
+// tests install ScriptedUi, which answers from a queue and records what was shown.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <QDialog>
+
+namespace qvx::ui {
+
+inline constexpr const char* kProgramTitle = "Quorvex";
+
+enum class Buttons { OK, OKCancel, AbortRetryIgnore, YesNoCancel, YesNo, RetryCancel };
+enum class Icon { None, Critical, Question, Exclamation, Information };
+// The values the run-time library gives the answers.
+enum class Answer { OK = 1, Cancel = 2, Abort = 3, Retry = 4, Ignore = 5, Yes = 6, No = 7 };
+
+struct MessageRequest {
+  std::string text;
+  Buttons buttons = Buttons::OK;
+  Icon icon = Icon::None;
+  std::string title;       // empty: the program's name
+  int defaultButton = 1;   // 1-based
+};
+
+struct InputRequest {
+  std::string prompt;
+  std::string title;       // empty: the program's name
+  std::string defaultText;
+};
+
+enum class FileDialogKind { Open, Save, Folder };
+
+struct FileFilter {
+  std::string description;  // "Excel Files (*.xlsx)"
+  std::string patterns;     // "*.xlsx *.xls"
+};
+
+struct FileRequest {
+  FileDialogKind kind = FileDialogKind::Open;
+  std::string title;
+  std::string initialFolder;
+  std::string fileName;               // proposed name (save) or preselected file
+  std::vector<FileFilter> filters;
+  int filterIndex = 0;
+  bool promptOverwrite = false;       // save: ask before replacing an existing file
+  bool mustExist = false;             // open: the file must exist
+};
+
+// A window of the program: a dialog whose controls are members and whose handlers are
+// methods. Form_Load runs each time it is shown; Unload closes it (its public fields,
+// held by the owning object, stay).
+class Form : public QDialog {
+  Q_OBJECT
+ public:
+  explicit Form(QWidget* parent = nullptr);
+  ~Form() override;
+  // Shows the window modally through the service and returns when it is unloaded.
+  void ShowModal();
+  // Closes the window; a modal loop showing it returns.
+  void Unload();
+  bool Loaded() const { return loaded_; }
+  virtual void Form_Load() {}
+  // The close box (or Esc): by default the same as Unload.
+  virtual void Form_QueryUnload() { Unload(); }
+
+ protected:
+  void reject() override;  // Esc and the close box reach Form_QueryUnload
+  void closeEvent(QCloseEvent* e) override;
+
+ private:
+  bool loaded_ = false;
+  bool unloading_ = false;
+  friend class QtUi;
+  friend class ScriptedUi;
+};
+
+class UiService {
+ public:
+  virtual ~UiService() = default;
+  virtual Answer Message(const MessageRequest& request) = 0;
+  // Cancel gives nullopt (the caller sees the empty text where it wants the original's
+  // behaviour).
+  virtual std::optional<std::string> Input(const InputRequest& request) = 0;
+  virtual std::optional<std::string> File(const FileRequest& request) = 0;
+  // Runs a form modally; returns when the form has been unloaded.
+  virtual void RunModal(Form& form) = 0;
+  // Lets pending window events run once (long reads call this per record).
+  virtual void DoEvents() = 0;
+  // Ends the program at once with the given code, writing nothing.
+  virtual void ExitProgram(int code) = 0;
+};
+
+// The installed service. Until one is installed, a Qt service is created on first use.
+UiService& Ui();
+// Installs a service and returns the previous one.
+std::unique_ptr<UiService> SetUi(std::unique_ptr<UiService> service);
+
+// Shorthands.
+Answer MsgBox(const std::string& text, Buttons buttons = Buttons::OK, Icon icon = Icon::None,
+              const std::string& title = {});
+// The input box gives the empty text when cancelled, as the original does.
+std::string InputBox(const std::string& prompt, const std::string& title = {},
+                     const std::string& defaultText = {});
+void DoEvents();
+
+// The Qt implementation.
+class QtUi : public UiService {
+ public:
+  Answer Message(const MessageRequest& request) override;
+  std::optional<std::string> Input(const InputRequest& request) override;
+  std::optional<std::string> File(const FileRequest& request) override;
+  void RunModal(Form& form) override;
+  void DoEvents() override;
+  void ExitProgram(int code) override;
+};
+
+}  // namespace qvx::ui
