@@ -63,6 +63,8 @@ struct Globals {
   std::string DataSetCompany;
   std::string DataSetFile;
   bool DataSetFromIni = false;
+  // Order of typed dates: "DMY" day first, anything else month first.
+  std::string DateFormat = "DMY";
 
   // ---- current report and its options
   std::string ReportCode;
@@ -113,7 +115,7 @@ struct Globals {
   std::string ODBCYearStartDate, ODBCFromDate, ODBCToDate;
   std::string FromYMD, ToYMD, FinYearStartYMD, FinYearEndYMD;
   std::string PeriodText;
-  int16_t FromMonth = 0, ToMonth = 0, NbrMonths2 = 0;
+  int16_t FromMonth = 0, ToMonth = 0, NbrMonths = 0, NbrMonths2 = 0, FYEndMonth = 0;
   // The two period dialogs share the last accepted financial-year end and To month.
   int16_t DialogFinYear = 0;
   int16_t DialogToMth = 0;
