@@ -1,0 +1,153 @@
+#include "core/Lookups.h"
+
+#include <cmath>
+#include <utility>
+
+#include "core/Globals.h"
+
+namespace qvx {
+
+namespace {
+
+double Rounded(double value, int decimals) {
+  double scale = std::pow(10.0, decimals);
+  double sign = value > 0 ? 1.0 : value < 0 ? -1.0 : 0.0;
+  return std::floor(std::fabs(value * scale) + 0.5) * sign / scale;
+}
+
+// Bounds-checked element access with the run-time library's error.
+template <typename T>
+const T& At(const std::vector<T>& v, int64_t i) {
+  if (i < 0 || i >= static_cast<int64_t>(v.size())) Raise(err::SubscriptOutOfRange);
+  return v[static_cast<size_t>(i)];
+}
+
+template <typename T>
+int32_t Search(const std::vector<T>& keys, const T& value, std::optional<int32_t> last, int32_t lowerBound) {
+  int64_t lo = lowerBound;
+  int64_t hi = last.value_or(static_cast<int32_t>(keys.size()) - 1);
+  int32_t result = lowerBound - 1;
+  if (hi < lo) return result;
+  bool descending = At(keys, lo) > At(keys, hi);
+  while (lo <= hi) {
+    int64_t mid = (lo + hi) / 2;
+    const T& entry = At(keys, mid);
+    if (entry == value) return static_cast<int32_t>(mid);
+    if ((entry < value) != descending) lo = mid + 1;
+    else hi = mid - 1;
+  }
+  return result;
+}
+
+}  // namespace
+
+void RoundTo(double& value, int decimals) { value = Rounded(value, decimals); }
+
+void RoundTo(Money& value, int decimals) { value = Money::FromDouble(Rounded(value.ToDouble(), decimals)); }
+
+void StripLeadingZeros(const std::string& text, std::string& result) {
+  size_t p = text.find_first_not_of('0');
+  result = p == std::string::npos ? std::string() : text.substr(p);
+}
+
+void CountChar(const std::string& text, const std::string& ch, int32_t& count) {
+  count = 0;
+  if (ch.size() != 1) return;
+  for (char c : text)
+    if (c == ch[0]) ++count;
+}
+
+std::string AddBackslash(std::string& path) {
+  if (path.empty()) return {};
+  while (!path.empty() && path.back() == '/') path.pop_back();
+  return path + "/";
+}
+
+void SplitPath(const std::string& path, std::string& folder, std::string& file) {
+  size_t p = path.rfind('/');
+  if (p == std::string::npos) return;
+  folder = path.substr(0, p + 1);
+  file = path.substr(p + 1);
+}
+
+int32_t BinarySearch(const std::vector<int32_t>& keys, int32_t value, std::optional<int32_t> last,
+                     int32_t lowerBound) {
+  return Search(keys, value, last, lowerBound);
+}
+
+int32_t BinarySearch(const std::vector<std::string>& keys, const std::string& value, std::optional<int32_t> last,
+                     int32_t lowerBound) {
+  return Search(keys, value, last, lowerBound);
+}
+
+void SortArray(std::vector<std::string>& keys, int32_t first, int32_t count, const std::string& order) {
+  (void)order;  // every caller sorts ascending ("" or "A")
+  if (count < 2) return;
+  int64_t lo = first, hi = static_cast<int64_t>(first) + count - 1;
+  if (lo < 0 || hi >= static_cast<int64_t>(keys.size())) Raise(err::SubscriptOutOfRange);
+  // Pending ranges never overlap and hold two entries or more: count / 2 pairs at most.
+  std::vector<int64_t> stack(static_cast<size_t>(count) + 2);
+  size_t sp = 1;
+  for (;;) {
+    while (lo < hi) {
+      const std::string pivot = keys[static_cast<size_t>((lo + hi) / 2)];
+      int64_t i = lo, j = hi;
+      do {
+        while (keys[static_cast<size_t>(i)] < pivot) ++i;
+        while (keys[static_cast<size_t>(j)] > pivot) --j;
+        if (i <= j) {
+          if (i < j) std::swap(keys[static_cast<size_t>(i)], keys[static_cast<size_t>(j)]);
+          ++i;
+          --j;
+        }
+      } while (i <= j);
+      if (i < hi) {
+        stack[sp] = i;
+        stack[sp + 1] = hi;
+        sp += 2;
+      }
+      hi = j;
+    }
+    if (sp == 1) return;
+    sp -= 2;
+    lo = stack[sp];
+    hi = stack[sp + 1];
+  }
+}
+
+void GetAccountDetails(const std::vector<int32_t>& ids, int32_t id, std::string& number, std::string& name) {
+  G.AccountIndex = 0;
+  number.clear();
+  name.clear();
+  if (G.NbrAccounts < 1) return;
+  if (G.AccountsSorted) {
+    G.AccountIndex = BinarySearch(ids, id, G.NbrAccounts);
+  } else {
+    for (int32_t i = 1; i <= G.NbrAccounts; ++i) {
+      if (At(ids, i) == id) {
+        G.AccountIndex = i;
+        break;
+      }
+    }
+  }
+  if (G.AccountIndex >= 1) {
+    number = At(G.AcctNumbers, G.AccountIndex);
+    name = At(G.AcctNames, G.AccountIndex);
+  }
+}
+
+void FindOrAddIndex(int32_t value, std::vector<int32_t>& list, int32_t& index, int32_t& count) {
+  index = 0;
+  for (int32_t i = 1; i <= count; ++i) {
+    if (At(list, i) == value) {
+      index = i;
+      return;
+    }
+  }
+  if (static_cast<int64_t>(count) + 1 >= static_cast<int64_t>(list.size())) Raise(err::SubscriptOutOfRange);
+  ++count;
+  index = count;
+  list[static_cast<size_t>(index)] = value;
+}
+
+}  // namespace qvx
