@@ -1,13 +1,36 @@
 // Test entry: an offscreen Qt application, so that windows can be built and driven
 // without a display.
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
 
 #include <QApplication>
 #include <gtest/gtest.h>
 
+namespace {
+
+// The user's own regional settings are never read or changed by a test: each test
+// program gets a private configuration folder whose short-date picture is "dd/MM/yyyy".
+std::string PrivateConfigFolder() {
+  char tmpl[] = "/tmp/qvx-test-config-XXXXXX";
+  const char* dir = mkdtemp(tmpl);
+  if (!dir) return {};
+  std::filesystem::create_directories(std::string(dir) + "/quorvex");
+  std::ofstream(std::string(dir) + "/quorvex/short-date") << "dd/MM/yyyy\n";
+  setenv("XDG_CONFIG_HOME", dir, 1);
+  return dir;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  const std::string config = PrivateConfigFolder();
   QApplication app(argc, argv);
   testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
+  const int result = RUN_ALL_TESTS();
+  std::error_code ec;
+  if (!config.empty()) std::filesystem::remove_all(config, ec);
+  return result;
 }

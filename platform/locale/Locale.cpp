@@ -1,0 +1,253 @@
+#include "platform/locale/Locale.h"
+
+#include <langinfo.h>
+#include <locale.h>
+#include <sys/stat.h>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+
+namespace qvx::locale {
+
+namespace {
+
+const std::array<const char*, 12> kMonthShort = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                                 "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+const std::array<const char*, 12> kMonthLong = {"January", "February", "March",     "April",
+                                                "May",     "June",     "July",      "August",
+                                                "September", "October", "November", "December"};
+const std::array<const char*, 7> kDayShort = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+const std::array<const char*, 7> kDayLong = {"Sunday",   "Monday", "Tuesday", "Wednesday",
+                                             "Thursday", "Friday", "Saturday"};
+
+// The picture is read for every date turned into text, so the file is read again only
+// when its path or its modification stamp changes.
+struct PictureCache {
+  std::mutex lock;
+  bool valid = false;
+  std::string path;
+  bool fileFound = false;
+  struct timespec stamp {};
+  off_t size = 0;
+  std::string picture;
+};
+
+PictureCache& Cache() {
+  static PictureCache cache;
+  return cache;
+}
+
+std::string DerivedPicture() {
+  locale_t loc = newlocale(LC_TIME_MASK, "", static_cast<locale_t>(nullptr));
+  if (loc == static_cast<locale_t>(nullptr)) loc = newlocale(LC_TIME_MASK, "C", static_cast<locale_t>(nullptr));
+  std::string format = loc ? nl_langinfo_l(D_FMT, loc) : "%m/%d/%y";
+  if (loc) freelocale(loc);
+  return PictureFromStrftime(format);
+}
+
+std::string ReadFirstLine(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::string line;
+  if (!in || !std::getline(in, line)) return {};
+  while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
+  return line;
+}
+
+int DayOfWeek(int y, int m, int d) {  // 0 = Sunday
+  static const int t[] = {0, 3, 2, 5, 0, 3, 5, 1, 4, 6, 2, 4};
+  if (m < 1 || m > 12) return 0;
+  if (m < 3) y -= 1;
+  int w = (y + y / 4 - y / 100 + y / 400 + t[m - 1] + d) % 7;
+  return w < 0 ? w + 7 : w;
+}
+
+std::string TwoDigits(int v) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%02d", v);
+  return buf;
+}
+
+}  // namespace
+
+uint32_t GetSystemDefaultLCID() { return kLocaleSystemDefault; }
+
+std::string ShortDateFilePath() {
+  const char* xdg = std::getenv("XDG_CONFIG_HOME");
+  std::string base;
+  if (xdg && *xdg == '/') {
+    base = xdg;
+  } else {
+    const char* home = std::getenv("HOME");
+    base = std::string(home && *home ? home : ".") + "/.config";
+  }
+  return base + "/quorvex/short-date";
+}
+
+std::string ShortDatePicture() {
+  PictureCache& c = Cache();
+  std::lock_guard<std::mutex> guard(c.lock);
+  std::string path = ShortDateFilePath();
+  struct stat st {};
+  bool found = ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  if (c.valid && c.path == path && c.fileFound == found &&
+      (!found || (c.stamp.tv_sec == st.st_mtim.tv_sec && c.stamp.tv_nsec == st.st_mtim.tv_nsec &&
+                  c.size == st.st_size)))
+    return c.picture;
+  std::string picture = found ? ReadFirstLine(path) : std::string();
+  if (picture.empty()) picture = DerivedPicture();
+  c.valid = true;
+  c.path = path;
+  c.fileFound = found;
+  c.stamp = found ? st.st_mtim : timespec{};
+  c.size = found ? st.st_size : 0;
+  c.picture = picture;
+  return picture;
+}
+
+std::string GetLocaleInfo(uint32_t /*lcid*/, uint32_t type) {
+  if (type == kLocaleSShortDate) return ShortDatePicture();
+  return {};
+}
+
+bool SetLocaleInfo(uint32_t /*lcid*/, uint32_t type, std::string_view value) {
+  if (type != kLocaleSShortDate) return false;
+  namespace fs = std::filesystem;
+  fs::path path = ShortDateFilePath();
+  std::error_code ec;
+  fs::create_directories(path.parent_path(), ec);
+  // Written beside and renamed over, so a failed write never leaves half a picture.
+  fs::path temp = path;
+  temp += ".new";
+  {
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    if (!out) return false;
+    out << value << '\n';
+    out.flush();
+    if (!out) {
+      fs::remove(temp, ec);
+      return false;
+    }
+  }
+  fs::rename(temp, path, ec);
+  if (ec) {
+    fs::remove(temp, ec);
+    return false;
+  }
+  std::lock_guard<std::mutex> guard(Cache().lock);
+  Cache().valid = false;
+  return true;
+}
+
+void BroadcastSettingChange() {}
+
+std::string PictureFromStrftime(std::string_view format) {
+  std::string out;
+  bool inQuote = false;
+  auto literal = [&](char ch) {
+    bool letter = (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z');
+    if (ch == '\'') {
+      if (inQuote) { out += '\''; inQuote = false; }
+      out += "''";
+      return;
+    }
+    if (letter && !inQuote) { out += '\''; inQuote = true; }
+    if (!letter && inQuote) { out += '\''; inQuote = false; }
+    out += ch;
+  };
+  auto field = [&](std::string_view f) {
+    if (inQuote) { out += '\''; inQuote = false; }
+    out += f;
+  };
+  for (size_t i = 0; i < format.size(); ++i) {
+    char ch = format[i];
+    if (ch != '%' || i + 1 >= format.size()) {
+      literal(ch);
+      continue;
+    }
+    char spec = format[++i];
+    // Alternative forms (%Ey, %Od) and flags (%-d, %_m) read as the plain field.
+    while ((spec == 'E' || spec == 'O' || spec == '-' || spec == '_' || spec == '0' || spec == '^' ||
+            spec == '#') && i + 1 < format.size())
+      spec = format[++i];
+    switch (spec) {
+      case 'd': field("dd"); break;
+      case 'e': field("d"); break;
+      case 'm': field("MM"); break;
+      case 'y': field("yy"); break;
+      case 'Y': case 'G': field("yyyy"); break;
+      case 'C': field("yy"); break;
+      case 'b': case 'h': field("MMM"); break;
+      case 'B': field("MMMM"); break;
+      case 'a': field("ddd"); break;
+      case 'A': field("dddd"); break;
+      case 'D': field("MM/dd/yy"); break;
+      case 'F': field("yyyy-MM-dd"); break;
+      case 'n': case 't': literal(' '); break;
+      case '%': literal('%'); break;
+      default: break;  // a time or week field has no place in a short date
+    }
+  }
+  if (inQuote) out += '\'';
+  return out;
+}
+
+std::string FormatDate(std::string_view picture, int year, int month, int day) {
+  std::string out;
+  size_t i = 0;
+  while (i < picture.size()) {
+    char ch = picture[i];
+    if (ch == '\'') {
+      size_t j = i + 1;
+      while (j < picture.size()) {
+        if (picture[j] == '\'') {
+          if (j + 1 < picture.size() && picture[j + 1] == '\'') {
+            out += '\'';
+            j += 2;
+            continue;
+          }
+          break;
+        }
+        out += picture[j++];
+      }
+      i = j + 1;
+      continue;
+    }
+    size_t n = 1;
+    while (i + n < picture.size() && picture[i + n] == ch) ++n;
+    bool monthOk = month >= 1 && month <= 12;
+    switch (ch) {
+      case 'd':
+        if (n == 1) out += std::to_string(day);
+        else if (n == 2) out += TwoDigits(day);
+        else if (n == 3) out += kDayShort[static_cast<size_t>(DayOfWeek(year, month, day))];
+        else out += kDayLong[static_cast<size_t>(DayOfWeek(year, month, day))];
+        break;
+      case 'M':
+        if (n == 1) out += std::to_string(month);
+        else if (n == 2) out += TwoDigits(month);
+        else if (n == 3) out += monthOk ? kMonthShort[static_cast<size_t>(month - 1)] : "";
+        else out += monthOk ? kMonthLong[static_cast<size_t>(month - 1)] : "";
+        break;
+      case 'y':
+        if (n == 1) out += std::to_string(year % 100);
+        else if (n == 2) out += TwoDigits(year % 100);
+        else {
+          char buf[16];
+          std::snprintf(buf, sizeof buf, "%04d", year);
+          out += buf;
+        }
+        break;
+      default:
+        out.append(n, ch);
+        break;
+    }
+    i += n;
+  }
+  return out;
+}
+
+}  // namespace qvx::locale
