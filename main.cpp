@@ -1,10 +1,20 @@
+#include <cstdlib>
+#include <string>
+
 #include <QApplication>
 
+#include "core/MainF.h"
 #include "core/Startup.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("Quorvex");
   qvx::Main();
-  return QApplication::exec();
+  // QVX_QUIT_AFTER_START=1 ends the program as soon as the start-up sequence has run,
+  // without the event loop and without the exit's rewrite of the settings file: the
+  // check that a fresh program folder receives the default settings file uses it.
+  const char* quit = std::getenv("QVX_QUIT_AFTER_START");
+  int rc = quit && *quit && std::string(quit) != "0" ? 0 : QApplication::exec();
+  qvx::MainF::Instance().DestroyWindow();
+  return rc;
 }

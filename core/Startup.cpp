@@ -1,7 +1,207 @@
 #include "core/Startup.h"
 
+#include "companyfile/Connection.h"
+#include "companyfile/DataSource.h"
+#include "core/Globals.h"
+#include "core/MainF.h"
+#include "core/Settings.h"
+#include "platform/excel/ExcelProbe.h"
+#include "platform/sys/Sys.h"
+#include "platform/ui/Ui.h"
+
+#ifndef QVX_VERSION_MAJOR
+#define QVX_VERSION_MAJOR 0
+#define QVX_VERSION_MINOR 0
+#define QVX_VERSION_PATCH 0
+#endif
+
 namespace qvx {
 
-void Main() {}
+namespace {
+
+constexpr const char* kCrLf = "\r\n";
+
+void BuildReportList() {
+  G.ReportList.assign(4, std::string());
+  G.NbrReports = 0;
+  G.ReportList[0] = "BGTCMP 01  Single - Budget Comparison       ";
+  G.ReportList[1] = "BGTFCT 02  Single - Budget Forecast         ";
+  G.ReportList[2] = "CONPL  03  Group - Profit and Loss          ";
+  G.NbrReports = 3;
+}
+
+void BuildMonthTables() {
+  static constexpr const char* kShort[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                           "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  static constexpr const char* kLong[] = {"January", "February", "March",     "April",   "May",      "June",
+                                          "July",    "August",   "September", "October", "November", "December"};
+  static constexpr int16_t kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  for (size_t m = 1; m <= 12; ++m) {
+    G.MonthShort[m] = kShort[m - 1];
+    G.MonthLong[m] = kLong[m - 1];
+    G.MonthDays[m] = kDays[m - 1];
+  }
+}
+
+void CorrectSettings() {
+  if (G.Underline < 1 || G.Underline > 5) G.Underline = 2;
+  if (G.FirstMonth < 1 || G.FirstMonth > 12) G.FirstMonth = 4;
+  if (G.HeadingFont == 0) G.HeadingFont = 11;
+  if (G.BodyFont == 0) G.BodyFont = 9;
+}
+
+void ProbeExcel() {
+  G.iTemp = 12345;
+  G.ExcelVersion = 2003;
+  // Any failure of the probe only means there is no workbook application.
+  try {
+    std::string version = Startup.ExcelProbe ? Startup.ExcelProbe() : ProbeExcelVersion();
+    G.ExcelVersion = 2003;
+    if (Left(version, 2) == "12") G.ExcelVersion = 2007;
+  } catch (const std::exception&) {
+    G.ExcelVersion = 0;
+  }
+}
+
+std::string VersionText() {
+  return "v" + std::to_string(QVX_VERSION_MAJOR) + "." + std::to_string(QVX_VERSION_MINOR) +
+         std::to_string(QVX_VERSION_PATCH) + "   ";
+}
+
+}  // namespace
+
+void Main() {
+  StartupStatement(ResetGlobals);
+  StartupStatement(BuildReportList);
+  StartupStatement(BuildMonthTables);
+  StartupStatement([] { G.LastProcess = "Prior to INI"; });
+
+  const std::string ini = IniFilePath();
+  StartupStatement([&] {
+    int16_t errNbr = 0;
+    if (!FileExists(ini, errNbr)) sys::WriteTextLines(ini, DefaultIniLines());
+  });
+
+  StartupStatement([] { G.LastProcess = "Reading INI"; });
+  std::vector<std::string> lines;
+  if (StartupStatement([&] { lines = sys::ReadTextLines(ini, kIniLinesRead); })) {
+    for (const auto& line : lines) StartupStatement([&] { ParseIniLine(line); });
+  }
+
+  StartupStatement(CorrectSettings);
+  StartupStatement([] {
+    DataSource::Instance().ODBCMode = "Direct";
+    DataSource::Instance().ODBCAccessMode = "R";
+  });
+
+  StartupStatement([] { G.LastProcess = "Connecting ODBC"; });
+  StartupStatement([] {
+    if (!Conn.ODBCConnected) ConnectODBC();
+  });
+  StartupStatement([] {
+    if (Conn.ODBCConnected) GetCompanyFileInfo();
+  });
+
+  StartupStatement([] {
+    if (G.OutputPath.empty()) G.OutputPath = sys::DesktopFolder() + "/";
+    if (Right(G.OutputPath, 1) != "/") G.OutputPath += "/";
+  });
+
+  StartupStatement([] {
+    if (Conn.ODBCConnected) GetCustomLists();
+  });
+
+  ProbeExcel();
+
+  StartupStatement([] { MainF::Instance().Show(); });
+}
+
+bool StartupStatement(const std::function<void()>& statement) {
+  for (;;) {
+    try {
+      statement();
+      return true;
+    } catch (const std::exception& e) {
+      if (ErrorReport(CurrentErrorInfo(e)) != "R") return false;
+    }
+  }
+}
+
+void ResetGlobals() {
+  G.iLoop = 0;
+  G.iLoop2 = 0;
+  G.iPos = 0;
+  G.iHigh = 0;
+  G.iMonth = 0;
+  G.iTemp = 0;
+  G.NewPageFlag = 0;
+  G.PageNo = 0;
+  G.PrintCancelled = 0;
+  G.ReportOK = 0;
+  G.SortPos = 0;
+  G.LineCount = 0;
+  G.SortCount = 0;
+}
+
+std::string ErrorReportText(const ErrorInfo& error) {
+  std::string text;
+  auto line = [&](const std::string& l) { text += l + kCrLf; };
+  bool disk = error.number >= 70 && error.number <= 72;
+  if (disk) {
+    line("There is a problem accessing your disk.");
+    line("Please check the disk and try again.");
+  } else {
+    line("An unrecoverable error has ocurred.");
+  }
+  line(" ");
+  line("Error        " + Str(static_cast<int64_t>(error.number)));
+  line("Problem      " + error.description);
+  line("Version      " + VersionText());
+  line("Last Process " + G.LastProcess);
+  line(" ");
+  line("For assistance please contact:");
+  line("         Quorvex Support");
+  line("         Telephone 0800 555 0199");
+  line("         Fax 0800 555 0198");
+  line("");
+  return text;
+}
+
+std::string ErrorReport(const ErrorInfo& error) {
+  ui::MsgBox(ErrorReportText(error), ui::Buttons::OK, ui::Icon::None);
+  return error.number >= 70 && error.number <= 72 ? "R" : "";
+}
+
+namespace {
+int16_t TopicOfReport() {
+  if (G.ReportCode == "BGTCMP") return 2400;
+  if (G.ReportCode == "BGTFCT") return 2500;
+  if (G.ReportCode == "CONPL") return 3100;
+  return 0;
+}
+}  // namespace
+
+void GetReportHelpID(int16_t& helpID) {
+  helpID = 0;
+  helpID = TopicOfReport();
+}
+
+void GetSampleHelpID(int16_t& helpID) {
+  helpID = 0;
+  helpID = TopicOfReport();
+}
+
+bool FileExists(const std::string& fileName, int16_t& errNbr) {
+  errNbr = 0;
+  try {
+    sys::ReadTextLines(fileName, 0);
+    return true;
+  } catch (const std::exception& e) {
+    errNbr = static_cast<int16_t>(CurrentErrorInfo(e).number);
+    return false;
+  }
+}
+
+bool CheckFileExists(const std::string& fileName, int16_t& errNbr) { return FileExists(fileName, errNbr); }
 
 }  // namespace qvx

@@ -59,6 +59,13 @@ void Form::ShowModal() {
   loaded_ = false;
 }
 
+void Form::ShowModeless() {
+  loaded_ = true;
+  Form_Load();
+  if (!loaded_) return;
+  show();
+}
+
 void Form::Unload() {
   if (unloading_) return;
   unloading_ = true;

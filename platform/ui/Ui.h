@@ -63,6 +63,8 @@ class Form : public QDialog {
   ~Form() override;
   // Shows the window modally through the service and returns when it is unloaded.
   void ShowModal();
+  // Shows the window without waiting (the main window); Form_Load runs first.
+  void ShowModeless();
   // Closes the window; a modal loop showing it returns.
   void Unload();
   bool Loaded() const { return loaded_; }

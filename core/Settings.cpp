@@ -1,0 +1,215 @@
+#include "core/Settings.h"
+
+#include <cfloat>
+#include <cmath>
+#include <variant>
+
+#include "budgetreports/BudgetReports.h"
+#include "companyfile/DataSource.h"
+#include "core/Globals.h"
+#include "core/Preferences.h"
+#include "groupreports/GroupReports.h"
+#include "platform/runtime/Runtime.h"
+#include "platform/sys/Sys.h"
+#include "platform/ui/Ui.h"
+
+namespace qvx {
+
+namespace {
+
+// A setting's target; the variant's type is the setting's type (int16_t Integer,
+// Money, float Single, bool Boolean, std::string String).
+using Target = std::variant<int16_t*, Money*, float*, bool*, std::string*>;
+
+struct IniKey {
+  const char* key;
+  // Dialog fields are reached through their instances, created on first use.
+  Target (*target)();
+  bool trimLeading = false;  // written without leading blanks
+};
+
+const std::vector<IniKey>& KeyTable() {
+  static const std::vector<IniKey> table = {
+      {"BodyFont", [] { return Target(&G.BodyFont); }},
+      {"ColumnType", [] { return Target(&FilterBGTFC::Instance().ColumnType); }},
+      {"CompanyName", [] { return Target(&G.CompanyName); }},
+      {"CompanyAbbrev", [] { return Target(&G.CompanyAbbrev); }},
+      {"ConsPATH", [] { return Target(&G.ConsPath); }},
+      {"ConsGroupName", [] { return Target(&G.ConsGroupName); }, true},
+      {"ConsReportName", [] { return Target(&G.ConsReportName); }, true},
+      {"DateFromKeys", [] { return Target(&G.DateFromKeys); }},
+      {"DebugMode", [] { return Target(&G.DebugMode); }},
+      {"DefaultJob", [] { return Target(&Preferences::Instance().DefaultJob); }},
+      {"DSName", [] { return Target(&G.DSName); }},
+      {"BMSetting", [] { return Target(&Preferences::Instance().BMSetting); }},
+      {"BMarkSales", [] { return Target(&Preferences::Instance().BMSales); }},
+      {"BMarkGross", [] { return Target(&Preferences::Instance().BMGrossProfit); }},
+      {"BMarkNet", [] { return Target(&Preferences::Instance().BMNetProfit); }},
+      {"BMarkStaff", [] { return Target(&Preferences::Instance().BMStaff); }},
+      {"OutputPath", [] { return Target(&G.OutputPath); }},
+      {"CurrentYear", [] { return Target(&G.CurrentYear); }},
+      {"ExcelFile", [] { return Target(&G.ExcelFile); }},
+      {"FirstMonth", [] { return Target(&G.FirstMonth); }},
+      {"GroupColPosn", [] { return Target(&FilterCons::Instance().GroupColPosn); }},
+      {"HeadingFont", [] { return Target(&G.HeadingFont); }},
+      {"IncludeAverage", [] { return Target(&FilterCons::Instance().IncludeAverage); }},
+      {"LSLines", [] { return Target(&G.LSLines); }},
+      {"ODBCMode", [] { return Target(&DataSource::Instance().ODBCMode); }},
+      {"ODBCUserID", [] { return Target(&DataSource::Instance().ODBCUserID); }},
+      {"ODBCPassword", [] { return Target(&DataSource::Instance().ODBCPassword); }},
+      {"ODBCDataFile", [] { return Target(&DataSource::Instance().ODBCDataFile); }},
+      {"ODBCProduct", [] { return Target(&DataSource::Instance().ODBCProduct); }},
+      {"ODBCDriver", [] { return Target(&DataSource::Instance().ODBCDriver); }},
+      {"PrintLevel", [] { return Target(&G.PrintLevel); }},
+      {"PrintToPrinter", [] { return Target(&G.PrintToPrinter); }},
+      {"PTLines", [] { return Target(&G.PTLines); }},
+      {"QtyDecimals", [] { return Target(&G.QtyDecimals); }},
+      {"RoundWhole", [] { return Target(&FilterCons::Instance().RoundWhole); }},
+      {"ShowFigures", [] { return Target(&FilterCons::Instance().ShowFigures); }},
+      {"ShowHeaders", [] { return Target(&FilterCons::Instance().ShowHeaders); }},
+      {"SortByJob", [] { return Target(&G.SortByJob); }},
+      {"SortByName", [] { return Target(&G.SortByName); }},
+      {"SpacesforZeroes", [] { return Target(&G.SpacesForZeroes); }},
+      {"Underline", [] { return Target(&G.Underline); }},
+      {"LblsPerRow", [] { return Target(&G.LblsPerRow); }},
+      {"LblsPerCol", [] { return Target(&G.LblsPerCol); }},
+      {"LblFontSize", [] { return Target(&G.LblFontSize); }},
+      {"LblFontBold", [] { return Target(&G.LblFontBold); }},
+      {"LblNameTab", [] { return Target(&G.LblNameTab); }},
+      {"LblCodeGap", [] { return Target(&G.LblCodeGap); }},
+      {"LblNameGap", [] { return Target(&G.LblNameGap); }},
+      {"LblTopMargin", [] { return Target(&G.LblTopMargin); }},
+      {"LblLeftMargin", [] { return Target(&G.LblLeftMargin); }},
+      {"LblHeight", [] { return Target(&G.LblHeight); }},
+      {"LblWidth", [] { return Target(&G.LblWidth); }},
+  };
+  return table;
+}
+
+float ToSingle(double v) {
+  if (std::fabs(v) > static_cast<double>(FLT_MAX)) Raise(err::Overflow);
+  return static_cast<float>(v);
+}
+
+// Stores a value text in a target, converted to the target's type. The target is only
+// changed once the conversion has succeeded.
+void Assign(const Target& target, const std::string& value) {
+  std::visit(
+      [&](auto* p) {
+        using T = std::remove_pointer_t<decltype(p)>;
+        if constexpr (std::is_same_v<T, int16_t>) *p = CInt(Val(value));
+        else if constexpr (std::is_same_v<T, Money>) *p = CCur(Val(value));
+        else if constexpr (std::is_same_v<T, float>) *p = ToSingle(Val(value));
+        else if constexpr (std::is_same_v<T, bool>) *p = CBool(value);
+        else *p = value;
+      },
+      target);
+}
+
+std::string Written(const Target& target) {
+  return std::visit(
+      [](auto* p) -> std::string {
+        using T = std::remove_pointer_t<decltype(p)>;
+        if constexpr (std::is_same_v<T, int16_t>) return std::to_string(*p);
+        else if constexpr (std::is_same_v<T, Money>) return p->ToString();
+        else if constexpr (std::is_same_v<T, float>) return SingleToText(*p);
+        else if constexpr (std::is_same_v<T, bool>) return *p ? "True" : "False";
+        else return *p;
+      },
+      target);
+}
+
+// Splits a line at its first "=" into key and value; a line without one raises error 5.
+void SplitLine(const std::string& line, std::string& key, std::string& value) {
+  G.iTemp = static_cast<int32_t>(InStr(line, "="));
+  key = Left(line, G.iTemp - 1);
+  value = Mid(line, G.iTemp + 1);
+}
+
+}  // namespace
+
+std::string IniFilePath() { return sys::InProgramFolder(kIniFileName); }
+
+const std::vector<std::string>& DefaultIniLines() {
+  static const std::vector<std::string> lines = {
+      "BodyFont=9",       "ColumnType=",       "CompanyName=",          "CompanyAbbrev=",
+      "ConsPATH=",        "CustAssocFieldBox=", "DateFromKeys=",        "DebugMode=",
+      "DefaultJob=",      "DSName=",           "BMSetting=",            "BMarkSales=0",
+      "BMarkGross=0",     "BMarkNet=0",        "BMarkStaff=0",          "OutputPath=",
+      "CurrentYear=",     "ExcelFile=",        "FirstMonth=4",          "GroupColPosn=",
+      "HeadingFont=11",   "IncludeAverage=False", "LSLines=58",         "ODBCMode=",
+      "ODBCUserID=",      "ODBCPassword=",     "ODBCDataFile=",         "ODBCProduct=",
+      "ODBCDriver=",      "PDFPathFile=",      "PrintLevel=",           "PrintToPrinter=-1",
+      "PTLines=68",       "QtyDecimals=0",     "RoundWhole=",           "RptFormat=",
+      "SelectEvent=0",    "SortByJob=-1",      "SortByName=0",          "SortByEventSequence=0",
+      "SortByMemberSequence=0", "SpacesForZeroes=0", "SubscrCodes=",    "Underline=2",
+      "YearEndText=",     "LblsPerRow=",       "LblsPerCol=",           "LblFontSize=",
+      "LblFontBold=",     "LblNameTab=",       "LblCodeGap=",           "LblNameGap=",
+      "LblTopMargin=",    "LblLeftMargin=",    "LblHeight=",            "LblWidth=",
+  };
+  return lines;
+}
+
+const std::vector<std::string>& IniKeys() {
+  static const std::vector<std::string> keys = [] {
+    std::vector<std::string> k;
+    for (auto& e : KeyTable()) k.emplace_back(e.key);
+    return k;
+  }();
+  return keys;
+}
+
+void ParseIniLine(const std::string& line) {
+  std::string key, value;
+  SplitLine(line, key, value);
+  for (auto& e : KeyTable()) {
+    if (key == e.key) {
+      Assign(e.target(), value);
+      return;
+    }
+  }
+}
+
+void WriteIniFile() {
+  std::vector<std::string> lines;
+  lines.reserve(KeyTable().size());
+  for (auto& e : KeyTable()) {
+    std::string v = Written(e.target());
+    lines.push_back(std::string(e.key) + "=" + (e.trimLeading ? LTrim(v) : v));
+  }
+  sys::WriteTextLines(IniFilePath(), lines);
+}
+
+void ParseDataSetLine(std::string& line) {
+  if (!G.DataSetFromIni) {
+    if (Left(line, 3) != "DS-") return;
+    line = Mid(line, 4);
+  }
+  std::string key, value;
+  SplitLine(line, key, value);
+  if (key == "CompanyName") G.DataSetCompany = value;
+}
+
+void WriteDataSetFile() {
+  if (G.DataSetFile.empty()) return;
+  sys::WriteTextLines(sys::InProgramFolder(G.DataSetFile), {"DS-CompanyName=" + G.DataSetCompany});
+}
+
+bool SaveSettingsOnExit() {
+  std::string failures;
+  auto attempt = [&](void (*writer)(), const std::string& path) {
+    try {
+      writer();
+    } catch (const std::exception& e) {
+      failures += "\r\n" + path + ": " + CurrentErrorInfo(e).description;
+    }
+  };
+  attempt(WriteIniFile, IniFilePath());
+  if (!G.DataSetFile.empty()) attempt(WriteDataSetFile, sys::InProgramFolder(G.DataSetFile));
+  if (failures.empty()) return true;
+  ui::MsgBox("The settings could not be saved. These files were not written:\r\n" + failures,
+             ui::Buttons::OK, ui::Icon::Exclamation);
+  return false;
+}
+
+}  // namespace qvx

@@ -1,0 +1,45 @@
+// The settings file and the data-set file: their line formats, the default lines, the
+// reader of one line and the writers of the whole files.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace qvx {
+
+inline constexpr const char* kIniFileName = "Tallymoor.Ini";
+// Only this many lines of the settings file are ever read.
+inline constexpr size_t kIniLinesRead = 61;
+
+// The settings file in the program's folder.
+std::string IniFilePath();
+
+// The lines a new settings file is created with.
+const std::vector<std::string>& DefaultIniLines();
+
+// The keys of the settings file, in the order the reader tests them and the writer
+// writes them.
+const std::vector<std::string>& IniKeys();
+
+// Applies one settings line to its setting. A line without "=" raises error 5, a number
+// too large for its setting error 6, a bad truth value error 13; the setting then keeps
+// its value.
+void ParseIniLine(const std::string& line);
+
+// Rewrites the whole settings file with every key in table order. Raises the run-time
+// error of a failed write; the old file is then left as it was.
+void WriteIniFile();
+
+// Applies one data-set line ("DS-CompanyName=..."). A line accepted with its "DS-"
+// prefix loses the prefix in the caller's variable too.
+void ParseDataSetLine(std::string& line);
+
+// Rewrites the data-set file, when one has been named. Raises on failure as WriteIniFile.
+void WriteDataSetFile();
+
+// Writes the settings file and the data-set file when the program ends. Any failure is
+// told to the user in one message naming each file not written and why; the result
+// says whether both were written.
+bool SaveSettingsOnExit();
+
+}  // namespace qvx

@@ -1,0 +1,45 @@
+// The operating-system services the program needs beyond the run-time library: the
+// program's own folder, default folders, and the single-byte text files
+// (Windows-1252, CR LF) that the settings and data-set files are kept in.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qvx::sys {
+
+// The folder of the running executable, without a final "/". Tests point it at a
+// temporary folder with SetProgramFolder; an empty text goes back to the executable's.
+std::string ProgramFolder();
+void SetProgramFolder(std::string folder);
+// A file name within the program folder.
+std::string InProgramFolder(std::string_view fileName);
+
+// The user's desktop folder (the all-users desktop of the Windows system), without a
+// final "/".
+std::string DesktopFolder();
+
+// Windows-1252 bytes to UTF-8 and back. The five bytes the code page leaves undefined
+// map to the control characters of the same value, so any byte survives a round trip;
+// a character the code page cannot hold is written as "?".
+std::string FromCp1252(std::string_view bytes);
+std::string ToCp1252(std::string_view utf8);
+
+// The run-time error number of a failed file operation (errno value), as the run-time
+// library reports it: 53 file not found, 76 path not found, 70 permission denied, ...
+int FileErrorNumber(int errnoValue, bool fileMissingButFolderExists = true);
+
+// Reads at most maxLines lines of a Windows-1252 text file, each without its line end
+// (CR LF, LF or CR), converted to UTF-8. A last line without a line end counts; a file
+// that ends with a line end has no empty line after it. Raises the run-time error of a
+// failed open or read.
+std::vector<std::string> ReadTextLines(const std::string& path, size_t maxLines);
+
+// Writes lines as Windows-1252, each ended by CR LF, replacing the file. The text goes
+// to a temporary file in the same folder first, which is then renamed over the old one,
+// so a failure never leaves a truncated file behind. Raises a run-time error whose
+// description names the reason.
+void WriteTextLines(const std::string& path, const std::vector<std::string>& lines);
+
+}  // namespace qvx::sys

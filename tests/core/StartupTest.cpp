@@ -1,0 +1,280 @@
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "CoreFixture.h"
+#include "core/Settings.h"
+
+namespace qvx::test {
+namespace {
+
+using StartupTest = CoreTest;
+
+const char* kDiskReport =
+    "There is a problem accessing your disk.\r\n"
+    "Please check the disk and try again.\r\n"
+    " \r\n"
+    "Error         71\r\n"
+    "Problem      Disk not ready\r\n"
+    "Version      v1.121   \r\n"
+    "Last Process Reading INI\r\n"
+    " \r\n"
+    "For assistance please contact:\r\n"
+    "         Quorvex Support\r\n"
+    "         Telephone 0800 555 0199\r\n"
+    "         Fax 0800 555 0198\r\n"
+    "\r\n";
+
+TEST_F(StartupTest, ErrorReportText) {
+  G.LastProcess = "Reading INI";
+  EXPECT_EQ(ErrorReport({71, "Disk not ready"}), "R");
+  ASSERT_EQ(ui_->shown.size(), 1u);
+  EXPECT_EQ(ui_->shown[0].text, kDiskReport);
+  EXPECT_EQ(ui_->shown[0].buttons, ui::Buttons::OK);
+  EXPECT_EQ(ui_->shown[0].icon, ui::Icon::None);
+  EXPECT_EQ(ui_->shown[0].title, "");
+
+  G.LastProcess = "Connecting ODBC";
+  EXPECT_EQ(ErrorReport({5, "Invalid procedure call or argument"}), "");
+  EXPECT_EQ(ui_->shown.back().text,
+            "An unrecoverable error has ocurred.\r\n"
+            " \r\n"
+            "Error         5\r\n"
+            "Problem      Invalid procedure call or argument\r\n"
+            "Version      v1.121   \r\n"
+            "Last Process Connecting ODBC\r\n"
+            " \r\n"
+            "For assistance please contact:\r\n"
+            "         Quorvex Support\r\n"
+            "         Telephone 0800 555 0199\r\n"
+            "         Fax 0800 555 0198\r\n"
+            "\r\n");
+  // Both ends of the disk range, one beyond it, and a negative database error.
+  EXPECT_EQ(ErrorReport({70, "Permission denied"}), "R");
+  EXPECT_EQ(ErrorReport({72, "Disk-media error"}), "R");
+  EXPECT_EQ(ErrorReport({69, "x"}), "");
+  EXPECT_EQ(ErrorReport({err::DbOpenFailed, "x"}), "");
+  EXPECT_NE(ui_->shown.back().text.find("\r\nError        -2147467259\r\n"), std::string::npos);
+}
+
+TEST_F(StartupTest, DiskErrorsRepeatOthersGoOn) {
+  int runs = 0;
+  EXPECT_TRUE(StartupStatement([&] {
+    if (++runs < 3) Raise(err::DiskNotReady);
+  }));
+  EXPECT_EQ(runs, 3);
+  EXPECT_EQ(ui_->Messages().size(), 2u);
+  runs = 0;
+  EXPECT_FALSE(StartupStatement([&] {
+    ++runs;
+    Raise(err::TypeMismatch);
+  }));
+  EXPECT_EQ(runs, 1);
+  EXPECT_EQ(ui_->Messages().size(), 3u);
+  EXPECT_EQ(ui_->Messages()[2].rfind("An unrecoverable error has ocurred.\r\n", 0), 0u);
+}
+
+TEST_F(StartupTest, ProgramTables) {
+  Main();
+  ASSERT_EQ(G.ReportList.size(), 4u);
+  EXPECT_EQ(G.NbrReports, 3);
+  EXPECT_EQ(G.ReportList[0], "BGTCMP 01  Single - Budget Comparison       ");
+  EXPECT_EQ(G.ReportList[1], "BGTFCT 02  Single - Budget Forecast         ");
+  EXPECT_EQ(G.ReportList[2], "CONPL  03  Group - Profit and Loss          ");
+  EXPECT_EQ(G.ReportList[3], "");
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(G.ReportList[static_cast<size_t>(i)].size(), 44u);
+  EXPECT_EQ(G.MonthShort[1], "Jan");
+  EXPECT_EQ(G.MonthShort[12], "Dec");
+  EXPECT_EQ(G.MonthLong[9], "September");
+  int days = 0;
+  for (int m = 1; m <= 12; ++m) days += G.MonthDays[static_cast<size_t>(m)];
+  EXPECT_EQ(days, 365);
+  EXPECT_EQ(G.LastProcess, "Loading Main");
+}
+
+TEST_F(StartupTest, Corrections) {
+  struct Case {
+    std::string lines;
+    int16_t underline, firstMonth, headingFont, bodyFont;
+  };
+  const std::vector<Case> cases = {
+      {"Underline=7\r\nFirstMonth=13\r\nHeadingFont=0\r\nBodyFont=-3\r\n", 2, 4, 11, -3},
+      {"Underline=0\r\nFirstMonth=0\r\nHeadingFont=-2\r\nBodyFont=0\r\n", 2, 4, -2, 9},
+      {"Underline=5\r\nFirstMonth=12\r\nHeadingFont=14\r\nBodyFont=10\r\n", 5, 12, 14, 10},
+      {"Underline=1\r\nFirstMonth=1\r\n", 1, 1, 11, 9},
+      {"", 2, 4, 11, 9},
+  };
+  for (auto& c : cases) {
+    SetUp();
+    WriteBytes(IniPath(), c.lines);
+    Main();
+    EXPECT_EQ(G.Underline, c.underline) << c.lines;
+    EXPECT_EQ(G.FirstMonth, c.firstMonth) << c.lines;
+    EXPECT_EQ(G.HeadingFont, c.headingFont) << c.lines;
+    EXPECT_EQ(G.BodyFont, c.bodyFont) << c.lines;
+    EXPECT_TRUE(ui_->Messages().empty());
+    MainF::Instance().DestroyWindow();
+  }
+}
+
+TEST_F(StartupTest, ConnectionModeAndOutputFolder) {
+  const std::string desk = sys::DesktopFolder() + "/";
+  struct Case {
+    std::string setting, want;
+  };
+  for (auto& c : std::vector<Case>{{"", desk}, {"/srv/reports", "/srv/reports/"}, {"/srv/out/", "/srv/out/"}}) {
+    SetUp();
+    WriteBytes(IniPath(), "ODBCMode=DSN\r\nOutputPath=" + c.setting + "\r\n");
+    Main();
+    EXPECT_EQ(G.OutputPath, c.want);
+    EXPECT_EQ(DataSource::Instance().ODBCMode, "Direct");
+    EXPECT_EQ(DataSource::Instance().ODBCAccessMode, "R");
+    EXPECT_FALSE(Conn.ODBCConnected);
+    MainF::Instance().DestroyWindow();
+  }
+}
+
+TEST_F(StartupTest, OnlyTheFirst61LinesAreRead) {
+  std::string text;
+  for (int i = 1; i <= 60; ++i) text += "Filler" + std::to_string(i) + "=x\r\n";
+  text += "LSLines=61\r\n";   // line 61
+  text += "PTLines=62\r\n";   // line 62: never read
+  for (int i = 63; i <= 70; ++i) text += "BodyFont=" + std::to_string(i) + "\r\n";
+  WriteBytes(IniPath(), text);
+  Main();
+  EXPECT_EQ(G.LSLines, 61);
+  EXPECT_EQ(G.PTLines, 0);
+  EXPECT_EQ(G.BodyFont, 9);  // 0 corrected
+  MainF::Instance().Window()->close();
+  auto lines = sys::ReadTextLines(IniPath(), 1000);
+  EXPECT_EQ(lines.size(), 52u);
+}
+
+TEST_F(StartupTest, ExcelProbe) {
+  struct Case {
+    std::function<std::string()> probe;
+    int16_t want;
+  };
+  const std::vector<Case> cases = {
+      {nullptr, 2007},  // the workbook layer itself
+      {[] { return std::string("12.0"); }, 2007},
+      {[] { return std::string("12"); }, 2007},
+      {[] { return std::string("11.0"); }, 2003},
+      {[] { return std::string("14.0"); }, 2003},
+      {[] { return std::string("15.0"); }, 2003},
+      {[] { return std::string(""); }, 2003},
+      {[]() -> std::string { Raise(err::CannotCreateObject); }, 0},
+  };
+  for (auto& c : cases) {
+    SetUp();
+    Startup.ExcelProbe = c.probe;
+    Main();
+    EXPECT_EQ(G.ExcelVersion, c.want);
+    EXPECT_TRUE(ui_->Messages().empty());  // a failed probe shows nothing
+    EXPECT_NE(MainF::Instance().Window(), nullptr);
+    MainF::Instance().DestroyWindow();
+  }
+}
+
+TEST_F(StartupTest, HelpTopics) {
+  struct Case {
+    const char* code;
+    int16_t want;
+  };
+  for (auto c : std::initializer_list<Case>{
+           {"BGTCMP", 2400}, {"BGTFCT", 2500}, {"CONPL", 3100}, {"bgtfct", 0}, {"", 0}, {"CONBS", 0}, {"BGTCMP ", 0}}) {
+    G.ReportCode = c.code;
+    int16_t help = 77, sample = 77;
+    GetReportHelpID(help);
+    GetSampleHelpID(sample);
+    EXPECT_EQ(help, c.want) << c.code;
+    EXPECT_EQ(sample, c.want) << c.code;
+  }
+}
+
+TEST_F(StartupTest, FileProbes) {
+  WriteBytes(Path("there.txt"), "x");
+  std::filesystem::create_directory(Path("sub"));
+  struct Case {
+    std::string path;
+    bool want;
+    int16_t errNbr;
+  };
+  for (auto& c : std::vector<Case>{{Path("there.txt"), true, 0},
+                                   {Path("missing.txt"), false, 53},
+                                   {Path("nofolder/x.txt"), false, 76},
+                                   {Path("sub"), false, 75},
+                                   {"", false, 53}}) {
+    int16_t e1 = 99, e2 = 99;
+    EXPECT_EQ(FileExists(c.path, e1), c.want) << c.path;
+    EXPECT_EQ(CheckFileExists(c.path, e2), c.want) << c.path;
+    EXPECT_EQ(e1, c.errNbr) << c.path;
+    EXPECT_EQ(e2, c.errNbr) << c.path;
+  }
+}
+
+TEST_F(StartupTest, BadSettingsFiles) {
+  // Each bad line is reported as error of its kind during "Reading INI" and skipped;
+  // the good lines around it are still applied.
+  std::string text;
+  text += "BodyFont=10\r\n";
+  text += std::string("Bin\0\x01\xFF\x7F=1", 9) + "\r\n";       // binary bytes: unknown key
+  text += "NoEqualsHere\r\n";                                       // error 5
+  text += "\r\n";                                                   // error 5
+  text += "CompanyName=" + std::string(100000, 'A') + "\r\n";      // long value
+  text += "PTLines=99999\r\n";                                      // error 6
+  text += "BMarkSales=1e300\r\n";                                   // error 6
+  text += "IncludeAverage=maybe\r\n";                               // error 13
+  text += "HeadingFont=" + std::string(100000, '9') + "\r\n";      // error 6
+  text += std::string(12344, 'k') + "=1\r\n";                      // long unknown key
+  text += "QtyDecimals=2\r\n";
+  for (int i = 0; i < 10000; ++i) text += "BodyFont=11\r\n";
+  WriteBytes(IniPath(), text);
+  Main();
+
+  std::vector<int> numbers;
+  for (auto& m : ui_->Messages()) {
+    EXPECT_NE(m.find("\r\nLast Process Reading INI\r\n"), std::string::npos);
+    auto p = m.find("Error        ");
+    ASSERT_NE(p, std::string::npos);
+    numbers.push_back(std::atoi(m.c_str() + p + 13));
+  }
+  EXPECT_EQ(numbers, (std::vector<int>{5, 5, 6, 6, 13, 6}));
+  EXPECT_EQ(G.CompanyName.size(), 100000u);
+  EXPECT_EQ(G.QtyDecimals, 2);
+  EXPECT_EQ(G.BodyFont, 11);
+  EXPECT_EQ(G.HeadingFont, 11);  // never set, corrected from 0
+  EXPECT_EQ(G.PTLines, 0);
+  EXPECT_EQ(G.Underline, 2);  // leading number 0, corrected
+  EXPECT_FALSE(FilterCons::Instance().IncludeAverage);
+  EXPECT_EQ(G.ExcelVersion, 2007);  // the probe still ran
+  EXPECT_NE(MainF::Instance().Window(), nullptr);
+
+  MainF::Instance().Window()->close();
+  auto lines = sys::ReadTextLines(IniPath(), 1000);
+  ASSERT_EQ(lines.size(), 52u);
+  EXPECT_EQ(lines[0], "BodyFont=11");
+  EXPECT_EQ(lines[2], "CompanyName=" + std::string(100000, 'A'));
+}
+
+// The built program, copied into an empty folder, creates its settings file there.
+TEST(StartupProgram, FreshFolderGetsTheDefaultSettingsFile) {
+  const std::filesystem::path exe = std::filesystem::path(QVX_BINARY_DIR) / "bin" / "quorvex";
+  ASSERT_TRUE(std::filesystem::exists(exe)) << exe;
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const std::filesystem::path folder = dir.path().toStdString();
+  std::filesystem::copy_file(exe, folder / "quorvex");
+  std::string cmd = "cd '" + folder.string() + "' && QT_QPA_PLATFORM=offscreen QVX_QUIT_AFTER_START=1 ./quorvex";
+  int rc = std::system(cmd.c_str());
+  ASSERT_TRUE(WIFEXITED(rc));
+  EXPECT_EQ(WEXITSTATUS(rc), 0);
+  std::string want;
+  for (auto& l : DefaultIniLines()) want += l + "\r\n";
+  EXPECT_EQ(CoreTest::ReadBytes((folder / "Tallymoor.Ini").string()), want);
+  EXPECT_EQ(std::count(want.begin(), want.end(), '\n'), 56);
+}
+
+}  // namespace
+}  // namespace qvx::test
