@@ -1,8 +1,15 @@
 #include "platform/excel/ExcelProbe.h"
 
+#include "platform/excel/Excel.h"
+
 namespace qvx {
 
-// Workbooks are written by our own layer, which always offers the .xlsx format.
-std::string ProbeExcelVersion() { return "12.0"; }
+// Asks a fresh application object, as a probe of an installed spreadsheet program would.
+std::string ProbeExcelVersion() {
+  auto app = excel::Application::Create();
+  std::string version = app->Version();
+  app->Quit();
+  return version;
+}
 
 }  // namespace qvx

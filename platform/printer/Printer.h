@@ -1,0 +1,169 @@
+// The printer layer: the drawing model the reports use, in twips (1440 to the inch),
+// drawn through Qt's painter onto a system printer (CUPS) or a PDF file.
+//
+// Coordinates start at the top left of the printable area. Text is placed by its top
+// edge at the current position; printing text moves the position to the text's right
+// end; ending a line moves it to the left edge, one line height down. Tab columns are
+// character columns of the current font: column n starts (n - 1) average character
+// widths from the left edge. A print job starts with the first thing drawn and lasts
+// until EndDoc (sent) or KillDoc (abandoned).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QPrinter;
+class QPainter;
+
+namespace qvx::printer {
+
+// The name of the device that writes a PDF file, asking for its name when a job starts.
+inline constexpr const char* kPdfDevice = "PDF";
+
+// Colours as the object model gives them: red + green*256 + blue*65536.
+constexpr uint32_t RGB(int r, int g, int b) {
+  return static_cast<uint32_t>(r & 0xFF) | (static_cast<uint32_t>(g & 0xFF) << 8) |
+         (static_cast<uint32_t>(b & 0xFF) << 16);
+}
+
+inline constexpr int kPortrait = 1;
+inline constexpr int kLandscape = 2;
+
+// One drawing call, as recorded for tests.
+struct DrawCall {
+  enum Kind { StartDoc, Text, Line, NewPage, EndDoc, KillDoc } kind = Text;
+  double x = 0, y = 0, x2 = 0, y2 = 0;  // twips; text: top left; line: both ends
+  std::string text;
+  std::string fontName;
+  double fontSize = 0;
+  bool bold = false;
+  uint32_t color = 0;
+  int width = 1;  // line width
+  int page = 0;   // 1-based page of the job
+};
+
+// An item of a print line: text, or a move to a tab column.
+struct Tab {
+  int column;
+};
+
+class Printer {
+ public:
+  explicit Printer(std::string deviceName);
+  ~Printer();
+  Printer(const Printer&) = delete;
+  Printer& operator=(const Printer&) = delete;
+
+  const std::string& DeviceName() const { return device_; }
+
+  // ---- position
+  double CurrentX() const { return x_; }
+  double CurrentY() const { return y_; }
+  void SetCurrentX(double x) { x_ = x; }
+  void SetCurrentY(double y) { y_ = y; }
+
+  // ---- font and pen
+  const std::string& FontName() const { return fontName_; }
+  void SetFontName(const std::string& name);
+  double FontSize() const { return fontSize_; }
+  void SetFontSize(double points);
+  bool FontBold() const { return bold_; }
+  void SetFontBold(bool bold) { bold_ = bold; }
+  uint32_t ForeColor() const { return color_; }
+  void SetForeColor(uint32_t color) { color_ = color; }
+  int DrawWidth() const { return drawWidth_; }
+  // Line width in device pixels, as the object model counts it (1 is the finest).
+  void SetDrawWidth(int width);
+
+  // ---- page
+  int Orientation() const { return orientation_; }
+  // Applies to the next page started (the current one when no job has started yet).
+  void SetOrientation(int orientation);
+  int Copies() const { return copies_; }
+  void SetCopies(int copies);
+  // The printable area in twips.
+  double ScaleWidth() const;
+  double ScaleHeight() const;
+  int Page() const { return page_; }
+  bool JobStarted() const { return painter_ != nullptr; }
+
+  // ---- measuring, in the current font
+  double TextWidth(const std::string& text) const;
+  double TextHeight(const std::string& text = "") const;
+  // The width of one tab column.
+  double ColumnWidth() const;
+
+  // ---- printing
+  // Text at the current position, the line kept open ("Print text;").
+  void PrintText(const std::string& text);
+  // Moves to a tab column: past it already, to that column of the next line.
+  void TabTo(int column);
+  // Ends the line ("Print" with nothing, or the end of "Print text").
+  void EndLine();
+  // The whole of a print statement: items in order, then the line ended unless keepOpen.
+  struct Item {
+    Item(const std::string& t) : text(t) {}  // NOLINT: items are written inline
+    Item(const char* t) : text(t) {}          // NOLINT
+    Item(Tab t) : tab(t.column) {}            // NOLINT
+    std::string text;
+    std::optional<int> tab;
+  };
+  void Print(std::initializer_list<Item> items, bool keepOpen = false);
+  // A straight line; the current position moves to its end.
+  void Line(double x1, double y1, double x2, double y2);
+  void NewPage();
+  // Ends the job: the pages go to the printer (or the PDF file). Nothing happens when no
+  // job has started.
+  void EndDoc();
+  // Abandons the job: nothing is printed, a PDF file is not left behind.
+  void KillDoc();
+
+ private:
+  void EnsureJob();
+  void ApplyLayout();
+  void ResetPosition();
+  QPrinter& Device() const;
+  double DevicePerTwip() const;
+
+  std::string device_;
+  std::string fontName_ = "Arial";
+  double fontSize_ = 10;
+  bool bold_ = false;
+  uint32_t color_ = 0;
+  int drawWidth_ = 1;
+  int orientation_ = kPortrait;
+  int copies_ = 1;
+  double x_ = 0, y_ = 0;
+  int page_ = 0;
+  std::string outputFile_;
+  mutable std::unique_ptr<QPrinter> qprinter_;
+  std::unique_ptr<QPainter> painter_;
+};
+
+// ---- the installed printers and the current one
+
+// Device names in the system's order, with the PDF device last.
+std::vector<std::string> InstalledPrinters();
+// The current printer (the system's default printer at first, else the PDF device).
+Printer& Current();
+// Makes the named device current: a new printer object with default settings. Returns
+// false, changing nothing, when no installed printer has that name.
+bool SetCurrent(const std::string& deviceName);
+
+// What tests and benchmarks change about the system.
+struct PrinterEnvironment {
+  // Replaces the system's printer list (the PDF device is still added).
+  std::optional<std::vector<std::string>> systemPrinters;
+  // When set, every device writes its jobs to this PDF file without asking.
+  std::string redirectToPdf;
+  // Every drawing call is appended here while recording is on.
+  bool recording = false;
+  std::vector<DrawCall> calls;
+};
+PrinterEnvironment& Environment();
+
+}  // namespace qvx::printer

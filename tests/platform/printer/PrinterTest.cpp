@@ -1,0 +1,194 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <regex>
+#include <string>
+
+#include <unistd.h>
+
+#include "platform/printer/Printer.h"
+#include "platform/runtime/Runtime.h"
+#include "tests/support/TestUi.h"
+
+namespace qvx {
+namespace fs = std::filesystem;
+using namespace printer;
+
+namespace {
+
+std::string Shell(const std::string& cmd) {
+  std::string out;
+  FILE* p = ::popen(cmd.c_str(), "r");
+  if (!p) return out;
+  char buf[4096];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+  ::pclose(p);
+  return out;
+}
+
+struct Word {
+  double xMin, yMin;
+  std::string text;
+};
+
+// Words of the PDF with their left edges and tops in twips from the printable area's
+// corner (the PDF device keeps a quarter-inch edge).
+std::vector<Word> Words(const std::string& pdf, int page = 1) {
+  const std::string html = Shell("pdftotext -bbox -f " + std::to_string(page) + " -l " + std::to_string(page) +
+                               " '" + pdf + "' - 2>/dev/null");
+  std::vector<Word> words;
+  std::regex re(R"re(<word xMin="([0-9.]+)" yMin="([0-9.]+)"[^>]*>([^<]*)</word>)re");
+  for (auto it = std::sregex_iterator(html.begin(), html.end(), re); it != std::sregex_iterator(); ++it)
+    words.push_back({(std::stod((*it)[1]) - 18) * 20, (std::stod((*it)[2]) - 18) * 20, (*it)[3]});
+  return words;
+}
+
+const Word* Find(const std::vector<Word>& words, const std::string& text) {
+  for (auto& w : words)
+    if (w.text == text) return &w;
+  return nullptr;
+}
+
+struct PrinterTest : ::testing::Test {
+  test::ScriptedUiScope ui;
+  fs::path dir;
+  void SetUp() override {
+    std::string t = (fs::temp_directory_path() / "qvx_prn_XXXXXX").string();
+    dir = ::mkdtemp(t.data());
+    Environment() = {};
+    Environment().systemPrinters = std::vector<std::string>{};
+    Environment().recording = true;
+  }
+  void TearDown() override {
+    Environment() = {};
+    fs::remove_all(dir);
+  }
+};
+
+}  // namespace
+
+TEST_F(PrinterTest, ArialNineColumnsAreNearEightyTwoTwipsAndABlankIsHalfADigit) {
+  Printer p(kPdfDevice);
+  p.SetFontName("Arial");
+  p.SetFontSize(9);
+  EXPECT_NEAR(p.ColumnWidth(), 82, 1.0);
+  EXPECT_NEAR(2 * p.TextWidth(" "), p.TextWidth("0"), 2.0);
+  // All digits are equally wide, so padded figures line up on their right edges.
+  for (char d = '1'; d <= '9'; ++d) EXPECT_NEAR(p.TextWidth(std::string(1, d)), p.TextWidth("0"), 0.5);
+  p.SetFontSize(14);
+  EXPECT_GT(p.ColumnWidth(), 120);
+  EXPECT_GT(p.TextHeight(), 300);
+  // The printable width of a portrait page is a page less the edges, in twips.
+  EXPECT_GT(p.ScaleWidth(), 11000);
+  EXPECT_LT(p.ScaleWidth(), 12000);
+  const double portrait = p.ScaleWidth();
+  p.SetOrientation(kLandscape);
+  EXPECT_GT(p.ScaleWidth(), portrait + 3000);
+}
+
+TEST_F(PrinterTest, TextAtTabColumnsAndRulesAtEightyTwoTwipsLineUpInThePdf) {
+  const std::string pdf = (dir / "rules").string();
+  ui->QueueFile(pdf);  // the PDF device asks for its file name; ".pdf" is added
+  Printer p(kPdfDevice);
+  p.SetOrientation(kLandscape);
+  p.SetFontName("Arial");
+  p.SetFontSize(9);
+  p.SetDrawWidth(2);
+  const int columns[] = {5, 45, 61, 97, 151, 180};
+  for (int c : columns) p.Print({Tab{c}, "C" + std::to_string(c)}, true);
+  p.EndLine();
+  const double y0 = p.CurrentY();
+  for (int c : columns) p.Line(c * 82.0, y0 + 80, c * 82.0 + 500, y0 + 80);
+  p.SetCurrentY(y0 + 100);
+  p.Print({});
+  p.Print({Tab{10}, "Left", Tab{5}, "Wrapped"});  // column 5 lies behind: next line
+  p.EndDoc();
+  ASSERT_TRUE(fs::exists(pdf + ".pdf"));
+  ASSERT_EQ(ui->fileRequests.size(), 1u);
+
+  const auto words = Words(pdf + ".pdf");
+  const auto& calls = Environment().calls;
+  for (int c : columns) {
+    SCOPED_TRACE(c);
+    const Word* w = Find(words, "C" + std::to_string(c));
+    ASSERT_NE(w, nullptr);
+    // The text's column and the rule drawn for that column agree within one column.
+    auto rule = std::find_if(calls.begin(), calls.end(),
+                             [&](const DrawCall& d) { return d.kind == DrawCall::Line && d.x == c * 82.0; });
+    ASSERT_NE(rule, calls.end());
+    EXPECT_NEAR(w->xMin, rule->x - 82, 82);
+    // And the recorded call is where the PDF put the text.
+    auto text = std::find_if(calls.begin(), calls.end(),
+                             [&](const DrawCall& d) { return d.kind == DrawCall::Text && d.text == w->text; });
+    ASSERT_NE(text, calls.end());
+    EXPECT_NEAR(w->xMin, text->x, 10);
+  }
+  const Word* left = Find(words, "Left");
+  const Word* wrapped = Find(words, "Wrapped");
+  ASSERT_TRUE(left && wrapped);
+  EXPECT_GT(wrapped->yMin, left->yMin + 150);
+  EXPECT_NEAR(wrapped->xMin, 4 * 81.6, 10);
+}
+
+TEST_F(PrinterTest, JobsAndPages) {
+  Environment().redirectToPdf = (dir / "pages.pdf").string();
+  Printer p("Office Laser");
+  EXPECT_FALSE(p.JobStarted());
+  p.EndDoc();  // nothing to end
+  EXPECT_TRUE(Environment().calls.empty());
+  p.SetFontSize(12);
+  p.Print({"Page one"});
+  p.NewPage();
+  EXPECT_EQ(p.CurrentY(), 0);
+  p.Print({"Page two"});
+  EXPECT_EQ(p.Page(), 2);
+  p.EndDoc();
+  EXPECT_NE(Shell("pdftotext -f 2 -l 2 '" + Environment().redirectToPdf + "' -").find("Page two"), std::string::npos);
+
+  // An abandoned job leaves no file.
+  Environment().redirectToPdf = (dir / "killed.pdf").string();
+  p.Print({"never"});
+  p.KillDoc();
+  EXPECT_FALSE(fs::exists(dir / "killed.pdf"));
+  EXPECT_EQ(Environment().calls.back().kind, DrawCall::KillDoc);
+  // The printer can start again afterwards.
+  Environment().redirectToPdf = (dir / "again.pdf").string();
+  p.Print({"again"});
+  p.EndDoc();
+  EXPECT_TRUE(fs::exists(dir / "again.pdf"));
+}
+
+TEST_F(PrinterTest, CancellingThePdfFileNameStartsNoJob) {
+  Printer p(kPdfDevice);
+  try {
+    p.Print({"x"});
+    ADD_FAILURE() << "printed without a file";
+  } catch (const VbError& e) {
+    EXPECT_EQ(e.Number(), 482);
+  }
+  EXPECT_FALSE(p.JobStarted());
+}
+
+TEST_F(PrinterTest, PrinterListAlwaysEndsWithThePdfDevice) {
+  struct Case {
+    std::vector<std::string> system;
+    std::vector<std::string> listed;
+    std::string current;
+  } cases[] = {
+      {{}, {"PDF"}, "PDF"},
+      {{"Office Laser", "PDF", "Reception"}, {"Office Laser", "Reception", "PDF"}, "Office Laser"},
+  };
+  for (const auto& c : cases) {
+    Environment().systemPrinters = c.system;
+    EXPECT_EQ(InstalledPrinters(), c.listed);
+    EXPECT_TRUE(SetCurrent(c.listed.front()));
+    EXPECT_EQ(Current().DeviceName(), c.current);
+    EXPECT_FALSE(SetCurrent("Nowhere"));
+    EXPECT_EQ(Current().DeviceName(), c.current);
+  }
+}
+
+}  // namespace qvx
