@@ -79,7 +79,8 @@ void Main() {
   const std::string ini = IniFilePath();
   StartupStatement([&] {
     int16_t errNbr = 0;
-    if (!FileExists(ini, errNbr)) sys::WriteTextLines(ini, DefaultIniLines());
+    // A settings file that cannot be read is replaced, even one the user may not write.
+    if (!FileExists(ini, errNbr)) sys::WriteTextLines(ini, DefaultIniLines(), true);
   });
 
   StartupStatement([] { G.LastProcess = "Reading INI"; });

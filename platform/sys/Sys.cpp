@@ -233,7 +233,7 @@ std::vector<std::string> ReadTextLines(const std::string& path, size_t maxLines)
   return lines;
 }
 
-void WriteTextLines(const std::string& path, const std::vector<std::string>& lines) {
+void WriteTextLines(const std::string& path, const std::vector<std::string>& lines, bool replaceProtected) {
   std::string bytes;
   for (auto& l : lines) {
     bytes += ToCp1252(l);
@@ -243,7 +243,8 @@ void WriteTextLines(const std::string& path, const std::vector<std::string>& lin
   if (!FolderOf(path, folder)) Raise(err::PathNotFound);
   // A file the user may not write stays as it is, although the folder would allow
   // replacing it.
-  if (::access(path.c_str(), F_OK) == 0 && ::access(path.c_str(), W_OK) != 0) RaiseFileError(path, EACCES);
+  if (!replaceProtected && ::access(path.c_str(), F_OK) == 0 && ::access(path.c_str(), W_OK) != 0)
+    RaiseFileError(path, EACCES);
   std::string tmpl = path + ".XXXXXX";
   std::vector<char> name(tmpl.begin(), tmpl.end());
   name.push_back('\0');
@@ -254,11 +255,12 @@ void WriteTextLines(const std::string& path, const std::vector<std::string>& lin
     ::unlink(tmp.c_str());
     RaiseFileError(path, e);
   };
-  // Keep the permissions of the file being replaced; a new file gets the usual ones.
+  // Keep the permissions of the file being replaced, but readable and writable for its
+  // owner again; a new file gets the usual ones.
   struct stat st {};
   mode_t mode = 0666;
   if (::stat(path.c_str(), &st) == 0) {
-    mode = st.st_mode & 07777;
+    mode = (st.st_mode & 07777) | S_IRUSR | S_IWUSR;
   } else {
     mode_t mask = ::umask(0);
     ::umask(mask);

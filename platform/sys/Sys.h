@@ -38,8 +38,10 @@ std::vector<std::string> ReadTextLines(const std::string& path, size_t maxLines)
 
 // Writes lines as Windows-1252, each ended by CR LF, replacing the file. The text goes
 // to a temporary file in the same folder first, which is then renamed over the old one,
-// so a failure never leaves a truncated file behind. Raises a run-time error whose
+// so a failure never leaves a truncated file behind. A file the user may not write is
+// left alone (error 70) unless replaceProtected is set. Raises a run-time error whose
 // description names the reason.
-void WriteTextLines(const std::string& path, const std::vector<std::string>& lines);
+void WriteTextLines(const std::string& path, const std::vector<std::string>& lines,
+                    bool replaceProtected = false);
 
 }  // namespace qvx::sys
