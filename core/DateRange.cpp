@@ -60,6 +60,14 @@ FinancialYearDates FinancialYearOf(int endYear) {
           TypedDate(TwoDigits(DaysInMonth(endYear, last)), TwoDigits(last), std::to_string(endYear))};
 }
 
+void StylePeriodHeading(QLabel& heading) {
+  heading.setText("Enter the dates you require");
+  QFont bold = heading.font();
+  bold.setBold(true);
+  heading.setFont(bold);
+  heading.setStyleSheet("color: blue");
+}
+
 DateRange& DateRange::Instance() {
   static DateRange instance;
   return instance;
@@ -74,11 +82,7 @@ void DateRange::Show() {
 
 DateRangeForm::DateRangeForm() {
   setWindowTitle("Date Range");
-  Label2.setText("Enter the dates you require");
-  QFont bold = Label2.font();
-  bold.setBold(true);
-  Label2.setFont(bold);
-  Label2.setStyleSheet("color: blue");
+  StylePeriodHeading(Label2);
   LblFrom.setText("From");
   Label1.setText("To");
   CmdOkay.setText("&OK");

@@ -42,6 +42,8 @@ int LastMonthOfYear();
 std::string TypedDate(const std::string& day, const std::string& month, const std::string& year);
 // A number with at least two digits ("07").
 std::string TwoDigits(int value);
+// The bold blue heading of the period dialogs, with its design text.
+void StylePeriodHeading(QLabel& heading);
 
 class DateRangeForm : public ui::Form {
  public:
