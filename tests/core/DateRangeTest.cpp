@@ -3,6 +3,8 @@
 #include <chrono>
 #include <functional>
 
+#include <QApplication>
+#include <QFocusEvent>
 #include <gtest/gtest.h>
 
 #include "core/Globals.h"
@@ -275,6 +277,23 @@ TEST_F(DateRangeTest, CancelEscAndTheCloseBoxLeaveThePreviousPeriod) {
     EXPECT_EQ(d.ToDateX, "30/06/2020");
     EXPECT_EQ(d.StartFinancialYear, "01/07/2019");
   }
+}
+
+
+TEST_F(DateRangeTest, LeavingABoxWithinTheWindowValidatesItAndEnterIsWired) {
+  Run([&](DateRangeForm& f) {
+    f.TxtFromDate.setText("1.7.19");
+    QFocusEvent toMessage(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
+    QApplication::sendEvent(&f.TxtFromDate, &toMessage);
+    EXPECT_EQ(f.TxtFromDate.text().toStdString(), "1.7.19");  // another window took the focus
+    QFocusEvent tab(QEvent::FocusOut, Qt::TabFocusReason);
+    QApplication::sendEvent(&f.TxtFromDate, &tab);
+    EXPECT_EQ(f.TxtFromDate.text().toStdString(), "01/07/2019");
+    f.TxtToDate.setText("5");
+    emit f.TxtToDate.returnPressed();
+  });
+  EXPECT_TRUE(d.ExitOkay);
+  EXPECT_EQ(d.ToDateX, "05/07/2019");
 }
 
 }  // namespace
