@@ -10,6 +10,7 @@ setup:
 build: setup
 	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQVX_TESTS=OFF
 	cmake --build build -j $(JOBS)
+	@scripts/register-odbc.sh build
 
 run: build
 	@scripts/run.sh build

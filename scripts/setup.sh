@@ -29,3 +29,9 @@ if ((${#missing[@]})); then
   $SUDO apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
+
+# Register the driver of the program build once it exists (the Makefile's build target
+# registers it again after every build).
+if [ -f build/lib/libqvx_myodbc.so ]; then
+  scripts/register-odbc.sh build
+fi

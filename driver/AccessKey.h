@@ -1,0 +1,26 @@
+// Names and the access key shared by the company-file ODBC driver and its clients.
+//
+// The program side includes this header (no dependencies) to build its connection
+// strings; the driver checks what comes in against the same values.
+//
+//   Direct mode:  "Driver={MYOAU1001}; TYPE=MYOB; UID=...; PWD=...; ACCESS_TYPE=READ; KEY=<kAccessKey>; DATABASE=...; HOST_EXE_PATH=...; ..."
+//   DSN mode:     "DSN=MYOB_Accountright_2011; UID=...; PWD=...; ACCESS_TYPE=READ; KEY=<kAccessKey>; DATABASE=...; "
+//
+// The build registers both drivers and the data source with unixODBC (scripts/register-odbc.sh
+// for the machine; tests/support/OdbcTestEnv.h for a test process).
+#pragma once
+
+namespace qvx::driver {
+
+// 128 upper-case hexadecimal digits; "ACCESS_TYPE=READ" connections must present it as KEY=.
+inline constexpr char kAccessKey[] =
+    "C1962D69A6696EBAAEC939C2780DC15D9BA70940D47515AEF161DFDB4CA2FF276485D4ED83775D823C35F31B40CC4C7E720F630417DD9C0A6D0F10DEE114E189";
+
+// Driver name of the direct mode (a name beginning "MYO").
+inline constexpr char kDirectDriverName[] = "MYOAU1001";
+// Driver name of the DSN mode (files of the newer product line, "MYOX" in their names).
+inline constexpr char kDsnDriverName[] = "MYOB_AccountRight_2011";
+// Data source the DSN mode connects through.
+inline constexpr char kDataSourceName[] = "MYOB_Accountright_2011";
+
+}  // namespace qvx::driver

@@ -1,0 +1,123 @@
+// Handles of the company-file ODBC driver: environment, connection, statement, and the
+// diagnostics each carries. The driver manager holds plain pointers to them; ownership
+// stays with the driver (the environment registry owns environments, an environment its
+// connections, a connection its statements).
+#pragma once
+
+#include <sql.h>
+#include <sqlext.h>
+#include <sqlite3.h>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace qvx::driver {
+
+struct DiagRecord {
+  std::string sqlState;
+  SQLINTEGER native = 0;
+  std::string message;
+};
+
+enum class HandleKind : uint32_t { Env = 0x51564531, Dbc = 0x51564432, Stmt = 0x51565333 };
+
+struct HandleBase {
+  explicit HandleBase(HandleKind k) : kind(k) {}
+  HandleKind kind;
+  std::vector<DiagRecord> diags;
+  void ClearDiag() { diags.clear(); }
+  SQLRETURN AddDiag(const char* state, std::string message, SQLRETURN rc = SQL_ERROR) {
+    diags.push_back({state, 0, std::move(message)});
+    return rc;
+  }
+};
+
+struct SqliteStmtCloser {
+  void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
+};
+using SqliteStmtPtr = std::unique_ptr<sqlite3_stmt, SqliteStmtCloser>;
+
+struct SqliteDbCloser {
+  void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
+};
+using SqliteDbPtr = std::unique_ptr<sqlite3, SqliteDbCloser>;
+
+// How a result column is described to the client and converted.
+enum class ColKind { Integer, SmallInt, BigInt, Decimal, Date, Double, Text };
+
+struct ColumnInfo {
+  std::string name;
+  ColKind kind = ColKind::Text;
+  SQLULEN size = 255;       // characters of a text, precision of a number
+  SQLSMALLINT scale = 0;    // decimals of a DECIMAL
+  bool fromTable = false;   // the column names a table column (declared type known)
+};
+
+struct BoundColumn {
+  SQLSMALLINT targetType = 0;
+  SQLPOINTER target = nullptr;
+  SQLLEN bufferLength = 0;
+  SQLLEN* indicator = nullptr;
+};
+
+struct Connection;
+
+struct Statement : HandleBase {
+  explicit Statement(Connection* c) : HandleBase(HandleKind::Stmt), conn(c) {}
+  Connection* conn;
+  SqliteStmtPtr stmt;          // prepared statement, or null
+  std::string cacheKey;        // text it was prepared from (for the connection's cache)
+  std::vector<ColumnInfo> columns;
+  std::vector<BoundColumn> bound;
+  bool prepared = false;
+  bool executed = false;       // a cursor is open
+  bool pendingRow = false;     // the first row was stepped at execute and not yet fetched
+  bool onRow = false;          // a row is current (after a successful fetch)
+  bool finished = false;       // the cursor has passed its last row
+  SQLLEN rowCount = -1;
+  // SQLGetData state of the current row: the column last read and how far.
+  SQLUSMALLINT getDataColumn = 0;
+  SQLLEN getDataOffset = 0;
+  bool getDataDone = false;
+  SQLULEN queryTimeout = 0;
+  SQLULEN maxRows = 0;
+  SQLULEN rowsFetched = 0;
+  SQLULEN* rowsFetchedPtr = nullptr;
+  SQLUSMALLINT* rowStatusPtr = nullptr;
+  std::atomic<bool> cancel{false};
+};
+
+struct Environment;
+
+struct Connection : HandleBase {
+  explicit Connection(Environment* e) : HandleBase(HandleKind::Dbc), env(e) {}
+  Environment* env;
+  SqliteDbPtr db;
+  std::string database;
+  std::string dsn;
+  std::string user;
+  std::vector<std::unique_ptr<Statement>> statements;
+  // Prepared statements kept for reuse, by the SQL text they came from.
+  std::unordered_multimap<std::string, SqliteStmtPtr> cache;
+  // Set while the driver reads its own user list (otherwise refused to queries).
+  bool readingUsers = false;
+  // Set when the authorizer refused a change, to explain the failure.
+  bool refusedWrite = false;
+  bool refusedUsers = false;
+  // Deadline of the statement being run (0: none), checked by the progress handler.
+  int64_t deadlineNs = 0;
+  Statement* running = nullptr;
+  SQLUINTEGER loginTimeout = 0;
+};
+
+struct Environment : HandleBase {
+  Environment() : HandleBase(HandleKind::Env) {}
+  SQLINTEGER odbcVersion = SQL_OV_ODBC3;
+  std::vector<std::unique_ptr<Connection>> connections;
+};
+
+}  // namespace qvx::driver

@@ -1,0 +1,177 @@
+// The sample company files are coherent books: checked with SQL through the driver.
+#include "tests/support/OdbcTestEnv.h"
+
+#include "samples/CompanyFile.h"
+#include "samples/SamplePaths.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+#include <unistd.h>
+
+namespace qvx {
+namespace {
+
+namespace fs = std::filesystem;
+using test::TestConnection;
+
+std::vector<std::string> AllSampleFiles() {
+  std::vector<std::string> files = {samples::SamplePath(samples::kAustralianFile), samples::SamplePath(samples::kUsaFile),
+                                    samples::SamplePath(samples::kAr2011File)};
+  for (const auto& e : fs::directory_iterator(samples::SamplePath(samples::kGroupFolder))) files.push_back(e.path().string());
+  return files;
+}
+
+std::unique_ptr<TestConnection> Open(const std::string& file) {
+  auto c = std::make_unique<TestConnection>();
+  bool dsn = file.find("MYOX") != std::string::npos;
+  test::ConnectionParts parts{.file = file};
+  auto r = c->Connect(dsn ? test::DsnConnectionString(parts) : test::DirectConnectionString(parts));
+  EXPECT_TRUE(r.Ok()) << file << ": " << r.message;
+  return c;
+}
+
+TEST(SampleBooks, EveryFileIsCoherent) {
+  const std::vector<std::string> files = AllSampleFiles();
+  ASSERT_EQ(files.size(), 9u);
+  for (const auto& file : files) {
+    SCOPED_TRACE(file);
+    auto c = Open(file);
+    EXPECT_NE(c->Scalar("SELECT COUNT(*) FROM MYOB.JournalRecords"), "0");
+    // Every journal set sums to zero.
+    EXPECT_EQ(c->Scalar("SELECT COUNT(*) FROM (SELECT SetID, SUM(TaxExclusiveAmount) AS s FROM MYOB.JournalRecords "
+                        "GROUP BY SetID HAVING ABS(s) > 0.00005)"),
+              "0");
+    // Period balances equal the journal lines per account and period, in natural sign.
+    const std::string balances =
+        "WITH f AS (SELECT LastMonthInFinancialYear % 12 + 1 AS fm FROM MYOB.DataFileInformation), "
+        "r AS (SELECT j.AccountID, CAST(substr(j.TransactionDate, 1, 4) AS INTEGER) AS y, "
+        "  CAST(substr(j.TransactionDate, 6, 2) AS INTEGER) AS m, j.TaxExclusiveAmount AS amt, "
+        "  substr(a.AccountNumber, 1, 1) AS cls FROM MYOB.JournalRecords j JOIN MYOB.Accounts a ON a.AccountID = j.AccountID), "
+        "j AS (SELECT r.AccountID AS acc, CASE WHEN f.fm = 1 THEN r.y WHEN r.m >= f.fm THEN r.y + 1 ELSE r.y END AS fy, "
+        "  (r.m - f.fm + 12) % 12 + 1 AS period, "
+        "  SUM(CASE WHEN r.cls IN ('2', '3', '4', '8') THEN -r.amt ELSE r.amt END) AS amount FROM r, f GROUP BY 1, 2, 3) "
+        "SELECT COUNT(*) FROM j FULL OUTER JOIN MYOB.AccountActivities x "
+        "  ON x.AccountID = j.acc AND x.FinancialYear = j.fy AND x.Period = j.period "
+        "WHERE ABS(COALESCE(j.amount, 0) - COALESCE(x.Amount, 0)) > 0.00005";
+    EXPECT_EQ(c->Scalar(balances), "0");
+    EXPECT_NE(c->Scalar("SELECT COUNT(*) FROM MYOB.AccountActivities"), "0");
+    // Every payment line points to an existing sale or purchase.
+    EXPECT_EQ(c->Scalar("SELECT COUNT(*) FROM MYOB.CustomerPaymentLines WHERE SaleID NOT IN "
+                        "(SELECT SaleID FROM MYOB.Sales UNION SELECT SaleID FROM MYOB.SalesInvoices)"),
+              "0");
+    EXPECT_EQ(c->Scalar("SELECT (SELECT COUNT(*) FROM MYOB.SupplierPaymentLines WHERE PurchaseID NOT IN "
+                        "(SELECT PurchaseID FROM MYOB.Purchases)) + (SELECT COUNT(*) FROM MYOB.VendorPaymentLines "
+                        "WHERE PurchaseID NOT IN (SELECT PurchaseID FROM MYOB.Purchases))"),
+              "0");
+    // Every set points to its source document.
+    EXPECT_EQ(c->Scalar("SELECT COUNT(*) FROM MYOB.JournalSets s WHERE NOT EXISTS ("
+                        "SELECT 1 FROM MYOB.Sales WHERE s.JournalTypeID = 'SI' AND SaleID = s.SourceID UNION ALL "
+                        "SELECT 1 FROM MYOB.SalesInvoices WHERE s.JournalTypeID = 'SI' AND SaleID = s.SourceID UNION ALL "
+                        "SELECT 1 FROM MYOB.Purchases WHERE s.JournalTypeID = 'PS' AND PurchaseID = s.SourceID UNION ALL "
+                        "SELECT 1 FROM MYOB.CustomerPayments WHERE s.JournalTypeID = 'CP' AND CustomerPaymentID = s.SourceID UNION ALL "
+                        "SELECT 1 FROM MYOB.SupplierPayments WHERE s.JournalTypeID = 'SP' AND SupplierPaymentID = s.SourceID UNION ALL "
+                        "SELECT 1 FROM MYOB.VendorPayments WHERE s.JournalTypeID = 'VP' AND VendorPaymentID = s.SourceID UNION ALL "
+                        "SELECT 1 FROM MYOB.MoneySpent WHERE s.JournalTypeID = 'MS' AND MoneySpentID = s.SourceID UNION ALL "
+                        "SELECT 1 FROM MYOB.MoneyReceived WHERE s.JournalTypeID = 'MR' AND MoneyReceivedID = s.SourceID UNION ALL "
+                        "SELECT 1 FROM MYOB.GeneralJournals WHERE s.JournalTypeID = 'GJ' AND GeneralJournalID = s.SourceID UNION ALL "
+                        "SELECT 1 FROM MYOB.WritePayCheque WHERE s.JournalTypeID = 'WP' AND WritePayChequeID = s.SourceID)"),
+              "0");
+    // Sale headers agree with their lines.
+    EXPECT_EQ(c->Scalar("SELECT COUNT(*) FROM MYOB.Sales s WHERE s.InvoiceTypeID = 'S' AND ABS(s.TotalLines - "
+                        "(SELECT SUM(TaxExclusiveAmount) FROM MYOB.ServiceSaleLines l WHERE l.SaleID = s.SaleID)) > 0.00005"),
+              "0");
+  }
+}
+
+TEST(SampleBooks, TheAustralianFileHoldsEveryKindOfDocument) {
+  auto c = Open(samples::SamplePath(samples::kAustralianFile));
+  EXPECT_EQ(c->Scalar("SELECT DataFileCountry || '/' || LastMonthInFinancialYear || '/' || UseMultipleCurrencies "
+                      "FROM MYOB.DataFileInformation"),
+            "AU/6/Y");
+  EXPECT_EQ(c->Scalar("SELECT group_concat(t, '') FROM (SELECT DISTINCT JournalTypeID AS t FROM MYOB.JournalSets ORDER BY 1)"),
+            "CPGJMRMSPSSISPWP");
+  EXPECT_EQ(c->Scalar("SELECT group_concat(t, '') FROM (SELECT DISTINCT InvoiceTypeID AS t FROM MYOB.Sales ORDER BY 1)"),
+            "IMPST");
+  EXPECT_EQ(c->Scalar("SELECT group_concat(t, '') FROM (SELECT DISTINCT PurchaseTypeID AS t FROM MYOB.Purchases ORDER BY 1)"),
+            "IMPS");
+  EXPECT_EQ(c->Scalar("SELECT group_concat(t, ',') FROM (SELECT DISTINCT InvoiceStatusID AS t FROM MYOB.Sales ORDER BY 1)"),
+            "C,OR,Q");
+  // Classes 1 to 9 and header levels 1 to 4.
+  EXPECT_EQ(c->Scalar("SELECT COUNT(DISTINCT substr(AccountNumber, 1, 1)) FROM MYOB.Accounts"), "9");
+  EXPECT_EQ(c->Scalar("SELECT MIN(AccountLevel) || '-' || MAX(AccountLevel) FROM MYOB.Accounts"), "1-4");
+  // Two years of data and of budgets.
+  EXPECT_EQ(c->Scalar("SELECT MIN(TransactionDate) || ' ' || MAX(TransactionDate) FROM MYOB.JournalRecords"),
+            "2024-07-01 2026-06-28");
+  EXPECT_EQ(c->Scalar("SELECT group_concat(y, ',') FROM (SELECT DISTINCT FinancialYear AS y FROM MYOB.AccountBudgets ORDER BY 1)"),
+            "2025,2026");
+  // Payments: partial (two payments of one sale), foreign currency, in a later month than the sale.
+  EXPECT_NE(c->Scalar("SELECT COUNT(*) FROM (SELECT SaleID FROM MYOB.CustomerPaymentLines GROUP BY SaleID HAVING COUNT(*) > 1)"),
+            "0");
+  EXPECT_NE(c->Scalar("SELECT COUNT(*) FROM MYOB.JournalSets WHERE JournalTypeID = 'CP' AND CurrencyID <> 0 AND "
+                      "TransactionExchangeRate <> 1"),
+            "0");
+  EXPECT_NE(c->Scalar("SELECT COUNT(*) FROM MYOB.CustomerPaymentLines l JOIN MYOB.CustomerPayments p ON "
+                      "p.CustomerPaymentID = l.CustomerPaymentID JOIN MYOB.Sales s ON s.SaleID = l.SaleID "
+                      "WHERE substr(p.TransactionDate, 1, 7) > substr(s.InvoiceDate, 1, 7)"),
+            "0");
+  EXPECT_NE(c->Scalar("SELECT COUNT(*) FROM MYOB.SupplierPaymentLines l JOIN MYOB.SupplierPayments p ON "
+                      "p.SupplierPaymentID = l.SupplierPaymentID JOIN MYOB.Purchases s ON s.PurchaseID = l.PurchaseID "
+                      "WHERE substr(p.TransactionDate, 1, 7) > substr(s.PurchaseDate, 1, 7)"),
+            "0");
+  EXPECT_NE(c->Scalar("SELECT COUNT(*) FROM MYOB.Sales WHERE TaxExclusiveFreight <> 0"), "0");
+  EXPECT_NE(c->Scalar("SELECT COUNT(*) FROM MYOB.Items WHERE ItemIsInventoried = 'N'"), "0");
+  EXPECT_NE(c->Scalar("SELECT COUNT(*) FROM MYOB.Currency"), "0");
+  EXPECT_NE(c->Scalar("SELECT COUNT(*) FROM MYOB.CustomLists"), "0");
+}
+
+TEST(SampleBooks, TheUsaFileUsesVendorPaymentsAndACalendarYear) {
+  auto c = Open(samples::SamplePath(samples::kUsaFile));
+  EXPECT_EQ(c->Scalar("SELECT DataFileCountry || '/' || LastMonthInFinancialYear FROM MYOB.DataFileInformation"), "USA/12");
+  EXPECT_NE(c->Scalar("SELECT COUNT(*) FROM MYOB.JournalSets WHERE JournalTypeID = 'VP'"), "0");
+  EXPECT_EQ(c->Scalar("SELECT COUNT(*) FROM MYOB.JournalSets WHERE JournalTypeID = 'SP'"), "0");
+  EXPECT_NE(c->Scalar("SELECT COUNT(*) FROM MYOB.VendorPaymentLines"), "0");
+  EXPECT_EQ(c->Scalar("SELECT COUNT(*) FROM MYOB.SupplierPayments"), "0");
+}
+
+TEST(SampleBooks, TheNewerFileUsesTheInvoiceAndOrderTables) {
+  auto c = Open(samples::SamplePath(samples::kAr2011File));
+  EXPECT_EQ(c->Scalar("SELECT COUNT(*) FROM MYOB.Sales"), "0");
+  EXPECT_NE(c->Scalar("SELECT COUNT(*) FROM MYOB.SalesInvoices"), "0");
+  EXPECT_NE(c->Scalar("SELECT COUNT(*) FROM MYOB.SalesOrders WHERE InvoiceStatusID = 'OR'"), "0");
+  EXPECT_NE(c->Scalar("SELECT COUNT(*) FROM MYOB.ServiceSaleInvoiceLines"), "0");
+  EXPECT_EQ(c->Scalar("SELECT COUNT(*) FROM MYOB.ServiceSaleLines"), "0");
+  EXPECT_NE(c->Scalar("SELECT COUNT(*) FROM MYOB.ServicePurchaseInvoiceLines"), "0");
+}
+
+TEST(SampleBooks, TheGroupFolderCarriesItsSettingsInAccountDescriptions) {
+  std::map<std::string, std::string> lowest;
+  for (const auto& e : fs::directory_iterator(samples::SamplePath(samples::kGroupFolder))) {
+    EXPECT_EQ(e.path().extension(), ".MYO");
+    auto c = Open(e.path().string());
+    lowest[e.path().filename().string()] =
+        c->Scalar("SELECT AccountNumber || '|' || AccountDescription FROM MYOB.Accounts ORDER BY AccountNumber LIMIT 1");
+  }
+  ASSERT_EQ(lowest.size(), 6u);
+  EXPECT_EQ(lowest["North1.MYO"], "1-0000|GROUPNAME=NORTH CONSOLIDATE 100% SHORTNAME=NTHHOLD EMPLOYEES=12");
+  EXPECT_EQ(lowest["North2.MYO"].substr(0, 7), "1-0000|");
+  EXPECT_EQ(lowest["North5.MYO"].substr(0, 7), "1-1000|");
+  EXPECT_NE(lowest["South1.MYO"].find("GROUPNAME=SOUTH"), std::string::npos);
+}
+
+TEST(SampleBuilder, RefusesAJournalThatDoesNotBalance) {
+  fs::path file = fs::temp_directory_path() / ("qvx-unbalanced-" + std::to_string(::getpid()) + ".MYO");
+  {
+    samples::CompanyFile f(file.string(), {});
+    int a = f.AddAccount({.number = "1-1110", .name = "Bank"});
+    int b = f.AddAccount({.number = "6-1000", .name = "Expense"});
+    EXPECT_THROW(f.AddGeneralJournal({.date = "2014-01-01", .lines = {{.account = a, .amount = samples::M("10")},
+                                                                      {.account = b, .amount = samples::M("-9.99")}}}),
+                 std::invalid_argument);
+  }
+  fs::remove(file);
+}
+
+}  // namespace
+}  // namespace qvx

@@ -1,0 +1,156 @@
+#include "tests/support/OdbcTestEnv.h"
+
+#include "driver/AccessKey.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <unistd.h>
+
+namespace qvx::test {
+
+namespace {
+
+struct OdbcTestEnvState {
+  std::string folder;
+  ~OdbcTestEnvState() {
+    std::error_code ec;
+    if (!folder.empty()) std::filesystem::remove_all(folder, ec);
+  }
+};
+
+OdbcTestEnvState& EnvState() {
+  static OdbcTestEnvState state;
+  return state;
+}
+
+}  // namespace
+
+std::string DriverLibraryPath() {
+#ifdef QVX_DRIVER_PATH
+  return QVX_DRIVER_PATH;
+#else
+  return std::string(QVX_BINARY_DIR) + "/lib/libqvx_myodbc.so";
+#endif
+}
+
+const std::string& UsePrivateOdbcRegistration() {
+  OdbcTestEnvState& st = EnvState();
+  if (!st.folder.empty()) return st.folder;
+  namespace fs = std::filesystem;
+  fs::path dir = fs::temp_directory_path() / ("qvx-odbc-" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  const std::string lib = DriverLibraryPath();
+  {
+    std::ofstream inst(dir / "odbcinst.ini", std::ios::trunc);
+    inst << "[ODBC]\nTrace = No\n\n";
+    for (const char* name : {driver::kDirectDriverName, driver::kDsnDriverName}) {
+      inst << "[" << name << "]\nDescription = Company-file driver\nDriver = " << lib << "\nFileUsage = 1\n\n";
+    }
+  }
+  {
+    std::ofstream ini(dir / "odbc.ini", std::ios::trunc);
+    ini << "[" << driver::kDataSourceName << "]\nDescription = Company files\nDriver = " << driver::kDsnDriverName
+        << "\nDatabase = \n\n";
+  }
+  ::setenv("ODBCSYSINI", dir.c_str(), 1);
+  ::setenv("ODBCINSTINI", "odbcinst.ini", 1);
+  ::setenv("ODBCINI", (dir / "odbc.ini").c_str(), 1);
+  st.folder = dir.string();
+  return st.folder;
+}
+
+namespace {
+std::string CommonParts(const ConnectionParts& p) {
+  std::string s = "UID=" + p.user + "; PWD=" + p.password + "; ";
+  if (p.readAccess) s += std::string("ACCESS_TYPE=READ; KEY=") + driver::kAccessKey + "; ";
+  s += "DATABASE=" + p.file + "; ";
+  return s;
+}
+}  // namespace
+
+std::string DirectConnectionString(const ConnectionParts& parts) {
+  return std::string("Driver={") + driver::kDirectDriverName + "}; TYPE=MYOB; " + CommonParts(parts) +
+         "HOST_EXE_PATH=/opt/accounts/accounts.exe; Network_Protocol=TCPIP; SQL_LOGIN_TIMEOUT=90; "
+         "Driver_Completion=Driver_NoPrompt; ";
+}
+
+std::string DsnConnectionString(const ConnectionParts& parts) {
+  return std::string("DSN=") + driver::kDataSourceName + "; " + CommonParts(parts);
+}
+
+OdbcOutcome Diagnose(SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE handle) {
+  OdbcOutcome out;
+  out.rc = rc;
+  if (rc == SQL_SUCCESS || handle == nullptr) return out;
+  SQLCHAR state[6] = {};
+  SQLINTEGER native = 0;
+  SQLCHAR msg[2048] = {};
+  SQLSMALLINT len = 0;
+  if (SQL_SUCCEEDED(SQLGetDiagRec(handleType, handle, 1, state, &native, msg, sizeof msg, &len))) {
+    out.sqlState = reinterpret_cast<char*>(state);
+    out.message = reinterpret_cast<char*>(msg);
+  }
+  return out;
+}
+
+TestConnection::TestConnection() {
+  UsePrivateOdbcRegistration();
+  SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env_);
+  SQLSetEnvAttr(env_, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+  SQLAllocHandle(SQL_HANDLE_DBC, env_, &dbc_);
+}
+
+TestConnection::~TestConnection() {
+  if (connected_) SQLDisconnect(dbc_);
+  if (dbc_) SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
+  if (env_) SQLFreeHandle(SQL_HANDLE_ENV, env_);
+}
+
+OdbcOutcome TestConnection::Connect(const std::string& connectionString) {
+  SQLCHAR out[4096];
+  SQLSMALLINT outLen = 0;
+  SQLRETURN rc = SQLDriverConnect(dbc_, nullptr, reinterpret_cast<SQLCHAR*>(const_cast<char*>(connectionString.c_str())),
+                                  SQL_NTS, out, sizeof out, &outLen, SQL_DRIVER_NOPROMPT);
+  connected_ = SQL_SUCCEEDED(rc);
+  return Diagnose(rc, SQL_HANDLE_DBC, dbc_);
+}
+
+OdbcOutcome TestConnection::Query(const std::string& sql, Rows* rows) {
+  SQLHSTMT st = SQL_NULL_HSTMT;
+  SQLRETURN rc = SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &st);
+  if (!SQL_SUCCEEDED(rc)) return Diagnose(rc, SQL_HANDLE_DBC, dbc_);
+  rc = SQLExecDirect(st, reinterpret_cast<SQLCHAR*>(const_cast<char*>(sql.c_str())), static_cast<SQLINTEGER>(sql.size()));
+  OdbcOutcome out = Diagnose(rc, SQL_HANDLE_STMT, st);
+  if (SQL_SUCCEEDED(rc)) {
+    SQLSMALLINT cols = 0;
+    SQLNumResultCols(st, &cols);
+    while ((rc = SQLFetch(st)) != SQL_NO_DATA) {
+      if (!SQL_SUCCEEDED(rc)) {
+        out = Diagnose(rc, SQL_HANDLE_STMT, st);
+        break;
+      }
+      std::vector<std::string> row;
+      for (SQLUSMALLINT c = 1; c <= static_cast<SQLUSMALLINT>(cols); ++c) {
+        char buf[4096];
+        SQLLEN ind = 0;
+        SQLRETURN g = SQLGetData(st, c, SQL_C_CHAR, buf, sizeof buf, &ind);
+        if (!SQL_SUCCEEDED(g)) row.emplace_back("<error>");
+        else if (ind == SQL_NULL_DATA) row.emplace_back("<null>");
+        else row.emplace_back(buf);
+      }
+      if (rows) rows->push_back(std::move(row));
+    }
+  }
+  SQLFreeHandle(SQL_HANDLE_STMT, st);
+  return out;
+}
+
+std::string TestConnection::Scalar(const std::string& sql) {
+  Rows rows;
+  if (!Query(sql, &rows).Ok() || rows.empty() || rows[0].empty()) return "";
+  return rows[0][0];
+}
+
+}  // namespace qvx::test

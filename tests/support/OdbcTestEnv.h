@@ -1,0 +1,72 @@
+// Private unixODBC registration for test processes.
+//
+// Call qvx::test::UsePrivateOdbcRegistration() before the first unixODBC call of a test
+// process (a test fixture's SetUpTestSuite, or the first line of a test). It writes
+// odbcinst.ini and odbc.ini into a private temporary folder, registering the driver built
+// by this tree (QVX_DRIVER_PATH) under the direct-mode name "MYOAU1001" and the DSN-mode
+// name "MYOB_AccountRight_2011", and the data source "MYOB_Accountright_2011"; then it sets
+// ODBCSYSINI and ODBCINI to that folder, so the machine's registration is never consulted.
+// Further calls return the same folder.
+#pragma once
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <string>
+#include <vector>
+
+namespace qvx::test {
+
+const std::string& UsePrivateOdbcRegistration();
+
+// Path of the driver library built by this tree.
+std::string DriverLibraryPath();
+
+// Connection strings as the program writes them (with the access part and the key).
+struct ConnectionParts {
+  std::string file{};                       // company file (DATABASE)
+  std::string user = "Administrator";     // UID
+  std::string password{};                   // PWD
+  bool readAccess = true;                 // add "ACCESS_TYPE=READ; KEY=<access key>; "
+};
+std::string DirectConnectionString(const ConnectionParts& parts);
+std::string DsnConnectionString(const ConnectionParts& parts);
+
+// Outcome of an ODBC call with its first diagnostic.
+struct OdbcOutcome {
+  SQLRETURN rc = SQL_SUCCESS;
+  std::string sqlState{};
+  std::string message{};
+  bool Ok() const { return SQL_SUCCEEDED(rc); }
+};
+
+// First diagnostic record of a handle.
+OdbcOutcome Diagnose(SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE handle);
+
+using Rows = std::vector<std::vector<std::string>>;
+
+// A plain ODBC 3 client for tests: one environment and one connection, through unixODBC
+// (registration made private first).
+class TestConnection {
+ public:
+  TestConnection();
+  ~TestConnection();
+  TestConnection(const TestConnection&) = delete;
+  TestConnection& operator=(const TestConnection&) = delete;
+
+  OdbcOutcome Connect(const std::string& connectionString);
+  // Runs a query and reads every row as text with SQLGetData (NULL reads "<null>").
+  OdbcOutcome Query(const std::string& sql, Rows* rows = nullptr);
+  // The single value of a one-row, one-column query ("" on failure).
+  std::string Scalar(const std::string& sql);
+  SQLHENV Env() const { return env_; }
+  SQLHDBC Dbc() const { return dbc_; }
+  bool Connected() const { return connected_; }
+
+ private:
+  SQLHENV env_ = SQL_NULL_HENV;
+  SQLHDBC dbc_ = SQL_NULL_HDBC;
+  bool connected_ = false;
+};
+
+}  // namespace qvx::test
