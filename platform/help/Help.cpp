@@ -1,0 +1,153 @@
+#include "platform/help/Help.h"
+
+#include <memory>
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QKeySequence>
+#include <QPointer>
+#include <QPushButton>
+#include <QShortcut>
+#include <QTextBrowser>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "platform/runtime/Runtime.h"
+
+namespace qvx::help {
+
+namespace {
+
+constexpr const char* kContentsPage = "index.html";
+
+// One window in the manner of a help viewer: the page, with Contents, Back, Forward and
+// Close. Its controls are members; containers come before what they hold, so that the
+// members are destroyed before the widgets that hold them.
+class HelpWindow : public QWidget {
+ public:
+  explicit HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
+    setWindowTitle("Quorvex Help");
+    resize(680, 540);
+    auto* buttons = new QHBoxLayout;
+    for (QPushButton* b : {&contents_, &back_, &forward_}) buttons->addWidget(b);
+    buttons->addStretch(1);
+    buttons->addWidget(&close_);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(buttons);
+    layout->addWidget(&browser_, 1);
+    browser_.setOpenLinks(true);
+    browser_.setOpenExternalLinks(true);
+    back_.setEnabled(false);
+    forward_.setEnabled(false);
+    connect(&browser_, &QTextBrowser::backwardAvailable, &back_, &QPushButton::setEnabled);
+    connect(&browser_, &QTextBrowser::forwardAvailable, &forward_, &QPushButton::setEnabled);
+    connect(&back_, &QPushButton::clicked, &browser_, &QTextBrowser::backward);
+    connect(&forward_, &QPushButton::clicked, &browser_, &QTextBrowser::forward);
+    connect(&contents_, &QPushButton::clicked, this, [this] { Show(folder_, kContentsPage); });
+    connect(&close_, &QPushButton::clicked, this, &QWidget::close);
+    connect(&browser_, &QTextBrowser::sourceChanged, this, [this] {
+      const QString title = browser_.documentTitle();
+      setWindowTitle(title.isEmpty() ? QString("Quorvex Help") : "Quorvex Help - " + title);
+    });
+  }
+
+  void Show(const QString& folder, const QString& page) {
+    folder_ = folder;
+    browser_.setSearchPaths({folder});
+    browser_.setSource(QUrl::fromLocalFile(QDir(folder).filePath(page)));
+    show();
+    raise();
+    activateWindow();
+  }
+
+ private:
+  QTextBrowser browser_;
+  QPushButton contents_{"&Contents"};
+  QPushButton back_{"&Back"};
+  QPushButton forward_{"&Forward"};
+  QPushButton close_{"C&lose"};
+  QString folder_;
+};
+
+struct HelpState {
+  std::string helpFile;
+  Recorder* recorder = nullptr;
+  // The window when no modal window was up as it opened; owned here.
+  std::unique_ptr<HelpWindow> topLevel;
+  // The window opened over a modal window: a child of it, so that it takes input while
+  // that window runs; owned (and deleted) by it.
+  QPointer<HelpWindow> overModal;
+  bool cleanupRegistered = false;
+};
+
+HelpState& State() {
+  static HelpState state;
+  return state;
+}
+
+HelpWindow& WindowFor(QWidget* modal) {
+  auto& s = State();
+  if (!s.cleanupRegistered) {
+    qAddPostRoutine(&CloseHelpWindow);
+    s.cleanupRegistered = true;
+  }
+  if (!modal) {
+    if (s.overModal) s.overModal->close();
+    if (!s.topLevel) s.topLevel = std::make_unique<HelpWindow>(nullptr);
+    return *s.topLevel;
+  }
+  if (s.topLevel) s.topLevel->hide();
+  if (!s.overModal || s.overModal->parentWidget() != modal) {
+    if (s.overModal) s.overModal->deleteLater();
+    auto* w = new HelpWindow(modal);  // owned by the modal window
+    w->setAttribute(Qt::WA_DeleteOnClose);
+    s.overModal = w;
+  }
+  return *s.overModal;
+}
+
+}  // namespace
+
+void SetHelpFile(const std::string& helpFile) { State().helpFile = helpFile; }
+const std::string& HelpFile() { return State().helpFile; }
+
+std::string PagesFolder(const std::string& helpFile) {
+  const QFileInfo info(QString::fromStdString(helpFile));
+  return QDir(info.path()).filePath(info.completeBaseName()).toStdString();
+}
+
+void ShowTopic(const std::string& helpFile, int topic) {
+  if (auto* r = State().recorder) r->calls.push_back({helpFile, topic});
+  const QString folder = QString::fromStdString(PagesFolder(helpFile));
+  const QDir dir(folder);
+  if (!dir.exists() || !dir.exists(kContentsPage))
+    Raise(err::FileNotFound, "The help pages could not be found in " + folder.toStdString());
+  if (State().recorder) return;
+  const QString page = QString::number(topic) + ".html";
+  WindowFor(QApplication::activeModalWidget()).Show(folder, dir.exists(page) ? page : kContentsPage);
+}
+
+void BindF1(QWidget& window, std::function<int()> topic) {
+  auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), &window);  // owned by the window
+  f1->setContext(Qt::WindowShortcut);
+  QObject::connect(f1, &QShortcut::activated, &window, [topic = std::move(topic)] {
+    try {
+      ShowTopic(HelpFile(), topic());
+    } catch (const VbError&) {
+      // The help key says nothing when the pages are missing.
+    }
+  });
+}
+
+void CloseHelpWindow() {
+  auto& s = State();
+  if (s.overModal) s.overModal->close();
+  s.topLevel.reset();
+}
+
+Recorder::Recorder() : previous_(State().recorder) { State().recorder = this; }
+Recorder::~Recorder() { State().recorder = previous_; }
+
+}  // namespace qvx::help
