@@ -266,7 +266,9 @@ TEST(StartupProgram, FreshFolderGetsTheDefaultSettingsFile) {
   ASSERT_TRUE(dir.isValid());
   const std::filesystem::path folder = dir.path().toStdString();
   std::filesystem::copy_file(exe, folder / "quorvex");
-  std::string cmd = "cd '" + folder.string() + "' && QT_QPA_PLATFORM=offscreen QVX_QUIT_AFTER_START=1 ./quorvex";
+  std::string cmd = "cd '" + folder.string() +
+                    "' && QT_QPA_PLATFORM=offscreen QVX_QUIT_AFTER_START=1 "
+                    "LSAN_OPTIONS=suppressions=" QVX_SOURCE_DIR "/tests/lsan.supp ./quorvex";
   int rc = std::system(cmd.c_str());
   ASSERT_TRUE(WIFEXITED(rc));
   EXPECT_EQ(WEXITSTATUS(rc), 0);

@@ -24,6 +24,16 @@ std::string PrivateConfigFolder() {
 
 }  // namespace
 
+// The sanitizers' settings for every test program, built in: environment variables set
+// through ctest do not all reach the tests. A variable set by hand still overrides them.
+extern "C" {
+const char* __asan_default_options() { return "detect_leaks=1:abort_on_error=1"; }
+const char* __lsan_default_options() {
+  return "suppressions=" QVX_SOURCE_DIR "/tests/lsan.supp:print_suppressions=0";
+}
+const char* __ubsan_default_options() { return "print_stacktrace=1:halt_on_error=1"; }
+}
+
 int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   const std::string config = PrivateConfigFolder();
