@@ -15,7 +15,7 @@ std::string_view Trim(std::string_view s) {
 }
 
 bool IsWordChar(char c) {
-  return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_' || c == '$' ||
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '$' ||
          static_cast<unsigned char>(c) >= 0x80;
 }
 
@@ -85,7 +85,24 @@ const std::string* FindAttribute(const std::vector<ConnAttribute>& attrs, std::s
   return nullptr;
 }
 
-std::string RewriteSql(std::string_view sql) {
+namespace {
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+bool StartsWithMyob(std::string_view s, size_t i) {
+  if (i + 5 > s.size()) return false;
+  return (s[i] == 'M' || s[i] == 'm') && (s[i + 1] == 'Y' || s[i + 1] == 'y') && (s[i + 2] == 'O' || s[i + 2] == 'o') &&
+         (s[i + 3] == 'B' || s[i + 3] == 'b') && s[i + 4] == '.';
+}
+
+// Index of the last character of `out` that is not blank (npos when none).
+size_t LastSignificant(const std::string& out) {
+  size_t j = out.size();
+  while (j > 0 && IsBlank(out[j - 1])) --j;
+  return j == 0 ? std::string::npos : j - 1;
+}
+
+std::string Rewrite(std::string_view sql, std::vector<long long>* literals) {
   std::string out;
   out.reserve(sql.size());
   const size_t n = sql.size();
@@ -108,7 +125,7 @@ std::string RewriteSql(std::string_view sql) {
   };
   while (i < n) {
     char c = sql[i];
-    if (c == '\'' ) {
+    if (c == '\'') {
       copyQuoted('\'');
     } else if (c == '"') {
       copyQuoted('"');
@@ -126,9 +143,32 @@ std::string RewriteSql(std::string_view sql) {
     } else if (c == '=' && i + 1 < n && sql[i + 1] == '>') {
       out += ">=";
       i += 2;
-    } else if ((c == 'M' || c == 'm') && i + 5 <= n && (i == 0 || !IsWordChar(sql[i - 1])) &&
-               UpperAscii(sql.substr(i, 5)) == "MYOB.") {
+    } else if (StartsWithMyob(sql, i) && (i == 0 || !IsWordChar(sql[i - 1]))) {
       i += 5;
+    } else if (IsDigit(c) && literals != nullptr) {
+      size_t end = i;
+      while (end < n && IsDigit(sql[end])) ++end;
+      bool whole = end - i <= 18 && (end >= n || (!IsWordChar(sql[end]) && sql[end] != '.'));
+      size_t last = LastSignificant(out);
+      bool negative = false;
+      if (whole && last != std::string::npos && out[last] == '-') {
+        size_t before = last == 0 ? std::string::npos : LastSignificant(out.substr(0, last));
+        if (before != std::string::npos && (out[before] == '=' || out[before] == '<' || out[before] == '>')) {
+          negative = true;
+          out.resize(last);
+          last = before;
+        }
+      }
+      if (whole && last != std::string::npos && (out[last] == '=' || out[last] == '<' || out[last] == '>')) {
+        long long v = 0;
+        for (size_t k = i; k < end; ++k) v = v * 10 + (sql[k] - '0');
+        literals->push_back(negative ? -v : v);
+        out += '?';
+      } else {
+        if (negative) out += '-';
+        out.append(sql.substr(i, end - i));
+      }
+      i = end;
     } else if (IsWordChar(c)) {
       while (i < n && IsWordChar(sql[i])) out += sql[i++];
     } else {
@@ -138,6 +178,12 @@ std::string RewriteSql(std::string_view sql) {
   }
   return out;
 }
+
+}  // namespace
+
+std::string RewriteSql(std::string_view sql) { return Rewrite(sql, nullptr); }
+
+std::string RewriteSql(std::string_view sql, std::vector<long long>& literals) { return Rewrite(sql, &literals); }
 
 bool HasFurtherStatement(std::string_view rest) {
   size_t i = 0;

@@ -27,6 +27,12 @@ const std::string* FindAttribute(const std::vector<ConnAttribute>& attrs, std::s
 // comments: the schema prefix "MYOB." disappears and "=>" becomes ">=". Linear in the text.
 std::string RewriteSql(std::string_view sql);
 
+// The same, and also takes every whole-number literal that directly follows a comparison
+// operator ("SetID = 123", "x >= -5") out of the text, leaving "?" in its place and the
+// values in `literals`, so that statements differing only in such values share one
+// prepared statement. (A bound integer compares exactly as the literal would.)
+std::string RewriteSql(std::string_view sql, std::vector<long long>& literals);
+
 // True when `rest` (the text after the first statement) holds anything but blanks,
 // semicolons and comments.
 bool HasFurtherStatement(std::string_view rest);

@@ -64,6 +64,12 @@ struct BoundColumn {
   SQLLEN* indicator = nullptr;
 };
 
+// A prepared statement kept by a connection for reuse, with its column descriptions.
+struct CachedStatement {
+  SqliteStmtPtr stmt;
+  std::vector<ColumnInfo> columns;
+};
+
 struct Connection;
 
 struct Statement : HandleBase {
@@ -72,6 +78,7 @@ struct Statement : HandleBase {
   SqliteStmtPtr stmt;          // prepared statement, or null
   std::string cacheKey;        // text it was prepared from (for the connection's cache)
   std::vector<ColumnInfo> columns;
+  bool expressionColumns = false;  // some column's type is only known from its first row
   std::vector<BoundColumn> bound;
   bool prepared = false;
   bool executed = false;       // a cursor is open
@@ -102,7 +109,7 @@ struct Connection : HandleBase {
   std::string user;
   std::vector<std::unique_ptr<Statement>> statements;
   // Prepared statements kept for reuse, by the SQL text they came from.
-  std::unordered_multimap<std::string, SqliteStmtPtr> cache;
+  std::unordered_multimap<std::string, CachedStatement> cache;
   // Set while the driver reads its own user list (otherwise refused to queries).
   bool readingUsers = false;
   // Set when the authorizer refused a change, to explain the failure.

@@ -177,7 +177,7 @@ void ReleasePrepared(Statement& s) {
   Connection& c = *s.conn;
   if (!s.cacheKey.empty() && c.db) {
     if (c.cache.size() >= kStatementCacheLimit) c.cache.erase(c.cache.begin());
-    c.cache.emplace(std::move(s.cacheKey), std::move(s.stmt));
+    c.cache.emplace(std::move(s.cacheKey), CachedStatement{std::move(s.stmt), std::move(s.columns)});
   }
   s.stmt.reset();
   s.cacheKey.clear();
@@ -222,10 +222,12 @@ void DescribeColumns(Statement& s, bool haveRow) {
   sqlite3_stmt* st = s.stmt.get();
   int n = sqlite3_column_count(st);
   s.columns.resize(static_cast<size_t>(n));
+  s.expressionColumns = false;
   for (int i = 0; i < n; ++i) {
     const char* name = sqlite3_column_name(st, i);
     const char* decl = sqlite3_column_decltype(st, i);
     ColumnInfo info = DescribeDeclared(name ? name : "", decl ? decl : "");
+    if (!info.fromTable) s.expressionColumns = true;
     if (!info.fromTable && haveRow) {
       switch (sqlite3_column_type(st, i)) {
         case SQLITE_INTEGER: {
@@ -246,18 +248,16 @@ void DescribeColumns(Statement& s, bool haveRow) {
   }
 }
 
-SQLRETURN PrepareText(Statement& s, std::string_view sql) {
+// Prepares `text` on the connection, or takes it from the connection's cache.
+SQLRETURN PrepareCached(Statement& s, std::string text) {
   Connection& c = *s.conn;
-  if (!c.db) return s.AddDiag("08003", "Connection not open");
-  CloseCursor(s);
-  ReleasePrepared(s);
-  if (sql.size() > static_cast<size_t>(kMaxSqlLength))
-    return s.AddDiag("42000", "The SQL statement is too long (" + std::to_string(sql.size()) + " characters)");
-  std::string text = RewriteSql(sql);
   auto hit = c.cache.find(text);
   if (hit != c.cache.end()) {
-    s.stmt = std::move(hit->second);
+    s.stmt = std::move(hit->second.stmt);
+    s.columns = std::move(hit->second.columns);
     c.cache.erase(hit);
+    s.expressionColumns = false;
+    for (const auto& col : s.columns) s.expressionColumns |= !col.fromTable;
   } else {
     c.refusedWrite = false;
     c.refusedUsers = false;
@@ -273,11 +273,38 @@ SQLRETURN PrepareText(Statement& s, std::string_view sql) {
     if (!sqlite3_stmt_readonly(st.get()))
       return s.AddDiag("42000", "The company file is open read-only: only queries (SELECT) are allowed");
     s.stmt = std::move(st);
+    DescribeColumns(s, false);
   }
   s.cacheKey = std::move(text);
   s.prepared = true;
-  DescribeColumns(s, false);
   return SQL_SUCCESS;
+}
+
+SQLRETURN PrepareText(Statement& s, std::string_view sql) {
+  Connection& c = *s.conn;
+  if (!c.db) return s.AddDiag("08003", "Connection not open");
+  CloseCursor(s);
+  ReleasePrepared(s);
+  if (sql.size() > static_cast<size_t>(kMaxSqlLength))
+    return s.AddDiag("42000", "The SQL statement is too long (" + std::to_string(sql.size()) + " characters)");
+  // Statements that differ only in compared whole numbers share one prepared statement.
+  std::vector<long long> literals;
+  std::string text = RewriteSql(sql, literals);
+  if (!literals.empty()) {
+    SQLRETURN rc = PrepareCached(s, std::move(text));
+    if (!SQL_SUCCEEDED(rc)) {
+      s.ClearDiag();
+      return PrepareCached(s, RewriteSql(sql));
+    }
+    if (sqlite3_bind_parameter_count(s.stmt.get()) == static_cast<int>(literals.size())) {
+      for (size_t i = 0; i < literals.size(); ++i)
+        sqlite3_bind_int64(s.stmt.get(), static_cast<int>(i + 1), literals[i]);
+      return SQL_SUCCESS;
+    }
+    // The text had parameters of its own: prepare it as it was written.
+    ReleasePrepared(s);
+  }
+  return PrepareCached(s, RewriteSql(sql));
 }
 
 // Runs the prepared statement up to its first row.
@@ -294,7 +321,7 @@ SQLRETURN Execute(Statement& s) {
   c.running = nullptr;
   if (rc == SQLITE_ROW) {
     s.pendingRow = true;
-    DescribeColumns(s, true);
+    if (s.expressionColumns) DescribeColumns(s, true);
   } else if (rc == SQLITE_DONE) {
     s.finished = true;
   } else {
@@ -448,6 +475,8 @@ SQLRETURN Connect(Connection& c, const std::vector<ConnAttribute>& attrs) {
   sqlite3_db_config(db.get(), SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, nullptr);
   sqlite3_db_config(db.get(), SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
   sqlite3_db_config(db.get(), SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+  // Read pages through a memory map rather than one system call each.
+  sqlite3_exec(db.get(), "PRAGMA mmap_size = 1073741824", nullptr, nullptr, nullptr);
 
   // Is it a company file, and who may open it?
   {

@@ -101,17 +101,16 @@ bool ParseDouble(std::string_view s, double& out) {
 }
 
 // Reads the column as a number; false (with 22018 added) when its text is not one.
-bool ReadNumber(Statement& s, int col, Number& n) {
-  sqlite3_stmt* st = s.stmt.get();
+bool ReadNumber(Statement& s, int col, sqlite3_value* v, int type, Number& n) {
   const ColumnInfo& info = s.columns[static_cast<size_t>(col)];
-  switch (sqlite3_column_type(st, col)) {
+  switch (type) {
     case SQLITE_INTEGER:
       n.exact = true;
-      n.mant = sqlite3_column_int64(st, col);
+      n.mant = sqlite3_value_int64(v);
       n.scale = 0;
       return true;
     case SQLITE_FLOAT: {
-      double d = sqlite3_column_double(st, col);
+      double d = sqlite3_value_double(v);
       if (info.kind == ColKind::Decimal) {
         double scaled = d * static_cast<double>(kPow10[info.scale]);
         if (std::fabs(scaled) < 9.0e18) {
@@ -126,8 +125,8 @@ bool ReadNumber(Statement& s, int col, Number& n) {
       return true;
     }
     default: {
-      const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, col));
-      std::string_view text(p ? p : "", static_cast<size_t>(sqlite3_column_bytes(st, col)));
+      const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
+      std::string_view text(p ? p : "", static_cast<size_t>(sqlite3_value_bytes(v)));
       if (ParseExactDecimal(text, n)) return true;
       double d = 0;
       if (ParseDouble(text, d)) {
@@ -190,26 +189,30 @@ size_t FormatExact(const Number& n, char* buf) {
 }
 
 // The column rendered as text: a view either into SQLite's row or into `scratch`.
-bool RenderText(Statement& s, int col, char* scratch, size_t scratchSize, std::string_view& out) {
-  sqlite3_stmt* st = s.stmt.get();
+bool RenderText(Statement& s, int col, sqlite3_value* v, int type, char* scratch, size_t scratchSize,
+                std::string_view& out) {
   const ColumnInfo& info = s.columns[static_cast<size_t>(col)];
-  int type = sqlite3_column_type(st, col);
   if (info.kind == ColKind::Decimal && type != SQLITE_TEXT) {
     Number n;
-    if (!ReadNumber(s, col, n)) return false;
+    if (!ReadNumber(s, col, v, type, n)) return false;
     if (n.exact && Rescale(n, info.scale)) {
       out = std::string_view(scratch, FormatExact(n, scratch));
       return true;
     }
   }
   if (type == SQLITE_FLOAT) {
-    double d = sqlite3_column_double(st, col);
+    double d = sqlite3_value_double(v);
     auto r = std::to_chars(scratch, scratch + scratchSize, d);
     out = std::string_view(scratch, static_cast<size_t>(r.ptr - scratch));
     return true;
   }
-  const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, col));
-  out = std::string_view(p ? p : "", static_cast<size_t>(sqlite3_column_bytes(st, col)));
+  if (type == SQLITE_INTEGER) {
+    auto r = std::to_chars(scratch, scratch + scratchSize, sqlite3_value_int64(v));
+    out = std::string_view(scratch, static_cast<size_t>(r.ptr - scratch));
+    return true;
+  }
+  const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
+  out = std::string_view(p ? p : "", static_cast<size_t>(sqlite3_value_bytes(v)));
   return true;
 }
 
@@ -462,7 +465,10 @@ SQLULEN DisplaySizeOf(const ColumnInfo& col) {
 SQLRETURN ConvertColumn(Statement& s, int col, const Target& t) {
   sqlite3_stmt* st = s.stmt.get();
   const ColumnInfo& info = s.columns[static_cast<size_t>(col)];
-  if (sqlite3_column_type(st, col) == SQLITE_NULL) {
+  // One call into the statement; the value is then read without further checks.
+  sqlite3_value* v = sqlite3_column_value(st, col);
+  const int type = sqlite3_value_type(v);
+  if (type == SQLITE_NULL) {
     if (t.indicator == nullptr)
       return s.AddDiag("22002", "Indicator variable required but not supplied: column " + std::to_string(col + 1) +
                                     " is NULL");
@@ -487,7 +493,7 @@ SQLRETURN ConvertColumn(Statement& s, int col, const Target& t) {
     case SQL_C_BINARY:
     case SQL_C_WCHAR: {
       std::string_view text;
-      if (!RenderText(s, col, scratch, sizeof scratch, text)) return SQL_ERROR;
+      if (!RenderText(s, col, v, type, scratch, sizeof scratch, text)) return SQL_ERROR;
       if (ctype == SQL_C_WCHAR) return PutWideChars(s, text, t);
       if (ctype == SQL_C_BINARY) {
         SQLLEN off = t.offset ? *t.offset : 0;
@@ -517,8 +523,17 @@ SQLRETURN ConvertColumn(Statement& s, int col, const Target& t) {
     case SQL_C_FLOAT:
     case SQL_C_NUMERIC: {
       if (info.kind == ColKind::Date) return s.AddDiag("07006", "Restricted data type attribute violation: a date is not a number");
+      // The common case first: a whole number into a 32-bit integer.
+      if (type == SQLITE_INTEGER && (ctype == SQL_C_SLONG || ctype == SQL_C_LONG)) {
+        sqlite3_int64 i64 = sqlite3_value_int64(v);
+        if (i64 < INT32_MIN || i64 > INT32_MAX) return s.AddDiag("22003", "Numeric value out of range");
+        auto v32 = static_cast<SQLINTEGER>(i64);
+        if (t.buffer) std::memcpy(t.buffer, &v32, sizeof v32);
+        if (t.indicator) *t.indicator = sizeof v32;
+        return SQL_SUCCESS;
+      }
       Number n;
-      if (!ReadNumber(s, col, n)) return SQL_ERROR;
+      if (!ReadNumber(s, col, v, type, n)) return SQL_ERROR;
       switch (ctype) {
         case SQL_C_SLONG:
         case SQL_C_LONG: return PutInteger<SQLINTEGER>(s, n, t);
@@ -564,7 +579,7 @@ SQLRETURN ConvertColumn(Statement& s, int col, const Target& t) {
         return s.AddDiag("07006", "Restricted data type attribute violation: column " + std::to_string(col + 1) +
                                       " is not a date");
       std::string_view text;
-      if (!RenderText(s, col, scratch, sizeof scratch, text)) return SQL_ERROR;
+      if (!RenderText(s, col, v, type, scratch, sizeof scratch, text)) return SQL_ERROR;
       SQL_TIMESTAMP_STRUCT ts{};
       if (!ParseDate(text, ts))
         return s.AddDiag("22007", "Invalid datetime format: '" + std::string(text.substr(0, 40)) + "'");

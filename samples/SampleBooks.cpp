@@ -488,9 +488,10 @@ void BuildLarge(const std::string& path, int journalLines) {
   Books b(f, 99);
   b.Chart("");
   b.MultiCurrency();
-  // About 26 journal lines per document pair per month plus ~25 fixed lines per month.
+  // About 11 journal lines per sale and purchase of a month (with their payments), plus ~25
+  // lines of banking, payroll and journals per month.
   int months = 24;
-  int docs = std::max(1, (journalLines / months - 25) / 16);
+  int docs = std::max(1, (journalLines / months - 25) / 11);
   b.Trade(2025, 2026, docs);
   f.Finish();
 }

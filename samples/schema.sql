@@ -133,8 +133,11 @@ CREATE TABLE JournalRecords (
   IsForeignTransaction CHAR(1)
 );
 CREATE INDEX ix_JournalRecords_SetID ON JournalRecords (SetID);
-CREATE INDEX ix_JournalRecords_TransactionDate ON JournalRecords (TransactionDate);
-CREATE INDEX ix_JournalRecords_AccountID_TransactionDate ON JournalRecords (AccountID, TransactionDate);
+-- The journal is read by date range and by account and date range: both indexes cover the
+-- columns those reads select, so that no row of the table itself has to be looked up.
+CREATE INDEX ix_JournalRecords_TransactionDate
+  ON JournalRecords (TransactionDate, SetID, AccountID, TaxExclusiveAmount, JobID, IsForeignTransaction);
+CREATE INDEX ix_JournalRecords_AccountID_TransactionDate ON JournalRecords (AccountID, TransactionDate, TaxExclusiveAmount);
 CREATE TABLE Sales (
   SaleID INTEGER PRIMARY KEY,
   CardRecordID INTEGER,

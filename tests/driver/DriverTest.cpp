@@ -179,6 +179,34 @@ TEST_F(DriverTest, ReadsThroughTheDialect) {
   EXPECT_EQ(rows[1][0], "CP");
 }
 
+TEST_F(DriverTest, StatementsThatDifferOnlyInNumbersAnswerEachForItself) {
+  TestConnection c;
+  ASSERT_TRUE(c.Connect(Direct(file_)).Ok());
+  struct Case {
+    std::string sql;
+    std::string expected;
+  };
+  const std::vector<Case> cases = {
+      {"SELECT AccountNumber FROM MYOB.Accounts WHERE AccountID = 1 ;", "1-1110"},
+      {"SELECT AccountNumber FROM MYOB.Accounts WHERE AccountID = 4 ;", "4-1100"},
+      {"SELECT AccountNumber FROM MYOB.Accounts WHERE AccountID = 1 ;", "1-1110"},
+      {"SELECT COUNT(*) FROM MYOB.Accounts WHERE AccountID => 2 AND AccountID <= 3", "2"},
+      {"SELECT COUNT(*) FROM MYOB.Accounts WHERE AccountID => 3 AND AccountID <= 4", "2"},
+      {"SELECT COUNT(*) FROM MYOB.Accounts WHERE AccountID > -1", "4"},
+      {"SELECT COUNT(*) FROM MYOB.Accounts WHERE AccountID > - 5", "4"},
+      {"SELECT COUNT(*) FROM MYOB.Accounts WHERE AccountID-1 = 0", "1"},
+      {"SELECT COUNT(*) FROM MYOB.Accounts WHERE AccountID = 1.5", "0"},
+      {"SELECT COUNT(*) FROM MYOB.Accounts WHERE AccountNumber = 1", "0"},
+      {"SELECT AccountNumber FROM MYOB.Accounts ORDER BY 1 DESC LIMIT 1", "4-1100"},
+      {"SELECT AccountNumber FROM MYOB.Accounts WHERE AccountID <> 4 ORDER BY 1 DESC LIMIT 1", "2-1300"},
+      {"SELECT CASE WHEN 2 = 2 THEN 'yes' END", "yes"},
+      {"SELECT SaleID FROM MYOB.Sales WHERE SaleID = 1 AND InvoiceStatusID <> 'Q'  ;", "1"},
+  };
+  for (int pass = 0; pass < 2; ++pass) {
+    for (const auto& k : cases) EXPECT_EQ(c.Scalar(k.sql), k.expected) << k.sql;
+  }
+}
+
 TEST_F(DriverTest, RefusesWritesAndBadStatementsWithoutChangingTheFile) {
   const std::string before = Checksum(file_);
   TestConnection c;
