@@ -641,83 +641,76 @@ int CompanyFile::AddSupplierPayment(const Payment& p) {
   return id;
 }
 
-int CompanyFile::AddMoneySpent(const Banking& b) {
+namespace {
+
+// Table and column names of the two banking documents.
+struct BankingNames {
+  const char* header;
+  const char* id;
+  const char* number;
+  const char* account;
+  const char* total;
+  const char* lines;
+  const char* lineId;
+  const char* journalType;
+};
+
+constexpr BankingNames kSpent{"MoneySpent", "MoneySpentID", "ChequeNumber", "IssuingAccountID", "TotalSpentAmount",
+                              "MoneySpentLines", "MoneySpentLineID", "MS"};
+constexpr BankingNames kReceived{"MoneyReceived", "MoneyReceivedID", "DepositNumber", "RecipientAccountID",
+                                 "TotalAmountReceived", "MoneyReceivedLines", "MoneyReceivedLineID", "MR"};
+
+}  // namespace
+
+// Money spent: the lines are debits, the issuing account is credited. Money received: the
+// lines are credits, the recipient account is debited.
+int CompanyFile::AddBanking(const Banking& b, bool spent) {
   Impl& d = *impl_;
-  int id = d.Next("MoneySpent");
+  const BankingNames& n = spent ? kSpent : kReceived;
+  int id = d.Next(n.header);
   std::vector<std::pair<int, Money>> journal;
   Money total;
   for (const auto& l : b.lines) total += l.amount + l.tax;
-  d.Insert("MoneySpent", {{"MoneySpentID", Int(id)},
-                          {"ChequeNumber", Text(std::to_string(1000 + id))},
-                          {"IssuingAccountID", Int(b.account)},
-                          {"CardRecordID", Int(b.card)},
-                          {"TransactionDate", Text(b.date)},
-                          {"TotalSpentAmount", Value{total}},
-                          {"CurrencyID", Int(b.currency)},
-                          {"TransactionExchangeRate", Value{b.rate}},
-                          {"Memo", Text(b.memo)},
-                          {"CategoryID", Int(0)},
-                          {"CostCentreID", Int(0)}});
+  d.Insert(n.header, {{n.id, Int(id)},
+                      {n.number, Text(std::to_string(spent ? 1000 + id : id))},
+                      {n.account, Int(b.account)},
+                      {"CardRecordID", Int(b.card)},
+                      {"TransactionDate", Text(b.date)},
+                      {n.total, Value{total}},
+                      {"CurrencyID", Int(b.currency)},
+                      {"TransactionExchangeRate", Value{b.rate}},
+                      {"Memo", Text(b.memo)},
+                      {"CategoryID", Int(0)},
+                      {"CostCentreID", Int(0)}});
   int lineNo = 0;
   for (const auto& l : b.lines) {
-    d.Insert("MoneySpentLines", {{"MoneySpentLineID", Int(d.Next("MoneySpentLines"))},
-                                 {"MoneySpentID", Int(id)},
-                                 {"LineNumber", Int(++lineNo)},
-                                 {"AccountID", Int(l.account)},
-                                 {"TaxExclusiveAmount", Value{l.amount}},
-                                 {"TaxInclusiveAmount", Value{l.amount + l.tax}},
-                                 {"TaxAmount", Value{l.tax}},
-                                 {"JobID", Int(l.job)},
-                                 {"TaxCodeID", Int(l.taxCode)},
-                                 {"LineMemo", Text(l.description)}});
-    AddTo(journal, l.account, Local(l.amount, b.rate));
-    if (l.tax != Money()) AddTo(journal, d.TaxAccount(l.taxCode, false, l.account), Local(l.tax, b.rate));
+    d.Insert(n.lines, {{n.lineId, Int(d.Next(n.lines))},
+                       {n.id, Int(id)},
+                       {"LineNumber", Int(++lineNo)},
+                       {"AccountID", Int(l.account)},
+                       {"TaxExclusiveAmount", Value{l.amount}},
+                       {"TaxInclusiveAmount", Value{l.amount + l.tax}},
+                       {"TaxAmount", Value{l.tax}},
+                       {"JobID", Int(l.job)},
+                       {"TaxCodeID", Int(l.taxCode)},
+                       {"LineMemo", Text(l.description)}});
+    Money amount = Local(l.amount, b.rate);
+    AddTo(journal, l.account, spent ? amount : -amount);
+    if (l.tax != Money()) {
+      Money tax = Local(l.tax, b.rate);
+      AddTo(journal, d.TaxAccount(l.taxCode, !spent, l.account), spent ? tax : -tax);
+    }
   }
   Money sum;
   for (const auto& l : journal) sum += l.second;
   AddTo(journal, b.account, -sum);
-  AddJournalSet("MS", id, b.date, journal, b.currency, b.rate, b.memo);
+  AddJournalSet(n.journalType, id, b.date, journal, b.currency, b.rate, b.memo);
   return id;
 }
 
-int CompanyFile::AddMoneyReceived(const Banking& b) {
-  Impl& d = *impl_;
-  int id = d.Next("MoneyReceived");
-  std::vector<std::pair<int, Money>> journal;
-  Money total;
-  for (const auto& l : b.lines) total += l.amount + l.tax;
-  d.Insert("MoneyReceived", {{"MoneyReceivedID", Int(id)},
-                             {"DepositNumber", Text(std::to_string(id))},
-                             {"RecipientAccountID", Int(b.account)},
-                             {"CardRecordID", Int(b.card)},
-                             {"TransactionDate", Text(b.date)},
-                             {"TotalAmountReceived", Value{total}},
-                             {"CurrencyID", Int(b.currency)},
-                             {"TransactionExchangeRate", Value{b.rate}},
-                             {"Memo", Text(b.memo)},
-                             {"CategoryID", Int(0)},
-                             {"CostCentreID", Int(0)}});
-  int lineNo = 0;
-  for (const auto& l : b.lines) {
-    d.Insert("MoneyReceivedLines", {{"MoneyReceivedLineID", Int(d.Next("MoneyReceivedLines"))},
-                                    {"MoneyReceivedID", Int(id)},
-                                    {"LineNumber", Int(++lineNo)},
-                                    {"AccountID", Int(l.account)},
-                                    {"TaxExclusiveAmount", Value{l.amount}},
-                                    {"TaxInclusiveAmount", Value{l.amount + l.tax}},
-                                    {"TaxAmount", Value{l.tax}},
-                                    {"JobID", Int(l.job)},
-                                    {"TaxCodeID", Int(l.taxCode)},
-                                    {"LineMemo", Text(l.description)}});
-    AddTo(journal, l.account, -Local(l.amount, b.rate));
-    if (l.tax != Money()) AddTo(journal, d.TaxAccount(l.taxCode, true), -Local(l.tax, b.rate));
-  }
-  Money sum;
-  for (const auto& l : journal) sum += l.second;
-  AddTo(journal, b.account, -sum);
-  AddJournalSet("MR", id, b.date, journal, b.currency, b.rate, b.memo);
-  return id;
-}
+int CompanyFile::AddMoneySpent(const Banking& spent) { return AddBanking(spent, true); }
+
+int CompanyFile::AddMoneyReceived(const Banking& received) { return AddBanking(received, false); }
 
 int CompanyFile::AddGeneralJournal(const Journal& j) {
   Impl& d = *impl_;

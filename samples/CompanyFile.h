@@ -176,6 +176,7 @@ class CompanyFile {
   void Finish();
 
  private:
+  int AddBanking(const Banking& banking, bool spent);
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };

@@ -390,8 +390,25 @@ void Ensure(const std::string& path) {
 
 }  // namespace
 
-void BuildAustralian(const std::string& path) {
+namespace {
+
+// A company of two financial years of trading with budgets for both.
+void BuildTwoYears(const std::string& path, const CompanySetup& setup, uint64_t seed, int docsPerMonth) {
   Ensure(path);
+  CompanyFile f(path, setup);
+  Books b(f, seed);
+  b.Chart("");
+  if (setup.multiCurrency) b.MultiCurrency();
+  int year = setup.currentFinancialYear;
+  b.Trade(year - 1, year, docsPerMonth);
+  b.Budgets(year - 1);
+  b.Budgets(year);
+  f.Finish();
+}
+
+}  // namespace
+
+void BuildAustralian(const std::string& path) {
   CompanySetup s;
   s.companyName = "Clearwater Trading Pty Ltd";
   s.country = "AU";
@@ -399,18 +416,10 @@ void BuildAustralian(const std::string& path) {
   s.lastMonthInFinancialYear = 6;
   s.multiCurrency = true;
   s.address = "Level 2, 45 Harbour Street\r\nSydney  NSW  2000\r\nAustralia";
-  CompanyFile f(path, s);
-  Books b(f, 1);
-  b.Chart("");
-  b.MultiCurrency();
-  b.Trade(2025, 2026, 4);
-  b.Budgets(2025);
-  b.Budgets(2026);
-  f.Finish();
+  BuildTwoYears(path, s, 1, 4);
 }
 
 void BuildUsa(const std::string& path) {
-  Ensure(path);
   CompanySetup s;
   s.companyName = "Redwood Outfitters Inc";
   s.country = "USA";
@@ -419,17 +428,10 @@ void BuildUsa(const std::string& path) {
   s.address = "200 Market Street\r\nSan Francisco CA 94105";
   s.phone = "415 555 0100";
   s.fax = "415 555 0101";
-  CompanyFile f(path, s);
-  Books b(f, 2);
-  b.Chart("");
-  b.Trade(2025, 2026, 3);
-  b.Budgets(2025);
-  b.Budgets(2026);
-  f.Finish();
+  BuildTwoYears(path, s, 2, 3);
 }
 
 void BuildAr2011(const std::string& path) {
-  Ensure(path);
   CompanySetup s;
   s.companyName = "Harbourside Design Pty Ltd";
   s.country = "AU";
@@ -438,13 +440,7 @@ void BuildAr2011(const std::string& path) {
   s.ar2011 = true;
   s.databaseVersion = "2011.0";
   s.address = "7 Quay Road\r\nHobart  TAS  7000";
-  CompanyFile f(path, s);
-  Books b(f, 3);
-  b.Chart("");
-  b.Trade(2025, 2026, 3);
-  b.Budgets(2025);
-  b.Budgets(2026);
-  f.Finish();
+  BuildTwoYears(path, s, 3, 3);
 }
 
 void BuildGroupFolder(const std::string& folder) {

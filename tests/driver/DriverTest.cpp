@@ -90,6 +90,59 @@ TEST_F(DriverTest, ConnectsInBothModesAndWithTheDialectOfConnectionStrings) {
   }
 }
 
+TEST_F(DriverTest, ConnectsToTheDataSourceWithItsOwnCompanyFile) {
+  // What isql does: the data source, a user and a password; the file comes from odbc.ini.
+  TestConnection c;
+  SQLRETURN rc = SQLConnect(c.Dbc(), reinterpret_cast<SQLCHAR*>(const_cast<char*>(driver::kDataSourceName)), SQL_NTS,
+                            reinterpret_cast<SQLCHAR*>(const_cast<char*>("Administrator")), SQL_NTS,
+                            reinterpret_cast<SQLCHAR*>(const_cast<char*>("")), SQL_NTS);
+  ASSERT_TRUE(SQL_SUCCEEDED(rc)) << test::Diagnose(rc, SQL_HANDLE_DBC, c.Dbc()).message;
+  EXPECT_EQ(c.Scalar("SELECT CompanyName FROM MYOB.DataFileInformation"), "Harbourside Design Pty Ltd");
+  EXPECT_NE(c.Scalar("SELECT COUNT(*) FROM MYOB.JournalRecords"), "0");
+  SQLDisconnect(c.Dbc());
+}
+
+TEST_F(DriverTest, ADamagedFileGivesDiagnosticsNotACrash) {
+  // A copy with garbage written over most of its pages: connecting or reading fails cleanly.
+  fs::path damaged = dir_ / "damaged.MYO";
+  fs::copy_file(file_, damaged, fs::copy_options::overwrite_existing);
+  const auto size = fs::file_size(damaged);
+  {
+    std::fstream io(damaged, std::ios::in | std::ios::out | std::ios::binary);
+    std::string junk(4096, '\x5A');
+    for (std::streamoff at = 8192; at + 4096 <= static_cast<std::streamoff>(size); at += 8192) {
+      io.seekp(at);
+      io.write(junk.data(), static_cast<std::streamsize>(junk.size()));
+    }
+  }
+  TestConnection c;
+  auto r = c.Connect(Direct(damaged.string()));
+  if (r.Ok()) {
+    for (const char* sql : {"SELECT * FROM MYOB.JournalRecords", "SELECT * FROM MYOB.Accounts ORDER BY AccountNumber",
+                            "SELECT COUNT(*) FROM MYOB.JournalSets", "SELECT * FROM MYOB.AccountActivities"}) {
+      auto q = c.Query(sql);
+      if (!q.Ok()) {
+        EXPECT_FALSE(q.sqlState.empty()) << sql;
+      }
+    }
+  } else {
+    EXPECT_EQ(r.sqlState, "08001") << r.message;
+  }
+}
+
+TEST_F(DriverTest, AQueryTimeoutStopsARunawayStatement) {
+  TestConnection c;
+  ASSERT_TRUE(c.Connect(Direct(file_)).Ok());
+  SQLHSTMT st = nullptr;
+  SQLAllocHandle(SQL_HANDLE_STMT, c.Dbc(), &st);
+  SQLSetStmtAttr(st, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(1), 0);
+  const char* sql = "WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n) SELECT COUNT(*) FROM n";
+  SQLRETURN rc = SQLExecDirect(st, reinterpret_cast<SQLCHAR*>(const_cast<char*>(sql)), SQL_NTS);
+  EXPECT_EQ(rc, SQL_ERROR);
+  EXPECT_EQ(test::Diagnose(rc, SQL_HANDLE_STMT, st).sqlState, "HYT00");
+  SQLFreeHandle(SQL_HANDLE_STMT, st);
+}
+
 TEST_F(DriverTest, BraceQuotedPathsMayHoldSemicolonsAndBraces) {
   fs::path odd = dir_ / "a;b {c}} d.MYO";
   fs::copy_file(file_, odd, fs::copy_options::overwrite_existing);

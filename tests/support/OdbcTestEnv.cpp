@@ -51,8 +51,13 @@ const std::string& UsePrivateOdbcRegistration() {
   }
   {
     std::ofstream ini(dir / "odbc.ini", std::ios::trunc);
+#ifdef QVX_SAMPLES_DIR
+    const std::string database = std::string(QVX_SAMPLES_DIR) + "/ARSample.MYOX";
+#else
+    const std::string database;
+#endif
     ini << "[" << driver::kDataSourceName << "]\nDescription = Company files\nDriver = " << driver::kDsnDriverName
-        << "\nDatabase = \n\n";
+        << "\nDatabase = " << database << "\n\n";
   }
   ::setenv("ODBCSYSINI", dir.c_str(), 1);
   ::setenv("ODBCINSTINI", "odbcinst.ini", 1);
