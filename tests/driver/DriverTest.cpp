@@ -143,6 +143,30 @@ TEST_F(DriverTest, AQueryTimeoutStopsARunawayStatement) {
   SQLFreeHandle(SQL_HANDLE_STMT, st);
 }
 
+TEST_F(DriverTest, ServesUnicodeClientsThroughTheDriverManager) {
+  auto wide = [](const std::string& s) {
+    std::vector<SQLWCHAR> w(s.begin(), s.end());
+    w.push_back(0);
+    return w;
+  };
+  TestConnection c;
+  auto conn = wide(Direct(file_));
+  SQLRETURN rc = SQLDriverConnectW(c.Dbc(), nullptr, conn.data(), SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
+  ASSERT_TRUE(SQL_SUCCEEDED(rc)) << test::Diagnose(rc, SQL_HANDLE_DBC, c.Dbc()).message;
+  SQLHSTMT st = nullptr;
+  SQLAllocHandle(SQL_HANDLE_STMT, c.Dbc(), &st);
+  auto sql = wide("SELECT AccountName FROM MYOB.Accounts WHERE AccountID => 4 ;");
+  ASSERT_TRUE(SQL_SUCCEEDED(SQLExecDirectW(st, sql.data(), SQL_NTS)));
+  ASSERT_EQ(SQLFetch(st), SQL_SUCCESS);
+  SQLWCHAR buf[32] = {};
+  SQLLEN ind = 0;
+  ASSERT_EQ(SQLGetData(st, 1, SQL_C_WCHAR, buf, sizeof buf, &ind), SQL_SUCCESS);
+  EXPECT_EQ(ind, static_cast<SQLLEN>(5 * sizeof(SQLWCHAR)));
+  EXPECT_EQ(std::string(buf, buf + 5), "Sales");
+  SQLFreeHandle(SQL_HANDLE_STMT, st);
+  SQLDisconnect(c.Dbc());
+}
+
 TEST_F(DriverTest, BraceQuotedPathsMayHoldSemicolonsAndBraces) {
   fs::path odd = dir_ / "a;b {c}} d.MYO";
   fs::copy_file(file_, odd, fs::copy_options::overwrite_existing);
