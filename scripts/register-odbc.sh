@@ -22,8 +22,10 @@ SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 tmp="$(mktemp -d)"
 trap 'rm -rf "$tmp"' EXIT
+# Threading = 2: the driver manager serializes calls per connection (what the driver needs)
+# rather than per environment.
 for name in MYOAU1001 MYOB_AccountRight_2011; do
-  printf '[%s]\nDescription = Quorvex company-file driver\nDriver = %s\nFileUsage = 1\n' "$name" "$LIB" >"$tmp/driver.ini"
+  printf '[%s]\nDescription = Quorvex company-file driver\nDriver = %s\nThreading = 2\n' "$name" "$LIB" >"$tmp/driver.ini"
   $SUDO odbcinst -i -d -f "$tmp/driver.ini" >/dev/null
 done
 printf '[MYOB_Accountright_2011]\nDescription = Company files of the newer product line\nDriver = MYOB_AccountRight_2011\nDatabase = %s\n' \

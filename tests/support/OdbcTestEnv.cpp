@@ -45,8 +45,10 @@ const std::string& UsePrivateOdbcRegistration() {
   {
     std::ofstream inst(dir / "odbcinst.ini", std::ios::trunc);
     inst << "[ODBC]\nTrace = No\n\n";
+    // Threading = 2: the driver manager serializes calls per connection, which is what the
+    // driver needs (its statements share the connection's statement cache), and no more.
     for (const char* name : {driver::kDirectDriverName, driver::kDsnDriverName}) {
-      inst << "[" << name << "]\nDescription = Company-file driver\nDriver = " << lib << "\nFileUsage = 1\n\n";
+      inst << "[" << name << "]\nDescription = Company-file driver\nDriver = " << lib << "\nThreading = 2\n\n";
     }
   }
   {
