@@ -55,6 +55,7 @@ struct Books {
   std::vector<std::pair<int, Money>> openSales;      // sale, amount still owed
   std::vector<std::pair<int, Money>> openPurchases;
   std::vector<std::pair<int, double>> openSalesUsd;  // sale in USD, amount owed in USD raw units
+  std::vector<std::pair<int, Money>> openPurchasesUsd;
 
   Books(CompanyFile& file, uint64_t seed) : f(file), rng(seed), usa(file.Setup().country == "USA"), gst(!usa) {}
 
@@ -271,12 +272,22 @@ struct Books {
         p.freightTaxCode = gstCode;
         p.freightTax = Tax10(p.freight);
       }
+      bool foreign = usd != 0 && p.type != 'I' && rng.Range(0, 6) == 0;
+      if (foreign) {
+        p.currency = usd;
+        p.rate = 1.0 / (0.65 + rng.Range(0, 10) / 100.0);
+        for (auto& l : p.lines) {
+          l.tax = Money();
+          l.taxCode = freCode;
+        }
+        p.freightTax = Money();
+      }
       p.status = rng.Range(0, 14) == 0 ? "OR" : "C";
       int id = f.AddPurchase(p);
       if (p.status == "OR") continue;
       Money gross = p.freight + p.freightTax;
       for (const auto& l : p.lines) gross += l.amount + l.tax;
-      openPurchases.emplace_back(id, gross);
+      (foreign ? openPurchasesUsd : openPurchases).emplace_back(id, gross);
     }
     // Pay what was owed at the start of the month (so some payments fall a month after).
     PayOpen(y, m);
@@ -352,6 +363,11 @@ struct Books {
       f.AddSupplierPayment({Date(y, m, 18), a["1-1110"], 0, {{purchase, owed}}, 0, 1.0, "Payment"});
     }
     openPurchases = std::move(stillOwed);
+    for (const auto& [purchase, owed] : openPurchasesUsd) {
+      double rate = 1.0 / (0.65 + rng.Range(0, 10) / 100.0);
+      f.AddSupplierPayment({Date(y, m, 19), a["1-1110"], 0, {{purchase, owed}}, usd, rate, "USD payment"});
+    }
+    openPurchasesUsd.clear();
   }
 
   // Budgets of the P&L detail accounts for a financial year, in natural sign.

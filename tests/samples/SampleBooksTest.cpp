@@ -109,9 +109,12 @@ TEST(SampleBooks, TheAustralianFileHoldsEveryKindOfDocument) {
   // Payments: partial (two payments of one sale), foreign currency, in a later month than the sale.
   EXPECT_NE(c->Scalar("SELECT COUNT(*) FROM (SELECT SaleID FROM MYOB.CustomerPaymentLines GROUP BY SaleID HAVING COUNT(*) > 1)"),
             "0");
-  EXPECT_NE(c->Scalar("SELECT COUNT(*) FROM MYOB.JournalSets WHERE JournalTypeID = 'CP' AND CurrencyID <> 0 AND "
-                      "TransactionExchangeRate <> 1"),
-            "0");
+  for (const char* type : {"CP", "SP", "SI", "PS"}) {
+    EXPECT_NE(c->Scalar(std::string("SELECT COUNT(*) FROM MYOB.JournalSets WHERE JournalTypeID = '") + type +
+                        "' AND CurrencyID <> 0 AND TransactionExchangeRate <> 1"),
+              "0")
+        << type;
+  }
   EXPECT_NE(c->Scalar("SELECT COUNT(*) FROM MYOB.CustomerPaymentLines l JOIN MYOB.CustomerPayments p ON "
                       "p.CustomerPaymentID = l.CustomerPaymentID JOIN MYOB.Sales s ON s.SaleID = l.SaleID "
                       "WHERE substr(p.TransactionDate, 1, 7) > substr(s.InvoiceDate, 1, 7)"),
