@@ -133,13 +133,17 @@ void FullFetch(benchmark::State& state, bool bind) {
     while (SQLFetch(st) == SQL_SUCCESS) {
       ++rows;
       if (!bind) {
-        SQLGetData(st, 1, SQL_C_SLONG, &id, 0, &ind[0]);
-        SQLGetData(st, 2, SQL_C_SLONG, &set, 0, &ind[1]);
-        SQLGetData(st, 3, SQL_C_SLONG, &job, 0, &ind[2]);
+        // As a recordset reader does: whole numbers as 64-bit, money and texts as text.
+        SQLBIGINT big = 0;
+        char text[64];
+        SQLGetData(st, 1, SQL_C_SBIGINT, &big, 0, &ind[0]);
+        SQLGetData(st, 2, SQL_C_SBIGINT, &big, 0, &ind[1]);
+        SQLGetData(st, 3, SQL_C_SBIGINT, &big, 0, &ind[2]);
         SQLGetData(st, 4, SQL_C_TYPE_DATE, &date, sizeof date, &ind[3]);
-        SQLGetData(st, 5, SQL_C_NUMERIC, &amount, sizeof amount, &ind[4]);
-        SQLGetData(st, 6, SQL_C_SLONG, &account, 0, &ind[5]);
+        SQLGetData(st, 5, SQL_C_CHAR, text, sizeof text, &ind[4]);
+        SQLGetData(st, 6, SQL_C_SBIGINT, &big, 0, &ind[5]);
         SQLGetData(st, 7, SQL_C_CHAR, foreign, sizeof foreign, &ind[6]);
+        account = static_cast<SQLINTEGER>(big);
       }
       benchmark::DoNotOptimize(account);
     }

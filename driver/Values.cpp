@@ -523,7 +523,13 @@ SQLRETURN ConvertColumn(Statement& s, int col, const Target& t) {
     case SQL_C_FLOAT:
     case SQL_C_NUMERIC: {
       if (info.kind == ColKind::Date) return s.AddDiag("07006", "Restricted data type attribute violation: a date is not a number");
-      // The common case first: a whole number into a 32-bit integer.
+      // The common cases first: a whole number into a 64-bit or 32-bit integer.
+      if (type == SQLITE_INTEGER && ctype == SQL_C_SBIGINT) {
+        SQLBIGINT i64 = sqlite3_value_int64(v);
+        if (t.buffer) std::memcpy(t.buffer, &i64, sizeof i64);
+        if (t.indicator) *t.indicator = sizeof i64;
+        return SQL_SUCCESS;
+      }
       if (type == SQLITE_INTEGER && (ctype == SQL_C_SLONG || ctype == SQL_C_LONG)) {
         sqlite3_int64 i64 = sqlite3_value_int64(v);
         if (i64 < INT32_MIN || i64 > INT32_MAX) return s.AddDiag("22003", "Numeric value out of range");

@@ -182,6 +182,17 @@ struct Books {
     return l;
   }
 
+  // A document in US dollars at a rate of the day, free of local tax.
+  void Foreign(Document& d) {
+    d.currency = usd;
+    d.rate = 1.0 / (0.65 + rng.Range(0, 10) / 100.0);
+    for (auto& l : d.lines) {
+      l.tax = Money();
+      l.taxCode = freCode;
+    }
+    d.freightTax = Money();
+  }
+
   // One month of trading; `docs` sales and purchases (at least 1).
   void Month(int y, int m, int docs) {
     static const char kTypes[] = {'S', 'I', 'P', 'T', 'M'};
@@ -215,15 +226,7 @@ struct Books {
         s.freightTax = Tax10(s.freight);
       }
       bool foreign = usd != 0 && rng.Range(0, 5) == 0;
-      if (foreign) {
-        s.currency = usd;
-        s.rate = 1.0 / (0.65 + rng.Range(0, 10) / 100.0);
-        for (auto& l : s.lines) {
-          l.tax = Money();
-          l.taxCode = freCode;
-        }
-        s.freightTax = Money();
-      }
+      if (foreign) Foreign(s);
       Money gross = s.freight + s.freightTax;
       for (const auto& l : s.lines) gross += l.amount + l.tax;
       int roll = rng.Range(0, 19);
@@ -273,15 +276,7 @@ struct Books {
         p.freightTax = Tax10(p.freight);
       }
       bool foreign = usd != 0 && p.type != 'I' && rng.Range(0, 6) == 0;
-      if (foreign) {
-        p.currency = usd;
-        p.rate = 1.0 / (0.65 + rng.Range(0, 10) / 100.0);
-        for (auto& l : p.lines) {
-          l.tax = Money();
-          l.taxCode = freCode;
-        }
-        p.freightTax = Money();
-      }
+      if (foreign) Foreign(p);
       p.status = rng.Range(0, 14) == 0 ? "OR" : "C";
       int id = f.AddPurchase(p);
       if (p.status == "OR") continue;

@@ -327,6 +327,40 @@ TEST_F(DriverTest, RefusesWritesAndBadStatementsWithoutChangingTheFile) {
   EXPECT_EQ(Checksum(file_), before);
 }
 
+TEST_F(DriverTest, SurvivesScrambledStatementsAndConnectionStrings) {
+  // Deterministic junk built from the dialect's own pieces and stray bytes: every call must
+  // come back, with rows or with a diagnostic.
+  const std::vector<std::string> pieces = {"SELECT", " * ", "FROM", " MYOB.", "Accounts", "JournalRecords", " WHERE ",
+                                           "=>", "=", "'", "\"", "{", "}", ";", "(", ")", "--", "/*", "1", "-",
+                                           "AccountID", ",", " ", "\xff", "\x01", "?", ":a", "%", "MYOB", "."};
+  uint32_t seed = 7;
+  auto next = [&]() { return seed = seed * 1103515245u + 12345u; };
+  TestConnection c;
+  ASSERT_TRUE(c.Connect(Direct(file_)).Ok());
+  for (int i = 0; i < 300; ++i) {
+    std::string sql;
+    int n = 1 + static_cast<int>(next() % 24);
+    for (int k = 0; k < n; ++k) sql += pieces[(next() >> 8) % pieces.size()];
+    auto r = c.Query(sql);
+    if (!r.Ok()) {
+      EXPECT_FALSE(r.sqlState.empty()) << sql;
+    }
+  }
+  EXPECT_EQ(c.Scalar("SELECT COUNT(*) FROM MYOB.Accounts"), "4");
+  const std::vector<std::string> keys = {"Driver={MYOAU1001}", "DATABASE=", file_, "UID=", "Administrator", "PWD=",
+                                         "KEY=", "ACCESS_TYPE=", "READ", ";", "{", "}", "}}", " ", "=", "DSN="};
+  for (int i = 0; i < 200; ++i) {
+    std::string text = "Driver={MYOAU1001};";
+    int n = 1 + static_cast<int>(next() % 12);
+    for (int k = 0; k < n; ++k) text += keys[(next() >> 8) % keys.size()];
+    TestConnection t;
+    auto r = t.Connect(text);
+    if (!r.Ok()) {
+      EXPECT_FALSE(r.sqlState.empty()) << text;
+    }
+  }
+}
+
 TEST_F(DriverTest, DescribesColumnTypes) {
   TestConnection c;
   ASSERT_TRUE(c.Connect(Direct(file_)).Ok());
