@@ -196,6 +196,9 @@ struct Books {
   // One month of trading; `docs` sales and purchases (at least 1).
   void Month(int y, int m, int docs) {
     static const char kTypes[] = {'S', 'I', 'P', 'T', 'M'};
+    // First pay (most of) what was owed at the start of the month: documents are paid in the
+    // month after their own, some later, some in part at once.
+    PayOpen(y, m);
     for (int i = 0; i < docs; ++i) {
       Document s;
       s.date = Date(y, m, 1 + (i * 5 + 2) % 27);
@@ -284,8 +287,6 @@ struct Books {
       for (const auto& l : p.lines) gross += l.amount + l.tax;
       (foreign ? openPurchasesUsd : openPurchases).emplace_back(id, gross);
     }
-    // Pay what was owed at the start of the month (so some payments fall a month after).
-    PayOpen(y, m);
     // Banking, payroll and journals.
     Banking rent{Date(y, m, 1), a["1-1110"], suppliers[2], {Line(a["6-1100"], M("2200.00"), true)}, 0, 1.0, "Rent"};
     f.AddMoneySpent(rent);
@@ -380,6 +381,19 @@ struct Books {
     }
   }
 
+  // Documents not paid in full stay open ("O"); the others are closed ("C").
+  void Statuses() {
+    for (const char* table : {"Sales", "SalesInvoices"}) {
+      f.Exec(std::string("UPDATE ") + table +
+             " SET InvoiceStatusID = 'O' WHERE InvoiceStatusID = 'C' AND TotalLines + TaxExclusiveFreight + TotalTax > "
+             "(SELECT COALESCE(SUM(AmountApplied), 0) FROM CustomerPaymentLines l WHERE l.SaleID = " +
+             table + ".SaleID) + 0.00005");
+    }
+    f.Exec(std::string("UPDATE Purchases SET PurchaseStatusID = 'O' WHERE PurchaseStatusID = 'C' AND "
+                       "TotalLines + TaxExclusiveFreight + TotalTax > (SELECT COALESCE(SUM(AmountApplied), 0) FROM ") +
+           (usa ? "VendorPaymentLines" : "SupplierPaymentLines") + " l WHERE l.PurchaseID = Purchases.PurchaseID) + 0.00005");
+  }
+
   // Trading over the months of financial years [firstYear, lastYear].
   void Trade(int firstYear, int lastYear, int docsPerMonth) {
     int lastMonth = f.Setup().lastMonthInFinancialYear;
@@ -391,6 +405,7 @@ struct Books {
         Month(y, m, docsPerMonth);
       }
     }
+    Statuses();
   }
 };
 

@@ -78,6 +78,18 @@ TEST(SampleBooks, EveryFileIsCoherent) {
                         "SELECT 1 FROM MYOB.GeneralJournals WHERE s.JournalTypeID = 'GJ' AND GeneralJournalID = s.SourceID UNION ALL "
                         "SELECT 1 FROM MYOB.WritePayCheque WHERE s.JournalTypeID = 'WP' AND WritePayChequeID = s.SourceID)"),
               "0");
+    // No payment comes before the document it pays.
+    EXPECT_EQ(c->Scalar("SELECT COUNT(*) FROM MYOB.CustomerPaymentLines l JOIN MYOB.CustomerPayments p ON "
+                        "p.CustomerPaymentID = l.CustomerPaymentID JOIN (SELECT SaleID, InvoiceDate FROM MYOB.Sales UNION ALL "
+                        "SELECT SaleID, InvoiceDate FROM MYOB.SalesInvoices) s ON s.SaleID = l.SaleID "
+                        "WHERE p.TransactionDate < s.InvoiceDate"),
+              "0");
+    EXPECT_EQ(c->Scalar("SELECT COUNT(*) FROM (SELECT PurchaseID, TransactionDate FROM MYOB.SupplierPaymentLines l JOIN "
+                        "MYOB.SupplierPayments p ON p.SupplierPaymentID = l.SupplierPaymentID UNION ALL SELECT PurchaseID, "
+                        "TransactionDate FROM MYOB.VendorPaymentLines l JOIN MYOB.VendorPayments p ON "
+                        "p.VendorPaymentID = l.VendorPaymentID) x JOIN MYOB.Purchases d ON d.PurchaseID = x.PurchaseID "
+                        "WHERE x.TransactionDate < d.PurchaseDate"),
+              "0");
     // Sale headers agree with their lines.
     EXPECT_EQ(c->Scalar("SELECT COUNT(*) FROM MYOB.Sales s WHERE s.InvoiceTypeID = 'S' AND ABS(s.TotalLines - "
                         "(SELECT SUM(TaxExclusiveAmount) FROM MYOB.ServiceSaleLines l WHERE l.SaleID = s.SaleID)) > 0.00005"),
@@ -97,7 +109,11 @@ TEST(SampleBooks, TheAustralianFileHoldsEveryKindOfDocument) {
   EXPECT_EQ(c->Scalar("SELECT group_concat(t, '') FROM (SELECT DISTINCT PurchaseTypeID AS t FROM MYOB.Purchases ORDER BY 1)"),
             "IMPS");
   EXPECT_EQ(c->Scalar("SELECT group_concat(t, ',') FROM (SELECT DISTINCT InvoiceStatusID AS t FROM MYOB.Sales ORDER BY 1)"),
-            "C,OR,Q");
+            "C,O,OR,Q");
+  // A sale left open is one not paid in full.
+  EXPECT_EQ(c->Scalar("SELECT COUNT(*) FROM MYOB.Sales s WHERE InvoiceStatusID = 'C' AND ABS(TotalLines + TaxExclusiveFreight + "
+                      "TotalTax - (SELECT SUM(AmountApplied) FROM MYOB.CustomerPaymentLines l WHERE l.SaleID = s.SaleID)) > 0.00005"),
+            "0");
   // Classes 1 to 9 and header levels 1 to 4.
   EXPECT_EQ(c->Scalar("SELECT COUNT(DISTINCT substr(AccountNumber, 1, 1)) FROM MYOB.Accounts"), "9");
   EXPECT_EQ(c->Scalar("SELECT MIN(AccountLevel) || '-' || MAX(AccountLevel) FROM MYOB.Accounts"), "1-4");
