@@ -3,6 +3,7 @@
 
 #include "samples/CompanyFile.h"
 #include "samples/SamplePaths.h"
+#include "driver/FileProbe.h"
 
 #include <gtest/gtest.h>
 
@@ -190,6 +191,36 @@ TEST(SampleBuilder, RefusesAJournalThatDoesNotBalance) {
                  std::invalid_argument);
   }
   fs::remove(file);
+}
+
+}  // namespace
+}  // namespace qvx
+
+namespace qvx {
+namespace {
+
+TEST(FileProbe, TellsTheDriverCountryAndVersionOfAFile) {
+  struct Case {
+    std::string file;
+    std::optional<driver::CompanyFileFacts> expected;
+  };
+  const std::vector<Case> cases = {
+      {samples::SamplePath(samples::kAustralianFile), driver::CompanyFileFacts{"MYOAU1001", "AU", "19.8"}},
+      {samples::SamplePath(samples::kUsaFile), driver::CompanyFileFacts{"MYOAU1001", "USA", "19.8"}},
+      {samples::SamplePath(samples::kAr2011File), driver::CompanyFileFacts{"MYOB_AccountRight_2011", "AU", "2011.0"}},
+      {samples::SamplePath("absent.MYO"), std::nullopt},
+      {samples::SamplePath(samples::kGroupFolder), std::nullopt},
+      {std::string(QVX_SOURCE_DIR) + "/README.md", std::nullopt},
+      {"", std::nullopt},
+  };
+  for (const auto& c : cases) {
+    auto facts = driver::ProbeCompanyFile(c.file);
+    ASSERT_EQ(facts.has_value(), c.expected.has_value()) << c.file;
+    if (!facts) continue;
+    EXPECT_EQ(facts->driverName, c.expected->driverName) << c.file;
+    EXPECT_EQ(facts->country, c.expected->country) << c.file;
+    EXPECT_EQ(facts->version, c.expected->version) << c.file;
+  }
 }
 
 }  // namespace
