@@ -72,6 +72,7 @@ struct Globals {
   int16_t CashBasis = 0;
   int16_t PrintAccountNumbers = 0;
   int16_t PrintToExcel = 0;
+  bool AsAtFlag = false;  // page headings show an as-at date instead of a period
   std::string OutputType;
   int16_t UsePageBreaks = 0;
   std::string PageBreakAccts;

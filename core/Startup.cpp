@@ -63,12 +63,14 @@ void ProbeExcel() {
   }
 }
 
-std::string VersionText() {
-  return "v" + std::to_string(QVX_VERSION_MAJOR) + "." + std::to_string(QVX_VERSION_MINOR) +
-         std::to_string(QVX_VERSION_PATCH) + "   ";
-}
+std::string VersionText() { return "v" + VersionDigits() + "   "; }
 
 }  // namespace
+
+std::string VersionDigits() {
+  return std::to_string(QVX_VERSION_MAJOR) + "." + std::to_string(QVX_VERSION_MINOR) +
+         std::to_string(QVX_VERSION_PATCH);
+}
 
 void Main() {
   StartupStatement(ResetGlobals);

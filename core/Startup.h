@@ -25,6 +25,10 @@ void Main();
 // the sequence goes on. The result says whether the statement completed.
 bool StartupStatement(const std::function<void()>& statement);
 
+// The program's version as it is shown: major, ".", minor and the revision written
+// straight after it (1.1 revision 21 gives "1.121").
+std::string VersionDigits();
+
 // Sets the shared scratch values and the report-run counters to 0.
 void ResetGlobals();
 

@@ -29,7 +29,7 @@ class HelpWindow : public QWidget {
  public:
   explicit HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     setWindowTitle("Quorvex Help");
-    resize(680, 540);
+    resize(780, 560);
     auto* buttons = new QHBoxLayout;
     for (QPushButton* b : {&contents_, &back_, &forward_}) buttons->addWidget(b);
     buttons->addStretch(1);
