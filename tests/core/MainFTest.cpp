@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QShortcut>
 
 #include "CoreFixture.h"
 #include "core/About.h"
@@ -389,6 +390,31 @@ TEST_F(MainFTest, SetupAndHelpMenusOpenTheirDialogs) {
     EXPECT_EQ(ui_->shown[0].kind, "form");
     EXPECT_EQ(ui_->shown[0].title, title);
   }
+}
+
+// F1 in a window opens the program's help file at the window's current topic.
+TEST_F(MainFTest, F1OpensTheTopicOfTheWindow) {
+  help::Recorder rec;
+  auto pressF1 = [](QWidget& w) {
+    auto* f1 = w.findChild<QShortcut*>();
+    ASSERT_NE(f1, nullptr);
+    EXPECT_EQ(f1->key(), QKeySequence(Qt::Key_F1));
+    emit f1->activated();
+  };
+  pressF1(*Window());
+  ui_->QueueForm([&](ui::Form& f) {
+    auto& p = dynamic_cast<PreferencesForm&>(f);
+    pressF1(p);
+    p.TabStrip1.setCurrentIndex(1);
+    p.TabStrip1_Click();
+    pressF1(p);
+  });
+  Window()->MnuPrefs_Click();
+  ui_->QueueForm([&](ui::Form& f) { pressF1(f); });
+  Window()->MnuCompany_Click();
+  const std::string book = Path("QVXHelp.chm");
+  EXPECT_EQ(rec.calls, (std::vector<help::Call>{{book, 1000}, {book, 1600}, {book, 1184}, {book, 1200}}));
+  EXPECT_TRUE(ui_->Messages().empty());  // the pages are missing here, and F1 says nothing
 }
 
 TEST(AboutBox, FileDateKeepsAFourDigitYear) {
