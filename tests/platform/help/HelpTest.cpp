@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialog>
+#include <QPointer>
+#include <QTimer>
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
@@ -101,6 +104,28 @@ TEST(HelpLayer, TheWindowShowsTheTopicsPageOrTheContents) {
   EXPECT_EQ(shownTitle(), "Quorvex Help");
   help::CloseHelpWindow();
   EXPECT_EQ(shownTitle(), "(no help window)");
+}
+
+// Over a modal window the help window belongs to it, so that it takes input while the
+// modal window runs, and it goes when that window goes.
+TEST(HelpLayer, OverAModalWindowTheHelpWindowIsItsChild) {
+  const std::string book = (kProgramFolder + "/QVXHelp.chm").toStdString();
+  QPointer<QWidget> help;
+  {
+    QDialog modal;
+    QTimer::singleShot(0, &modal, [&] {
+      help::ShowTopic(book, 1600);
+      for (QWidget* w : modal.findChildren<QWidget*>())
+        if (w->isWindow() && w->findChild<QTextBrowser*>()) help = w;
+      modal.accept();
+    });
+    modal.exec();
+    ASSERT_FALSE(help.isNull());
+    EXPECT_TRUE(help->isVisible());
+  }
+  EXPECT_TRUE(help.isNull());  // gone with its modal window
+  help::ShowTopic(book, 1000);   // and a new one opens without it
+  help::CloseHelpWindow();
 }
 
 }  // namespace
