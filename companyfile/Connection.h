@@ -1,18 +1,52 @@
-// The one connection to a company file, and the reads done right after connecting.
+// The one connection to a company file, the recordset reader every query goes through,
+// and the reads done right after connecting.
 #pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/ado/Ado.h"
 
 namespace qvx {
 
+// The connection's program-wide state; lives for the whole run.
 struct ConnectionState {
-  bool ODBCConnected = false;
+  std::unique_ptr<ado::Connection> MYOBConn;  // created on first use, released on reconnect
+  bool ODBCConnected = false;                 // MYOBConn is open on a company file
+  bool ConnectError = false;                  // the last attempt was refused by the driver
+  bool IsAR2011Driver = false;                // the last attempt used the DSN mode
+  std::string DataBaseVersion;
+  std::string DFCountry;
+  std::string WindowsName;                    // the reduced operating-system name
+  std::string SQLStr;                         // the shared SQL buffer of every reader
+  std::string OsReleaseFile = "/etc/os-release";
 };
 inline ConnectionState Conn;
 
-// Connects to the company file named in the connection settings; a failure has shown
-// its own message and leaves ODBCConnected False.
+// The data source and driver of the DSN mode (company files of the newer product line).
+inline constexpr const char* kDsnDataSource = "MYOB_Accountright_2011";
+inline constexpr const char* kDsnDriver = "MYOB_ACCOUNTRIGHT_2011";
+
+// Connects with the current connection settings unless a connection is open. Failures
+// have shown their message; the outcome is in Conn.ODBCConnected, Conn.ConnectError and
+// DataSource::Instance().ODBCError.
 void ConnectODBC();
-// Reads the company information of the connected file (and loads its data-set file).
+
+// The connection string of the current settings in the mode ConnectODBC derived. Values
+// holding ";" or braces are brace-quoted, so that no value can add keys of its own.
+std::string BuildConnectionString();
+
+// Runs one query on the connection: a static, read-only recordset standing on its first
+// row, or nothing after a failure, which has been shown to the user.
+std::unique_ptr<ado::Recordset> OpenRecordset(std::string sql);
+
+// The operating system's product name, or "Windows OS function not available".
+std::string GetWindowsProductName();
+
+// Reads the company information of the connected file, loads its data-set file and
+// checks the short-date format (whose refusal ends the program).
 void GetCompanyFileInfo();
+
 // Reads the company file's custom lists.
 void GetCustomLists();
 

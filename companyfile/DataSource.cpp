@@ -1,10 +1,37 @@
 #include "companyfile/DataSource.h"
 
+#include "companyfile/Connection.h"
+#include "platform/runtime/Runtime.h"
+
 namespace qvx {
 
 DataSource& DataSource::Instance() {
   static DataSource instance;
   return instance;
+}
+
+void DataSource::MakeConnection() {
+  if (Conn.ODBCConnected) {
+    try {
+      if (Conn.MYOBConn) Conn.MYOBConn->Close();
+    } catch (const std::exception&) {
+      // A connection the driver already dropped is released all the same.
+    }
+    Conn.MYOBConn.reset();
+    Conn.ODBCConnected = false;
+  }
+  Conn.ConnectError = false;
+  ODBCError = kFalse;
+  if (!Conn.ODBCConnected) ConnectODBC();
+  if (Conn.ODBCConnected) GetCompanyFileInfo();
+}
+
+void DataSource::SetConnectionDetails(const ConnectionDetails& dialog) {
+  ODBCUserID = dialog.txtUID;
+  ODBCPassword = dialog.txtPWD;
+  ODBCDataFile = dialog.txtDatabase;
+  ODBCDriver = dialog.cboDrivers;
+  ODBCProduct = dialog.txtProduct;
 }
 
 }  // namespace qvx

@@ -7,6 +7,15 @@
 
 namespace qvx {
 
+// The texts of the connection dialog's boxes that SetConnectionDetails takes over.
+struct ConnectionDetails {
+  std::string txtUID;
+  std::string txtPWD;
+  std::string txtDatabase;
+  std::string cboDrivers;  // the driver list's entry at its current selection
+  std::string txtProduct;
+};
+
 class DataSource {
  public:
   static DataSource& Instance();
@@ -22,6 +31,14 @@ class DataSource {
   std::string ODBCMode;
   int16_t ODBCError = 0;
   std::string ProductPath, ProductFile, DataPath, DataFile;
+
+  // Closes any open connection and connects again with the current settings; a
+  // successful connection reads the company information. Safe to call many times in a
+  // row (the group report reconnects once per company file).
+  void MakeConnection();
+
+  // Takes the connection settings from the connection dialog's boxes.
+  void SetConnectionDetails(const ConnectionDetails& dialog);
 };
 
 }  // namespace qvx
