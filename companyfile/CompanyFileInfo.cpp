@@ -141,8 +141,11 @@ std::array<std::string, 7> SplitAddress(std::string_view address) {
   size_t current = 1;
   for (char ch : address) {
     if (ch == '\r' || ch == '\n') {
+      // A break after an empty line adds nothing, so the break of a CR LF pair that
+      // ends line 5 does not end the walk before line 6 is read.
+      if (lines[current].empty()) continue;
       if (current == 6) break;
-      if (!lines[current].empty()) ++current;
+      ++current;
     } else {
       lines[current] += ch;
     }

@@ -1,0 +1,85 @@
+// The run command's preparation of the program folder, and a first start in it.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include "companyfile/Connection.h"
+#include "companyfile/DataSource.h"
+#include "core/Globals.h"
+#include "core/MainF.h"
+#include "core/Startup.h"
+#include "platform/sys/Sys.h"
+#include "samples/SamplePaths.h"
+#include "support/OdbcTestEnv.h"
+#include "support/TestUi.h"
+
+namespace qvx::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+int Prepare(const std::string& folder) {
+  QProcess p;
+  p.start(QString(QVX_BINARY_DIR) + "/prepare-program-folder.sh", {QString::fromStdString(folder)});
+  if (!p.waitForFinished(60000)) return -1;
+  return p.exitCode();
+}
+
+TEST(PrepareProgramFolder, ANewUserStartsOnTheAustralianSampleCompany) {
+  UsePrivateOdbcRegistration();
+  QTemporaryDir dir;
+  const std::string folder = dir.path().toStdString() + "/bin";
+  ASSERT_EQ(Prepare(folder), 0);
+  for (const char* name : {samples::kAustralianFile, samples::kUsaFile, samples::kAr2011File, samples::kGroupFolder})
+    EXPECT_TRUE(fs::exists(folder + "/samples/" + name)) << name;
+
+  const std::string ini = folder + "/Tallymoor.Ini";
+  const std::string written = ReadBytes(ini);
+  const std::string au = folder + "/samples/" + samples::kAustralianFile;
+  for (const std::string line : {"BodyFont=9\r\n", "CompanyName=Clearwater Trading Pty Ltd\r\n", "ODBCMode=Direct\r\n",
+                                 "ODBCUserID=Administrator\r\n", "ODBCPassword=\r\n", "ODBCDriver=MYOAU1001\r\n",
+                                 "LblWidth=\r\n"}) {
+    EXPECT_NE(written.find(line), std::string::npos) << line;
+  }
+  EXPECT_NE(written.find("ODBCDataFile=" + au + "\r\n"), std::string::npos);
+  EXPECT_NE(written.find("ODBCProduct=/"), std::string::npos);
+
+  // A settings file the user already has is never replaced.
+  const std::string mine = "BodyFont=10\r\nODBCDataFile=/my/own.MYO\r\n";
+  { std::ofstream(ini, std::ios::binary | std::ios::trunc) << mine; }
+  ASSERT_EQ(Prepare(folder), 0);
+  EXPECT_EQ(ReadBytes(ini), mine);
+
+  // The first start in the prepared folder opens the sample company by name.
+  fs::remove(ini);
+  ASSERT_EQ(Prepare(folder), 0);
+  ScriptedUiScope ui;
+  sys::SetProgramFolder(folder);
+  G = Globals{};
+  Conn = ConnectionState{};
+  DataSource::Instance() = DataSource{};
+  Startup = StartupState{};
+  Main();
+  EXPECT_TRUE(Conn.ODBCConnected);
+  EXPECT_EQ(G.DataSetCompany, "Clearwater Trading Pty Ltd");
+  EXPECT_TRUE(ui->Messages().empty()) << ui->Messages()[0];
+  EXPECT_EQ(ReadBytes(folder + "/QVXDataSet-Clearwater.Txt"), "DS-CompanyName=\r\n");
+  MainF::Instance().DestroyWindow();
+  Conn = ConnectionState{};
+  sys::SetProgramFolder({});
+}
+
+}  // namespace
+}  // namespace qvx::test
