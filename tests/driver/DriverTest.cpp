@@ -361,6 +361,31 @@ TEST_F(DriverTest, SurvivesScrambledStatementsAndConnectionStrings) {
   }
 }
 
+TEST_F(DriverTest, DiagnosticFieldsCarryStateAndMessage) {
+  TestConnection c;
+  ASSERT_TRUE(c.Connect(Direct(file_)).Ok());
+  SQLHSTMT st = nullptr;
+  SQLAllocHandle(SQL_HANDLE_STMT, c.Dbc(), &st);
+  const char* sql = "SELECT * FROM MYOB.Nowhere";
+  ASSERT_EQ(SQLExecDirect(st, reinterpret_cast<SQLCHAR*>(const_cast<char*>(sql)), SQL_NTS), SQL_ERROR);
+  SQLINTEGER count = 0;
+  EXPECT_TRUE(SQL_SUCCEEDED(SQLGetDiagField(SQL_HANDLE_STMT, st, 0, SQL_DIAG_NUMBER, &count, 0, nullptr)));
+  EXPECT_EQ(count, 1);
+  SQLCHAR state[6] = {};
+  SQLSMALLINT len = 0;
+  EXPECT_TRUE(SQL_SUCCEEDED(SQLGetDiagField(SQL_HANDLE_STMT, st, 1, SQL_DIAG_SQLSTATE, state, sizeof state, &len)));
+  EXPECT_STREQ(reinterpret_cast<char*>(state), "42S02");
+  SQLCHAR text[512] = {};
+  EXPECT_TRUE(SQL_SUCCEEDED(SQLGetDiagField(SQL_HANDLE_STMT, st, 1, SQL_DIAG_MESSAGE_TEXT, text, sizeof text, &len)));
+  EXPECT_NE(std::string(reinterpret_cast<char*>(text)).find("no such table: Nowhere"), std::string::npos) << text;
+  EXPECT_EQ(SQLGetDiagField(SQL_HANDLE_STMT, st, 2, SQL_DIAG_SQLSTATE, state, sizeof state, &len), SQL_NO_DATA);
+  // The next call starts afresh.
+  const char* good = "SELECT 1";
+  ASSERT_EQ(SQLExecDirect(st, reinterpret_cast<SQLCHAR*>(const_cast<char*>(good)), SQL_NTS), SQL_SUCCESS);
+  EXPECT_EQ(SQLGetDiagField(SQL_HANDLE_STMT, st, 1, SQL_DIAG_SQLSTATE, state, sizeof state, &len), SQL_NO_DATA);
+  SQLFreeHandle(SQL_HANDLE_STMT, st);
+}
+
 TEST_F(DriverTest, DescribesColumnTypes) {
   TestConnection c;
   ASSERT_TRUE(c.Connect(Direct(file_)).Ok());
