@@ -3,7 +3,9 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <atomic>
 #include <bit>
+#include <cstdlib>
 #include <cctype>
 #include <cmath>
 #include <cstring>
@@ -116,6 +118,20 @@ VarType TypeOf(Fetch f) {
 
 // ------------------------------------------------------------------ Connection
 
+// A driver loaded by the driver manager tears its handles down with its own static
+// objects when the process ends, before the program's; a connection still open then is
+// left to the end of the process rather than closed through a driver that is gone. Each
+// successful open registers the mark anew, so that it is set before the static objects
+// of a driver loaded by that open are destroyed.
+struct ProcessEnd {
+  std::atomic<bool> reached{false};
+  static ProcessEnd& Instance() {
+    static ProcessEnd state;
+    return state;
+  }
+  static void Mark() { Instance().reached = true; }
+};
+
 struct Connection::Impl {
   SQLHENV env = SQL_NULL_HENV;
   SQLHDBC dbc = SQL_NULL_HDBC;
@@ -127,6 +143,7 @@ struct Connection::Impl {
     dbc = SQL_NULL_HDBC;
   }
   ~Impl() {
+    if (ProcessEnd::Instance().reached) return;
     if (open) SQLDisconnect(dbc);
     FreeDbc();
     if (env != SQL_NULL_HENV) SQLFreeHandle(SQL_HANDLE_ENV, env);
@@ -170,6 +187,8 @@ void Connection::Open(const std::string& connectionString, const std::string& us
   }
   c.open = true;
   c.connectionString = connectionString;
+  ProcessEnd::Instance();
+  std::atexit(ProcessEnd::Mark);
 }
 
 void Connection::Close() {

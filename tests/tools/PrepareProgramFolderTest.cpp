@@ -81,5 +81,22 @@ TEST(PrepareProgramFolder, ANewUserStartsOnTheAustralianSampleCompany) {
   sys::SetProgramFolder({});
 }
 
+// The built program started in a prepared folder connects and ends cleanly, leaving its
+// connection open at the end as it always does.
+TEST(PrepareProgramFolder, TheBuiltProgramStartsConnectedAndEndsCleanly) {
+  UsePrivateOdbcRegistration();
+  QTemporaryDir dir;
+  const std::string folder = dir.path().toStdString();
+  ASSERT_EQ(Prepare(folder), 0);
+  fs::copy_file(fs::path(QVX_BINARY_DIR) / "bin" / "quorvex", fs::path(folder) / "quorvex");
+  const std::string cmd = "cd '" + folder +
+                          "' && QT_QPA_PLATFORM=offscreen QVX_QUIT_AFTER_START=1 "
+                          "LSAN_OPTIONS=suppressions=" QVX_SOURCE_DIR "/tests/lsan.supp ./quorvex";
+  const int rc = std::system(cmd.c_str());
+  ASSERT_TRUE(WIFEXITED(rc));
+  EXPECT_EQ(WEXITSTATUS(rc), 0);
+  EXPECT_EQ(ReadBytes(folder + "/QVXDataSet-Clearwater.Txt"), "DS-CompanyName=\r\n");
+}
+
 }  // namespace
 }  // namespace qvx::test
