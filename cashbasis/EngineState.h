@@ -1,0 +1,102 @@
+// The transaction engine's own state: the journal line and set being read, the posting
+// context handed to PostTransaction, the payment apportionment of the document
+// handlers, the run's duplicate-key guard and the engine's recordsets. One instance,
+// `Engine`, lives for the whole program; a run resets only what ReadTransactions says.
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "platform/ado/Ado.h"
+#include "platform/runtime/Runtime.h"
+
+namespace qvx {
+
+using EngineRecordset = std::unique_ptr<ado::Recordset>;
+
+struct EngineState {
+  // ---- the journal line being read
+  int32_t RecCounter = 0;     // journal lines processed in this run
+  std::string TxnDateText;    // TransactionDate as text in the user's short-date layout
+  std::string JrnYMD;         // yyyymmdd of the line's date
+  int32_t JrnRecordID = 0;    // JournalRecordID of the line
+  int32_t JrnSetID = 0;
+  Money JrnAmount;            // TaxExclusiveAmount of the line
+  int16_t FlagOK = 0;         // the line still counts
+  bool LineReadOK = false;    // every column of the line could be read
+  std::unordered_map<int64_t, std::string> DateTexts;  // this run's date texts by date
+
+  // ---- the journal set
+  std::string JournalType;    // also shown in the error box
+  int32_t SourceID = 0;
+  double ExchRate = 1.0;
+  double PayRatio = 1.0;
+  int16_t ApplyRate = kTrue;
+
+  // ---- the posting context
+  int32_t PostAcctID = 0;
+  Money PostAmount;
+  int32_t LineID = 0;         // the source-document line; part of the duplicate key
+  int16_t InMonth = 0, InRange = 0;
+  std::string PostYMD;
+  std::string FirstAcctClass;
+  std::string AcctClass;
+  std::string PostKey;
+  // Keys of this run's cash postings: the count and capacity of the caller's key list,
+  // and the same keys in a hash set for the lookup.
+  int32_t KeyCount = 0;
+  int32_t KeyCap = 0;
+  std::unordered_set<std::string> PostedKeys;
+
+  // ---- payment apportionment and documents (the document handlers)
+  Money AmountApplied, DocGross, TargetSum, RunSum, CentDiff;
+  int32_t LastDocID = 0;
+  int16_t FreightDone = 0;
+  std::string DocTag;
+  int32_t SuppPaymentID = 0;
+  int32_t PaidPurchID = 0;
+  int32_t LineItemID = 0;
+  int32_t IncomeAcct = 0, ExpenseAcct = 0, InventoryAcct = 0;
+
+  // ---- recordsets and their open flags
+  EngineRecordset rsJournal, rsJournalSet, rsPayment, rsPaymentLines, rsPurchPayLines,
+      rsDocHeader, rsDocLines, rsActivities, rsItems;
+  int16_t JournalUsed = 0, JournalSetUsed = 0, CustPayLinesUsed = 0, PayLinesUsed = 0,
+          DocHeaderUsed = 0, DocLinesUsed = 0, ActivityUsed = 0, ItemFound = 0;
+};
+
+inline EngineState Engine;
+
+// The engine's error box: "An error has occurred - ", the description, a line break,
+// "Type = " and the current journal type, titled "Error Message".
+void ShowEngineError(const std::exception& e);
+
+// Runs one statement of the engine; a failure shows the error box and the run goes on
+// with the next statement. Returns false when the statement failed.
+template <class F>
+bool EngineStep(F&& statement) {
+  try {
+    statement();
+    return true;
+  } catch (const std::exception& e) {
+    ShowEngineError(e);
+    return false;
+  }
+}
+
+// The exchange rate a set or document is converted by: a missing (0) or meaningless
+// (negative) rate converts nothing.
+inline double UsableRate(double rate) { return rate > 0.0 ? rate : 1.0; }
+
+// The yyyymmdd key of a date text in the user's short-date layout ("DMY": day first,
+// otherwise month first), written into key.
+void DateKeyOf(const std::string& dateText, std::string& key);
+
+// True for a company file of country "USA", whose journal types differ.
+bool IsUSAFile();
+
+}  // namespace qvx

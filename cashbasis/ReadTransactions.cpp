@@ -1,0 +1,191 @@
+#include "cashbasis/ReadTransactions.h"
+
+#include <algorithm>
+#include <optional>
+
+#include "cashbasis/EngineState.h"
+#include "cashbasis/JournalSet.h"
+#include "cashbasis/PostTransaction.h"
+#include "companyfile/CompanyFileInfo.h"
+#include "companyfile/Connection.h"
+#include "core/Globals.h"
+#include "core/Progress.h"
+#include "platform/ui/Ui.h"
+
+namespace qvx {
+
+void ShowEngineError(const std::exception& e) {
+  const ErrorInfo info = CurrentErrorInfo(e);
+  G.MsgTitle = "Error Message";
+  G.MsgText = "An error has occurred - " + info.description + "\r\n" + "Type = " + Engine.JournalType;
+  G.Response = static_cast<int16_t>(ui::MsgBox(G.MsgText, ui::Buttons::OK, ui::Icon::None, G.MsgTitle));
+}
+
+bool IsUSAFile() { return Company.DataFileCountry == "USA"; }
+
+void DateKeyOf(const std::string& d, std::string& key) {
+  // Characters 7-10 are the year; day and month stand at 1-2 and 4-5 in the user's order.
+  auto part = [&](size_t pos, size_t len) {
+    if (pos < d.size()) key.append(d, pos, len);
+  };
+  key.clear();
+  part(6, 4);
+  if (G.DateFormat == "DMY") {
+    part(3, 2);
+    part(0, 2);
+  } else {
+    part(0, 2);
+    part(3, 2);
+  }
+}
+
+namespace {
+
+// A period key moved back one year: the year less one, the rest unchanged.
+void YearBack(std::string& key) {
+  key = std::to_string(static_cast<long long>(Val(Left(key, 4))) - 1) + Mid(key, 5);
+}
+
+// The columns of the journal query, found once per run.
+struct JournalColumns {
+  std::optional<ado::Field> recordID, date, account, amount;
+};
+
+// TransactionDate as text in the user's short-date layout. Many lines share a date, so
+// the text of each date is made once per run.
+std::string DateTextOf(const ado::Variant& v) {
+  if (v.Type() != ado::VarType::Date) return v.ToString();
+  const ado::Date& d = v.Get<ado::Date>();
+  const int64_t key = ((((static_cast<int64_t>(d.year) * 13 + d.month) * 32 + d.day) * 24 + d.hour) * 60 +
+                       d.minute) * 60 + d.second;
+  auto& cache = Engine.DateTexts;
+  auto it = cache.find(key);
+  if (it == cache.end()) it = cache.emplace(key, v.ToString()).first;
+  return it->second;
+}
+
+// Reads the current journal line into the engine state. A column that cannot be read
+// shows the error box and leaves the line out, so that no value of the previous line
+// is posted again.
+void ReadLine(const JournalColumns& c) {
+  EngineState& e = Engine;
+  bool ok = true;
+  ok = EngineStep([&] { e.JrnRecordID = c.recordID.value().Value().ToLong(); }) && ok;
+  ok = EngineStep([&] { e.TxnDateText = DateTextOf(c.date.value().Value()); }) && ok;
+  ok = EngineStep([&] { e.PostAcctID = c.account.value().Value().ToLong(); }) && ok;
+  ok = EngineStep([&] { e.JrnAmount = c.amount.value().Value().ToCurrency(); }) && ok;
+  e.LineReadOK = ok;
+  e.InMonth = kFalse;
+  e.InRange = kFalse;
+  e.FlagOK = kTrue;
+  e.PostAmount = e.JrnAmount;
+}
+
+void CloseRecordset(EngineRecordset& rs) {
+  if (!rs) return;
+  EngineStep([&] { rs->Close(); });
+  rs.reset();
+}
+
+}  // namespace
+
+void ReadTransactions(TransactionArgs& a) {
+  EngineState& e = Engine;
+
+  EngineStep([] {
+    ReadingDBase::Instance().Show();
+    Progress& p = Progress::Instance();
+    p.Window().PBar.setMinimum(0);
+    p.SetCaption("Reading transactions ...");
+  });
+
+  e.RecCounter = 0;
+  e.JournalUsed = e.JournalSetUsed = e.CustPayLinesUsed = e.PayLinesUsed = kFalse;
+  e.DocHeaderUsed = e.DocLinesUsed = e.ActivityUsed = e.ItemFound = kFalse;
+  e.KeyCount = 0;
+  e.KeyCap = 0;
+  e.PostedKeys.clear();
+  e.DateTexts.clear();
+  e.ApplyRate = kTrue;
+  e.PayRatio = 1.0;
+
+  EngineStep([&] { e.FirstAcctClass = Left(a.AccountNumbers.at(1), 1); });
+
+  if (a.LastYear) {
+    EngineStep([] { YearBack(G.FinYearStartYMD); });
+    EngineStep([] { YearBack(G.FromYMD); });
+    EngineStep([] { YearBack(G.ToYMD); });
+    EngineStep([] { YearBack(G.FinYearEndYMD); });
+  }
+
+  Conn.SQLStr = "SELECT JournalRecordID, SetID, JobID, TransactionDate, TaxExclusiveAmount, AccountID, ";
+  Conn.SQLStr += "IsForeignTransaction  ";
+  Conn.SQLStr += "FROM MYOB.JournalRecords ";
+  Conn.SQLStr += "WHERE TransactionDate => '" + G.ODBCFromDate + "' AND TransactionDate <= '" + G.ODBCToDate + "'  ;";
+  e.rsJournal = OpenRecordset(Conn.SQLStr);
+
+  // Without a recordset the reader has already said why; the run has nothing to read.
+  const bool cash = a.CashMode != 0;
+  JournalColumns columns;
+  int32_t lineCount = 0, barStep = 1;
+  if (e.rsJournal) {
+    ado::Recordset& rs = *e.rsJournal;
+    EngineStep([&] { columns.recordID = rs.Fields("JournalRecordID"); });
+    EngineStep([&] { columns.date = rs.Fields("TransactionDate"); });
+    EngineStep([&] { columns.account = rs.Fields("AccountID"); });
+    EngineStep([&] { columns.amount = rs.Fields("TaxExclusiveAmount"); });
+  }
+  while (e.rsJournal) {
+    ado::Recordset& rs = *e.rsJournal;
+    bool atEnd = true;
+    if (!EngineStep([&] { atEnd = rs.Eof(); }) || atEnd) break;
+
+    if (e.RecCounter == 0) {
+      lineCount = static_cast<int32_t>(rs.RecordCount());
+      barStep = std::max<int32_t>(1, lineCount / 1000);
+      EngineStep([&] {
+        Progress& p = Progress::Instance();
+        p.SetMax(lineCount);
+        p.Show();
+        G.ProgressShown = true;
+      });
+    }
+
+    ReadLine(columns);
+    if (e.LineReadOK) {
+      DateKeyOf(e.TxnDateText, e.JrnYMD);
+      if (!cash) {
+        if (!e.PostAmount.IsZero()) EngineStep([&] { PostTransaction(a); });
+      } else if (e.JrnYMD >= G.FromYMD) {
+        EngineStep([&] { JournalSet(a); });
+      }
+    }
+
+    e.JournalUsed = kTrue;
+    ++e.RecCounter;
+    // The bar moves by whole thousandths: setting it costs a repaint check and an
+    // accessibility event, far more than reading a line, and a finer step is not seen.
+    if (e.RecCounter % barStep == 0 || e.RecCounter == lineCount)
+      EngineStep([&] { Progress::Instance().SetValue(e.RecCounter); });
+    ui::DoEvents();
+    // A failed move would read the same line again for ever: the read ends there.
+    if (!EngineStep([&] { rs.MoveNext(); })) break;
+  }
+
+  if (e.JournalUsed && G.ProgressShown) {
+    EngineStep([] { Progress::Instance().Unload(); });
+    G.ProgressShown = false;
+  }
+  CloseRecordset(e.rsJournal);
+  CloseRecordset(e.rsJournalSet);
+  CloseRecordset(e.rsPaymentLines);
+  CloseRecordset(e.rsPayment);
+  CloseRecordset(e.rsPurchPayLines);
+  CloseRecordset(e.rsDocHeader);
+  CloseRecordset(e.rsDocLines);
+  CloseRecordset(e.rsActivities);
+  CloseRecordset(e.rsItems);
+  EngineStep([] { ReadingDBase::Instance().Unload(); });
+}
+
+}  // namespace qvx
