@@ -110,13 +110,7 @@ int main(int argc, char** argv) {
   if (!std::filesystem::exists(path)) samples::BuildLarge(path, kFileLines);
   sys::SetProgramFolder(std::filesystem::temp_directory_path().string());
 
-  DataSource& ds = DataSource::Instance();
-  ds.ODBCAccessMode = "R";
-  ds.ODBCDriver = "MYOAU1001";
-  ds.ODBCUserID = "Administrator";
-  ds.ODBCDataFile = path;
-  ds.ODBCProduct = "/opt/product/Product.exe";
-  ds.MakeConnection();
+  test::EngineCaller::Connect(path);
   if (!Conn.ODBCConnected) return 1;
 
   benchmark::Initialize(&argc, argv);

@@ -3,11 +3,23 @@
 #include <stdexcept>
 
 #include "companyfile/Connection.h"
+#include "companyfile/DataSource.h"
 #include "core/Dates.h"
 #include "core/Globals.h"
 #include "core/Lookups.h"
 
 namespace qvx::test {
+
+void EngineCaller::Connect(const std::string& path) {
+  DataSource& ds = DataSource::Instance();
+  ds = DataSource{};
+  ds.ODBCAccessMode = "R";
+  ds.ODBCDriver = "MYOAU1001";
+  ds.ODBCUserID = "Administrator";
+  ds.ODBCDataFile = path;
+  ds.ODBCProduct = "/opt/product/Product.exe";
+  ds.MakeConnection();
+}
 
 void EngineCaller::LoadAccounts(bool allAccounts) {
   const int32_t capacity = 200;

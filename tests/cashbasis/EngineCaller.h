@@ -25,6 +25,9 @@ struct EngineCaller {
   int16_t IncludeGJ = kTrue;
   int16_t PriorYear = 0;
 
+  // Connects to a company file through the test driver, as the program does, which also
+  // reads the company information.
+  static void Connect(const std::string& path);
   // Reads MYOB.Accounts into G's account tables. The budget comparison keeps only the
   // profit-and-loss accounts (class "4" and above, level above 0); allAccounts keeps
   // every account so that the balance-sheet classes can be checked too.

@@ -58,14 +58,7 @@ class EngineDbTest : public ::testing::Test {
       fill(f);
       f.Finish();
     }
-    DataSource& ds = DataSource::Instance();
-    ds = DataSource{};
-    ds.ODBCAccessMode = "R";
-    ds.ODBCDriver = "MYOAU1001";
-    ds.ODBCUserID = "Administrator";
-    ds.ODBCDataFile = path;
-    ds.ODBCProduct = "/opt/product/Product.exe";
-    ds.MakeConnection();
+    EngineCaller::Connect(path);
     ASSERT_TRUE(Conn.ODBCConnected) << "connection failed";
     ui_->Clear();
     ui_->doEventsCalls = 0;
