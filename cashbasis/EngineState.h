@@ -59,8 +59,11 @@ struct EngineState {
   std::string DocTag;
   int32_t SuppPaymentID = 0;
   int32_t PaidPurchID = 0;
+  int32_t PurchDocID = 0;     // the purchase header being read
+  int32_t SaleDocID = 0;      // the sale paid by the current payment line
   int32_t LineItemID = 0;
   int32_t IncomeAcct = 0, ExpenseAcct = 0, InventoryAcct = 0;
+  int32_t ActivityAcct = 0;   // income account of a time-billing line's activity
 
   // ---- recordsets and their open flags
   EngineRecordset rsJournal, rsJournalSet, rsPayment, rsPaymentLines, rsPurchPayLines,
