@@ -6,12 +6,19 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/runtime/Runtime.h"
 
 namespace qvx {
+
+namespace excel {
+class Application;
+class Workbook;
+class Worksheet;
+}  // namespace excel
 
 struct Globals {
   // ---- start-up
@@ -61,6 +68,7 @@ struct Globals {
 
   // ---- data-set file and company
   std::string DataSetCompany;
+  std::array<std::string, 11> AddressLines{};  // company address, lines 1 to 6
   std::string DataSetFile;
   bool DataSetFromIni = false;
   // Order of typed dates: "DMY" day first, anything else month first.
@@ -103,6 +111,17 @@ struct Globals {
   int32_t ExcelCol = 0;
   bool ExcelOpen = false;
   bool ProgressShown = false;
+
+  // ---- printer choice, output file and the running report's workbook
+  std::string SavedPrinterName;  // the printer that was current before the user's choice
+  std::string OutputFolder;      // folder of the chosen workbook, ending in "/"
+  std::string OutputFileName;
+  int16_t FileChosen = 0;
+  int16_t FlagOK = 0;
+  int16_t FileErrNbr = 0;
+  std::shared_ptr<excel::Application> xlApp;
+  std::shared_ptr<excel::Workbook> xlBook;
+  std::shared_ptr<excel::Worksheet> xlSheet;
 
   // ---- FormatAmount's argument values
   std::string CellText;

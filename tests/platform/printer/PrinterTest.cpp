@@ -10,6 +10,7 @@
 
 #include "platform/printer/Printer.h"
 #include "platform/runtime/Runtime.h"
+#include "tests/platform/printer/PdfText.h"
 #include "tests/support/TestUi.h"
 
 namespace qvx {
@@ -17,17 +18,6 @@ namespace fs = std::filesystem;
 using namespace printer;
 
 namespace {
-
-std::string Shell(const std::string& cmd) {
-  std::string out;
-  FILE* p = ::popen(cmd.c_str(), "r");
-  if (!p) return out;
-  char buf[4096];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-  ::pclose(p);
-  return out;
-}
 
 struct Word {
   double xMin, yMin;
@@ -37,8 +27,7 @@ struct Word {
 // Words of the PDF with their left edges and tops in twips from the printable area's
 // corner (the PDF device keeps a quarter-inch edge).
 std::vector<Word> Words(const std::string& pdf, int page = 1) {
-  const std::string html = Shell("pdftotext -bbox -f " + std::to_string(page) + " -l " + std::to_string(page) +
-                               " '" + pdf + "' - 2>/dev/null");
+  const std::string html = test::PdfText(pdf, page, true);
   std::vector<Word> words;
   std::regex re(R"re(<word xMin="([0-9.]+)" yMin="([0-9.]+)"[^>]*>([^<]*)</word>)re");
   for (auto it = std::sregex_iterator(html.begin(), html.end(), re); it != std::sregex_iterator(); ++it)
@@ -146,7 +135,7 @@ TEST_F(PrinterTest, JobsAndPages) {
   p.Print({"Page two"});
   EXPECT_EQ(p.Page(), 2);
   p.EndDoc();
-  EXPECT_NE(Shell("pdftotext -f 2 -l 2 '" + Environment().redirectToPdf + "' -").find("Page two"), std::string::npos);
+  EXPECT_NE(test::PdfText(Environment().redirectToPdf, 2).find("Page two"), std::string::npos);
 
   // An abandoned job leaves no file.
   Environment().redirectToPdf = (dir / "killed.pdf").string();

@@ -1,0 +1,54 @@
+// Where a report's output goes and how it ends: choosing and checking the workbook's file
+// name, starting the workbook, saving and closing it, and the common end of every
+// report's output (print job ended and the user's printer restored, or the workbook saved,
+// announced and opened).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "core/Globals.h"
+
+namespace qvx {
+
+// True when a file can be created in the folder. Probes with a uniquely named scratch
+// file that it creates exclusively and removes again; errorNumber gets the run-time error
+// number of a failure (76 no such folder, 75 not writable), else 0.
+bool CanWriteToFolder(const std::string& folder, int16_t& errorNumber);
+
+// valid = False, after telling the user, when the name breaks the file-name rules.
+void ValidateFileName(const std::string& fileName, int16_t& valid);
+
+// Asks for the output file in the save dialog; on success folder (ending in "/") and
+// fileName (with the workbook's extension) hold the choice and chosen is True.
+void ChooseOutputFile(std::string& folder, std::string& fileName, const std::string& outputType, int16_t& chosen);
+
+// The whole choice: dialog, check, and on success the stored output folder and file name
+// and Excel output. ok is False otherwise, with the stored choice unchanged.
+void GetOutputFile(int16_t& ok, const std::string& outputType);
+
+// The application, workbook and worksheet of the running report.
+struct ExcelObjects {
+  std::shared_ptr<excel::Application>& xlApp;
+  std::shared_ptr<excel::Workbook>& xlBook;
+  std::shared_ptr<excel::Worksheet>& xlSheet;
+  static ExcelObjects FromGlobals();
+};
+
+// Starts a workbook with one worksheet; orientation "L" makes its pages landscape.
+// Sets G.ExcelOpen on success; tells the user and leaves nothing open on failure.
+void StartExcel(const ExcelObjects& objects, const std::string& orientation);
+
+// Saves the workbook as folder + fileName and closes everything, saved or not.
+void SaveAndCloseExcel(const ExcelObjects& objects, const std::string& folder, const std::string& fileName,
+                       int16_t& saved);
+
+// The common end of every report's output, whether it completed or stopped.
+void EndReportOutput(const ExcelObjects& objects);
+void EndReportOutput();
+
+// Opens the saved workbook with the desktop's default program (the About box's routine).
+void RunExcel(const std::string& folder, const std::string& fileName);
+
+}  // namespace qvx

@@ -1,0 +1,309 @@
+#include "core/ReportOutput.h"
+
+#include <fstream>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "core/OutputFixture.h"
+#include "core/PageHeading.h"
+
+namespace qvx::test {
+namespace {
+namespace fs = std::filesystem;
+
+class ReportOutputTest : public OutputTest {
+ protected:
+  void SetUp() override {
+    OutputTest::SetUp();
+    G.ExcelVersion = 2007;
+    G.OutputType = "EXCEL";
+    G.PrintToPrinter = kTrue;
+  }
+  static size_t FilesIn(const std::string& folder) {
+    size_t n = 0;
+    for ([[maybe_unused]] auto& e : fs::directory_iterator(folder)) ++n;
+    return n;
+  }
+  // Runs a report to Excel: start, a heading, optionally a line, and the end.
+  void RunExcelReport(bool writeLine) {
+    G.PrintToPrinter = kFalse;
+    G.PrintToExcel = kTrue;
+    G.ExcelFile = kTrue;
+    G.ExcelRow = 1;
+    G.HeadingMode = kTrue;
+    G.ReportOK = kFalse;
+    StartExcel(ExcelObjects::FromGlobals(), "L");
+    if (G.ExcelOpen) {
+      PrintReportHeading();
+      if (writeLine) {
+        G.xlSheet->Cells(G.ExcelRow, 1).SetValue("Sales");
+        G.xlSheet->Cells(G.ExcelRow, 2).SetValue("  1,234");
+        G.ReportOK = kTrue;
+      }
+    } else {
+      G.ReportOK = Flag(writeLine);
+    }
+    EndReportOutput();
+  }
+};
+
+TEST_F(ReportOutputTest, FileNameRules) {
+  struct Case {
+    std::string name;
+    int16_t excelVersion;
+    bool valid;
+    std::string message;
+  } cases[] = {
+      {"Q1-Report.XLSX", 2007, true, ""},
+      {"Q1 Report.XLSX", 2007, false, "Please use a file name with no spaces"},
+      {"Q1_Report.XLSX", 2007, false, "Sorry - File name is not valid"},
+      {"Budget.XLSX", 2007, true, ""},
+      {"budget.xlsx", 2007, true, ""},
+      {"Budget.XLSX", 2003, false, "Sorry - File name is not valid"},
+      {"Budget.XLS", 2003, true, ""},
+      {"Budget.2025.XLS", 2003, false, "Sorry - File name is not valid"},
+      {"Budget.XLSXX", 2007, false, "Sorry - File name is not valid"},
+      {"Budget", 2007, true, ""},
+      {".XLSX", 2007, false, "Sorry - File name is not valid"},
+      {"", 2007, false, "Sorry - File name is not valid"},
+      {std::string(295, 'A') + ".XLSX", 2007, false, "Sorry - File name is not valid"},
+      {std::string(250, 'A') + ".XLSX", 2007, true, ""},
+      {"Budget/X.XLSX", 2007, false, "Sorry - File name is not valid"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name.substr(0, 40));
+    ui_->Clear();
+    G.ExcelVersion = c.excelVersion;
+    int16_t valid = kTrue;
+    ValidateFileName(c.name, valid);
+    EXPECT_EQ(valid != 0, c.valid);
+    if (c.message.empty()) {
+      EXPECT_TRUE(ui_->shown.empty());
+    } else {
+      ASSERT_EQ(ui_->shown.size(), 1u);
+      EXPECT_EQ(ui_->shown[0].text, c.message);
+      EXPECT_EQ(ui_->shown[0].title, "File name");
+    }
+  }
+}
+
+TEST_F(ReportOutputTest, ChoosingTheFile) {
+  const std::string folder = folder_ + "/";
+  struct Case {
+    const char* what;
+    int16_t excelVersion;
+    std::optional<ui::Answer> reminder;  // answer to the "Output File" message
+    std::optional<std::string> typed;    // what the save dialog returns
+    bool chosen;
+    std::string name;
+  } cases[] = {
+      {"2007", 2007, ui::Answer::OK, folder + "Budget.2025.xls", true, "Budget.XLSX"},
+      {"2003", 2003, ui::Answer::OK, folder + "Budget.2025.xls", true, "Budget.XLS"},
+      {"reminder cancelled", 2007, ui::Answer::Cancel, std::nullopt, false, ""},
+      {"dialog cancelled", 2007, ui::Answer::OK, std::nullopt, false, ""},
+      {"no folder in the answer", 2007, ui::Answer::OK, std::string("Plain"), true, "Plain.XLSX"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ui_->Clear();
+    G.ExcelVersion = c.excelVersion;
+    ui_->QueueAnswer(*c.reminder);
+    if (c.typed) ui_->QueueFile(*c.typed);
+    std::string f = folder, name = "Last.XLSX";
+    int16_t chosen = kTrue;
+    ChooseOutputFile(f, name, "EXCEL", chosen);
+    EXPECT_EQ(chosen != 0, c.chosen);
+    ASSERT_GE(ui_->shown.size(), 1u);
+    EXPECT_EQ(ui_->shown[0].title, "Output File");
+    EXPECT_EQ(ui_->shown[0].text,
+              "Please ensure that the file you select is not open at present (eg in Excel)\n\n" +
+                  std::string(40, ' ') + "Click OK to continue");
+    if (c.reminder == ui::Answer::Cancel) {
+      EXPECT_TRUE(ui_->fileRequests.empty());
+      continue;
+    }
+    ASSERT_EQ(ui_->fileRequests.size(), 1u);
+    const ui::FileRequest& req = ui_->fileRequests[0];
+    EXPECT_EQ(req.initialFolder, folder);
+    EXPECT_EQ(req.fileName, "Last.XLSX");
+    ASSERT_EQ(req.filters.size(), 2u);
+    EXPECT_EQ(req.filters[0].patterns, c.excelVersion == 2007 ? "*.XLSX" : "*.XLS");
+    if (c.chosen) {
+      EXPECT_EQ(name, c.name);
+      EXPECT_EQ(f, folder);
+    }
+  }
+}
+
+TEST_F(ReportOutputTest, AnUnusableFolderIsNotOfferedAndNoNameProposed) {
+  for (std::string f : {folder_ + "/missing/", std::string("/proc/")}) {
+    ui_->Clear();
+    ui_->QueueAnswer(ui::Answer::OK);
+    std::string name = "Last.CSV";
+    int16_t chosen = 0;
+    ChooseOutputFile(f, name, "EXCEL", chosen);
+    ASSERT_EQ(ui_->fileRequests.size(), 1u);
+    EXPECT_EQ(ui_->fileRequests[0].initialFolder, "");
+    EXPECT_EQ(ui_->fileRequests[0].fileName, "");
+    EXPECT_NE(G.FileErrNbr, 0);
+  }
+  // A proposed name containing CSV selects the second filter.
+  ui_->Clear();
+  ui_->QueueAnswer(ui::Answer::OK);
+  std::string f = folder_, name = "Last.csv";
+  int16_t chosen = 0;
+  ChooseOutputFile(f, name, "EXCEL", chosen);
+  EXPECT_EQ(ui_->fileRequests[0].filterIndex, 1);
+}
+
+TEST_F(ReportOutputTest, GetOutputFileStoresOnlyAValidChoice) {
+  G.OutputFolder = folder_ + "/";
+  G.OutputFileName = "Last.XLSX";
+  struct Case {
+    std::optional<std::string> typed;
+    bool ok;
+  } cases[] = {{folder_ + "/Q1 Report", false}, {std::nullopt, false}, {folder_ + "/sub/Q1-Report.xlsx", true}};
+  for (const auto& c : cases) {
+    ui_->QueueAnswer(ui::Answer::OK);
+    if (c.typed) ui_->QueueFile(*c.typed);
+    int16_t ok = kTrue;
+    GetOutputFile(ok, "EXCEL");
+    EXPECT_EQ(ok != 0, c.ok);
+    if (!c.ok) {
+      EXPECT_EQ(G.OutputFolder, folder_ + "/");
+      EXPECT_EQ(G.OutputFileName, "Last.XLSX");
+      EXPECT_EQ(G.PrintToPrinter, kTrue);
+    }
+  }
+  EXPECT_EQ(G.OutputFolder, folder_ + "/sub/");
+  EXPECT_EQ(G.OutputFileName, "Q1-Report.XLSX");
+  EXPECT_EQ(G.PrintToPrinter, kFalse);
+  EXPECT_EQ(G.PrintToExcel, kTrue);
+}
+
+TEST_F(ReportOutputTest, FolderProbeNeverTouchesTheUsersFiles) {
+  std::ofstream(Path("X")) << "the user's own file";
+  int16_t e = -1;
+  EXPECT_TRUE(CanWriteToFolder(folder_, e));
+  EXPECT_EQ(e, 0);
+  EXPECT_EQ(ReadBytes(Path("X")), "the user's own file");
+  EXPECT_EQ(FilesIn(folder_), 1u);
+  EXPECT_FALSE(CanWriteToFolder(folder_ + "/missing/", e));
+  EXPECT_EQ(e, 76);
+  fs::create_directory(Path("locked"));
+  ::chmod(Path("locked").c_str(), 0555);
+  if (::access(Path("locked").c_str(), W_OK) != 0) {  // root writes anywhere
+    EXPECT_FALSE(CanWriteToFolder(Path("locked"), e));
+    EXPECT_EQ(e, 75);
+  }
+  ::chmod(Path("locked").c_str(), 0755);
+}
+
+TEST_F(ReportOutputTest, ExcelReportSavedAnnouncedAndOpened) {
+  G.OutputFolder = folder_ + "/";
+  G.OutputFileName = "Budget.XLSX";
+  G.ProgressShown = true;
+  G.BodyFont = 8;
+  RunExcelReport(true);
+  EXPECT_EQ(G.BodyFont, 9);
+  EXPECT_FALSE(G.ProgressShown);
+  EXPECT_FALSE(G.ExcelOpen);
+  EXPECT_FALSE(G.xlApp || G.xlBook || G.xlSheet);
+  EXPECT_EQ(excel::Environment().running, 0);
+  ASSERT_TRUE(fs::exists(Path("Budget.XLSX")));
+  ASSERT_EQ(ui_->Messages().size(), 1u);
+  EXPECT_EQ(ui_->Messages()[0], "An Excel file has been created as follows:\n\nFile Name   Budget.XLSX\n\nFolder         " +
+                                    folder_ + "/\n\n");
+  EXPECT_EQ(ui_->shown.back().title, "Data File Created");
+  EXPECT_EQ(shell_.opened, std::vector<std::string>{Path("Budget.XLSX")});
+  EXPECT_EQ(FilesIn(folder_), 1u);  // no scratch files left
+}
+
+TEST_F(ReportOutputTest, ExcelFailuresClaimNoSuccess) {
+  struct Case {
+    const char* what;
+    int createFailure;
+    bool existing;
+    bool writeLine;
+    std::vector<std::string> messages;
+    std::string title;
+  } cases[] = {
+      {"replacing declined", 0, true, true, {"A file named", "Excel file Save has been cancelled"}, "Saving Excel file"},
+      {"excel did not start", 429, false, true, {"An error has occurred - ActiveX component can't create object"},
+       "Opening Excel file"},
+      {"excel file busy", 1004, false, true, {"Excel file is already open"}, "Opening Excel file"},
+      {"nothing written", 0, true, false, {"The report wrote nothing, so no Excel file has been saved."}, "Excel file"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ui_->Clear();
+    shell_.opened.clear();
+    const std::string path = Path("Report.XLSX");
+    fs::remove(path);
+    if (c.existing) std::ofstream(path) << "earlier";
+    G.OutputFolder = folder_ + "/";
+    G.OutputFileName = "Report.XLSX";
+    G.FileChosen = kTrue;
+    excel::Environment().createFailure = c.createFailure;
+    ui_->QueueAnswer(ui::Answer::No);  // to "replace it?"
+    RunExcelReport(c.writeLine);
+    const auto messages = ui_->Messages();
+    ASSERT_EQ(messages.size(), c.messages.size()) << messages.front();
+    for (size_t i = 0; i < messages.size(); ++i) EXPECT_EQ(messages[i].rfind(c.messages[i], 0), 0u) << messages[i];
+    EXPECT_EQ(ui_->shown.back().title, c.title);
+    EXPECT_TRUE(shell_.opened.empty());
+    EXPECT_EQ(excel::Environment().running, 0);
+    EXPECT_FALSE(G.ExcelOpen);
+    if (c.existing)
+      EXPECT_EQ(ReadBytes(path), "earlier");
+    else
+      EXPECT_FALSE(fs::exists(path));
+    EXPECT_EQ(FilesIn(folder_), c.existing ? 1u : 0u);
+  }
+}
+
+TEST_F(ReportOutputTest, ASavingFailureIsToldAndTheFolderLeftClean) {
+  G.OutputFolder = folder_ + "/gone/";
+  G.OutputFileName = "Budget.XLSX";
+  RunExcelReport(true);
+  ASSERT_EQ(ui_->Messages().size(), 1u);
+  EXPECT_EQ(ui_->Messages()[0].rfind("An error has occurred - The folder", 0), 0u);
+  EXPECT_EQ(ui_->shown.back().title, "Saving Excel file");
+  EXPECT_EQ(G.ExcelFile, kFalse);
+  EXPECT_TRUE(shell_.opened.empty());
+}
+
+TEST_F(ReportOutputTest, PrintJobIsEndedOrAbandonedAndThePrinterRestored) {
+  for (bool reportOK : {true, false}) {
+    SCOPED_TRACE(reportOK);
+    fs::remove(Path("out.pdf"));
+    printer::SetCurrent("Office Laser");
+    G.PrintToPrinter = kTrue;
+    G.PrintToExcel = kFalse;
+    G.ChoosePrinter = kTrue;
+    G.HeadingMode = kTrue;
+    G.PageNo = 0;
+    G.PrintOrientation = 2;
+    QueuePrinterChoice("Reception");
+    PrintReportHeading();
+    EXPECT_EQ(printer::Current().Orientation(), 2);
+    G.ReportOK = Flag(reportOK);
+    EndReportOutput();
+    EXPECT_EQ(printer::Current().DeviceName(), "Office Laser");
+    EXPECT_EQ(printer::Current().Orientation(), 1);
+    EXPECT_FALSE(printer::Current().JobStarted());
+    EXPECT_EQ(fs::exists(Path("out.pdf")), reportOK);
+    EXPECT_EQ(printer::Environment().calls.back().kind,
+              reportOK ? printer::DrawCall::EndDoc : printer::DrawCall::KillDoc);
+  }
+}
+
+TEST_F(ReportOutputTest, RunExcelOpensTheFileWithTheDefaultProgram) {
+  RunExcel("/home/u/Reports/", "Budget.XLSX");
+  RunExcel("/home/u/Reports", "Q1.XLSX");
+  EXPECT_EQ(shell_.opened, (std::vector<std::string>{"/home/u/Reports/Budget.XLSX", "/home/u/Reports/Q1.XLSX"}));
+}
+
+}  // namespace
+}  // namespace qvx::test
