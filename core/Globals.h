@@ -68,7 +68,6 @@ struct Globals {
 
   // ---- data-set file and company
   std::string DataSetCompany;
-  std::array<std::string, 11> AddressLines{};  // company address, lines 1 to 6
   std::string DataSetFile;
   bool DataSetFromIni = false;
   // Order of typed dates: "DMY" day first, anything else month first.

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <ctime>
 
+#include "companyfile/CompanyFileInfo.h"
 #include "core/SelectPrinter.h"
 #include "platform/excel/Excel.h"
 #include "platform/printer/Printer.h"
@@ -84,8 +85,8 @@ void PrinterFull(printer::Printer& p, const ReportHeadingArgs& a) {
   a.LineCount = 2;
   p.SetFontSize(12);
   for (int i = 1; i <= 5; ++i) {
-    if (G.AddressLines[static_cast<size_t>(i)].empty()) continue;
-    PrintCentred(p, G.AddressLines[static_cast<size_t>(i)]);
+    if (Company.AddressLines[static_cast<size_t>(i)].empty()) continue;
+    PrintCentred(p, Company.AddressLines[static_cast<size_t>(i)]);
     a.LineCount += 1;
   }
   p.Print({});
@@ -131,8 +132,8 @@ void SheetFull(excel::Worksheet& sheet, const ReportHeadingArgs& a) {
   a.ExcelRow += 1;
   a.LineCount = 1;
   for (int i = 1; i <= 5; ++i) {
-    if (G.AddressLines[static_cast<size_t>(i)].empty()) continue;
-    SheetLine(sheet, a, G.AddressLines[static_cast<size_t>(i)], false, std::nullopt);
+    if (Company.AddressLines[static_cast<size_t>(i)].empty()) continue;
+    SheetLine(sheet, a, Company.AddressLines[static_cast<size_t>(i)], false, std::nullopt);
     a.ExcelRow += 1;
   }
   a.ExcelRow += 1;

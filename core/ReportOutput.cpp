@@ -5,13 +5,13 @@
 
 #include <unistd.h>
 
+#include "core/About.h"
 #include "core/Lookups.h"
 #include "core/PageHeading.h"
 #include "core/Progress.h"
 #include "platform/excel/Excel.h"
 #include "platform/printer/Printer.h"
 #include "platform/runtime/Runtime.h"
-#include "platform/shell/Shell.h"
 #include "platform/ui/Ui.h"
 
 namespace qvx {
@@ -238,13 +238,9 @@ void EndReportOutput(const ExcelObjects& x) {
       ui::MsgBox(std::string("An Excel") + " file has been created as follows:" + "\n\n" + "File Name   " +
                      G.OutputFileName + "\n\n" + "Folder         " + G.OutputFolder + "\n\n",
                  ui::Buttons::OK, ui::Icon::None, "Data File Created");
-      if (G.ExcelFile) RunExcel(G.OutputFolder, G.OutputFileName);
+      if (G.ExcelFile) About::Instance().RunExcel(G.OutputFolder, G.OutputFileName);
     }
   }
-}
-
-void RunExcel(const std::string& folder, const std::string& fileName) {
-  shell::OpenWithDefaultProgram(WithSlash(folder) + fileName);
 }
 
 }  // namespace qvx

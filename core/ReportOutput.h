@@ -48,7 +48,4 @@ void SaveAndCloseExcel(const ExcelObjects& objects, const std::string& folder, c
 void EndReportOutput(const ExcelObjects& objects);
 void EndReportOutput();
 
-// Opens the saved workbook with the desktop's default program (the About box's routine).
-void RunExcel(const std::string& folder, const std::string& fileName);
-
 }  // namespace qvx

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <filesystem>
 
+#include "companyfile/CompanyFileInfo.h"
 #include "core/CoreFixture.h"
 #include "core/SelectPrinter.h"
 #include "platform/excel/Excel.h"
@@ -27,6 +28,7 @@ class OutputTest : public CoreTest {
     printer::SetCurrent("Office Laser");
     excel::Environment() = {};
     SelectPrinter::Instance() = SelectPrinter{};
+    Company = CompanyFileData{};
     // 7 December 2026, 14:05:09 local time.
     std::tm tm{};
     tm.tm_year = 126;
@@ -40,8 +42,8 @@ class OutputTest : public CoreTest {
     G.BodyFont = 9;
     G.PrintOrientation = 1;
     G.DataSetCompany = "Harbour Traders Pty Ltd";
-    G.AddressLines[1] = "12 Wharf Street";
-    G.AddressLines[2] = "Port Lincoln SA 5606";
+    Company.AddressLines[1] = "12 Wharf Street";
+    Company.AddressLines[2] = "Port Lincoln SA 5606";
     G.PeriodText = "For the period 1 July 2026 to 30 November 2026";
   }
   void TearDown() override {

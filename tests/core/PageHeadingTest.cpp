@@ -116,7 +116,7 @@ TEST_F(PageHeadingTest, MonthFirstDatesAndNoTitleOrPeriod) {
   G.DateFormat = "MDY";
   G.RptTitle.clear();
   G.PeriodText.clear();
-  G.AddressLines = {};
+  Company.AddressLines = {};
   QueuePrinterChoice("PDF");
   PrintReportHeading();
   EXPECT_EQ(G.LineCount, 2 + 1 + 4);

@@ -299,11 +299,5 @@ TEST_F(ReportOutputTest, PrintJobIsEndedOrAbandonedAndThePrinterRestored) {
   }
 }
 
-TEST_F(ReportOutputTest, RunExcelOpensTheFileWithTheDefaultProgram) {
-  RunExcel("/home/u/Reports/", "Budget.XLSX");
-  RunExcel("/home/u/Reports", "Q1.XLSX");
-  EXPECT_EQ(shell_.opened, (std::vector<std::string>{"/home/u/Reports/Budget.XLSX", "/home/u/Reports/Q1.XLSX"}));
-}
-
 }  // namespace
 }  // namespace qvx::test
