@@ -20,7 +20,8 @@ class About {
 
   // Shows the box modally.
   void Show();
-  // Opens folder + fileName with the desktop's default program; the outcome is not used.
+  // Opens folder + fileName with the desktop's default program (the routine of the
+  // output services); the outcome is not used.
   void RunExcel(const std::string& folder, const std::string& fileName);
 
   // The date part of the version line: the date in the short-date picture, its year

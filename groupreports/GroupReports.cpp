@@ -1,5 +1,6 @@
 #include "groupreports/GroupReports.h"
 
+#include "core/ReportOutput.h"
 #include "platform/ui/Ui.h"
 
 namespace qvx {
@@ -11,6 +12,7 @@ FilterCons& FilterCons::Instance() {
 
 void RunConsolidatedReport(std::string& /*reportCode*/) {
   ui::MsgBox("The Group Profit and Loss report is not available yet.", ui::Buttons::OK, ui::Icon::Information);
+  EndReportOutput();
 }
 
 }  // namespace qvx

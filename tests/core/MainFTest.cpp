@@ -210,6 +210,22 @@ TEST_F(MainFTest, DispatchFromTheListAndTheMenu) {
   }
 }
 
+TEST_F(MainFTest, TheRealEntryRoutinesAreReachedAndFinish) {
+  MainF::Instance().Entries = savedEntries_;
+  NameCompanyFile(true);
+  auto& w = *Window();
+  for (QAction* item : {&w.RPTSBC, &w.RptBGF, &w.RPTGPL}) {
+    SCOPED_TRACE(item->text().toStdString());
+    ui_->Clear();
+    G.BodyFont = 11;
+    item->trigger();
+    EXPECT_FALSE(ui_->shown.empty());  // the report said or showed something
+    for (const auto& m : ui_->Messages()) EXPECT_EQ(m.find("An error has occurred"), std::string::npos) << m;
+    EXPECT_EQ(G.BodyFont, 9);  // back through the common finish
+    EXPECT_FALSE(G.ReportRunning);
+  }
+}
+
 TEST_F(MainFTest, MenuEntersTheReportEvenWhenTheConnectionFails) {
   // The company file named does not exist: the connection attempt fails (saying so in
   // its own words), and the report is entered all the same.
