@@ -1,0 +1,86 @@
+#include "core/FilterOutput.h"
+
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+#include "core/Globals.h"
+#include "core/ReportOutput.h"
+
+namespace qvx {
+
+FilterOutput& FilterOutput::Instance() {
+  static FilterOutput instance;
+  return instance;
+}
+
+void FilterOutput::Show() {
+  FilterOutputForm form;
+  form.ShowModal();
+}
+
+FilterOutputForm::FilterOutputForm() {
+  setWindowTitle("Output Options");
+  Frame4.setTitle("Output Options");
+  OptPrinter.setText("Print to Printer");
+  OptExcel.setText("Print to Excel");
+  Exit.setText("&OK");
+  Exit.setDefault(true);
+  Command1.setText("Cancel");
+
+  auto* options = new QVBoxLayout(&Frame4);
+  options->addWidget(&OptPrinter);
+  options->addWidget(&OptExcel);
+  auto* buttons = new QHBoxLayout(&Frame2);
+  buttons->addStretch(1);
+  buttons->addWidget(&Exit);
+  buttons->addWidget(&Command1);
+  auto* main = new QVBoxLayout(this);
+  main->addWidget(&Frame4);
+  main->addWidget(&Frame2);
+
+  connect(&Exit, &QPushButton::clicked, this, [this] { Exit_Click(); });
+  connect(&Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
+}
+
+void FilterOutputForm::Form_Load() {
+  before_ = {G.PrintToPrinter, G.PrintToExcel, G.ExcelFile, G.OutputType};
+  if (G.PrintToExcel) OptExcel.setChecked(true);
+  else OptPrinter.setChecked(true);
+}
+
+void FilterOutputForm::Exit_Click() {
+  G.PrintToPrinter = kTrue;
+  G.PrintToExcel = kFalse;
+  if (OptExcel.isChecked()) {
+    G.PrintToExcel = kTrue;
+    G.PrintToPrinter = kFalse;
+    G.OutputType = "EXCEL";
+    GetOutputFile(G.DialogOK, G.OutputType);
+    // No valid file: the user chooses again or cancels.
+    if (!G.DialogOK) return;
+    G.PrintToPrinter = kFalse;
+    G.PrintToExcel = kTrue;
+    if (G.OutputType == "EXCEL") G.ExcelFile = kTrue;
+  } else {
+    G.PrintToPrinter = kTrue;
+    G.PrintToExcel = kFalse;
+    G.ExcelFile = kFalse;
+  }
+  G.DialogOK = kTrue;
+  Unload();
+}
+
+void FilterOutputForm::Command1_Click() {
+  // Giving up after a failed file choice must not leave Excel output half chosen.
+  G.PrintToPrinter = before_.printToPrinter;
+  G.PrintToExcel = before_.printToExcel;
+  G.ExcelFile = before_.excelFile;
+  G.OutputType = before_.outputType;
+  G.DialogOK = kFalse;
+  Unload();
+}
+
+// The close box is a Cancel, so that an earlier OK does not stand for this one.
+void FilterOutputForm::Form_QueryUnload() { Command1_Click(); }
+
+}  // namespace qvx
