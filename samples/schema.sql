@@ -586,6 +586,7 @@ CREATE TABLE CustomerPaymentLines (
   AmountApplied DECIMAL(19,4)
 );
 CREATE INDEX ix_CustomerPaymentLines_CustomerPaymentID ON CustomerPaymentLines (CustomerPaymentID);
+CREATE INDEX ix_CustomerPaymentLines_SaleID ON CustomerPaymentLines (SaleID);
 CREATE TABLE SupplierPayments (
   SupplierPaymentID INTEGER PRIMARY KEY,
   PaymentNumber VARCHAR(8),
@@ -603,6 +604,7 @@ CREATE TABLE SupplierPaymentLines (
   AmountApplied DECIMAL(19,4)
 );
 CREATE INDEX ix_SupplierPaymentLines_SupplierPaymentID ON SupplierPaymentLines (SupplierPaymentID);
+CREATE INDEX ix_SupplierPaymentLines_PurchaseID ON SupplierPaymentLines (PurchaseID);
 CREATE TABLE VendorPayments (
   VendorPaymentID INTEGER PRIMARY KEY,
   PaymentNumber VARCHAR(8),
@@ -620,6 +622,7 @@ CREATE TABLE VendorPaymentLines (
   AmountApplied DECIMAL(19,4)
 );
 CREATE INDEX ix_VendorPaymentLines_VendorPaymentID ON VendorPaymentLines (VendorPaymentID);
+CREATE INDEX ix_VendorPaymentLines_PurchaseID ON VendorPaymentLines (PurchaseID);
 CREATE TABLE MoneySpent (
   MoneySpentID INTEGER PRIMARY KEY,
   ChequeNumber VARCHAR(8),
