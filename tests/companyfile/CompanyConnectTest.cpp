@@ -2,6 +2,7 @@
 // and the company information read afterwards, checked against the files themselves.
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -9,6 +10,9 @@
 #include <vector>
 
 #include "CompanyFileFixture.h"
+#include "core/MainF.h"
+#include "core/Settings.h"
+#include "core/Startup.h"
 #include "driver/AccessKey.h"
 #include "samples/CompanyFile.h"
 #include "samples/SamplePaths.h"
@@ -525,6 +529,39 @@ TEST_F(CompanyConnectTest, ADateFormatRefusedAtConnectionEndsTheProgram) {
   const std::string iso = Query(samples::SamplePath(samples::kUsaFile),
                                 "SELECT MIN(TransactionDate) AS D FROM JournalRecords")[0].at("D");
   EXPECT_EQ(rs->Fields("D").Value().Text(), iso.substr(5, 2) + "/" + iso.substr(8, 2) + "/" + iso.substr(0, 4));
+}
+
+}  // namespace
+}  // namespace qvx::test
+
+namespace qvx::test {
+namespace {
+
+// A settings file naming a bad company file: start-up shows the connection message with
+// the driver's description, goes on to the main window, and the settings are still
+// written when the program ends.
+TEST_F(CompanyConnectTest, StartUpWithABadCompanyFileGoesOn) {
+  for (const std::string name : {"Missing.MYO", "Notes.MYO", "Folder.MYO", "Empty.MYO"}) {
+    SetUp();
+    const std::string bad = Path(name);
+    if (name == "Notes.MYO") WriteBytes(bad, "plain text\n");
+    if (name == "Folder.MYO") fs::create_directories(bad);
+    if (name == "Empty.MYO") WriteBytes(bad, "");
+    WriteBytes(Path("Tallymoor.Ini"), "ODBCUserID=Administrator\r\nODBCDataFile=" + bad +
+                                          "\r\nODBCProduct=/opt/p\r\nODBCDriver=MYOAU1001\r\n");
+    Main();
+    SCOPED_TRACE(name);
+    EXPECT_FALSE(Conn.ODBCConnected);
+    ASSERT_FALSE(Messages().empty());
+    EXPECT_EQ(Messages()[0].substr(0, kRefused.size()), kRefused);
+    EXPECT_GT(Messages()[0].size(), kRefused.size());
+    ASSERT_NE(MainF::Instance().Window(), nullptr);
+    EXPECT_TRUE(SaveSettingsOnExit());
+    const auto lines = sys::ReadTextLines(Path("Tallymoor.Ini"), 100);
+    EXPECT_EQ(lines.size(), 52u);
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "ODBCDataFile=" + bad), lines.end());
+    MainF::Instance().DestroyWindow();
+  }
 }
 
 }  // namespace
