@@ -38,8 +38,14 @@ bool HasRow(const ado::Recordset& rs) {
 
 bool OpenInto(EngineRecordset& rs, const std::string& sql) {
   Conn.SQLStr = sql;
+  ++HandlerStats.queries;
   rs = OpenRecordset(Conn.SQLStr);
   return rs != nullptr;
+}
+
+bool FirstPassOfSet() {
+  EngineState& e = Engine;
+  return e.HandledSets.emplace(e.JrnSetID, e.TxnDateText).second;
 }
 
 Money AtRate(Money amount) {
@@ -86,10 +92,9 @@ void PostFreight(TransactionArgs& args, const FreightPosting& f) {
   if (f.freight.IsZero()) return;
   if (!e.FreightDone.emplace(e.JournalType, e.SourceID, f.docID).second) return;
 
-  Money amount;
-  if (!EngineStep([&] { amount = FreightShare(f.freight); })) return;
+  if (!EngineStep([&] { e.PostAmount = FreightShare(f.freight); })) return;
+  if (f.credit) e.PostAmount = -e.PostAmount;
   e.PostAcctID = f.account;
-  e.PostAmount = f.credit ? -amount : amount;
   // Line identifiers are never negative: -1 - docID keeps every document's freight
   // apart from every line, and cannot overflow.
   const int32_t lineID = e.LineID;
@@ -117,6 +122,7 @@ bool ItemAccounts(int32_t itemID) {
   EngineState& e = Engine;
   e.LineItemID = itemID;
   e.ItemFound = kFalse;
+  ++HandlerStats.queries;
   if (!EngineStep([&] { GetItemAccounts(e.rsItems, e.ExpenseAcct, e.IncomeAcct, e.InventoryAcct, e.ItemFound); }))
     return false;
   return e.ItemFound != kFalse;
@@ -148,11 +154,10 @@ void PostPaidLine(TransactionArgs& args, const ado::Recordset& rs, const PaidLin
   if (!LineAccountOf(rs, lines.account, account)) return;
   if (!ReadColumn(rs, lines.amountColumn, base)) return;
 
-  Money share;
-  if (!EngineStep([&] { share = LineShare(base); })) return;
+  if (!EngineStep([&] { e.PostAmount = LineShare(base); })) return;
+  if (lines.credit) e.PostAmount = -e.PostAmount;
   e.LineID = lineID;
   e.PostAcctID = account;
-  e.PostAmount = lines.credit ? -share : share;
   PostTransaction(args);
 
   if (!lines.costOfGoods) return;

@@ -14,6 +14,19 @@
 
 namespace qvx {
 
+// Queries the document handlers have sent since the program started, item queries
+// included: what a cash-basis read costs beyond its journal and set queries.
+struct HandlerCounters {
+  int64_t queries = 0;
+};
+inline HandlerCounters HandlerStats;
+
+// True the first time in a run that a handler meets the current journal line's set at
+// that line's date. Every further line of the set would offer the same postings, dated
+// alike, which the posting guard refuses or which fail as they did the first time: the
+// handler returns at once instead of sending the same queries again.
+bool FirstPassOfSet();
+
 // ---- reading rows
 
 // Runs body for each row of rs from the current one on, in the order the driver returns

@@ -107,6 +107,7 @@ void PostDocumentLine(TransactionArgs& args, const ado::Recordset& rs, const Mon
 
 void PostDocument(TransactionArgs& args, const MoneySetKind& kind) {
   EngineState& e = Engine;
+  if (!FirstPassOfSet()) return;
   if (!OpenInto(e.rsDocHeader, kind.headerSelect + CategoryColumn() + kind.headerFrom + IdText(e.SourceID) + " ;"))
     return;
   const ado::Recordset& header = *e.rsDocHeader;

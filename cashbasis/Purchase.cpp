@@ -101,6 +101,7 @@ void PurchHeader(TransactionArgs& args) {
 
 void Purchase(TransactionArgs& args) {
   EngineState& e = Engine;
+  if (!FirstPassOfSet()) return;
   const bool usa = IsUSAFile();
   const std::string who = usa ? "Vendor" : "Supplier";
   const std::string idColumn = who + "PaymentID";

@@ -114,6 +114,7 @@ void SaleHeader(TransactionArgs& args, int32_t saleID) {
 
 void Sale(TransactionArgs& args) {
   EngineState& e = Engine;
+  if (!FirstPassOfSet()) return;
   // A payment without its row is skipped: nothing of an earlier payment is used.
   if (!OpenInto(e.rsPayment, "SELECT CustomerPaymentID, TransactionDate, Memo, CardRecordID, TotalCustomerPayment "
                              "FROM MYOB.CustomerPayments "
