@@ -147,9 +147,10 @@ TEST_F(MoneySetsTest, UnreadableValuesSkipTheLine) {
   EXPECT_EQ(run.YTD(Books::Out(1)), Cash("10"));
   EXPECT_EQ(run.YTD(Books::Out(2)), Money());
   EXPECT_EQ(run.YTD(Books::Out(3)), Money());
-  // Four journal lines (three accounts and the bank), three unreadable values on each.
+  // Four journal lines (three accounts and the bank), but the document is read once:
+  // one box for each unreadable value.
   const std::vector<std::string> boxes = Boxes();
-  EXPECT_EQ(boxes.size(), 12u);
+  EXPECT_EQ(boxes.size(), 3u);
   for (const auto& text : boxes) EXPECT_EQ(text, "An error has occurred - Invalid use of Null\r\nType = MS");
 }
 
@@ -224,6 +225,9 @@ TEST_F(MoneySetsTest, QueryTexts) {
         id = f.AddPayCheque(c);
       }
       if (*k.sql) f.Exec(k.sql);
+      // One journal line per set: the handler's last query is the run's last.
+      f.Exec("DELETE FROM JournalRecords WHERE JournalRecordID NOT IN "
+             "(SELECT MIN(JournalRecordID) FROM JournalRecords GROUP BY SetID)");
     }, std::string("Query") + std::to_string(++n) + (k.newer ? ".MYOX" : ".MYO"));
     ReadMarch();
     std::string expected = k.expected;

@@ -281,7 +281,7 @@ TEST_F(PurchaseTest, BadInputIsSkipped) {
     EXPECT_EQ(run.YTD(Books::Out(1)), Cash(k.first));
     EXPECT_EQ(run.YTD(Books::Out(2)), Cash(k.second));
     const std::vector<std::string> boxes = Boxes();
-    EXPECT_EQ(static_cast<int>(boxes.size()), 2 * k.boxes);
+    EXPECT_EQ(static_cast<int>(boxes.size()), k.boxes);
     for (const auto& text : boxes) EXPECT_EQ(text, "An error has occurred - Invalid use of Null\r\nType = SP");
   }
 }
@@ -360,6 +360,9 @@ TEST_F(PurchaseTest, QueryTexts) {
       pay.applied = {{purchase, Cash("10")}};
       payment = f.AddSupplierPayment(pay);
       if (*k.sql) f.Exec(k.sql);
+      // One journal line per set: the handler's last query is the run's last.
+      f.Exec("DELETE FROM JournalRecords WHERE JournalRecordID NOT IN "
+             "(SELECT MIN(JournalRecordID) FROM JournalRecords GROUP BY SetID)");
     }, std::string("Query") + std::to_string(++n) + (k.newer ? ".MYOX" : ".MYO"));
     ReadMarch();
     std::string expected = k.expected;

@@ -259,9 +259,10 @@ TEST_F(SaleTest, BadInputIsSkipped) {
     const EngineCaller run = ReadMarch();
     EXPECT_EQ(run.YTD(Books::In(1)), Cash(k.first));
     EXPECT_EQ(run.YTD(Books::In(2)), Cash(k.second));
-    // The payment set has two journal lines: a failing read shows its box on each.
+    // The payment set has two journal lines; its payment is followed once, so each
+    // failing read shows its box once.
     const std::vector<std::string> boxes = Boxes();
-    EXPECT_EQ(static_cast<int>(boxes.size()), 2 * k.boxes);
+    EXPECT_EQ(static_cast<int>(boxes.size()), k.boxes);
     for (const auto& text : boxes) EXPECT_EQ(text, "An error has occurred - Invalid use of Null\r\nType = CP");
   }
 }
@@ -422,6 +423,9 @@ TEST_F(SaleTest, QueryTexts) {
       pay.applied = {{sale, Cash("10")}};
       payment = f.AddCustomerPayment(pay);
       if (*k.sql) f.Exec(k.sql);
+      // One journal line per set: the handler's last query is the run's last.
+      f.Exec("DELETE FROM JournalRecords WHERE JournalRecordID NOT IN "
+             "(SELECT MIN(JournalRecordID) FROM JournalRecords GROUP BY SetID)");
     }, std::string("Query") + std::to_string(++n) + (k.newer ? ".MYOX" : ".MYO"));
     ReadMarch();
     std::string expected = k.expected;
