@@ -5,23 +5,11 @@
 // The file (about 392,000 journal lines over two financial years, so that about 200,000
 // fall in the year read) is built once into the temporary folder and reused. Reported:
 // journal lines per second (items per second), and the queries sent per journal line.
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
 
-#include <QApplication>
-#include <benchmark/benchmark.h>
-
-#include "EngineCaller.h"
+#include "EngineBenchMain.h"
 #include "cashbasis/Apportion.h"
 #include "companyfile/Connection.h"
-#include "companyfile/DataSource.h"
-#include "core/Globals.h"
-#include "platform/sys/Sys.h"
-#include "samples/SampleBooks.h"
-#include "support/OdbcTestEnv.h"
-#include "support/TestUi.h"
 
 namespace {
 
@@ -60,38 +48,8 @@ void BM_CashRead(benchmark::State& state) {
 }
 BENCHMARK(BM_CashRead)->Unit(benchmark::kMillisecond)->Iterations(1);
 
-// A private short-date picture, so that the user's own regional settings are not read.
-void PrivateConfig() {
-  const std::string dir = (std::filesystem::temp_directory_path() / "qvx-bench-config").string();
-  std::filesystem::create_directories(dir + "/quorvex");
-  std::ofstream(dir + "/quorvex/short-date") << "dd/MM/yyyy\n";
-  setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  PrivateConfig();
-  QApplication app(argc, argv);
-  test::UsePrivateOdbcRegistration();
-
-  const std::string path =
-      (std::filesystem::temp_directory_path() / ("qvx-bench-cash-" + std::to_string(kFileLines) + ".MYO")).string();
-  if (!std::filesystem::exists(path)) samples::BuildLarge(path, kFileLines);
-  sys::SetProgramFolder(std::filesystem::temp_directory_path().string());
-
-  DataSource& ds = DataSource::Instance();
-  ds.ODBCAccessMode = "R";
-  ds.ODBCDriver = "MYOAU1001";
-  ds.ODBCUserID = "Administrator";
-  ds.ODBCDataFile = path;
-  ds.ODBCProduct = "/opt/product/Product.exe";
-  ds.MakeConnection();
-  if (!Conn.ODBCConnected) return 1;
-
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
+  return qvx::test::RunEngineBenchmarks(argc, argv, "qvx-bench-cash-", kFileLines);
 }

@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "CashDocFixture.h"
-#include "companyfile/DataSource.h"
 #include "samples/SamplePaths.h"
 
 namespace qvx::test {
@@ -59,20 +58,6 @@ class RawFile {
 
 class CashInvariantsTest : public CashDocTest {
  protected:
-  // Connects to an existing company file as the program does.
-  void Connect(const std::string& path) {
-    DataSource& ds = DataSource::Instance();
-    ds = DataSource{};
-    ds.ODBCAccessMode = "R";
-    ds.ODBCDriver = "MYOAU1001";
-    ds.ODBCUserID = "Administrator";
-    ds.ODBCDataFile = path;
-    ds.ODBCProduct = "/opt/product/Product.exe";
-    ds.MakeConnection();
-    ASSERT_TRUE(Conn.ODBCConnected) << "connection failed";
-    ui_->Clear();
-  }
-
   // Amounts as handed to the posting routine, per account ID, turned into the figures a
   // report shows: negated for the credit-normal classes, kept for the caller's accounts.
   static std::map<std::string, Money> Figures(RawFile& raw, const std::string& sql) {

@@ -1,0 +1,45 @@
+// What the transaction engine's benchmark programs share: an offscreen application, a
+// private short-date picture and ODBC registration, a large company file built once
+// into the temporary folder, and the connection to it.
+#pragma once
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include <QApplication>
+#include <benchmark/benchmark.h>
+
+#include "EngineCaller.h"
+#include "platform/sys/Sys.h"
+#include "samples/SampleBooks.h"
+#include "support/OdbcTestEnv.h"
+
+namespace qvx::test {
+
+// Builds (when missing) "<fileStem><fileLines>.MYO" in the temporary folder with about
+// fileLines journal lines, connects to it and runs the benchmarks of the program.
+inline int RunEngineBenchmarks(int argc, char** argv, const std::string& fileStem, int fileLines) {
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  // A private short-date picture, so that the user's own regional settings are not read.
+  const std::filesystem::path temp = std::filesystem::temp_directory_path();
+  const std::string config = (temp / "qvx-bench-config").string();
+  std::filesystem::create_directories(config + "/quorvex");
+  std::ofstream(config + "/quorvex/short-date") << "dd/MM/yyyy\n";
+  setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+  QApplication app(argc, argv);
+  UsePrivateOdbcRegistration();
+
+  const std::string path = (temp / (fileStem + std::to_string(fileLines) + ".MYO")).string();
+  if (!std::filesystem::exists(path)) samples::BuildLarge(path, fileLines);
+  sys::SetProgramFolder(temp.string());
+  if (!ConnectCompanyFile(path)) return 1;
+
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
+
+}  // namespace qvx::test
