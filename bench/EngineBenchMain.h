@@ -12,6 +12,7 @@
 #include <benchmark/benchmark.h>
 
 #include "EngineCaller.h"
+#include "companyfile/Connection.h"
 #include "platform/sys/Sys.h"
 #include "samples/SampleBooks.h"
 #include "support/OdbcTestEnv.h"
@@ -34,7 +35,8 @@ inline int RunEngineBenchmarks(int argc, char** argv, const std::string& fileSte
   const std::string path = (temp / (fileStem + std::to_string(fileLines) + ".MYO")).string();
   if (!std::filesystem::exists(path)) samples::BuildLarge(path, fileLines);
   sys::SetProgramFolder(temp.string());
-  if (!ConnectCompanyFile(path)) return 1;
+  EngineCaller::Connect(path);
+  if (!Conn.ODBCConnected) return 1;
 
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();

@@ -58,6 +58,12 @@ class RawFile {
 
 class CashInvariantsTest : public CashDocTest {
  protected:
+  void Connect(const std::string& path) {
+    EngineCaller::Connect(path);
+    ASSERT_TRUE(Conn.ODBCConnected) << "connection failed";
+    ui_->Clear();
+  }
+
   // Amounts as handed to the posting routine, per account ID, turned into the figures a
   // report shows: negated for the credit-normal classes, kept for the caller's accounts.
   static std::map<std::string, Money> Figures(RawFile& raw, const std::string& sql) {
