@@ -11,7 +11,7 @@
 #include <QApplication>
 #include <benchmark/benchmark.h>
 
-#include "EngineCaller.h"
+#include "EngineBenchMain.h"
 #include "companyfile/Connection.h"
 #include "companyfile/DataSource.h"
 #include "core/Globals.h"
@@ -89,32 +89,6 @@ void BM_JournalQuery(benchmark::State& state) {
 }
 BENCHMARK(BM_JournalQuery)->Unit(benchmark::kMillisecond)->Iterations(3);
 
-// A private short-date picture, so that the user's own regional settings are not read.
-void PrivateConfig() {
-  const std::string dir = (std::filesystem::temp_directory_path() / "qvx-bench-config").string();
-  std::filesystem::create_directories(dir + "/quorvex");
-  std::ofstream(dir + "/quorvex/short-date") << "dd/MM/yyyy\n";
-  setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
-}
-
 }  // namespace
 
-int main(int argc, char** argv) {
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  PrivateConfig();
-  QApplication app(argc, argv);
-  test::UsePrivateOdbcRegistration();
-
-  const std::string path =
-      (std::filesystem::temp_directory_path() / ("qvx-bench-engine-" + std::to_string(kFileLines) + ".MYO")).string();
-  if (!std::filesystem::exists(path)) samples::BuildLarge(path, kFileLines);
-  sys::SetProgramFolder(std::filesystem::temp_directory_path().string());
-
-  test::EngineCaller::Connect(path);
-  if (!Conn.ODBCConnected) return 1;
-
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return qvx::test::RunEngineBenchmarks(argc, argv, "qvx-bench-engine-", kFileLines); }

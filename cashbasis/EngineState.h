@@ -7,9 +7,12 @@
 #include <cstdint>
 #include <exception>
 #include <memory>
+#include <set>
 #include <string>
+#include <tuple>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 
 #include "platform/ado/Ado.h"
 #include "platform/runtime/Runtime.h"
@@ -54,8 +57,12 @@ struct EngineState {
 
   // ---- payment apportionment and documents (the document handlers)
   Money AmountApplied, DocGross, TargetSum, RunSum, CentDiff;
-  int32_t LastDocID = 0;
-  int16_t FreightDone = 0;
+  // Freight posted in this run, by journal type, payment and document: each payment
+  // posts its own share of a document's freight once.
+  std::set<std::tuple<std::string, int32_t, int32_t>> FreightDone;
+  // Sets whose document handler has run in this run, by set and journal-line date: a
+  // further line of the same set and date would offer the same postings again.
+  std::set<std::pair<int32_t, std::string>> HandledSets;
   std::string DocTag;
   int32_t SuppPaymentID = 0;
   int32_t PaidPurchID = 0;

@@ -5,6 +5,7 @@
 
 #include "cashbasis/EngineState.h"
 #include "cashbasis/JournalSet.h"
+#include "cashbasis/MoneySets.h"
 #include "cashbasis/PostTransaction.h"
 #include "companyfile/CompanyFileInfo.h"
 #include "companyfile/Connection.h"
@@ -105,11 +106,14 @@ void ReadTransactions(TransactionArgs& a) {
   e.KeyCount = 0;
   e.KeyCap = 0;
   e.PostedKeys.clear();
+  e.FreightDone.clear();
+  e.HandledSets.clear();
   e.DateTexts.clear();
   e.ApplyRate = kTrue;
   e.PayRatio = 1.0;
 
-  EngineStep([&] { e.FirstAcctClass = Left(a.AccountNumbers.at(1), 1); });
+  // Money, journal and cheque lines are tested against the lowest class in the tables.
+  EngineStep([&] { e.FirstAcctClass = LowestAccountClass(a.AccountNumbers); });
 
   if (a.LastYear) {
     EngineStep([] { YearBack(G.FinYearStartYMD); });
