@@ -2,9 +2,13 @@
 
 #include "driver/AccessKey.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <sstream>
 #include <stdexcept>
 #include <unistd.h>
 
@@ -67,6 +71,43 @@ const std::string& UsePrivateOdbcRegistration() {
   st.folder = dir.string();
   return st.folder;
 }
+
+namespace {
+
+// Replaces the private driver list and moves its modification time on by more than the
+// manager's one-second resolution.
+void WriteDriverList(const std::string& text) {
+  namespace fs = std::filesystem;
+  const fs::path file = fs::path(UsePrivateOdbcRegistration()) / "odbcinst.ini";
+  static fs::file_time_type last = fs::last_write_time(file);
+  {
+    std::ofstream inst(file, std::ios::trunc | std::ios::binary);
+    inst << text;
+  }
+  last = std::max(last, fs::last_write_time(file)) + std::chrono::seconds(2);
+  fs::last_write_time(file, last);
+}
+
+}  // namespace
+
+DriverListScope::DriverListScope(const std::vector<std::string>& names, const std::vector<std::string>& missingLibrary) {
+  namespace fs = std::filesystem;
+  const fs::path dir = UsePrivateOdbcRegistration();
+  {
+    std::ifstream in(dir / "odbcinst.ini", std::ios::binary);
+    previous_.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  std::ostringstream inst;
+  inst << "[ODBC]\nTrace = No\n\n";
+  for (const std::string& name : names) {
+    const bool missing = std::find(missingLibrary.begin(), missingLibrary.end(), name) != missingLibrary.end();
+    inst << "[" << name << "]\nDescription = Test driver\nDriver = "
+         << (missing ? (dir / "missing-driver.so").string() : DriverLibraryPath()) << "\nFileUsage = 1\n\n";
+  }
+  WriteDriverList(inst.str());
+}
+
+DriverListScope::~DriverListScope() { WriteDriverList(previous_); }
 
 namespace {
 std::string CommonParts(const ConnectionParts& p) {

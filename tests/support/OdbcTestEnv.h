@@ -44,6 +44,23 @@ struct OdbcOutcome {
 // First diagnostic record of a handle.
 OdbcOutcome Diagnose(SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE handle);
 
+// For its lifetime, the private registration lists exactly the given driver names, in
+// that order (a name given twice is written twice), each pointing at this tree's driver
+// or, for the names in missingLibrary, at a library that does not exist; the usual list
+// comes back at the end. The driver manager keeps the folder it first read for the whole
+// process, so the list is rewritten in place, each time with a later modification time
+// than any before, so that the manager's cached copy is never taken for it.
+class DriverListScope {
+ public:
+  explicit DriverListScope(const std::vector<std::string>& names, const std::vector<std::string>& missingLibrary = {});
+  ~DriverListScope();
+  DriverListScope(const DriverListScope&) = delete;
+  DriverListScope& operator=(const DriverListScope&) = delete;
+
+ private:
+  std::string previous_;
+};
+
 using Rows = std::vector<std::vector<std::string>>;
 
 // A plain ODBC 3 client for tests: one environment and one connection, through unixODBC
