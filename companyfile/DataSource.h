@@ -39,6 +39,10 @@ class DataSource {
 
   // Takes the connection settings from the connection dialog's boxes.
   void SetConnectionDetails(const ConnectionDetails& dialog);
+
+  // Builds the connection window and shows it modally; a changed connection has been
+  // made (and the company information read) when it returns.
+  void Show();
 };
 
 }  // namespace qvx

@@ -409,8 +409,7 @@ void MainFForm::MnuCompany_Click() {
 
 void MainFForm::MnuData_Click() {
   if (G.ReportRunning) return;
-  // The connection dialog is not part of the program yet.
-  ui::MsgBox("The MYOB Connection dialog is not available yet.", ui::Buttons::OK, ui::Icon::Information);
+  DataSource::Instance().Show();
   Label5.setText(QString::fromStdString(G.DataSetCompany));
 }
 
