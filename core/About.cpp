@@ -7,6 +7,7 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include "core/Lookups.h"
 #include "core/ReportOutput.h"
 #include "core/Startup.h"
 #include "platform/locale/Locale.h"
@@ -35,7 +36,10 @@ void About::Show() {
   form.ShowModal();
 }
 
-void About::RunExcel(const std::string& folder, const std::string& fileName) { qvx::RunExcel(folder, fileName); }
+void About::RunExcel(const std::string& folder, const std::string& fileName) {
+  std::string path = folder;
+  shell::OpenWithDefaultProgram(AddBackslash(path) + fileName);
+}
 
 std::string About::FileDateText(const QDate& date, const std::string& shortDatePicture) {
   // Any run of "y" becomes "yyyy", so that a two-digit-year picture still gives the
