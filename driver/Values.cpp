@@ -134,7 +134,7 @@ bool ReadNumber(Statement& s, int col, sqlite3_value* v, int type, Number& n) {
         n.dbl = d;
         return true;
       }
-      s.AddDiag("22018", "Invalid character value for cast specification: the value of column " +
+      s.AddDiag("22018", "Invalid character value for the conversion: the value of column " +
                              std::to_string(col + 1) + " is not a number");
       return false;
     }

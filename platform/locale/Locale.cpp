@@ -168,12 +168,12 @@ std::string PictureFromStrftime(std::string_view format) {
       literal(ch);
       continue;
     }
-    char spec = format[++i];
+    char conv = format[++i];
     // Alternative forms (%Ey, %Od) and flags (%-d, %_m) read as the plain field.
-    while ((spec == 'E' || spec == 'O' || spec == '-' || spec == '_' || spec == '0' || spec == '^' ||
-            spec == '#') && i + 1 < format.size())
-      spec = format[++i];
-    switch (spec) {
+    while ((conv == 'E' || conv == 'O' || conv == '-' || conv == '_' || conv == '0' || conv == '^' ||
+            conv == '#') && i + 1 < format.size())
+      conv = format[++i];
+    switch (conv) {
       case 'd': field("dd"); break;
       case 'e': field("d"); break;
       case 'm': field("MM"); break;
