@@ -6,6 +6,9 @@
 #include <algorithm>
 #include <array>
 #include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include <QGridLayout>
 #include <QGuiApplication>
@@ -59,6 +62,28 @@ struct EnvFree {
 };
 
 bool AllBlanks(const std::string& s) { return s.find_first_not_of(' ') == std::string::npos; }
+
+// The open dialog of the two Browse buttons: starts in the folder when it can be used,
+// offers the old name when that file is still there; nullopt when nothing was chosen.
+std::optional<std::string> BrowseForFile(const std::string& folder, const std::string& file,
+                                         std::vector<ui::FileFilter> filters) {
+  ui::FileRequest request;
+  request.kind = ui::FileDialogKind::Open;
+  request.title = "Open";
+  request.mustExist = true;
+  int16_t errNbr = 0;
+  if (CanWriteToFolder(folder, errNbr)) request.initialFolder = folder;
+  int16_t missing = 0;
+  if (!file.empty() && CheckFileExists(folder + file, missing)) request.fileName = file;
+  request.filterIndex = 0;
+  request.filters = std::move(filters);
+  try {
+    auto chosen = ui::Ui().File(request);
+    if (chosen && !chosen->empty()) return chosen;
+  } catch (const std::exception&) {
+  }
+  return std::nullopt;
+}
 
 }  // namespace
 
@@ -226,25 +251,9 @@ void DataSourceForm::CmdBrsData_Click() {
   SplitPath(ds.ODBCDataFile, folder, file);
   if (ChkLibrary.isChecked()) folder = LibraryFolder();
 
-  ui::FileRequest request;
-  request.kind = ui::FileDialogKind::Open;
-  request.title = "Open";
-  request.mustExist = true;
-  int16_t errNbr = 0;
-  if (CanWriteToFolder(folder, errNbr)) request.initialFolder = folder;
-  // The name is offered when the file is still there (in its own folder).
-  int16_t missing = 0;
-  if (!file.empty() && CheckFileExists(folder + file, missing)) request.fileName = file;
-  request.filterIndex = 0;
-  request.filters = {{"MYOB Data files(*.MYO)", "*.MYO* *.myo*"}, {"All Files (*.*)", "*"}};
-
-  std::optional<std::string> chosen;
-  try {
-    chosen = ui::Ui().File(request);
-  } catch (const std::exception&) {
-    chosen.reset();
-  }
-  if (!chosen || chosen->empty()) {
+  std::optional<std::string> chosen =
+      BrowseForFile(folder, file, {{"MYOB Data files(*.MYO)", "*.MYO* *.myo*"}, {"All Files (*.*)", "*"}});
+  if (!chosen) {
     fileChosen_ = false;
     return;
   }
@@ -263,24 +272,8 @@ void DataSourceForm::CmdBrsProduct_Click() {
   std::string file;
   SplitPath(ds.ODBCProduct, folder, file);
 
-  ui::FileRequest request;
-  request.kind = ui::FileDialogKind::Open;
-  request.title = "Open";
-  request.mustExist = true;
-  int16_t errNbr = 0;
-  if (CanWriteToFolder(folder, errNbr)) request.initialFolder = folder;
-  int16_t missing = 0;
-  if (!file.empty() && CheckFileExists(folder + file, missing)) request.fileName = file;
-  request.filterIndex = 0;
-  request.filters = {{"MYOB programs(*.EXE)", "*.EXE *.exe"}};
-
-  std::optional<std::string> chosen;
-  try {
-    chosen = ui::Ui().File(request);
-  } catch (const std::exception&) {
-    chosen.reset();
-  }
-  if (chosen && !chosen->empty()) txtProduct.setText(Q(*chosen));
+  std::optional<std::string> chosen = BrowseForFile(folder, file, {{"MYOB programs(*.EXE)", "*.EXE *.exe"}});
+  if (chosen) txtProduct.setText(Q(*chosen));
   else fileChosen_ = false;
   ds.ProductPath = folder;
 }
