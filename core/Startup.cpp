@@ -30,18 +30,6 @@ void BuildReportList() {
   G.NbrReports = 3;
 }
 
-void BuildMonthTables() {
-  static constexpr const char* kShort[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                           "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-  static constexpr const char* kLong[] = {"January", "February", "March",     "April",   "May",      "June",
-                                          "July",    "August",   "September", "October", "November", "December"};
-  static constexpr int16_t kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  for (size_t m = 1; m <= 12; ++m) {
-    G.MonthShort[m] = kShort[m - 1];
-    G.MonthLong[m] = kLong[m - 1];
-    G.MonthDays[m] = kDays[m - 1];
-  }
-}
 
 void CorrectSettings() {
   if (G.Underline < 1 || G.Underline > 5) G.Underline = 2;
@@ -66,6 +54,19 @@ void ProbeExcel() {
 std::string VersionText() { return "v" + VersionDigits() + "   "; }
 
 }  // namespace
+
+void BuildMonthTables() {
+  static constexpr const char* kShort[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                           "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  static constexpr const char* kLong[] = {"January", "February", "March",     "April",   "May",      "June",
+                                          "July",    "August",   "September", "October", "November", "December"};
+  static constexpr int16_t kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  for (size_t m = 1; m <= 12; ++m) {
+    G.MonthShort[m] = kShort[m - 1];
+    G.MonthLong[m] = kLong[m - 1];
+    G.MonthDays[m] = kDays[m - 1];
+  }
+}
 
 std::string VersionDigits() {
   return std::to_string(QVX_VERSION_MAJOR) + "." + std::to_string(QVX_VERSION_MINOR) +

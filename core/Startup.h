@@ -32,6 +32,9 @@ std::string VersionDigits();
 // Sets the shared scratch values and the report-run counters to 0.
 void ResetGlobals();
 
+// Month names and lengths for months 1 to 12 (February 28 until a period dialog sets it).
+void BuildMonthTables();
+
 // Shows the start-up error report for an error and returns "R" for a disk error
 // (70-72), which the caller retries, and the empty text otherwise.
 std::string ErrorReport(const ErrorInfo& error);

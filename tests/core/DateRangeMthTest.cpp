@@ -7,6 +7,7 @@
 
 #include "core/DateRange.h"
 #include "core/Globals.h"
+#include "core/Startup.h"
 #include "platform/sys/Clock.h"
 #include "support/TestUi.h"
 
@@ -19,10 +20,7 @@ class DateRangeMthTest : public ::testing::Test {
  protected:
   void SetUp() override {
     sys::SetNow(sys_days{year{2026} / 12 / 7} + hours{10});
-    const char* names[] = {"January", "February", "March",     "April",   "May",      "June",
-                           "July",    "August",   "September", "October", "November", "December"};
-    for (size_t m = 1; m <= 12; ++m) G.MonthLong[m] = names[m - 1];
-    G.MonthDays = {0, 31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    BuildMonthTables();
     G.DateFormat = "DMY";
     G.FirstMonth = 7;
     G.CurrentYear = 2020;

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "core/Globals.h"
+#include "core/Startup.h"
 #include "platform/sys/Clock.h"
 #include "support/TestUi.h"
 
@@ -23,7 +24,7 @@ class DateRangeTest : public ::testing::Test {
     G.DateFormat = "DMY";
     G.FirstMonth = 7;
     G.CurrentYear = 2020;
-    G.MonthDays = {0, 31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    BuildMonthTables();
     G.DialogFinYear = 0;
     G.DialogToMth = 0;
     d = DateRange();
