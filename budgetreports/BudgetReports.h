@@ -1,16 +1,11 @@
-// Entry routines of the single-company budget reports and the options-dialog field the
-// settings file keeps.
+// Entry routines of the single-company budget reports.
 #pragma once
 
 #include <string>
 
-namespace qvx {
+#include "budgetreports/FilterBGTFC.h"
 
-class FilterBGTFC {
- public:
-  static FilterBGTFC& Instance();
-  std::string ColumnType;  // "A", "B" or "AB"
-};
+namespace qvx {
 
 void PrintBudgetComparison(std::string& reportCode);
 void ReportBudgetForecast(std::string& reportCode);

@@ -5,11 +5,6 @@
 
 namespace qvx {
 
-FilterCons& FilterCons::Instance() {
-  static FilterCons instance;
-  return instance;
-}
-
 void RunConsolidatedReport(std::string& /*reportCode*/) {
   ui::MsgBox("The Group Profit and Loss report is not available yet.", ui::Buttons::OK, ui::Icon::Information);
   EndReportOutput();

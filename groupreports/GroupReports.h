@@ -1,21 +1,11 @@
-// Entry routine of the group consolidation report and the options-dialog fields the
-// settings file keeps.
+// Entry routine of the group consolidation report.
 #pragma once
 
-#include <cstdint>
 #include <string>
 
-namespace qvx {
+#include "groupreports/FilterCons.h"
 
-class FilterCons {
- public:
-  static FilterCons& Instance();
-  std::string GroupColPosn;  // "L" or "R"
-  bool IncludeAverage = false;
-  int16_t RoundWhole = 0;
-  int16_t ShowFigures = 0;
-  int16_t ShowHeaders = 0;
-};
+namespace qvx {
 
 void RunConsolidatedReport(std::string& reportCode);
 
