@@ -16,7 +16,9 @@ namespace fs = std::filesystem;
 
 constexpr int kJournalLines = 1000000;
 
-std::string LargeFile() { return std::string(QVX_BINARY_DIR) + "/bench-data/Large1M.MYO"; }
+std::string LargeFile() {
+  return std::string(QVX_BINARY_DIR) + "/bench-data/Large1M-" + qvx::samples::kBooksRevision + ".MYO";
+}
 
 // Builds the large file once (timed by BM_BuildLargeFile when that runs first).
 void EnsureLargeFile() {

@@ -19,7 +19,7 @@
 
 namespace qvx::test {
 
-// Builds (when missing) "<fileStem><fileLines>.MYO" in the temporary folder with about
+// Builds (when missing) "<fileStem><fileLines>-<revision>.MYO" in the temporary folder with about
 // fileLines journal lines, connects to it and runs the benchmarks of the program.
 inline int RunEngineBenchmarks(int argc, char** argv, const std::string& fileStem, int fileLines) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
@@ -32,7 +32,7 @@ inline int RunEngineBenchmarks(int argc, char** argv, const std::string& fileSte
   QApplication app(argc, argv);
   UsePrivateOdbcRegistration();
 
-  const std::string path = (temp / (fileStem + std::to_string(fileLines) + ".MYO")).string();
+  const std::string path = (temp / (fileStem + std::to_string(fileLines) + "-" + samples::kBooksRevision + ".MYO")).string();
   if (!std::filesystem::exists(path)) samples::BuildLarge(path, fileLines);
   sys::SetProgramFolder(temp.string());
   EngineCaller::Connect(path);

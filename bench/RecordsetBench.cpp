@@ -15,7 +15,9 @@ namespace {
 namespace fs = std::filesystem;
 
 // A tenth of the driver benchmarks' file keeps the set-up short; figures are per row.
-std::string LargeFile() { return std::string(QVX_BINARY_DIR) + "/bench-data/Large100k.MYO"; }
+std::string LargeFile() {
+  return std::string(QVX_BINARY_DIR) + "/bench-data/Large100k-" + qvx::samples::kBooksRevision + ".MYO";
+}
 
 qvx::ado::Connection& Conn() {
   static qvx::ado::Connection conn;

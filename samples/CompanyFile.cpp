@@ -198,16 +198,19 @@ int CompanyFile::AddAccount(const AccountDef& a) {
   Impl& d = *impl_;
   int id = d.Next("Accounts");
   std::string cls = a.number.substr(0, 1);
-  static const char* kClassNames[] = {"", "Asset", "Liability", "Equity", "Income", "CostOfSales",
-                                      "Expense", "OtherIncome", "OtherExpense", "OtherExpense"};
+  // The classification follows the class digit of the number; class 7 is not used by the
+  // charts (8 is other income, 9 other expenses).
+  static const char* kClassNames[] = {"", "A", "L", "EQ", "I", "COS", "EXP", "", "OI", "OE"};
   int digit = cls.empty() ? 0 : cls[0] - '0';
+  std::string classification = a.classification;
+  if (classification.empty() && digit >= 1 && digit <= 9) classification = kClassNames[digit];
   d.Insert("Accounts", {{"AccountID", Int(id)},
                         {"ParentAccountID", Int(a.parent)},
                         {"AccountNumber", Text(a.number)},
                         {"AccountName", Text(a.name)},
                         {"AccountTypeID", Text(std::string(1, a.type))},
                         {"AccountLevel", Int(a.level)},
-                        {"AccountClassificationID", Text(digit >= 1 && digit <= 9 ? kClassNames[digit] : "")},
+                        {"AccountClassificationID", Text(classification)},
                         {"SubAccountClassificationID", Text(a.subClass)},
                         {"CurrencyID", Int(a.currency)},
                         {"CurrencyExchangeAccountID", Int(a.currencyExchangeAccount ? a.currencyExchangeAccount : id)},

@@ -50,6 +50,8 @@ struct AccountDef {
   char type = 'D';                       // 'H' header, 'D' detail
   int level = 2;                         // 1 to 4
   std::string subClass{};                  // SubAccountClassificationID: B, AR, EXP ...
+  std::string classification{};            // AccountClassificationID; empty: by the class digit
+                                           // (A, L, EQ, I, COS, EXP, OI for 8, OE for 9)
   std::string description{};               // AccountDescription
   int parent = 0;                        // ParentAccountID (0: none)
   int currencyExchangeAccount = 0;       // CurrencyExchangeAccountID

@@ -40,6 +40,14 @@ Money Tax10(Money m) {
   return Money::FromRaw(q * 100);
 }
 
+struct ChartRow {
+  std::string number, name;
+  char type = 'D';
+  int level = 2;
+  std::string sub, parent;
+  std::string classification{};  // AccountClassificationID when not that of the class digit
+};
+
 // The chart of accounts, reference data and the generator of one company's books.
 struct Books {
   CompanyFile& f;
@@ -75,61 +83,86 @@ struct Books {
     return id;
   }
 
+  // The accounts of the standard chart, parents before their children.
+  std::vector<ChartRow> StandardChart(bool withTop) const {
+    const std::string top = withTop ? "1-0000" : "";
+    std::vector<ChartRow> rows = {
+      {"1-0000", "Assets", 'H', 1, "", ""},
+      {"1-1000", "Current Assets", 'H', 2, "", top},
+      {"1-1100", "Cash at Bank", 'H', 3, "", "1-1000"},
+      {"1-1110", usa ? "Checking Account" : "Cheque Account", 'D', 4, "B", "1-1100"},
+      {"1-1120", "Savings Account", 'D', 4, "B", "1-1100"},
+      {"1-1200", usa ? "Accounts Receivable" : "Trade Debtors", 'D', 3, "AR", "1-1000"},
+      {"1-1300", "Inventory", 'D', 3, "OCA", "1-1000"},
+      {"1-2000", "Fixed Assets", 'H', 2, "", top},
+      {"1-2100", "Office Equipment", 'D', 3, "FA", "1-2000"},
+      {"1-2200", "Accumulated Depreciation", 'D', 3, "FA", "1-2000"},
+      {"1-3000", "Other Assets", 'H', 2, "", top},
+      {"1-3100", "Deposits Paid", 'D', 3, "OA", "1-3000"},
+      {"2-0000", "Liabilities", 'H', 1, "", ""},
+      {"2-1000", "Current Liabilities", 'H', 2, "", "2-0000"},
+      {"2-1100", usa ? "Credit Card" : "Visa Card", 'D', 3, "CC", "2-1000"},
+      {"2-1200", usa ? "Accounts Payable" : "Trade Creditors", 'D', 3, "AP", "2-1000"},
+      {"2-1300", usa ? "Sales Tax Payable" : "GST Collected", 'D', 3, "OCL", "2-1000"},
+      {"2-1330", usa ? "Use Tax Payable" : "GST Paid", 'D', 3, "OCL", "2-1000"},
+      {"2-1400", usa ? "Payroll Withholding" : "PAYG Withholding", 'D', 3, "OCL", "2-1000"},
+      {"2-2000", "Long Term Liabilities", 'H', 2, "", "2-0000"},
+      {"2-2100", "Bank Loan", 'D', 3, "LTL", "2-2000"},
+      {"2-2200", "Other Loans", 'D', 3, "OL", "2-2000"},
+      {"3-0000", "Equity", 'H', 1, "", ""},
+      {"3-1000", "Owner's Capital", 'D', 2, "EQ", "3-0000"},
+      {"3-8000", "Retained Earnings", 'D', 2, "EQ", "3-0000"},
+      {"3-9000", "Current Year Earnings", 'D', 2, "EQ", "3-0000"},
+      {"4-0000", "Income", 'H', 1, "", ""},
+      {"4-1000", "Sales", 'H', 2, "", "4-0000"},
+      {"4-1100", "Service Sales", 'D', 3, "I", "4-1000"},
+      {"4-1200", "Product Sales", 'D', 3, "I", "4-1000"},
+      {"4-1300", "Consulting Fees", 'D', 3, "I", "4-1000"},
+      {"4-1400", "Time Billing Income", 'D', 3, "I", "4-1000"},
+      {"4-2000", "Freight Collected", 'D', 2, "I", "4-0000"},
+      {"5-0000", "Cost of Sales", 'H', 1, "", ""},
+      {"5-1000", "Cost of Goods Sold", 'D', 2, "COS", "5-0000"},
+      {"5-2000", "Purchases", 'D', 2, "COS", "5-0000"},
+      {"5-3000", "Freight Paid", 'D', 2, "COS", "5-0000"},
+      {"6-0000", "Expenses", 'H', 1, "", ""},
+      {"6-1000", "General Expenses", 'H', 2, "", "6-0000"},
+      {"6-1100", "Rent", 'D', 3, "EXP", "6-1000"},
+      {"6-1200", "Telephone", 'D', 3, "EXP", "6-1000"},
+      {"6-1300", "Office Supplies", 'D', 3, "EXP", "6-1000"},
+      {"6-1400", "Depreciation", 'D', 3, "EXP", "6-1000"},
+      {"6-2000", "Payroll Expenses", 'H', 2, "", "6-0000"},
+      {"6-2100", "Wages & Salaries", 'D', 3, "EXP", "6-2000"},
+      {"6-2200", "Superannuation", 'D', 3, "EXP", "6-2000"},
+      {"8-0000", "Other Income", 'H', 1, "", ""},
+      {"8-1000", "Interest Income", 'D', 2, "OI", "8-0000"},
+      {"8-2000", "Currency Gain/Loss", 'D', 2, "OI", "8-0000"},
+      {"9-0000", "Other Expenses", 'H', 1, "", ""},
+      {"9-1000", "Bank Charges", 'D', 2, "OE", "9-0000"},
+      {"9-2000", "Income Tax Expense", 'D', 2, "OE", "9-0000"},
+    };
+    if (!withTop) rows.erase(rows.begin());
+    return rows;
+  }
+
   void Chart(const std::string& topDescription, bool withTop = true) {
-    if (withTop) Acc("1-0000", "Assets", 'H', 1, "", "", topDescription);
-    std::string top1 = withTop ? "1-0000" : "";
-    Acc("1-1000", "Current Assets", 'H', 2, "", top1);
-    Acc("1-1100", "Cash at Bank", 'H', 3, "", "1-1000");
-    Acc("1-1110", usa ? "Checking Account" : "Cheque Account", 'D', 4, "B", "1-1100");
-    Acc("1-1120", "Savings Account", 'D', 4, "B", "1-1100");
-    Acc("1-1200", usa ? "Accounts Receivable" : "Trade Debtors", 'D', 3, "AR", "1-1000");
-    Acc("1-1300", "Inventory", 'D', 3, "OCA", "1-1000");
-    Acc("1-2000", "Fixed Assets", 'H', 2, "", top1);
-    Acc("1-2100", "Office Equipment", 'D', 3, "FA", "1-2000");
-    Acc("1-2200", "Accumulated Depreciation", 'D', 3, "FA", "1-2000");
-    Acc("1-3000", "Other Assets", 'H', 2, "", top1);
-    Acc("1-3100", "Deposits Paid", 'D', 3, "OA", "1-3000");
-    Acc("2-0000", "Liabilities", 'H', 1, "", "");
-    Acc("2-1000", "Current Liabilities", 'H', 2, "", "2-0000");
-    Acc("2-1100", usa ? "Credit Card" : "Visa Card", 'D', 3, "CC", "2-1000");
-    Acc("2-1200", usa ? "Accounts Payable" : "Trade Creditors", 'D', 3, "AP", "2-1000");
-    Acc("2-1300", usa ? "Sales Tax Payable" : "GST Collected", 'D', 3, "OCL", "2-1000");
-    Acc("2-1330", usa ? "Use Tax Payable" : "GST Paid", 'D', 3, "OCL", "2-1000");
-    Acc("2-1400", usa ? "Payroll Withholding" : "PAYG Withholding", 'D', 3, "OCL", "2-1000");
-    Acc("2-2000", "Long Term Liabilities", 'H', 2, "", "2-0000");
-    Acc("2-2100", "Bank Loan", 'D', 3, "LTL", "2-2000");
-    Acc("2-2200", "Other Loans", 'D', 3, "OL", "2-2000");
-    Acc("3-0000", "Equity", 'H', 1, "", "");
-    Acc("3-1000", "Owner's Capital", 'D', 2, "EQ", "3-0000");
-    Acc("3-8000", "Retained Earnings", 'D', 2, "EQ", "3-0000");
-    Acc("3-9000", "Current Year Earnings", 'D', 2, "EQ", "3-0000");
-    Acc("4-0000", "Income", 'H', 1, "", "");
-    Acc("4-1000", "Sales", 'H', 2, "", "4-0000");
-    Acc("4-1100", "Service Sales", 'D', 3, "I", "4-1000");
-    Acc("4-1200", "Product Sales", 'D', 3, "I", "4-1000");
-    Acc("4-1300", "Consulting Fees", 'D', 3, "I", "4-1000");
-    Acc("4-1400", "Time Billing Income", 'D', 3, "I", "4-1000");
-    Acc("4-2000", "Freight Collected", 'D', 2, "I", "4-0000");
-    Acc("5-0000", "Cost of Sales", 'H', 1, "", "");
-    Acc("5-1000", "Cost of Goods Sold", 'D', 2, "COS", "5-0000");
-    Acc("5-2000", "Purchases", 'D', 2, "COS", "5-0000");
-    Acc("5-3000", "Freight Paid", 'D', 2, "COS", "5-0000");
-    Acc("6-0000", "Expenses", 'H', 1, "", "");
-    Acc("6-1000", "General Expenses", 'H', 2, "", "6-0000");
-    Acc("6-1100", "Rent", 'D', 3, "EXP", "6-1000");
-    Acc("6-1200", "Telephone", 'D', 3, "EXP", "6-1000");
-    Acc("6-1300", "Office Supplies", 'D', 3, "EXP", "6-1000");
-    Acc("6-1400", "Depreciation", 'D', 3, "EXP", "6-1000");
-    Acc("6-2000", "Payroll Expenses", 'H', 2, "", "6-0000");
-    Acc("6-2100", "Wages & Salaries", 'D', 3, "EXP", "6-2000");
-    Acc("6-2200", "Superannuation", 'D', 3, "EXP", "6-2000");
-    Acc("7-0000", "Other Income", 'H', 1, "", "");
-    Acc("7-1000", "Interest Income", 'D', 2, "OI", "7-0000");
-    Acc("7-2000", "Currency Gain/Loss", 'D', 2, "OI", "7-0000");
-    Acc("8-0000", "Other Expenses", 'H', 1, "", "");
-    Acc("8-1000", "Bank Charges", 'D', 2, "OE", "8-0000");
-    Acc("9-0000", "Income Tax", 'H', 1, "", "");
-    Acc("9-1000", "Income Tax Expense", 'D', 2, "OE", "9-0000");
+    Chart(StandardChart(withTop), topDescription);
+  }
+
+  // The accounts of `rows` (the description goes to "1-0000"), linked accounts, tax codes,
+  // items, activities, jobs, cards and custom lists.
+  void Chart(const std::vector<ChartRow>& rows, const std::string& topDescription, bool withEmployees = true) {
+    for (const auto& r : rows) {
+      AccountDef d;
+      d.number = r.number;
+      d.name = r.name;
+      d.type = r.type;
+      d.level = r.level;
+      d.subClass = r.sub;
+      d.classification = r.classification;
+      d.parent = r.parent.empty() ? 0 : a.at(r.parent);
+      if (r.number == "1-0000") d.description = topDescription;
+      a[r.number] = f.AddAccount(d);
+    }
 
     LinkedAccountsDef l;
     l.receivables = a["1-1200"];
@@ -158,7 +191,8 @@ struct Books {
     for (const char* n : {"Acme Retail", "Bluegum Cafe", "Coastal Supplies", "Delta Engineering"})
       customers.push_back(f.AddCard('C', n));
     for (const char* n : {"Office World", "Telco Direct", "Landlord Properties"}) suppliers.push_back(f.AddCard('S', n));
-    for (const char* n : {"Jo Smith", "Lee Brown"}) employees.push_back(f.AddCard('E', n));
+    if (withEmployees)
+      for (const char* n : {"Jo Smith", "Lee Brown"}) employees.push_back(f.AddCard('E', n));
     f.AddCustomList("Customer", 1, "Region", "North");
     f.AddCustomList("Customer", 1, "Region", "South");
     f.AddCustomList("Supplier", 1, "Supplier Type", "Utilities");
@@ -167,8 +201,8 @@ struct Books {
   }
 
   void MultiCurrency() {
-    int ar = Acc("1-1210", "Trade Debtors USD", 'D', 3, "AR", "1-1000", "", a["7-2000"]);
-    int ap = Acc("2-1210", "Trade Creditors USD", 'D', 3, "AP", "2-1000", "", a["7-2000"]);
+    int ar = Acc("1-1210", "Trade Debtors USD", 'D', 3, "AR", "1-1000", "", a["8-2000"]);
+    int ap = Acc("2-1210", "Trade Creditors USD", 'D', 3, "AP", "2-1000", "", a["8-2000"]);
     usd = f.AddCurrency("USD", "US Dollar", 0.72, ar, ap, "US$");
     f.AddCurrency("NZD", "New Zealand Dollar", 1.08, a["1-1200"], a["2-1200"], "NZ$");
   }
@@ -293,10 +327,10 @@ struct Books {
     Banking phone{Date(y, m, 12), a["2-1100"], suppliers[1], {Line(a["6-1200"], rng.Cents(80, 160), true)}, 0, 1.0,
                   "Phone"};
     f.AddMoneySpent(phone);
-    Banking interest{Date(y, m, 27), a["1-1120"], 0, {Line(a["7-1000"], rng.Cents(5, 40), false)}, 0, 1.0,
+    Banking interest{Date(y, m, 27), a["1-1120"], 0, {Line(a["8-1000"], rng.Cents(5, 40), false)}, 0, 1.0,
                      "Interest"};
     f.AddMoneyReceived(interest);
-    Banking fees{Date(y, m, 27), a["1-1110"], 0, {Line(a["8-1000"], M("12.50"), false)}, 0, 1.0, "Bank fees"};
+    Banking fees{Date(y, m, 27), a["1-1110"], 0, {Line(a["9-1000"], M("12.50"), false)}, 0, 1.0, "Bank fees"};
     f.AddMoneySpent(fees);
     for (int e : employees) {
       Money gross = rng.Cents(3000, 4200);
@@ -371,8 +405,8 @@ struct Books {
     const std::vector<std::pair<std::string, int>> plan = {
         {"4-1100", 6000}, {"4-1200", 4000}, {"4-1300", 3000}, {"4-1400", 2500}, {"4-2000", 300},
         {"5-1000", 1800}, {"5-2000", 2500}, {"5-3000", 100},  {"6-1100", 2200}, {"6-1200", 120},
-        {"6-1300", 400},  {"6-1400", 150},  {"6-2100", 7200}, {"6-2200", 230},  {"7-1000", 20},
-        {"8-1000", 13},   {"9-1000", 500}};
+        {"6-1300", 400},  {"6-1400", 150},  {"6-2100", 7200}, {"6-2200", 230},  {"8-1000", 20},
+        {"9-1000", 13},   {"9-2000", 500}};
     for (const auto& [number, units] : plan) {
       for (int period = 1; period <= 12; ++period) {
         int64_t raw = static_cast<int64_t>(units) * 10000 + period * 12500 + (financialYear % 10) * 1000;

@@ -98,6 +98,38 @@ TEST(SampleBooks, EveryFileIsCoherent) {
   }
 }
 
+// Other income is class 8 and other expenses class 9; every profit-and-loss detail account
+// is classified as its class digit says, and the credit-normal sign rule gives the natural
+// sign: interest received and bank charges both come out positive.
+TEST(SampleBooks, TheChartsUseTheSections) {
+  for (const char* name : {samples::kAustralianFile, samples::kUsaFile, samples::kAr2011File}) {
+    SCOPED_TRACE(name);
+    auto c = Open(samples::SamplePath(name));
+    EXPECT_EQ(c->Scalar("SELECT group_concat(AccountNumber || ' ' || AccountName, ', ') FROM (SELECT * FROM "
+                        "MYOB.Accounts WHERE AccountLevel = 1 AND AccountNumber > '4' ORDER BY AccountNumber)"),
+              "4-0000 Income, 5-0000 Cost of Sales, 6-0000 Expenses, 8-0000 Other Income, 9-0000 Other Expenses");
+    EXPECT_EQ(c->Scalar("SELECT COUNT(*) FROM MYOB.Accounts WHERE AccountNumber LIKE '7%'"), "0");
+    EXPECT_EQ(c->Scalar("SELECT COUNT(*) FROM MYOB.Accounts a WHERE a.AccountNumber > '4' AND a.AccountTypeID = 'D' "
+                        "AND a.SubAccountClassificationID <> CASE substr(a.AccountNumber, 1, 1) WHEN '4' THEN 'I' "
+                        "WHEN '5' THEN 'COS' WHEN '6' THEN 'EXP' WHEN '8' THEN 'OI' WHEN '9' THEN 'OE' END"),
+              "0");
+    EXPECT_EQ(c->Scalar("SELECT COUNT(*) FROM MYOB.Accounts WHERE AccountClassificationID <> CASE substr(AccountNumber, "
+                        "1, 1) WHEN '1' THEN 'A' WHEN '2' THEN 'L' WHEN '3' THEN 'EQ' WHEN '4' THEN 'I' WHEN '5' THEN "
+                        "'COS' WHEN '6' THEN 'EXP' WHEN '8' THEN 'OI' WHEN '9' THEN 'OE' END"),
+              "0");
+    EXPECT_EQ(c->Scalar("SELECT AccountName || ' ' || SubAccountClassificationID FROM MYOB.Accounts "
+                        "WHERE AccountNumber = '9-2000'"),
+              "Income Tax Expense OE");
+    for (const char* number : {"8-1000", "9-1000"}) {
+      EXPECT_EQ(c->Scalar(std::string("SELECT SUM(x.Amount) > 0 AND MIN(x.Amount) > 0 FROM MYOB.AccountActivities x "
+                                       "JOIN MYOB.Accounts a ON a.AccountID = x.AccountID WHERE a.AccountNumber = '") +
+                          number + "'"),
+                "1")
+          << number;
+    }
+  }
+}
+
 TEST(SampleBooks, TheAustralianFileHoldsEveryKindOfDocument) {
   auto c = Open(samples::SamplePath(samples::kAustralianFile));
   EXPECT_EQ(c->Scalar("SELECT DataFileCountry || '/' || LastMonthInFinancialYear || '/' || UseMultipleCurrencies "
@@ -115,8 +147,10 @@ TEST(SampleBooks, TheAustralianFileHoldsEveryKindOfDocument) {
   EXPECT_EQ(c->Scalar("SELECT COUNT(*) FROM MYOB.Sales s WHERE InvoiceStatusID = 'C' AND ABS(TotalLines + TaxExclusiveFreight + "
                       "TotalTax - (SELECT SUM(AmountApplied) FROM MYOB.CustomerPaymentLines l WHERE l.SaleID = s.SaleID)) > 0.00005"),
             "0");
-  // Classes 1 to 9 and header levels 1 to 4.
-  EXPECT_EQ(c->Scalar("SELECT COUNT(DISTINCT substr(AccountNumber, 1, 1)) FROM MYOB.Accounts"), "9");
+  // Classes 1 to 6, 8 and 9 and header levels 1 to 4.
+  EXPECT_EQ(c->Scalar("SELECT group_concat(c, '') FROM (SELECT DISTINCT substr(AccountNumber, 1, 1) AS c "
+                      "FROM MYOB.Accounts ORDER BY 1)"),
+            "12345689");
   EXPECT_EQ(c->Scalar("SELECT MIN(AccountLevel) || '-' || MAX(AccountLevel) FROM MYOB.Accounts"), "1-4");
   // Two years of data and of budgets.
   EXPECT_EQ(c->Scalar("SELECT MIN(TransactionDate) || ' ' || MAX(TransactionDate) FROM MYOB.JournalRecords"),
