@@ -2,8 +2,11 @@
 
 #include "samples/CompanyFile.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <stdexcept>
 #include <map>
 #include <vector>
 
@@ -38,6 +41,19 @@ Money Tax10(Money m) {
   if (r >= 50) ++q;
   if (r <= -50) --q;
   return Money::FromRaw(q * 100);
+}
+
+// Classification of the profit-and-loss section of an account number; empty for the
+// balance sheet.
+std::string SectionClass(const std::string& number) {
+  switch (number.empty() ? ' ' : number[0]) {
+    case '4': return "I";
+    case '5': return "COS";
+    case '6': return "EXP";
+    case '8': return "OI";
+    case '9': return "OE";
+    default: return "";
+  }
 }
 
 struct ChartRow {
@@ -158,6 +174,9 @@ struct Books {
       d.type = r.type;
       d.level = r.level;
       d.subClass = r.sub;
+      // A profit-and-loss header is classified as its section, so that a reader taking
+      // headers sorts them with the section's accounts.
+      if (d.type == 'H' && d.subClass.empty()) d.subClass = SectionClass(r.number);
       d.classification = r.classification;
       d.parent = r.parent.empty() ? 0 : a.at(r.parent);
       if (r.number == "1-0000") d.description = topDescription;
@@ -503,34 +522,269 @@ void BuildAr2011(const std::string& path) {
   BuildTwoYears(path, s, 3, 3);
 }
 
-void BuildGroupFolder(const std::string& folder) {
-  struct Member {
-    const char* file;
-    const char* company;
-    const char* description;  // of account 1-0000; nullptr: the file has no 1-0000
-    uint64_t seed;
-  };
-  static const Member members[] = {
-      {"North1.MYO", "Northern Holdings Pty Ltd", "GROUPNAME=NORTH CONSOLIDATE 100% SHORTNAME=NTHHOLD EMPLOYEES=12", 11},
-      {"North2.MYO", "Northern Retail Pty Ltd", "Group name: north consolidate 60% shortname=NTHRETAIL employees=25", 12},
-      {"North3.MYO", "Northern Services Pty Ltd", "GROUPNAME=NORTH CONSOLIDATE 75% SHORTNAME=NTHSERV EMPLOYEES 5", 13},
-      {"North4.MYO", "Northern Logistics Pty Ltd", "GROUPNAME=NORTH SHORTNAME=NTHLOG", 14},
-      {"North5.MYO", "Northern Property Pty Ltd", nullptr, 15},
-      {"South1.MYO", "Southern Traders Pty Ltd", "GROUPNAME=SOUTH CONSOLIDATE 50% SHORTNAME=STH1 EMPLOYEES=8", 16},
-  };
-  std::filesystem::create_directories(folder);
-  for (const auto& m : members) {
-    CompanySetup s;
-    s.companyName = m.company;
-    s.currentFinancialYear = 2026;
-    s.lastMonthInFinancialYear = 6;
-    CompanyFile f(folder + "/" + m.file, s);
-    Books b(f, m.seed);
-    b.Chart(m.description ? m.description : "", m.description != nullptr);
-    b.Trade(2025, 2026, 1);
-    b.Budgets(2026);
-    f.Finish();
+namespace {
+
+// What makes one file of a group folder differ from the standard books.
+struct GroupMember {
+  GroupFolderFile file;
+  uint64_t seed = 0;
+  bool top = true;             // has "1-0000"
+  bool companyFile = true;     // false: a text file
+  bool ar2011 = false;
+  std::string password;        // of "Administrator"
+  int salesUnits = 12000;      // monthly service sales between salesUnits and salesUnits + 4000
+  bool payroll = true;
+  bool wagesHeader = false;    // 6-2100 a header over level-4 details
+  std::string rentalClass;     // "I" or "OI": 4-3000 Rental Income; empty: no such account
+  std::string consultingName = "Consulting Fees";
+  bool motorVehicle = false;   // 6-3000
+  bool purchaseRefunds = false;  // 5-2500 cancels the month's purchases
+  bool chargeRebates = false;    // 9-3000 cancels the month's bank charges
+  bool interest = true;
+};
+
+void Insert(std::vector<ChartRow>& rows, const std::string& after, ChartRow row) {
+  auto it = std::find_if(rows.begin(), rows.end(), [&](const ChartRow& r) { return r.number == after; });
+  if (it == rows.end()) throw std::logic_error("sample chart: no account " + after);
+  rows.insert(it + 1, std::move(row));
+}
+
+ChartRow& Row(std::vector<ChartRow>& rows, const std::string& number) {
+  auto it = std::find_if(rows.begin(), rows.end(), [&](const ChartRow& r) { return r.number == number; });
+  if (it == rows.end()) throw std::logic_error("sample chart: no account " + number);
+  return *it;
+}
+
+void BuildGroupMember(const std::string& path, const GroupMember& m, int months) {
+  if (!m.companyFile) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc)
+        << "Notes on the group's company files.\r\nNothing here is a company file.\r\n";
+    return;
   }
+  CompanySetup s;
+  s.companyName = m.file.company;
+  s.currentFinancialYear = 2026;
+  s.lastMonthInFinancialYear = m.file.lastMonthInFinancialYear;
+  s.users = {{"Administrator", m.password}};
+  if (m.ar2011) {
+    s.ar2011 = true;
+    s.databaseVersion = "2011.0";
+  }
+  CompanyFile f(path, s);
+  Books b(f, m.seed);
+  std::vector<ChartRow> rows = b.StandardChart(m.top);
+  Row(rows, "4-1300").name = m.consultingName;
+  if (!m.rentalClass.empty())
+    Insert(rows, "4-2000", {"4-3000", "Rental Income", 'D', 2, m.rentalClass, "4-0000", m.rentalClass == "OI" ? "OI" : ""});
+  Insert(rows, "5-2000", {"5-2500", "Purchase Refunds", 'D', 2, "COS", "5-0000"});
+  if (m.wagesHeader) {
+    Row(rows, "6-2100").type = 'H';
+    Insert(rows, "6-2100", {"6-2120", "Warehouse Wages", 'D', 4, "EXP", "6-2100"});
+    Insert(rows, "6-2100", {"6-2110", "Office Wages", 'D', 4, "EXP", "6-2100"});
+  }
+  if (m.motorVehicle) Insert(rows, "6-2200", {"6-3000", "Motor Vehicle Expenses", 'D', 2, "EXP", "6-0000"});
+  Insert(rows, "9-2000", {"9-3000", "Bank Fee Rebates", 'D', 2, "OE", "9-0000"});
+  b.Chart(rows, m.file.description, m.payroll);
+
+  auto& a = b.a;
+  for (int i = 0; i < months; ++i) {
+    int y = 2024 + (6 + i) / 12;
+    int mo = (6 + i) % 12 + 1;
+    // Sales, paid in the month.
+    Document sale;
+    sale.date = Date(y, mo, 5);
+    sale.type = 'S';
+    sale.status = "C";
+    sale.card = b.customers[static_cast<size_t>(i) % b.customers.size()];
+    sale.lines = {b.Line(a.at("4-1100"), b.rng.Cents(m.salesUnits, m.salesUnits + 4000), true)};
+    Document consult = sale;
+    consult.date = Date(y, mo, 9);
+    consult.type = 'P';
+    consult.lines = {b.Line(a.at("4-1300"), b.rng.Cents(m.salesUnits / 4, m.salesUnits / 4 + 1000), true)};
+    for (const Document& d : {sale, consult}) {
+      int id = f.AddSale(d);
+      Money gross;
+      for (const auto& l : d.lines) gross += l.amount + l.tax;
+      f.AddCustomerPayment({Date(y, mo, 25), a.at("1-1110"), d.card, {{id, gross}}, 0, 1.0, "Payment"});
+    }
+    if (!m.rentalClass.empty())
+      f.AddMoneyReceived({Date(y, mo, 1), a.at("1-1110"), 0, {b.Line(a.at("4-3000"), M("1500.00"), false)}, 0, 1.0,
+                          "Rent received"});
+    // Purchases, paid in the month; refunded in full where the file has refunds.
+    Document buy;
+    buy.date = Date(y, mo, 7);
+    buy.type = 'S';
+    buy.status = "C";
+    buy.card = b.suppliers[0];
+    Money bought = b.rng.Cents(3000, 5000);
+    buy.lines = {b.Line(a.at("5-2000"), bought, true)};
+    int purchase = f.AddPurchase(buy);
+    f.AddSupplierPayment({Date(y, mo, 26), a.at("1-1110"), buy.card, {{purchase, bought + Tax10(bought)}}, 0, 1.0,
+                          "Payment"});
+    if (m.purchaseRefunds)
+      f.AddMoneyReceived({Date(y, mo, 27), a.at("1-1110"), buy.card, {b.Line(a.at("5-2500"), bought, false)}, 0, 1.0,
+                          "Refund"});
+    f.AddMoneySpent({Date(y, mo, 1), a.at("1-1110"), b.suppliers[2], {b.Line(a.at("6-1100"), M("2200.00"), true)}, 0,
+                     1.0, "Rent"});
+    f.AddMoneySpent({Date(y, mo, 12), a.at("2-1100"), b.suppliers[1],
+                     {b.Line(a.at("6-1200"), b.rng.Cents(80, 160), true)}, 0, 1.0, "Phone"});
+    if (m.motorVehicle)
+      f.AddMoneySpent({Date(y, mo, 14), a.at("2-1100"), 0, {b.Line(a.at("6-3000"), b.rng.Cents(200, 600), true)}, 0,
+                       1.0, "Fuel"});
+    for (size_t e = 0; e < b.employees.size(); ++e) {
+      Money gross = b.rng.Cents(3000, 4200);
+      DocLine w;
+      w.account = m.wagesHeader ? a.at(e == 0 ? "6-2110" : "6-2120") : a.at("6-2100");
+      w.amount = gross;
+      DocLine t;
+      t.account = a.at("2-1400");
+      t.amount = -Money::FromRaw(gross.Raw() / 500 * 100);
+      f.AddPayCheque({Date(y, mo, 15), a.at("1-1110"), b.employees[e], {w, t}, "Pay"});
+    }
+    if (m.interest)
+      f.AddMoneyReceived({Date(y, mo, 27), a.at("1-1120"), 0, {b.Line(a.at("8-1000"), b.rng.Cents(5, 40), false)}, 0,
+                          1.0, "Interest"});
+    f.AddMoneySpent({Date(y, mo, 27), a.at("1-1110"), 0, {b.Line(a.at("9-1000"), M("12.50"), false)}, 0, 1.0,
+                     "Bank fees"});
+    if (m.chargeRebates)
+      f.AddMoneyReceived({Date(y, mo, 28), a.at("1-1110"), 0, {b.Line(a.at("9-3000"), M("12.50"), false)}, 0, 1.0,
+                          "Fee rebate"});
+  }
+  f.Finish();
+}
+
+GroupFolderFile Listed(std::string name, std::string company, std::string description, std::string group,
+                       double percent, std::string shortName, double employees, int lastMonth = 6) {
+  GroupFolderFile f;
+  f.name = std::move(name);
+  f.company = std::move(company);
+  f.description = std::move(description);
+  f.group = std::move(group);
+  f.percent = percent;
+  f.shortName = std::move(shortName);
+  f.employees = employees;
+  f.lastMonthInFinancialYear = lastMonth;
+  return f;
+}
+
+// The files that a run refuses or never lists.
+void AddRefused(std::vector<GroupMember>& out, const std::string& group, bool withNoTop) {
+  GroupMember archive;
+  archive.file = Listed("Archive.MYOX", "Northern Archive Pty Ltd",
+                        "GROUPNAME=" + group + " CONSOLIDATE 100% SHORTNAME=ARCHIVE EMPLOYEES=4", group, 100, "ARCHIVE", 4);
+  archive.file.listed = false;
+  archive.file.accepted = false;
+  archive.ar2011 = true;
+  archive.seed = 31;
+  GroupMember locked;
+  locked.file = Listed("Locked.MYO", "Northern Secure Pty Ltd",
+                       "GROUPNAME=" + group + " CONSOLIDATE 100% SHORTNAME=LOCKED EMPLOYEES=2", group, 100, "LOCKED", 2);
+  locked.file.connects = false;
+  locked.file.accepted = false;
+  locked.password = "Pa55word";
+  locked.seed = 32;
+  GroupMember notes;
+  notes.file = Listed("Notes.MYO", "", "", "", 100, "", 0);
+  notes.file.connects = false;
+  notes.file.accepted = false;
+  notes.companyFile = false;
+  out.push_back(archive);
+  out.push_back(locked);
+  out.push_back(notes);
+  if (withNoTop) {
+    GroupMember noTop;
+    noTop.file = Listed("NoTop.MYO", "Headless Holdings Pty Ltd", "", "", 100, "", 0);
+    noTop.file.accepted = false;
+    noTop.top = false;
+    noTop.seed = 33;
+    out.push_back(noTop);
+  }
+}
+
+std::vector<GroupMember> GroupMembers(const GroupFolderOptions& o) {
+  std::vector<GroupMember> out;
+  if (o.acceptedFiles > 0) {
+    static const double kPercents[] = {100, 60, 33.333, 50, 75, 25};
+    static const char* kPercentTexts[] = {"100", "60", "33.333", "50", "75", "25"};
+    for (int n = 1; n <= o.acceptedFiles; ++n) {
+      char num[16];
+      std::snprintf(num, sizeof num, "%02d", n);
+      size_t k = static_cast<size_t>(n - 1) % 6;
+      GroupMember m;
+      m.file = Listed(std::string("Member") + num + ".MYO", std::string("Member Company ") + num + " Pty Ltd",
+                      "GROUPNAME=" + o.group + " CONSOLIDATE " + kPercentTexts[k] + "% SHORTNAME=M" + num +
+                          " EMPLOYEES=" + std::to_string(n),
+                      o.group, kPercents[k], std::string("M") + num, n);
+      m.seed = 100 + static_cast<uint64_t>(n);
+      out.push_back(m);
+    }
+    if (o.refusedFiles) AddRefused(out, o.group, true);
+  } else {
+    GroupMember n1;
+    n1.file = Listed("North1.MYO", "Northern Holdings Pty Ltd",
+                     "GROUPNAME=NORTH CONSOLIDATE 100% SHORTNAME=NORTHERN1 EMPLOYEES=12", "NORTH", 100, "NORTHERN", 12);
+    n1.seed = 11;
+    n1.wagesHeader = true;
+    n1.rentalClass = "I";
+    GroupMember n2;
+    n2.file = Listed("North2.MYO", "Northern Retail Pty Ltd",
+                     "Group name: north consolidate 60% shortname=northern2 employees=25", "NORTH", 60, "NORTHERN", 25);
+    n2.seed = 12;
+    n2.rentalClass = "OI";
+    n2.consultingName = "Consulting Income";
+    GroupMember n3;
+    n3.file = Listed("North3.MYO", "Northern Services Pty Ltd", "GROUPNAME=NORTH CONSOLIDATE 33.333% EMPLOYEES 5",
+                     "NORTH", 33.333, "", 5, 12);
+    n3.seed = 13;
+    n3.motorVehicle = true;
+    GroupMember n4;
+    n4.file = Listed("North4.MYO", "Northern Logistics Pty Ltd", "GROUPNAME=NORTH SHORTNAME=NTHLOG", "NORTH", 100,
+                     "NTHLOG", 0);
+    n4.seed = 14;
+    n4.payroll = false;
+    GroupMember n5;
+    n5.file = Listed("North5.MYO", "Northern Property Pty Ltd", "", "", 100, "", 0);
+    n5.file.accepted = false;
+    n5.top = false;
+    n5.seed = 15;
+    GroupMember s1;
+    s1.file = Listed("South1.MYO", "Southern Traders Pty Ltd",
+                     "GROUPNAME=SOUTH CONSOLIDATE 50% SHORTNAME=STH1 EMPLOYEES=8", "SOUTH", 50, "STH1", 8);
+    s1.seed = 16;
+    s1.salesUnits = 3000;
+    s1.purchaseRefunds = true;
+    s1.chargeRebates = true;
+    s1.interest = false;
+    GroupMember w;
+    w.file = Listed("Westside.myo", "Westside Traders Pty Ltd",
+                    "GROUPNAME=NORTH CONSOLIDATE 100% SHORTNAME=WEST EMPLOYEES=3", "NORTH", 100, "WEST", 3);
+    w.seed = 17;
+    for (auto* m : {&n1, &n2, &n3, &n4, &n5, &s1, &w}) out.push_back(*m);
+    AddRefused(out, "NORTH", false);
+  }
+  std::sort(out.begin(), out.end(), [](const GroupMember& x, const GroupMember& y) { return x.file.name < y.file.name; });
+  return out;
+}
+
+}  // namespace
+
+std::vector<GroupFolderFile> GroupFolderFiles(const GroupFolderOptions& options) {
+  std::vector<GroupFolderFile> files;
+  for (const auto& m : GroupMembers(options)) files.push_back(m.file);
+  return files;
+}
+
+std::vector<GroupFolderFile> BuildGroupFolder(const std::string& folder, const GroupFolderOptions& options) {
+  if (options.months < 1 || options.months > 24) throw std::invalid_argument("group folder: months must be 1 to 24");
+  if (options.acceptedFiles < 0 || options.acceptedFiles > 999)
+    throw std::invalid_argument("group folder: at most 999 generated files");
+  std::filesystem::create_directories(folder);
+  std::vector<GroupFolderFile> files;
+  for (const auto& m : GroupMembers(options)) {
+    BuildGroupMember(folder + "/" + m.file.name, m, options.months);
+    files.push_back(m.file);
+  }
+  return files;
 }
 
 void BuildLarge(const std::string& path, int journalLines) {
@@ -556,6 +810,8 @@ void BuildAll(const std::string& folder) {
   BuildAustralian(folder + "/AUSample.MYO");
   BuildUsa(folder + "/USASample.MYO");
   BuildAr2011(folder + "/ARSample.MYOX");
+  // A folder left by an older builder may hold files that the folder no longer has.
+  std::filesystem::remove_all(folder + "/Group");
   BuildGroupFolder(folder + "/Group");
 }
 

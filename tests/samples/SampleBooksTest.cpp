@@ -2,11 +2,13 @@
 #include "tests/support/OdbcTestEnv.h"
 
 #include "samples/CompanyFile.h"
+#include "samples/SampleBooks.h"
 #include "samples/SamplePaths.h"
 #include "driver/FileProbe.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <set>
 #include <unistd.h>
@@ -17,10 +19,14 @@ namespace {
 namespace fs = std::filesystem;
 using test::TestConnection;
 
+std::string GroupPath(const std::string& name) { return samples::SamplePath(samples::kGroupFolder) + "/" + name; }
+
+// Every company file of the samples that opens with the usual credentials.
 std::vector<std::string> AllSampleFiles() {
   std::vector<std::string> files = {samples::SamplePath(samples::kAustralianFile), samples::SamplePath(samples::kUsaFile),
                                     samples::SamplePath(samples::kAr2011File)};
-  for (const auto& e : fs::directory_iterator(samples::SamplePath(samples::kGroupFolder))) files.push_back(e.path().string());
+  for (const auto& f : samples::GroupFolderFiles())
+    if (f.connects) files.push_back(GroupPath(f.name));
   return files;
 }
 
@@ -35,7 +41,7 @@ std::unique_ptr<TestConnection> Open(const std::string& file) {
 
 TEST(SampleBooks, EveryFileIsCoherent) {
   const std::vector<std::string> files = AllSampleFiles();
-  ASSERT_EQ(files.size(), 9u);
+  ASSERT_EQ(files.size(), 11u);
   for (const auto& file : files) {
     SCOPED_TRACE(file);
     auto c = Open(file);
@@ -98,8 +104,8 @@ TEST(SampleBooks, EveryFileIsCoherent) {
   }
 }
 
-// Other income is class 8 and other expenses class 9; every profit-and-loss detail account
-// is classified as its class digit says, and the credit-normal sign rule gives the natural
+// Other income is class 8 and other expenses class 9; every profit-and-loss account (headers
+// too) is classified as its class digit says, and the credit-normal sign rule gives the natural
 // sign: interest received and bank charges both come out positive.
 TEST(SampleBooks, TheChartsUseTheSections) {
   for (const char* name : {samples::kAustralianFile, samples::kUsaFile, samples::kAr2011File}) {
@@ -109,7 +115,7 @@ TEST(SampleBooks, TheChartsUseTheSections) {
                         "MYOB.Accounts WHERE AccountLevel = 1 AND AccountNumber > '4' ORDER BY AccountNumber)"),
               "4-0000 Income, 5-0000 Cost of Sales, 6-0000 Expenses, 8-0000 Other Income, 9-0000 Other Expenses");
     EXPECT_EQ(c->Scalar("SELECT COUNT(*) FROM MYOB.Accounts WHERE AccountNumber LIKE '7%'"), "0");
-    EXPECT_EQ(c->Scalar("SELECT COUNT(*) FROM MYOB.Accounts a WHERE a.AccountNumber > '4' AND a.AccountTypeID = 'D' "
+    EXPECT_EQ(c->Scalar("SELECT COUNT(*) FROM MYOB.Accounts a WHERE a.AccountNumber > '4' "
                         "AND a.SubAccountClassificationID <> CASE substr(a.AccountNumber, 1, 1) WHEN '4' THEN 'I' "
                         "WHEN '5' THEN 'COS' WHEN '6' THEN 'EXP' WHEN '8' THEN 'OI' WHEN '9' THEN 'OE' END"),
               "0");
@@ -199,19 +205,140 @@ TEST(SampleBooks, TheNewerFileUsesTheInvoiceAndOrderTables) {
   EXPECT_NE(c->Scalar("SELECT COUNT(*) FROM MYOB.ServicePurchaseInvoiceLines"), "0");
 }
 
-TEST(SampleBooks, TheGroupFolderCarriesItsSettingsInAccountDescriptions) {
-  std::map<std::string, std::string> lowest;
-  for (const auto& e : fs::directory_iterator(samples::SamplePath(samples::kGroupFolder))) {
-    EXPECT_EQ(e.path().extension(), ".MYO");
-    auto c = Open(e.path().string());
-    lowest[e.path().filename().string()] =
-        c->Scalar("SELECT AccountNumber || '|' || AccountDescription FROM MYOB.Accounts ORDER BY AccountNumber LIMIT 1");
+// The folder holds exactly the files its list names; each file that opens carries its
+// settings in the description of its lowest account "1-0000" (or has no such account), and
+// the two that must not open refuse the usual credentials.
+TEST(SampleBooks, TheGroupFolderHoldsTheListedFiles) {
+  const auto files = samples::GroupFolderFiles();
+  std::vector<std::string> onDisk;
+  for (const auto& e : fs::directory_iterator(samples::SamplePath(samples::kGroupFolder)))
+    onDisk.push_back(e.path().filename().string());
+  std::sort(onDisk.begin(), onDisk.end());
+  std::vector<std::string> listed;
+  int accepted = 0;
+  for (const auto& f : files) {
+    listed.push_back(f.name);
+    accepted += f.accepted ? 1 : 0;
   }
-  ASSERT_EQ(lowest.size(), 6u);
-  EXPECT_EQ(lowest["North1.MYO"], "1-0000|GROUPNAME=NORTH CONSOLIDATE 100% SHORTNAME=NTHHOLD EMPLOYEES=12");
-  EXPECT_EQ(lowest["North2.MYO"].substr(0, 7), "1-0000|");
-  EXPECT_EQ(lowest["North5.MYO"].substr(0, 7), "1-1000|");
-  EXPECT_NE(lowest["South1.MYO"].find("GROUPNAME=SOUTH"), std::string::npos);
+  EXPECT_EQ(onDisk, listed);
+  EXPECT_EQ(accepted, 6);
+  for (const auto& f : files) {
+    SCOPED_TRACE(f.name);
+    const std::string path = GroupPath(f.name);
+    if (!f.connects) {
+      TestConnection c;
+      const auto r = c.Connect(test::DirectConnectionString({.file = path}));
+      EXPECT_FALSE(r.Ok());
+      EXPECT_NE(r.message.find(f.name == "Locked.MYO" ? "Invalid password" : "not a company file"), std::string::npos)
+          << r.message;
+      continue;
+    }
+    auto c = Open(path);
+    EXPECT_EQ(c->Scalar("SELECT CompanyName || '|' || LastMonthInFinancialYear FROM MYOB.DataFileInformation"),
+              f.company + "|" + std::to_string(f.lastMonthInFinancialYear));
+    const std::string lowest =
+        c->Scalar("SELECT AccountNumber || '|' || AccountDescription FROM MYOB.Accounts ORDER BY AccountNumber LIMIT 1");
+    EXPECT_EQ(lowest, f.description.empty() ? "1-1000|" : "1-0000|" + f.description);
+    EXPECT_EQ(f.accepted, f.listed && !f.description.empty());
+  }
+}
+
+// The traits that the group report's options and edge cases need, read back with SQL.
+TEST(SampleBooks, TheGroupFolderExercisesTheGroupReport) {
+  // Profit and loss of a file over July 2025 - June 2026, in natural sign: income positive.
+  const std::string profit =
+      "SELECT -SUM(j.TaxExclusiveAmount) FROM MYOB.JournalRecords j JOIN MYOB.Accounts a ON "
+      "a.AccountID = j.AccountID WHERE a.AccountNumber > '4' AND j.TransactionDate BETWEEN '2025-07-01' AND '2026-06-30'";
+  // Months in which the lines of the given class digit do not net to zero.
+  auto unbalancedMonths = [](const char* digit) {
+    return std::string("SELECT COUNT(*) FROM (SELECT substr(j.TransactionDate, 1, 7) FROM MYOB.JournalRecords j JOIN "
+                       "MYOB.Accounts a ON a.AccountID = j.AccountID WHERE a.AccountNumber LIKE '") +
+           digit + "%' GROUP BY 1 HAVING ABS(SUM(j.TaxExclusiveAmount)) > 0.00005)";
+  };
+  auto linesOf = [](const char* digit) {
+    return std::string("SELECT COUNT(*) > 0 FROM MYOB.JournalRecords j JOIN MYOB.Accounts a ON a.AccountID = "
+                       "j.AccountID WHERE a.AccountNumber LIKE '") + digit + "%'";
+  };
+  struct Case {
+    const char* file;
+    std::string sql;
+    std::string expected;
+  };
+  const std::vector<Case> cases = {
+      // A header in one file, a detail account in the others; details at level 4 below it.
+      {"North1.MYO", "SELECT AccountTypeID || AccountLevel FROM MYOB.Accounts WHERE AccountNumber = '6-2100'", "H3"},
+      {"North2.MYO", "SELECT AccountTypeID || AccountLevel FROM MYOB.Accounts WHERE AccountNumber = '6-2100'", "D3"},
+      {"North1.MYO",
+       "SELECT group_concat(AccountNumber || AccountTypeID || AccountLevel, ' ') FROM (SELECT * FROM MYOB.Accounts "
+       "WHERE ParentAccountID = (SELECT AccountID FROM MYOB.Accounts WHERE AccountNumber = '6-2100') ORDER BY 1)",
+       "6-2110D4 6-2120D4"},
+      {"North1.MYO", "SELECT COUNT(DISTINCT a.AccountNumber) FROM MYOB.JournalRecords j JOIN MYOB.Accounts a ON "
+                     "a.AccountID = j.AccountID WHERE a.AccountNumber IN ('6-2100', '6-2110', '6-2120')",
+       "2"},
+      // One number, two classifications; one number, two names.
+      {"North1.MYO", "SELECT SubAccountClassificationID FROM MYOB.Accounts WHERE AccountNumber = '4-3000'", "I"},
+      {"North2.MYO", "SELECT SubAccountClassificationID FROM MYOB.Accounts WHERE AccountNumber = '4-3000'", "OI"},
+      {"North3.MYO", "SELECT COUNT(*) FROM MYOB.Accounts WHERE AccountNumber = '4-3000'", "0"},
+      {"North1.MYO", "SELECT AccountName FROM MYOB.Accounts WHERE AccountNumber = '4-1300'", "Consulting Fees"},
+      {"North2.MYO", "SELECT AccountName FROM MYOB.Accounts WHERE AccountNumber = '4-1300'", "Consulting Income"},
+      // Accounts in one file only.
+      {"North3.MYO", "SELECT COUNT(*) FROM MYOB.JournalRecords j JOIN MYOB.Accounts a ON a.AccountID = j.AccountID "
+                     "WHERE a.AccountNumber = '6-3000'", "24"},
+      {"North2.MYO", "SELECT COUNT(*) FROM MYOB.Accounts WHERE AccountNumber = '6-3000'", "0"},
+      // No employees: no employee cards and no pay.
+      {"North4.MYO", "SELECT COUNT(*) FROM MYOB.Cards WHERE CardTypeID = 'E'", "0"},
+      {"North4.MYO", "SELECT COUNT(*) FROM MYOB.JournalSets WHERE JournalTypeID = 'WP'", "0"},
+      // The loss, the zero-total other expenses and the cost of sales that nets to zero.
+      {"South1.MYO", "SELECT (" + profit + ") < 0", "1"},
+      {"North1.MYO", "SELECT (" + profit + ") > 0", "1"},
+      {"North4.MYO", "SELECT (" + profit + ") > 0", "1"},
+      {"South1.MYO", unbalancedMonths("9"), "0"},
+      {"South1.MYO", unbalancedMonths("5"), "0"},
+      {"South1.MYO", linesOf("9"), "1"},
+      {"South1.MYO", linesOf("5"), "1"},
+      {"South1.MYO", linesOf("8"), "0"},
+      {"North1.MYO", unbalancedMonths("9"), "24"},
+  };
+  for (const auto& k : cases) {
+    auto c = Open(GroupPath(k.file));
+    EXPECT_EQ(c->Scalar(k.sql), k.expected) << k.file << ": " << k.sql;
+  }
+}
+
+// Folders built by tests: the generated members, the refused files beside them, and books
+// as coherent as the samples'.
+TEST(SampleBuilder, BuildsGroupFoldersOfManyFiles) {
+  for (int count : {7, 31}) {
+    SCOPED_TRACE(count);
+    const fs::path dir = fs::temp_directory_path() / ("qvx-group-" + std::to_string(::getpid()) + "-" +
+                                                      std::to_string(count));
+    fs::remove_all(dir);
+    const auto files = samples::BuildGroupFolder(dir.string(), {.acceptedFiles = count, .group = "WEST", .months = 2});
+    std::vector<std::string> accepted;
+    std::set<double> percents;
+    for (const auto& f : files) {
+      EXPECT_TRUE(fs::exists(dir / f.name)) << f.name;
+      if (!f.accepted) continue;
+      accepted.push_back(f.name);
+      percents.insert(f.percent);
+      EXPECT_EQ(f.group, "WEST");
+    }
+    ASSERT_EQ(accepted.size(), static_cast<size_t>(count));
+    EXPECT_EQ(accepted.front(), "Member01.MYO");
+    EXPECT_EQ(files.size(), static_cast<size_t>(count) + 4);  // Archive.MYOX, Locked, Notes, NoTop
+    EXPECT_TRUE(std::is_sorted(files.begin(), files.end(), [](const auto& x, const auto& y) { return x.name < y.name; }));
+    EXPECT_EQ(percents, (std::set<double>{25, 33.333, 50, 60, 75, 100}));
+    const auto& last = *std::find_if(files.rbegin(), files.rend(), [](const auto& f) { return f.accepted; });
+    auto c = Open((dir / last.name).string());
+    EXPECT_EQ(c->Scalar("SELECT AccountDescription FROM MYOB.Accounts WHERE AccountNumber = '1-0000'"), last.description);
+    EXPECT_EQ(c->Scalar("SELECT COUNT(*) FROM (SELECT SetID FROM MYOB.JournalRecords GROUP BY SetID "
+                        "HAVING ABS(SUM(TaxExclusiveAmount)) > 0.00005)"),
+              "0");
+    EXPECT_EQ(c->Scalar("SELECT MIN(TransactionDate) || ' ' || MAX(TransactionDate) FROM MYOB.JournalRecords"),
+              "2024-07-01 2024-08-27");
+    fs::remove_all(dir);
+  }
+  EXPECT_THROW(samples::BuildGroupFolder(fs::temp_directory_path().string(), {.months = 0}), std::invalid_argument);
 }
 
 TEST(SampleBuilder, RefusesAJournalThatDoesNotBalance) {
