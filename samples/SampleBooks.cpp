@@ -8,6 +8,7 @@
 #include <fstream>
 #include <stdexcept>
 #include <map>
+#include <set>
 #include <vector>
 
 namespace qvx::samples {
@@ -653,7 +654,7 @@ void BuildGroupMember(const std::string& path, const GroupMember& m, int months)
   f.Finish();
 }
 
-GroupFolderFile Listed(std::string name, std::string company, std::string description, std::string group,
+GroupFolderFile FileEntry(std::string name, std::string company, std::string description, std::string group,
                        double percent, std::string shortName, double employees, int lastMonth = 6) {
   GroupFolderFile f;
   f.name = std::move(name);
@@ -670,21 +671,21 @@ GroupFolderFile Listed(std::string name, std::string company, std::string descri
 // The files that a run refuses or never lists.
 void AddRefused(std::vector<GroupMember>& out, const std::string& group, bool withNoTop) {
   GroupMember archive;
-  archive.file = Listed("Archive.MYOX", "Northern Archive Pty Ltd",
+  archive.file = FileEntry("Archive.MYOX", "Northern Archive Pty Ltd",
                         "GROUPNAME=" + group + " CONSOLIDATE 100% SHORTNAME=ARCHIVE EMPLOYEES=4", group, 100, "ARCHIVE", 4);
   archive.file.listed = false;
   archive.file.accepted = false;
   archive.ar2011 = true;
   archive.seed = 31;
   GroupMember locked;
-  locked.file = Listed("Locked.MYO", "Northern Secure Pty Ltd",
+  locked.file = FileEntry("Locked.MYO", "Northern Secure Pty Ltd",
                        "GROUPNAME=" + group + " CONSOLIDATE 100% SHORTNAME=LOCKED EMPLOYEES=2", group, 100, "LOCKED", 2);
   locked.file.connects = false;
   locked.file.accepted = false;
   locked.password = "Pa55word";
   locked.seed = 32;
   GroupMember notes;
-  notes.file = Listed("Notes.MYO", "", "", "", 100, "", 0);
+  notes.file = FileEntry("Notes.MYO", "", "", "", 100, "", 0);
   notes.file.connects = false;
   notes.file.accepted = false;
   notes.companyFile = false;
@@ -693,7 +694,7 @@ void AddRefused(std::vector<GroupMember>& out, const std::string& group, bool wi
   out.push_back(notes);
   if (withNoTop) {
     GroupMember noTop;
-    noTop.file = Listed("NoTop.MYO", "Headless Holdings Pty Ltd", "", "", 100, "", 0);
+    noTop.file = FileEntry("NoTop.MYO", "Headless Holdings Pty Ltd", "", "", 100, "", 0);
     noTop.file.accepted = false;
     noTop.top = false;
     noTop.seed = 33;
@@ -703,7 +704,18 @@ void AddRefused(std::vector<GroupMember>& out, const std::string& group, bool wi
 
 std::vector<GroupMember> GroupMembers(const GroupFolderOptions& o) {
   std::vector<GroupMember> out;
-  if (o.acceptedFiles > 0) {
+  if (!o.members.empty()) {
+    uint64_t seed = 200;
+    for (const auto& file : o.members) {
+      GroupMember m;
+      m.file = file;
+      m.top = !file.description.empty();
+      m.seed = ++seed;
+      if (m.file.company.empty()) m.file.company = "Member Company " + std::to_string(seed - 200) + " Pty Ltd";
+      out.push_back(m);
+    }
+    if (o.refusedFiles) AddRefused(out, o.group, true);
+  } else if (o.acceptedFiles > 0) {
     static const double kPercents[] = {100, 60, 33.333, 50, 75, 25};
     static const char* kPercentTexts[] = {"100", "60", "33.333", "50", "75", "25"};
     for (int n = 1; n <= o.acceptedFiles; ++n) {
@@ -711,7 +723,7 @@ std::vector<GroupMember> GroupMembers(const GroupFolderOptions& o) {
       std::snprintf(num, sizeof num, "%02d", n);
       size_t k = static_cast<size_t>(n - 1) % 6;
       GroupMember m;
-      m.file = Listed(std::string("Member") + num + ".MYO", std::string("Member Company ") + num + " Pty Ltd",
+      m.file = FileEntry(std::string("Member") + num + ".MYO", std::string("Member Company ") + num + " Pty Ltd",
                       "GROUPNAME=" + o.group + " CONSOLIDATE " + kPercentTexts[k] + "% SHORTNAME=M" + num +
                           " EMPLOYEES=" + std::to_string(n),
                       o.group, kPercents[k], std::string("M") + num, n);
@@ -721,34 +733,34 @@ std::vector<GroupMember> GroupMembers(const GroupFolderOptions& o) {
     if (o.refusedFiles) AddRefused(out, o.group, true);
   } else {
     GroupMember n1;
-    n1.file = Listed("North1.MYO", "Northern Holdings Pty Ltd",
+    n1.file = FileEntry("North1.MYO", "Northern Holdings Pty Ltd",
                      "GROUPNAME=NORTH CONSOLIDATE 100% SHORTNAME=NORTHERN1 EMPLOYEES=12", "NORTH", 100, "NORTHERN", 12);
     n1.seed = 11;
     n1.wagesHeader = true;
     n1.rentalClass = "I";
     GroupMember n2;
-    n2.file = Listed("North2.MYO", "Northern Retail Pty Ltd",
+    n2.file = FileEntry("North2.MYO", "Northern Retail Pty Ltd",
                      "Group name: north consolidate 60% shortname=northern2 employees=25", "NORTH", 60, "NORTHERN", 25);
     n2.seed = 12;
     n2.rentalClass = "OI";
     n2.consultingName = "Consulting Income";
     GroupMember n3;
-    n3.file = Listed("North3.MYO", "Northern Services Pty Ltd", "GROUPNAME=NORTH CONSOLIDATE 33.333% EMPLOYEES 5",
+    n3.file = FileEntry("North3.MYO", "Northern Services Pty Ltd", "GROUPNAME=NORTH CONSOLIDATE 33.333% EMPLOYEES 5",
                      "NORTH", 33.333, "", 5, 12);
     n3.seed = 13;
     n3.motorVehicle = true;
     GroupMember n4;
-    n4.file = Listed("North4.MYO", "Northern Logistics Pty Ltd", "GROUPNAME=NORTH SHORTNAME=NTHLOG", "NORTH", 100,
+    n4.file = FileEntry("North4.MYO", "Northern Logistics Pty Ltd", "GROUPNAME=NORTH SHORTNAME=NTHLOG", "NORTH", 100,
                      "NTHLOG", 0);
     n4.seed = 14;
     n4.payroll = false;
     GroupMember n5;
-    n5.file = Listed("North5.MYO", "Northern Property Pty Ltd", "", "", 100, "", 0);
+    n5.file = FileEntry("North5.MYO", "Northern Property Pty Ltd", "", "", 100, "", 0);
     n5.file.accepted = false;
     n5.top = false;
     n5.seed = 15;
     GroupMember s1;
-    s1.file = Listed("South1.MYO", "Southern Traders Pty Ltd",
+    s1.file = FileEntry("South1.MYO", "Southern Traders Pty Ltd",
                      "GROUPNAME=SOUTH CONSOLIDATE 50% SHORTNAME=STH1 EMPLOYEES=8", "SOUTH", 50, "STH1", 8);
     s1.seed = 16;
     s1.salesUnits = 3000;
@@ -756,7 +768,7 @@ std::vector<GroupMember> GroupMembers(const GroupFolderOptions& o) {
     s1.chargeRebates = true;
     s1.interest = false;
     GroupMember w;
-    w.file = Listed("Westside.myo", "Westside Traders Pty Ltd",
+    w.file = FileEntry("Westside.myo", "Westside Traders Pty Ltd",
                     "GROUPNAME=NORTH CONSOLIDATE 100% SHORTNAME=WEST EMPLOYEES=3", "NORTH", 100, "WEST", 3);
     w.seed = 17;
     for (auto* m : {&n1, &n2, &n3, &n4, &n5, &s1, &w}) out.push_back(*m);
@@ -778,6 +790,11 @@ std::vector<GroupFolderFile> BuildGroupFolder(const std::string& folder, const G
   if (options.months < 1 || options.months > 24) throw std::invalid_argument("group folder: months must be 1 to 24");
   if (options.acceptedFiles < 0 || options.acceptedFiles > 999)
     throw std::invalid_argument("group folder: at most 999 generated files");
+  std::set<std::string> names;
+  for (const auto& m : GroupMembers(options)) {
+    if (m.file.name.empty() || m.file.name.find('/') != std::string::npos || !names.insert(m.file.name).second)
+      throw std::invalid_argument("group folder: file names must be plain and distinct: \"" + m.file.name + "\"");
+  }
   std::filesystem::create_directories(folder);
   std::vector<GroupFolderFile> files;
   for (const auto& m : GroupMembers(options)) {

@@ -54,6 +54,9 @@
 // name "M<nn>" and n employees. With o.refusedFiles the folder also holds Locked.MYO,
 // Notes.MYO, NoTop.MYO (no "1-0000") and Archive.MYOX. The returned list describes every
 // file written, sorted by name, with the values a reader must take from it.
+// Members of the test's own choosing (odd descriptions):
+//   o.members = {{.name = "A.MYO", .description = "groupname=north consolidate 100.5%",
+//                 .group = "NORTH", .percent = 100}};
 #pragma once
 
 #include <string>
@@ -65,26 +68,31 @@ void BuildAustralian(const std::string& path);
 void BuildUsa(const std::string& path);
 void BuildAr2011(const std::string& path);
 
-struct GroupFolderOptions {
-  int acceptedFiles = 0;        // 0: the sample folder above; N > 0: N generated members
-  std::string group = "NORTH";  // group of the generated members
-  bool refusedFiles = true;     // generated folders: add the files a run must refuse or skip
-  int months = 24;              // months of trading from July 2024 (1 to 24)
-};
-
 // One file of a group folder, with what the group report should make of it.
 struct GroupFolderFile {
-  std::string name;              // file name within the folder
-  bool listed = true;            // matches ".MYO" without regard to case
-  bool connects = true;          // opens as user "Administrator" with an empty password
-  bool accepted = true;          // read and accepted when no group filter is set
-  std::string company;           // CompanyName
-  std::string description;       // of "1-0000", as written (empty when there is none)
-  std::string group;             // group name as read (upper case)
-  double percent = 100;          // consolidation percentage as read
-  std::string shortName;         // short name as kept (first 8 characters)
+  std::string name{};             // file name within the folder
+  bool listed = true;             // matches ".MYO" without regard to case
+  bool connects = true;           // opens as user "Administrator" with an empty password
+  bool accepted = true;           // read and accepted when no group filter is set
+  std::string company{};          // CompanyName
+  std::string description{};      // of "1-0000", as written (empty when there is none)
+  std::string group{};            // group name as read (upper case)
+  double percent = 100;           // consolidation percentage as read
+  std::string shortName{};        // short name as kept (first 8 characters)
   double employees = 0;
   int lastMonthInFinancialYear = 6;
+};
+
+struct GroupFolderOptions {
+  int acceptedFiles = 0;          // 0: the sample folder above; N > 0: N generated members
+  std::string group = "NORTH";    // group of the generated members
+  bool refusedFiles = true;       // generated folders: add the files a run must refuse or skip
+  int months = 24;                // months of trading from July 2024 (1 to 24)
+  // When not empty: the members, exactly as given, in place of the generated ones. Each is
+  // built from its name, company (empty: a made-up name), description of "1-0000" (empty: no
+  // such account) and year end; the other fields are the caller's expectations, returned
+  // unchanged. For descriptions with odd spacing, lower case or bad percentages.
+  std::vector<GroupFolderFile> members{};
 };
 
 // Builds a group folder into `folder` (created when missing; files of the same names are

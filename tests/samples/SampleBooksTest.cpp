@@ -338,6 +338,30 @@ TEST(SampleBuilder, BuildsGroupFoldersOfManyFiles) {
               "2024-07-01 2024-08-27");
     fs::remove_all(dir);
   }
+  // Members of the caller's choosing; a name given twice is refused before anything is written.
+  const fs::path dir = fs::temp_directory_path() / ("qvx-group-" + std::to_string(::getpid()) + "-own");
+  fs::remove_all(dir);
+  const std::string odd = "  groupname=north\tconsolidate  abc% shortname = x employees";
+  const auto files = samples::BuildGroupFolder(
+      dir.string(), {.refusedFiles = false,
+                     .months = 1,
+                     .members = {{.name = "b.myo", .description = odd, .group = "NORTH\tCONSOLIDATE"},
+                                 {.name = "A.MYO", .accepted = false, .lastMonthInFinancialYear = 12}}});
+  ASSERT_EQ(files.size(), 2u);
+  EXPECT_EQ(files[0].name, "A.MYO");
+  EXPECT_EQ(files[1].group, "NORTH\tCONSOLIDATE");
+  {
+    auto c = Open((dir / "b.myo").string());
+    EXPECT_EQ(c->Scalar("SELECT AccountDescription FROM MYOB.Accounts WHERE AccountNumber = '1-0000'"), odd);
+    auto d = Open((dir / "A.MYO").string());
+    EXPECT_EQ(d->Scalar("SELECT MIN(AccountNumber) || ' ' || (SELECT LastMonthInFinancialYear FROM "
+                        "MYOB.DataFileInformation) FROM MYOB.Accounts"),
+              "1-1000 12");
+  }
+  fs::remove_all(dir);
+  EXPECT_THROW(samples::BuildGroupFolder(dir.string(), {.members = {{.name = "X.MYO"}, {.name = "X.MYO"}}}),
+               std::invalid_argument);
+  EXPECT_FALSE(fs::exists(dir));
   EXPECT_THROW(samples::BuildGroupFolder(fs::temp_directory_path().string(), {.months = 0}), std::invalid_argument);
 }
 
