@@ -43,7 +43,7 @@ FilterOutputForm::FilterOutputForm() {
 }
 
 void FilterOutputForm::Form_Load() {
-  before_ = {G.PrintToPrinter, G.PrintToExcel, G.ExcelFile, G.OutputType};
+  before_ = OutputSettings::Current();
   if (G.PrintToExcel) OptExcel.setChecked(true);
   else OptPrinter.setChecked(true);
 }
@@ -51,31 +51,16 @@ void FilterOutputForm::Form_Load() {
 void FilterOutputForm::Exit_Click() {
   G.PrintToPrinter = kTrue;
   G.PrintToExcel = kFalse;
-  if (OptExcel.isChecked()) {
-    G.PrintToExcel = kTrue;
-    G.PrintToPrinter = kFalse;
-    G.OutputType = "EXCEL";
-    GetOutputFile(G.DialogOK, G.OutputType);
-    // No valid file: the user chooses again or cancels.
-    if (!G.DialogOK) return;
-    G.PrintToPrinter = kFalse;
-    G.PrintToExcel = kTrue;
-    if (G.OutputType == "EXCEL") G.ExcelFile = kTrue;
-  } else {
-    G.PrintToPrinter = kTrue;
-    G.PrintToExcel = kFalse;
-    G.ExcelFile = kFalse;
-  }
-  G.DialogOK = kTrue;
+  const bool chosen = ChooseOutput(OptExcel.isChecked());
+  G.DialogOK = Flag(chosen);
+  // No valid file: the user chooses again or cancels.
+  if (!chosen) return;
   Unload();
 }
 
 void FilterOutputForm::Command1_Click() {
   // Giving up after a failed file choice must not leave Excel output half chosen.
-  G.PrintToPrinter = before_.printToPrinter;
-  G.PrintToExcel = before_.printToExcel;
-  G.ExcelFile = before_.excelFile;
-  G.OutputType = before_.outputType;
+  before_.Restore();
   G.DialogOK = kFalse;
   Unload();
 }

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include "core/ReportOutput.h"
 #include "platform/ui/Ui.h"
 
 namespace qvx {
@@ -41,12 +42,8 @@ class FilterOutputForm : public ui::Form {
   void Command1_Click();
 
  private:
-  // The output settings as the window found them, put back when the user gives up
-  // after a file choice that failed.
-  struct Output {
-    int16_t printToPrinter = 0, printToExcel = 0, excelFile = 0;
-    std::string outputType;
-  } before_;
+  // The output settings as the window found them.
+  OutputSettings before_;
 };
 
 }  // namespace qvx

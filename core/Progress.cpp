@@ -1,8 +1,5 @@
 #include "core/Progress.h"
 
-#include <QGuiApplication>
-#include <QScreen>
-
 #include "core/Globals.h"
 
 namespace qvx {
@@ -24,10 +21,7 @@ template <typename FormT>
 FormT& LongReadWindow<FormT>::Window() {
   if (!form_) {
     form_ = std::make_unique<FormT>();
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-      QRect s = screen->geometry();
-      form_->move(s.left() + (s.width() - form_->width()) / 2, s.top() + (s.height() - form_->height()) / 2);
-    }
+    form_->CentreOnScreen();
   }
   return *form_;
 }

@@ -141,6 +141,34 @@ void GetOutputFile(int16_t& ok, const std::string& outputType) {
   ok = kFalse;
 }
 
+OutputSettings OutputSettings::Current() { return {G.PrintToPrinter, G.PrintToExcel, G.ExcelFile, G.OutputType}; }
+
+void OutputSettings::Restore() const {
+  G.PrintToPrinter = PrintToPrinter;
+  G.PrintToExcel = PrintToExcel;
+  G.ExcelFile = ExcelFile;
+  G.OutputType = OutputType;
+}
+
+bool ChooseOutput(bool toExcel) {
+  if (!toExcel) {
+    G.PrintToPrinter = kTrue;
+    G.PrintToExcel = kFalse;
+    G.ExcelFile = kFalse;
+    return true;
+  }
+  G.PrintToExcel = kTrue;
+  G.PrintToPrinter = kFalse;
+  G.OutputType = "EXCEL";
+  int16_t ok = kFalse;
+  GetOutputFile(ok, G.OutputType);
+  if (!ok) return false;
+  G.PrintToPrinter = kFalse;
+  G.PrintToExcel = kTrue;
+  if (G.OutputType == "EXCEL") G.ExcelFile = kTrue;
+  return true;
+}
+
 ExcelObjects ExcelObjects::FromGlobals() { return {G.xlApp, G.xlBook, G.xlSheet}; }
 
 namespace {

@@ -28,6 +28,23 @@ void ChooseOutputFile(std::string& folder, std::string& fileName, const std::str
 // and Excel output. ok is False otherwise, with the stored choice unchanged.
 void GetOutputFile(int16_t& ok, const std::string& outputType);
 
+// The output settings an options dialog changes (G.PrintToPrinter, PrintToExcel,
+// ExcelFile, OutputType), taken when the dialog opens and put back when the user gives
+// up after a failed file choice, so that Excel output is not left half chosen.
+struct OutputSettings {
+  int16_t PrintToPrinter = 0, PrintToExcel = 0, ExcelFile = 0;
+  std::string OutputType;
+  static OutputSettings Current();
+  void Restore() const;
+};
+
+// The output part of an options dialog's OK. Printer: PrintToPrinter True, PrintToExcel
+// and ExcelFile False (OutputType kept); returns True. Excel: PrintToExcel True,
+// PrintToPrinter False, OutputType "EXCEL", then the output file is asked for; when one
+// is chosen ExcelFile becomes True and it returns True, otherwise it returns False with
+// those Excel settings already made (the dialog stays open).
+bool ChooseOutput(bool toExcel);
+
 // The application, workbook and worksheet of the running report.
 struct ExcelObjects {
   std::shared_ptr<excel::Application>& xlApp;

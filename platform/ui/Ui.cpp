@@ -9,6 +9,7 @@
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 
 namespace qvx::ui {
 
@@ -73,6 +74,14 @@ void Form::Unload() {
   loaded_ = false;
   if (isVisible()) done(QDialog::Rejected);
   unloading_ = false;
+}
+
+void Form::CentreOnScreen() {
+  if (!isVisible()) adjustSize();
+  if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect s = screen->geometry();
+    move(s.left() + (s.width() - width()) / 2, s.top() + (s.height() - height()) / 2);
+  }
 }
 
 void Form::reject() {

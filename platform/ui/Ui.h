@@ -68,6 +68,8 @@ class Form : public QDialog {
   // Closes the window; a modal loop showing it returns.
   void Unload();
   bool Loaded() const { return loaded_; }
+  // Places the window in the middle of the primary screen, at its laid-out size.
+  void CentreOnScreen();
   virtual void Form_Load() {}
   // The close box (or Esc): by default the same as Unload.
   virtual void Form_QueryUnload() { Unload(); }

@@ -7,6 +7,7 @@
 #include <QTextBrowser>
 
 #include "CoreFixture.h"
+#include "support/Screenshots.h"
 #include "core/CompanyInfo.h"
 #include "platform/help/Help.h"
 
@@ -15,11 +16,7 @@ namespace {
 
 class Screenshots : public test::CoreTest {
  protected:
-  void Save(QWidget& w, const char* name) {
-    w.show();
-    QApplication::processEvents();
-    EXPECT_TRUE(w.grab().save(QString(folder_) + "/" + name + ".png")) << name;
-  }
+  void Save(QWidget& w, const char* name) { test::SaveScreenshot(w, name); }
   void Dialog(const char* name, const std::function<void()>& open,
               const std::function<void(ui::Form&)>& before = nullptr) {
     ui_->QueueForm([&](ui::Form& f) {
@@ -28,11 +25,11 @@ class Screenshots : public test::CoreTest {
     });
     open();
   }
-  const char* folder_ = std::getenv("QVX_SCREENSHOT_DIR");
+  const char* folder_ = test::ScreenshotDir();
 };
 
 TEST_F(Screenshots, MainWindowAndDialogs) {
-  if (!folder_ || !*folder_) GTEST_SKIP() << "QVX_SCREENSHOT_DIR not set";
+  if (!folder_) GTEST_SKIP() << "QVX_SCREENSHOT_DIR not set";
   Main();
   G.DataSetCompany = "Clearwater Trading Pty Ltd";
   auto& w = *MainF::Instance().Window();
