@@ -93,6 +93,7 @@ struct Statement : HandleBase {
   SQLULEN queryTimeout = 0;
   SQLULEN maxRows = 0;
   SQLULEN rowsFetched = 0;
+  SQLULEN rowArraySize = 1;    // rows per fetch into column-wise bound arrays
   SQLULEN* rowsFetchedPtr = nullptr;
   SQLUSMALLINT* rowStatusPtr = nullptr;
   std::atomic<bool> cancel{false};

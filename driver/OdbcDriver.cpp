@@ -334,21 +334,13 @@ SQLRETURN Execute(Statement& s) {
   return SQL_SUCCESS;
 }
 
-SQLRETURN Fetch(Statement& s) {
-  if (!s.executed) return s.AddDiag("24000", "Invalid cursor state: no result set is open");
-  s.getDataColumn = 0;
-  s.getDataOffset = 0;
-  s.getDataDone = false;
-  auto noData = [&]() {
-    s.onRow = false;
-    if (s.rowsFetchedPtr) *s.rowsFetchedPtr = 0;
-    return static_cast<SQLRETURN>(SQL_NO_DATA);
-  };
-  if (s.maxRows != 0 && s.rowsFetched >= s.maxRows) return noData();
+// Steps the cursor to its next row: SQL_SUCCESS on a row, SQL_NO_DATA at the end.
+SQLRETURN StepRow(Statement& s) {
+  if (s.maxRows != 0 && s.rowsFetched >= s.maxRows) return SQL_NO_DATA;
   if (s.pendingRow) {
     s.pendingRow = false;
   } else {
-    if (s.finished) return noData();
+    if (s.finished) return SQL_NO_DATA;
     Connection& c = *s.conn;
     c.running = &s;
     c.deadlineNs = s.queryTimeout ? NowNs() + static_cast<int64_t>(s.queryTimeout) * 1000000000LL : 0;
@@ -356,28 +348,99 @@ SQLRETURN Fetch(Statement& s) {
     c.running = nullptr;
     if (rc == SQLITE_DONE) {
       s.finished = true;
-      return noData();
+      return SQL_NO_DATA;
     }
     if (rc != SQLITE_ROW) {
-      s.onRow = false;
       s.finished = true;
       return SqliteFailure(s, rc);
     }
   }
-  s.onRow = true;
   ++s.rowsFetched;
-  if (s.rowsFetchedPtr) *s.rowsFetchedPtr = 1;
+  return SQL_SUCCESS;
+}
+
+// Bytes between two rows' values of a column bound column-wise: the buffer length for
+// characters and bytes, the C type's own size otherwise.
+SQLLEN ElementSize(const BoundColumn& b) {
+  switch (b.targetType) {
+    case SQL_C_CHAR:
+    case SQL_C_WCHAR:
+    case SQL_C_BINARY: return b.bufferLength;
+    case SQL_C_SSHORT:
+    case SQL_C_SHORT:
+    case SQL_C_USHORT: return sizeof(SQLSMALLINT);
+    case SQL_C_STINYINT:
+    case SQL_C_TINYINT:
+    case SQL_C_UTINYINT:
+    case SQL_C_BIT: return 1;
+    case SQL_C_SBIGINT:
+    case SQL_C_UBIGINT: return sizeof(SQLBIGINT);
+    case SQL_C_DOUBLE: return sizeof(SQLDOUBLE);
+    case SQL_C_FLOAT: return sizeof(SQLREAL);
+    case SQL_C_NUMERIC: return sizeof(SQL_NUMERIC_STRUCT);
+    case SQL_C_TYPE_DATE:
+    case SQL_C_DATE: return sizeof(SQL_DATE_STRUCT);
+    case SQL_C_TYPE_TIMESTAMP:
+    case SQL_C_TIMESTAMP: return sizeof(SQL_TIMESTAMP_STRUCT);
+    case SQL_C_SLONG:
+    case SQL_C_LONG:
+    case SQL_C_ULONG: return sizeof(SQLINTEGER);
+    default: return b.bufferLength;
+  }
+}
+
+// Converts the current row into element `row` of every bound column.
+SQLRETURN ConvertBound(Statement& s, SQLULEN row) {
   SQLRETURN result = SQL_SUCCESS;
   for (size_t i = 0; i < s.bound.size() && i < s.columns.size(); ++i) {
     const BoundColumn& b = s.bound[i];
     if (b.target == nullptr && b.indicator == nullptr) continue;
-    Target t{b.targetType, b.target, b.bufferLength, b.indicator, nullptr};
+    const SQLLEN offset = static_cast<SQLLEN>(row) * ElementSize(b);
+    Target t{b.targetType, b.target ? static_cast<char*>(b.target) + offset : nullptr, b.bufferLength,
+             b.indicator ? b.indicator + row : nullptr, nullptr};
     SQLRETURN rc = ConvertColumn(s, static_cast<int>(i), t);
     if (rc == SQL_ERROR) result = SQL_ERROR;
     else if (rc == SQL_SUCCESS_WITH_INFO && result == SQL_SUCCESS) result = SQL_SUCCESS_WITH_INFO;
   }
+  return result;
+}
+
+SQLUSMALLINT RowStatusOf(SQLRETURN rc) {
+  return rc == SQL_SUCCESS ? SQL_ROW_SUCCESS : (rc == SQL_ERROR ? SQL_ROW_ERROR : SQL_ROW_SUCCESS_WITH_INFO);
+}
+
+// Fetches the next rowset: one row, or up to the row-array size into column-wise bound
+// arrays. In a rowset of several rows a row whose value cannot be converted is marked
+// SQL_ROW_ERROR and the others are still delivered (SQL_SUCCESS_WITH_INFO).
+SQLRETURN Fetch(Statement& s) {
+  if (!s.executed) return s.AddDiag("24000", "Invalid cursor state: no result set is open");
+  s.getDataColumn = 0;
+  s.getDataOffset = 0;
+  s.getDataDone = false;
+  const SQLULEN size = s.rowArraySize == 0 ? 1 : s.rowArraySize;
+  SQLULEN got = 0;
+  SQLRETURN result = SQL_SUCCESS;
+  bool rowErrors = false;
+  while (got < size) {
+    SQLRETURN step = StepRow(s);
+    if (step == SQL_NO_DATA) break;
+    if (step != SQL_SUCCESS) {
+      s.onRow = false;
+      if (s.rowsFetchedPtr) *s.rowsFetchedPtr = 0;
+      return step;
+    }
+    SQLRETURN rc = ConvertBound(s, got);
+    if (s.rowStatusPtr) s.rowStatusPtr[got] = RowStatusOf(rc);
+    if (rc == SQL_ERROR) rowErrors = true;
+    else if (rc == SQL_SUCCESS_WITH_INFO) result = SQL_SUCCESS_WITH_INFO;
+    ++got;
+  }
   if (s.rowStatusPtr)
-    *s.rowStatusPtr = result == SQL_SUCCESS ? SQL_ROW_SUCCESS : (result == SQL_ERROR ? SQL_ROW_ERROR : SQL_ROW_SUCCESS_WITH_INFO);
+    for (SQLULEN r = got; r < size; ++r) s.rowStatusPtr[r] = SQL_ROW_NOROW;
+  if (s.rowsFetchedPtr) *s.rowsFetchedPtr = got;
+  s.onRow = got > 0;
+  if (got == 0) return SQL_NO_DATA;
+  if (rowErrors) return size == 1 ? SQL_ERROR : SQL_SUCCESS_WITH_INFO;
   return result;
 }
 
@@ -838,7 +901,8 @@ SQLRETURN SQL_API SQLSetStmtAttr(SQLHSTMT hstmt, SQLINTEGER attr, SQLPOINTER val
     case SQL_ATTR_ROWS_FETCHED_PTR: s->rowsFetchedPtr = static_cast<SQLULEN*>(value); return SQL_SUCCESS;
     case SQL_ATTR_ROW_STATUS_PTR: s->rowStatusPtr = static_cast<SQLUSMALLINT*>(value); return SQL_SUCCESS;
     case SQL_ATTR_ROW_ARRAY_SIZE:
-      if (num != 1) return s->AddDiag("01S02", "Option value changed: one row is fetched at a time", SQL_SUCCESS_WITH_INFO);
+      if (num == 0) return s->AddDiag("HY024", "Invalid attribute value: the row-array size must be at least 1");
+      s->rowArraySize = num;
       return SQL_SUCCESS;
     case SQL_ATTR_CURSOR_TYPE:
       if (num != SQL_CURSOR_FORWARD_ONLY)
@@ -873,7 +937,7 @@ SQLRETURN SQL_API SQLGetStmtAttr(SQLHSTMT hstmt, SQLINTEGER attr, SQLPOINTER val
     }
     case SQL_ATTR_QUERY_TIMEOUT: v = s->queryTimeout; break;
     case SQL_ATTR_MAX_ROWS: v = s->maxRows; break;
-    case SQL_ATTR_ROW_ARRAY_SIZE: v = 1; break;
+    case SQL_ATTR_ROW_ARRAY_SIZE: v = s->rowArraySize; break;
     case SQL_ATTR_CURSOR_TYPE: v = SQL_CURSOR_FORWARD_ONLY; break;
     case SQL_ATTR_CONCURRENCY: v = SQL_CONCUR_READ_ONLY; break;
     case SQL_ATTR_ROW_NUMBER: v = s->onRow ? s->rowsFetched : 0; break;
@@ -1194,6 +1258,9 @@ SQLRETURN SQL_API SQLGetData(SQLHSTMT hstmt, SQLUSMALLINT col, SQLSMALLINT ctype
   if (!s) return SQL_INVALID_HANDLE;
   s->ClearDiag();
   if (!s->executed || !s->onRow) return s->AddDiag("24000", "Invalid cursor state: no current row");
+  // Only the last row of a rowset is still at hand in the cursor.
+  if (s->rowArraySize > 1)
+    return s->AddDiag("HYC00", "Optional feature not implemented: SQLGetData in a rowset of several rows");
   if (col < 1 || col > s->columns.size()) return s->AddDiag("07009", "Invalid descriptor index " + std::to_string(col));
   if (col != s->getDataColumn) {
     s->getDataColumn = col;

@@ -3,6 +3,7 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <algorithm>
 #include <atomic>
 #include <bit>
 #include <cstdlib>
@@ -39,14 +40,6 @@ std::string DiagMessage(SQLSMALLINT handleType, SQLHANDLE handle) {
   std::string message = DiagMessage(handleType, handle);
   if (message.empty()) message = ErrorDescription(number);
   Raise(number, std::move(message));
-}
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
 }
 
 // Statement handles are released however the fetch ends.
@@ -203,12 +196,480 @@ const std::string& Connection::ConnectionString() const { return impl_->connecti
 
 // ------------------------------------------------------------------ Recordset
 
+FetchBlockRows& BlockRows() {
+  static FetchBlockRows rows;
+  return rows;
+}
+
+namespace {
+
+// Rows are kept in chunks of a fixed count, so that a growing recordset never copies
+// what it already holds and never holds much more room than it uses.
+constexpr size_t kChunkShift = 12;
+constexpr size_t kChunkRows = size_t{1} << kChunkShift;
+constexpr size_t kChunkMask = kChunkRows - 1;
+
+// Row tags beside the value types: a value the driver could not convert to the column's
+// type, raised as a type mismatch or an overflow when it is read.
+constexpr uint8_t kBadType = 0xF0;
+constexpr uint8_t kBadOverflow = 0xF1;
+
+// Dates without a time of day fit 32 bits.
+int32_t PackDay(int year, int month, int day) { return (year * 13 + month) * 32 + day; }
+
+Date UnpackDay(int64_t v) {
+  Date d;
+  d.day = static_cast<int>(v % 32), v /= 32;
+  d.month = static_cast<int>(v % 13), v /= 13;
+  d.year = static_cast<int>(v);
+  return d;
+}
+
+constexpr int64_t kScaleUp[] = {10000, 1000, 100, 10, 1};
+
+// An exact numeric of at most four decimals as ten-thousandths; false when it does not fit.
+bool NumericToRaw(const SQL_NUMERIC_STRUCT& n, int64_t& raw) {
+  for (int i = 8; i < SQL_MAX_NUMERIC_LEN; ++i)
+    if (n.val[i] != 0) return false;
+  if (n.scale < 0 || n.scale > 4) return false;
+  uint64_t mag = 0;
+  for (int i = 7; i >= 0; --i) mag = (mag << 8) | n.val[i];
+  const uint64_t factor = static_cast<uint64_t>(kScaleUp[n.scale]);
+  const uint64_t limit = n.sign ? static_cast<uint64_t>(INT64_MAX) : static_cast<uint64_t>(INT64_MAX) + 1;
+  if (mag > limit / factor) return false;
+  mag *= factor;
+  if (mag > limit) return false;
+  raw = n.sign ? static_cast<int64_t>(mag) : static_cast<int64_t>(0 - mag);
+  return true;
+}
+
+// The SQLSTATE of a handle's first diagnostic.
+std::string DiagState(SQLSMALLINT handleType, SQLHANDLE handle) {
+  SQLCHAR state[8] = {};
+  SQLINTEGER native = 0;
+  SQLCHAR msg[8];
+  SQLSMALLINT len = 0;
+  if (!SQL_SUCCEEDED(SQLGetDiagRec(handleType, handle, 1, state, &native, msg, sizeof msg, &len))) return {};
+  return reinterpret_cast<const char*>(state);
+}
+
+// The tag of a value the driver refused to convert, or 0 when the failure is not about
+// the value (the command itself failed).
+uint8_t BadValueTag(const std::string& state) {
+  if (state == "22003") return kBadOverflow;
+  if (state.rfind("22", 0) == 0 || state == "07006") return kBadType;
+  return 0;
+}
+
+char FoldChar(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+std::string Folded(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = FoldChar(c);
+  return out;
+}
+
+}  // namespace
+
 struct Recordset::Column {
+  struct Chunk {
+    std::vector<int32_t> n32;    // whole numbers, truth values, days, until the column widens
+    std::vector<int64_t> n64;    // money, doubles by bits, date-times, whole numbers once wide
+    std::vector<uint8_t> tags;   // each row's tag; empty while every row has the column's type
+    std::vector<uint32_t> ends;  // texts: where each row's text ends in the pool
+    std::string pool;
+  };
+
   std::string name;
+  std::string folded;  // the name in lower case, made once
+  size_t first = 0;    // the first column whose name folds the same
   VarType type = VarType::String;
-  std::vector<uint8_t> tags;     // VarType of each row's value (Null, or the column's type)
-  std::vector<int64_t> numbers;  // numbers, money, truth values, dates and doubles by bits
-  std::vector<std::string> texts;
+  Fetch fetch = Fetch::Text;
+  bool wide = false;
+  std::vector<Chunk> chunks;
+
+  uint8_t OwnTag() const { return static_cast<uint8_t>(type); }
+
+  Chunk& ChunkOf(size_t row) {
+    const size_t index = row >> kChunkShift;
+    if (index == chunks.size()) {
+      Chunk& c = chunks.emplace_back();
+      // Later chunks are filled whole: their room is taken at once.
+      if (index > 0) {
+        if (type == VarType::String) c.ends.reserve(kChunkRows);
+        else if (wide) c.n64.reserve(kChunkRows);
+        else c.n32.reserve(kChunkRows);
+      }
+    }
+    return chunks[index];
+  }
+
+  void Tag(Chunk& c, size_t row, uint8_t tag) {
+    if (c.tags.empty()) {
+      if (tag == OwnTag()) return;
+      c.tags.assign(row & kChunkMask, OwnTag());
+    }
+    c.tags.push_back(tag);
+  }
+
+  // Moves the numbers to 64 bits when a value does not fit 32.
+  void Widen() {
+    for (Chunk& c : chunks) {
+      c.n64.assign(c.n32.begin(), c.n32.end());
+      std::vector<int32_t>().swap(c.n32);
+    }
+    wide = true;
+  }
+
+  void AddNumber(size_t row, uint8_t tag, int64_t number) {
+    if (!wide && (number < INT32_MIN || number > INT32_MAX)) Widen();
+    Chunk& c = ChunkOf(row);
+    Tag(c, row, tag);
+    if (wide) c.n64.push_back(number);
+    else c.n32.push_back(static_cast<int32_t>(number));
+  }
+
+  void AddText(size_t row, uint8_t tag, std::string_view text) {
+    Chunk& c = ChunkOf(row);
+    Tag(c, row, tag);
+    if (c.pool.size() + text.size() > UINT32_MAX) Raise(err::OutOfMemory);
+    c.pool.append(text);
+    c.ends.push_back(static_cast<uint32_t>(c.pool.size()));
+  }
+
+  void AddNull(size_t row) {
+    if (type == VarType::String) AddText(row, static_cast<uint8_t>(VarType::Null), {});
+    else AddNumber(row, static_cast<uint8_t>(VarType::Null), 0);
+  }
+
+  // A whole number as the column keeps it: a value beyond the column's type moves to
+  // the next wider type (a 16-bit column's to Long, beyond 32 bits to Double).
+  void AddWhole(size_t row, int64_t v) {
+    uint8_t tag = OwnTag();
+    if (fetch == Fetch::Integer && (v < INT16_MIN || v > INT16_MAX)) tag = static_cast<uint8_t>(VarType::Long);
+    if (v < INT32_MIN || v > INT32_MAX) {
+      AddNumber(row, static_cast<uint8_t>(VarType::Double), std::bit_cast<int64_t>(static_cast<double>(v)));
+      return;
+    }
+    AddNumber(row, tag, v);
+  }
+
+  void AddDouble(size_t row, double v) { AddNumber(row, static_cast<uint8_t>(VarType::Double), std::bit_cast<int64_t>(v)); }
+};
+
+// Fetches a command's rows into the columns: in blocks of bound, typed arrays; or, when
+// a value of a block cannot be converted or a text is longer than its buffer, again from
+// the start row by row, where each value that cannot be converted is kept as such and
+// raised when read.
+struct Recordset::Loader {
+  Loader(SQLHSTMT h, const std::string& text, std::vector<Column>& into) : stmt(h), source(text), columns(into) {}
+
+  SQLHSTMT stmt;
+  const std::string& source;
+  std::vector<Column>& columns;
+  size_t rows = 0;
+
+  // The block buffers of one column.
+  struct Buffer {
+    SQLSMALLINT ctype = 0;
+    SQLLEN width = 0;
+    std::vector<unsigned char> data;
+    std::vector<SQLLEN> ind;
+  };
+  std::vector<Buffer> buffers;
+  std::vector<SQLUSMALLINT> status;
+  SQLULEN fetched = 0;
+
+  [[noreturn]] void Fail() { RaiseDb(err::DbCommandFailed, SQL_HANDLE_STMT, stmt); }
+
+  void Execute() {
+    std::vector<SQLCHAR> text(source.begin(), source.end());
+    text.push_back(0);
+    SQLRETURN rc = SQLExecDirect(stmt, text.data(), static_cast<SQLINTEGER>(source.size()));
+    if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) Fail();
+  }
+
+  void Describe(SQLSMALLINT ncols) {
+    columns.resize(static_cast<size_t>(std::max<SQLSMALLINT>(ncols, 0)));
+    buffers.resize(columns.size());
+    for (SQLUSMALLINT i = 0; i < columns.size(); ++i) {
+      SQLCHAR name[512];
+      SQLSMALLINT nameLen = 0, sqlType = 0, decimals = 0, nullable = 0;
+      SQLULEN size = 0;
+      if (!SQL_SUCCEEDED(SQLDescribeCol(stmt, static_cast<SQLUSMALLINT>(i + 1), name, sizeof name, &nameLen, &sqlType,
+                                        &size, &decimals, &nullable)))
+        Fail();
+      Column& col = columns[i];
+      col.name.assign(reinterpret_cast<const char*>(name),
+                      std::min<size_t>(static_cast<size_t>(std::max<SQLSMALLINT>(nameLen, 0)), sizeof name - 1));
+      col.folded = Folded(col.name);
+      col.first = i;
+      for (size_t j = 0; j < i; ++j)
+        if (columns[j].folded == col.folded) {
+          col.first = j;
+          break;
+        }
+      col.fetch = FetchOf(sqlType, decimals);
+      col.type = TypeOf(col.fetch);
+      col.wide = col.fetch == Fetch::Double || col.fetch == Fetch::Decimal || col.fetch == Fetch::Timestamp ||
+                 col.fetch == Fetch::Time;
+      Buffer& b = buffers[i];
+      switch (col.fetch) {
+        case Fetch::Integer:
+        case Fetch::Long:
+        case Fetch::BigInt: b.ctype = SQL_C_SBIGINT, b.width = sizeof(SQLBIGINT); break;
+        case Fetch::Double: b.ctype = SQL_C_DOUBLE, b.width = sizeof(SQLDOUBLE); break;
+        case Fetch::Boolean: b.ctype = SQL_C_BIT, b.width = 1; break;
+        case Fetch::Decimal: b.ctype = SQL_C_NUMERIC, b.width = sizeof(SQL_NUMERIC_STRUCT); break;
+        case Fetch::Date: b.ctype = SQL_C_TYPE_DATE, b.width = sizeof(SQL_DATE_STRUCT); break;
+        case Fetch::Timestamp:
+        case Fetch::Time: b.ctype = SQL_C_TYPE_TIMESTAMP, b.width = sizeof(SQL_TIMESTAMP_STRUCT); break;
+        case Fetch::Text:
+          // Room for the declared length; a longer text sends the read row by row.
+          b.ctype = SQL_C_CHAR;
+          b.width = static_cast<SQLLEN>(std::clamp<SQLULEN>(size, 16, 4096) + 1);
+          break;
+      }
+    }
+  }
+
+  void Bind(size_t blockRows) {
+    status.assign(blockRows, 0);
+    if (!SQL_SUCCEEDED(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(blockRows), 0)) ||
+        !SQL_SUCCEEDED(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_STATUS_PTR, status.data(), 0)) ||
+        !SQL_SUCCEEDED(SQLSetStmtAttr(stmt, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0)))
+      Fail();
+    for (size_t i = 0; i < buffers.size(); ++i) {
+      Buffer& b = buffers[i];
+      b.data.assign(blockRows * static_cast<size_t>(b.width), 0);
+      b.ind.assign(blockRows, 0);
+      if (!SQL_SUCCEEDED(SQLBindCol(stmt, static_cast<SQLUSMALLINT>(i + 1), b.ctype, b.data.data(), b.width,
+                                    b.ind.data())))
+        Fail();
+    }
+  }
+
+  // Fetches every row in blocks; false when the rows must be read again one by one.
+  bool FetchBlocks() {
+    const FetchBlockRows sizes = BlockRows();
+    size_t blockRows = std::max<size_t>(sizes.first, 1);
+    Bind(blockRows);
+    for (;;) {
+      fetched = 0;
+      SQLRETURN rc = SQLFetch(stmt);
+      if (rc == SQL_NO_DATA) return true;
+      if (rc == SQL_ERROR) {
+        if (BadValueTag(DiagState(SQL_HANDLE_STMT, stmt)) != 0) return false;
+        Fail();
+      }
+      if (!SQL_SUCCEEDED(rc)) Fail();
+      for (SQLULEN r = 0; r < fetched; ++r)
+        if (status[r] == SQL_ROW_ERROR) return false;
+      if (!TakeBlock(static_cast<size_t>(fetched))) return false;
+      if (fetched < blockRows) return true;
+      const size_t next = std::max<size_t>(sizes.next, 1);
+      if (next != blockRows) {
+        blockRows = next;
+        Bind(blockRows);
+      }
+    }
+  }
+
+  // Moves a block into the columns; false when a text did not fit its buffer.
+  bool TakeBlock(size_t n) {
+    for (size_t i = 0; i < columns.size(); ++i) {
+      const Buffer& b = buffers[i];
+      for (size_t r = 0; r < n; ++r)
+        if (b.ind[r] != SQL_NULL_DATA && b.ctype == SQL_C_CHAR && (b.ind[r] < 0 || b.ind[r] >= b.width))
+          return false;
+    }
+    for (size_t i = 0; i < columns.size(); ++i) {
+      Column& col = columns[i];
+      const Buffer& b = buffers[i];
+      const unsigned char* p = b.data.data();
+      for (size_t r = 0; r < n; ++r, p += b.width) {
+        const size_t row = rows + r;
+        if (b.ind[r] == SQL_NULL_DATA) {
+          col.AddNull(row);
+          continue;
+        }
+        switch (col.fetch) {
+          case Fetch::Integer:
+          case Fetch::Long:
+          case Fetch::BigInt: {
+            SQLBIGINT v;
+            std::memcpy(&v, p, sizeof v);
+            col.AddWhole(row, v);
+            break;
+          }
+          case Fetch::Double: {
+            double v;
+            std::memcpy(&v, p, sizeof v);
+            col.AddDouble(row, v);
+            break;
+          }
+          case Fetch::Boolean: col.AddNumber(row, col.OwnTag(), *p ? 1 : 0); break;
+          case Fetch::Decimal: {
+            SQL_NUMERIC_STRUCT v;
+            std::memcpy(&v, p, sizeof v);
+            int64_t raw = 0;
+            // Beyond the currency range the value can only be a double: row by row.
+            if (!NumericToRaw(v, raw)) return false;
+            col.AddNumber(row, col.OwnTag(), raw);
+            break;
+          }
+          case Fetch::Date: {
+            SQL_DATE_STRUCT v;
+            std::memcpy(&v, p, sizeof v);
+            col.AddNumber(row, col.OwnTag(), PackDay(v.year, v.month, v.day));
+            break;
+          }
+          case Fetch::Timestamp:
+          case Fetch::Time: {
+            SQL_TIMESTAMP_STRUCT v;
+            std::memcpy(&v, p, sizeof v);
+            col.AddNumber(row, col.OwnTag(), PackStamp(col.fetch, v));
+            break;
+          }
+          case Fetch::Text:
+            col.AddText(row, col.OwnTag(),
+                        std::string_view(reinterpret_cast<const char*>(p), static_cast<size_t>(b.ind[r])));
+            break;
+        }
+      }
+    }
+    rows += n;
+    return true;
+  }
+
+  static int64_t PackStamp(Fetch fetch, const SQL_TIMESTAMP_STRUCT& v) {
+    Date d;
+    if (fetch == Fetch::Timestamp) d.year = v.year, d.month = v.month, d.day = v.day;
+    d.hour = v.hour, d.minute = v.minute, d.second = v.second;
+    return PackDate(d);
+  }
+
+  // One value with SQLGetData: false (with the tag of the refusal) when the driver could
+  // not convert it, raising when the failure is not about the value.
+  bool Get(SQLUSMALLINT n, SQLSMALLINT ctype, void* target, SQLLEN size, SQLLEN& ind, uint8_t& bad) {
+    if (SQL_SUCCEEDED(SQLGetData(stmt, n, ctype, target, size, &ind))) return true;
+    bad = BadValueTag(DiagState(SQL_HANDLE_STMT, stmt));
+    if (bad == 0) Fail();
+    return false;
+  }
+
+  void FetchRows() {
+    // Back to one row per fetch, nothing bound, from the first row.
+    SQLFreeStmt(stmt, SQL_CLOSE);
+    SQLFreeStmt(stmt, SQL_UNBIND);
+    if (!SQL_SUCCEEDED(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(1), 0)) ||
+        !SQL_SUCCEEDED(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_STATUS_PTR, nullptr, 0)) ||
+        !SQL_SUCCEEDED(SQLSetStmtAttr(stmt, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0)))
+      Fail();
+    for (Column& col : columns) {
+      col.chunks.clear();
+      col.wide = col.fetch == Fetch::Double || col.fetch == Fetch::Decimal || col.fetch == Fetch::Timestamp ||
+                 col.fetch == Fetch::Time;
+    }
+    rows = 0;
+    Execute();
+    std::string text;
+    char buf[1024];
+    for (;;) {
+      SQLRETURN rc = SQLFetch(stmt);
+      if (rc == SQL_NO_DATA) break;
+      if (!SQL_SUCCEEDED(rc)) Fail();
+      for (size_t i = 0; i < columns.size(); ++i) {
+        Column& col = columns[i];
+        const auto n = static_cast<SQLUSMALLINT>(i + 1);
+        SQLLEN ind = 0;
+        uint8_t bad = 0;
+        switch (col.fetch) {
+          case Fetch::Integer:
+          case Fetch::Long:
+          case Fetch::BigInt: {
+            SQLBIGINT v = 0;
+            if (!Get(n, SQL_C_SBIGINT, &v, 0, ind, bad)) break;
+            if (ind != SQL_NULL_DATA) col.AddWhole(rows, v);
+            break;
+          }
+          case Fetch::Double: {
+            double v = 0;
+            if (!Get(n, SQL_C_DOUBLE, &v, 0, ind, bad)) break;
+            if (ind != SQL_NULL_DATA) col.AddDouble(rows, v);
+            break;
+          }
+          case Fetch::Boolean: {
+            unsigned char v = 0;
+            if (!Get(n, SQL_C_BIT, &v, 0, ind, bad)) break;
+            if (ind != SQL_NULL_DATA) col.AddNumber(rows, col.OwnTag(), v ? 1 : 0);
+            break;
+          }
+          case Fetch::Decimal: {
+            SQL_NUMERIC_STRUCT v{};
+            int64_t raw = 0;
+            bool got = Get(n, SQL_C_NUMERIC, &v, sizeof v, ind, bad);
+            if (got && ind == SQL_NULL_DATA) break;
+            if (got && NumericToRaw(v, raw)) {
+              col.AddNumber(rows, col.OwnTag(), raw);
+              break;
+            }
+            // A number beyond the currency range is kept as a double.
+            if (!got && bad != kBadOverflow) break;
+            bad = 0;
+            double d = 0;
+            if (Get(n, SQL_C_DOUBLE, &d, 0, ind, bad)) col.AddDouble(rows, d);
+            break;
+          }
+          case Fetch::Date: {
+            SQL_DATE_STRUCT v{};
+            if (!Get(n, SQL_C_TYPE_DATE, &v, sizeof v, ind, bad)) break;
+            if (ind != SQL_NULL_DATA) col.AddNumber(rows, col.OwnTag(), PackDay(v.year, v.month, v.day));
+            break;
+          }
+          case Fetch::Timestamp:
+          case Fetch::Time: {
+            SQL_TIMESTAMP_STRUCT v{};
+            if (!Get(n, SQL_C_TYPE_TIMESTAMP, &v, sizeof v, ind, bad)) break;
+            if (ind != SQL_NULL_DATA) col.AddNumber(rows, col.OwnTag(), PackStamp(col.fetch, v));
+            break;
+          }
+          case Fetch::Text: {
+            text.clear();
+            for (;;) {
+              rc = SQLGetData(stmt, n, SQL_C_CHAR, buf, sizeof buf, &ind);
+              if (rc == SQL_NO_DATA) break;
+              if (!SQL_SUCCEEDED(rc)) Fail();
+              if (ind == SQL_NULL_DATA) break;
+              size_t got = (ind == SQL_NO_TOTAL || ind >= static_cast<SQLLEN>(sizeof buf))
+                               ? std::strlen(buf)
+                               : static_cast<size_t>(ind);
+              text.append(buf, got);
+              if (rc == SQL_SUCCESS) break;
+            }
+            if (ind != SQL_NULL_DATA) col.AddText(rows, col.OwnTag(), text);
+            break;
+          }
+        }
+        if (bad != 0) {
+          if (col.type == VarType::String) col.AddText(rows, bad, {});
+          else col.AddNumber(rows, bad, 0);
+        } else if (ind == SQL_NULL_DATA) {
+          col.AddNull(rows);
+        }
+      }
+      ++rows;
+    }
+  }
+
+  void Run() {
+    Execute();
+    SQLSMALLINT ncols = 0;
+    if (!SQL_SUCCEEDED(SQLNumResultCols(stmt, &ncols))) Fail();
+    Describe(ncols);
+    if (columns.empty()) return;
+    if (!FetchBlocks()) FetchRows();
+  }
 };
 
 Recordset::Recordset() = default;
@@ -227,128 +688,13 @@ void Recordset::Open(const std::string& source, Connection& connection, int /*cu
     stmt.h = SQL_NULL_HSTMT;
     RaiseDb(err::DbCommandFailed, SQL_HANDLE_DBC, dbc);
   }
-  std::vector<SQLCHAR> text(source.begin(), source.end());
-  text.push_back(0);
   if (source.size() > static_cast<size_t>(std::numeric_limits<SQLINTEGER>::max()))
     Raise(err::DbCommandFailed, "The command text is too long.");
-  SQLRETURN rc = SQLExecDirect(stmt.h, text.data(), static_cast<SQLINTEGER>(source.size()));
-  if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) RaiseDb(err::DbCommandFailed, SQL_HANDLE_STMT, stmt.h);
-
-  SQLSMALLINT ncols = 0;
-  if (!SQL_SUCCEEDED(SQLNumResultCols(stmt.h, &ncols))) RaiseDb(err::DbCommandFailed, SQL_HANDLE_STMT, stmt.h);
-  std::vector<Column> columns(static_cast<size_t>(std::max<SQLSMALLINT>(ncols, 0)));
-  std::vector<Fetch> fetch(columns.size());
-  for (SQLUSMALLINT i = 0; i < columns.size(); ++i) {
-    SQLCHAR name[512];
-    SQLSMALLINT nameLen = 0, sqlType = 0, decimals = 0, nullable = 0;
-    SQLULEN size = 0;
-    if (!SQL_SUCCEEDED(SQLDescribeCol(stmt.h, static_cast<SQLUSMALLINT>(i + 1), name, sizeof name, &nameLen,
-                                      &sqlType, &size, &decimals, &nullable)))
-      RaiseDb(err::DbCommandFailed, SQL_HANDLE_STMT, stmt.h);
-    columns[i].name.assign(reinterpret_cast<const char*>(name),
-                           std::min<size_t>(static_cast<size_t>(std::max<SQLSMALLINT>(nameLen, 0)), sizeof name - 1));
-    fetch[i] = FetchOf(sqlType, decimals);
-    columns[i].type = TypeOf(fetch[i]);
-  }
-
-  long rows = 0;
-  std::string textValue;
-  char buf[1024];
-  while (!columns.empty()) {
-    rc = SQLFetch(stmt.h);
-    if (rc == SQL_NO_DATA) break;
-    if (!SQL_SUCCEEDED(rc)) RaiseDb(err::DbCommandFailed, SQL_HANDLE_STMT, stmt.h);
-    for (size_t i = 0; i < columns.size(); ++i) {
-      Column& col = columns[i];
-      SQLUSMALLINT n = static_cast<SQLUSMALLINT>(i + 1);
-      SQLLEN ind = 0;
-      VarType tag = col.type;
-      int64_t number = 0;
-      auto get = [&](SQLSMALLINT ctype, void* target, SQLLEN size) {
-        if (!SQL_SUCCEEDED(SQLGetData(stmt.h, n, ctype, target, size, &ind)))
-          RaiseDb(err::DbCommandFailed, SQL_HANDLE_STMT, stmt.h);
-      };
-      switch (fetch[i]) {
-        case Fetch::Integer:
-        case Fetch::Long:
-        case Fetch::BigInt: {
-          SQLBIGINT v = 0;
-          get(SQL_C_SBIGINT, &v, 0);
-          number = v;
-          if (fetch[i] == Fetch::Integer && (v < INT16_MIN || v > INT16_MAX)) tag = VarType::Long;
-          if (v < INT32_MIN || v > INT32_MAX) {
-            tag = VarType::Double;
-            number = std::bit_cast<int64_t>(static_cast<double>(v));
-          }
-          break;
-        }
-        case Fetch::Double: {
-          double v = 0;
-          get(SQL_C_DOUBLE, &v, 0);
-          number = std::bit_cast<int64_t>(v);
-          break;
-        }
-        case Fetch::Boolean: {
-          unsigned char v = 0;
-          get(SQL_C_BIT, &v, 0);
-          number = v ? 1 : 0;
-          break;
-        }
-        case Fetch::Date: {
-          SQL_DATE_STRUCT v{};
-          get(SQL_C_TYPE_DATE, &v, sizeof v);
-          Date d;
-          d.year = v.year, d.month = v.month, d.day = v.day;
-          number = PackDate(d);
-          break;
-        }
-        case Fetch::Timestamp:
-        case Fetch::Time: {
-          SQL_TIMESTAMP_STRUCT v{};
-          get(SQL_C_TYPE_TIMESTAMP, &v, sizeof v);
-          Date d;
-          if (fetch[i] == Fetch::Timestamp) d.year = v.year, d.month = v.month, d.day = v.day;
-          d.hour = v.hour, d.minute = v.minute, d.second = v.second;
-          number = PackDate(d);
-          break;
-        }
-        case Fetch::Decimal:
-        case Fetch::Text: {
-          textValue.clear();
-          for (;;) {
-            rc = SQLGetData(stmt.h, n, SQL_C_CHAR, buf, sizeof buf, &ind);
-            if (rc == SQL_NO_DATA) break;
-            if (!SQL_SUCCEEDED(rc)) RaiseDb(err::DbCommandFailed, SQL_HANDLE_STMT, stmt.h);
-            if (ind == SQL_NULL_DATA) break;
-            size_t got = (ind == SQL_NO_TOTAL || ind >= static_cast<SQLLEN>(sizeof buf))
-                             ? std::strlen(buf)
-                             : static_cast<size_t>(ind);
-            textValue.append(buf, got);
-            if (rc == SQL_SUCCESS) break;
-          }
-          if (ind != SQL_NULL_DATA && fetch[i] == Fetch::Decimal) {
-            try {
-              number = Money::Parse(textValue).Raw();
-            } catch (const VbError&) {
-              tag = VarType::Double;
-              number = std::bit_cast<int64_t>(std::strtod(textValue.c_str(), nullptr));
-            }
-          }
-          break;
-        }
-      }
-      if (ind == SQL_NULL_DATA) tag = VarType::Null, number = 0;
-      col.tags.push_back(static_cast<uint8_t>(tag));
-      if (col.type == VarType::String) {
-        col.texts.push_back(tag == VarType::Null ? std::string() : textValue);
-      } else {
-        col.numbers.push_back(number);
-      }
-    }
-    ++rows;
-  }
+  std::vector<Column> columns;
+  Loader loader(stmt.h, source, columns);
+  loader.Run();
   columns_ = std::move(columns);
-  rows_ = rows;
+  rows_ = static_cast<long>(loader.rows);
   pos_ = 0;
   open_ = true;
 }
@@ -419,8 +765,16 @@ long Recordset::FieldCount() const {
 
 size_t Recordset::FindColumn(std::string_view name) const {
   CheckOpen();
-  for (size_t i = 0; i < columns_.size(); ++i)
-    if (EqualNoCase(columns_[i].name, name)) return i;
+  // Callers mostly write a name as the query does: that is found without folding.
+  for (const Column& col : columns_)
+    if (col.name == name) return col.first;
+  for (size_t i = 0; i < columns_.size(); ++i) {
+    const std::string& folded = columns_[i].folded;
+    if (folded.size() != name.size()) continue;
+    size_t k = 0;
+    while (k < name.size() && FoldChar(name[k]) == folded[k]) ++k;
+    if (k == name.size()) return i;
+  }
   Raise(adoerr::ItemNotFound, "Item cannot be found in the collection corresponding to the requested name or ordinal.");
 }
 
@@ -437,17 +791,24 @@ Variant Recordset::Cell(size_t column) const {
   CheckOpen();
   if (pos_ < 0 || pos_ >= rows_) NoCurrentRecord();
   const Column& col = columns_[column];
-  size_t row = static_cast<size_t>(pos_);
-  VarType tag = static_cast<VarType>(col.tags[row]);
-  if (tag == VarType::Null) return Variant::Null();
-  if (col.type == VarType::String) return Variant(col.texts[row]);
-  int64_t v = col.numbers[row];
-  switch (tag) {
+  const auto row = static_cast<size_t>(pos_);
+  const Column::Chunk& c = col.chunks[row >> kChunkShift];
+  const size_t i = row & kChunkMask;
+  const uint8_t tag = c.tags.empty() ? col.OwnTag() : c.tags[i];
+  if (tag == kBadType) Raise(err::TypeMismatch);
+  if (tag == kBadOverflow) Raise(err::Overflow);
+  if (tag == static_cast<uint8_t>(VarType::Null)) return Variant::Null();
+  if (col.type == VarType::String) {
+    const uint32_t from = i == 0 ? 0 : c.ends[i - 1];
+    return Variant(c.pool.substr(from, c.ends[i] - from));
+  }
+  const int64_t v = col.wide ? c.n64[i] : c.n32[i];
+  switch (static_cast<VarType>(tag)) {
     case VarType::Integer: return Variant(static_cast<int16_t>(v));
     case VarType::Long: return Variant(static_cast<int32_t>(v));
     case VarType::Double: return Variant(std::bit_cast<double>(v));
     case VarType::Currency: return Variant(Money::FromRaw(v));
-    case VarType::Date: return Variant(UnpackDate(v));
+    case VarType::Date: return Variant(col.fetch == Fetch::Date ? UnpackDay(v) : UnpackDate(v));
     case VarType::Boolean: return Variant(v != 0);
     default: return Variant();
   }

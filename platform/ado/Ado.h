@@ -34,6 +34,14 @@ inline constexpr int adStateOpen = 1;
 
 class Recordset;
 
+// Rows asked of the driver per fetch: a small first block, so that the many one-row
+// look-ups stay cheap, then larger blocks. Tests set them to exercise the block edges.
+struct FetchBlockRows {
+  size_t first = 32;
+  size_t next = 1024;
+};
+FetchBlockRows& BlockRows();
+
 class Connection {
  public:
   Connection();
@@ -106,6 +114,7 @@ class Recordset {
 
  private:
   struct Column;
+  struct Loader;
   void CheckOpen() const;
   size_t FindColumn(std::string_view name) const;
   Variant Cell(size_t column) const;

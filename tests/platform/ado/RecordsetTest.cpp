@@ -7,6 +7,7 @@
 
 #include <QTemporaryDir>
 
+#include "RaisedError.h"
 #include "platform/ado/Ado.h"
 #include "samples/CompanyFile.h"
 #include "support/OdbcTestEnv.h"
@@ -16,15 +17,7 @@ using ado::VarType;
 
 namespace {
 
-int ErrorOf(const std::function<void()>& f, std::string* description = nullptr) {
-  try {
-    f();
-  } catch (const VbError& e) {
-    if (description) *description = e.Description();
-    return e.Number();
-  }
-  return 0;
-}
+using test::ErrorOf;
 
 std::string Direct(const std::string& file, const std::string& user = "Administrator", bool readAccess = true) {
   test::ConnectionParts parts;

@@ -3,6 +3,7 @@
 #include <functional>
 #include <string>
 
+#include "RaisedError.h"
 #include "platform/ado/Variant.h"
 #include "platform/locale/Locale.h"
 
@@ -19,14 +20,7 @@ Date Ymd(int y, int m, int d, int hh = 0, int mm = 0, int ss = 0) {
   return r;
 }
 
-int ErrorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const VbError& e) {
-    return e.Number();
-  }
-  return 0;
-}
+using test::ErrorOf;
 
 }  // namespace
 
