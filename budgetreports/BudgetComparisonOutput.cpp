@@ -1,0 +1,407 @@
+// The budget comparison's output stage: page and column headings, the body rows with
+// their rules and paging, and the Grand Totals block, on the printer or the worksheet.
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+#include "budgetreports/BudgetComparison.h"
+#include "core/Globals.h"
+#include "core/PageHeading.h"
+#include "core/Progress.h"
+#include "platform/excel/Excel.h"
+#include "platform/printer/Printer.h"
+#include "platform/ui/Ui.h"
+
+namespace qvx {
+
+namespace {
+
+constexpr int kTwipsPerColumn = 82;
+
+template <typename F>
+void Step(F&& f) {
+  try {
+    f();
+  } catch (const std::exception& e) {
+    G.MsgTitle = "Error Message";
+    G.MsgText = "An error has occurred - " + CurrentErrorInfo(e).description;
+    G.Response = static_cast<int16_t>(ui::MsgBox(G.MsgText, ui::Buttons::OK, ui::Icon::None, G.MsgTitle));
+  }
+}
+
+bool ToPrinter() { return G.PrintToPrinter != 0; }
+bool ToSheet() { return G.PrintToExcel != 0 && G.ExcelFile != 0; }
+
+excel::Worksheet& Sheet() {
+  if (!G.xlSheet) Raise(err::ObjectNotSet);
+  return *G.xlSheet;
+}
+
+void SetCell(int32_t row, int column, const std::string& text) {
+  if (column <= 0) return;
+  Sheet().Cells(row, column).SetValue(text);
+}
+
+void PrintAt(int column, const std::string& text) {
+  printer::Current().Print({printer::Tab{column}, text}, true);
+}
+
+// The figure columns of a row in their order: shown or not, printer tab, worksheet
+// column, text. Body rows and Grand Totals rows show the same columns.
+struct FigureItem {
+  bool on;
+  int16_t tab;
+  int16_t col;
+  const std::string* text;
+};
+
+std::array<FigureItem, 15> FigureItems(const ComparisonOptions& o, const ComparisonLayout& L, const RowTexts& t) {
+  const bool third = o.ThirdColumnFigure(), pct = o.ThirdColumnPercent();
+  return {{
+      {o.LYMonth, L.TabLYMonth, L.XlLYMonth, &t.LYMonth},
+      {o.ShowMonths, L.TabMthAct, L.XlMthAct, &t.ActMonth},
+      {o.ShowMonths, L.TabMthBgt, L.XlMthBgt, &t.BgtMonth},
+      {o.ShowMonths && third, L.TabMthVar, L.XlMthVar, &t.VarMonth},
+      {o.ShowMonths && pct, L.TabMthVar, L.XlMthVar, &t.PctMonth},
+      {o.ShowMonths && o.VarBoth, L.TabMthPct, L.XlMthPct, &t.PctMonth},
+      {true, L.TabYTDAct, L.XlYTDAct, &t.ActYTD},
+      {true, L.TabYTDBgt, L.XlYTDBgt, &t.BgtYTD},
+      {third, L.TabYTDVar, L.XlYTDVar, &t.VarYTD},
+      {pct, L.TabYTDVar, L.XlYTDVar, &t.PctYTD},
+      {o.VarBoth, L.TabYTDPct, L.XlYTDPct, &t.PctYTD},
+      {o.AnnualMode > 0, L.TabAnnual, L.XlAnnual, &t.Annual},
+      {o.AnnualPercent(), L.TabAnnualPct, L.XlAnnualPct, &t.AnnualPct},
+      {o.LYYTDCols, L.TabLYYTD, L.XlLYYTD, &t.LYYTD},
+      {o.LYYTDCols, L.TabLY12, L.XlLY12, &t.LY12Months},
+  }};
+}
+
+std::string Dashes(double count) { return std::string(static_cast<size_t>(std::max<int16_t>(CInt(count), 0)), '-'); }
+
+}  // namespace
+
+void BudgetComparison::Output() {
+  const auto count = static_cast<int32_t>(Rows.size());
+  if (ToSheet()) {
+    Step([&] {
+      Progress& p = Progress::Instance();
+      p.Window().PBar.setMinimum(0);
+      p.SetMax(std::max<int32_t>(count, 1));
+      p.SetCaption("Writing to Excel ...");
+      p.Show();
+      G.ProgressShown = true;
+    });
+  }
+  for (int32_t i = 0; i < count; ++i) {
+    Step([&] { DrawRow(Rows[static_cast<size_t>(i)]); });
+    if (G.PrintCancelled) break;
+    if (ToSheet()) {
+      Step([&] { Progress::Instance().SetValue(i + 1); });
+      ui::DoEvents();
+    }
+  }
+  if (G.PrintCancelled) return;
+  if (G.ExcelFile && G.ProgressShown) Step([] { Progress::Instance().Unload(); });
+  if (G.ReportOK) {
+    if (!GrandTotals.empty()) Step([&] { DrawGrandTotals(); });
+  } else {
+    G.MsgText = "No output to print for Report ";
+    ui::MsgBox(G.MsgText, ui::Buttons::OK, ui::Icon::None, "No data for report");
+  }
+}
+
+void BudgetComparison::DrawRow(const ReportRow& r) {
+  const ComparisonOptions& o = Opt;
+  const ComparisonLayout& L = Lay;
+  if (r.kind == ReportRow::Separator) {
+    if (ToPrinter()) {
+      printer::Current().Print({});
+      G.LineCount += 1;
+    } else if (G.ExcelFile) {
+      G.ExcelRow += 1;
+    }
+    return;
+  }
+  if (r.kind == ReportRow::PageBreak) {
+    if (ToPrinter() && G.ReportOK) {
+      G.NewPageFlag = kTrue;
+      PrintColumnHeadings();
+    }
+    return;
+  }
+  const bool heading = r.kind == ReportRow::Heading;
+  if (ToPrinter()) {
+    const int32_t n = G.LineCount, page = G.PageLines;
+    if ((heading && r.Level == 1 && n >= page - 20) || (heading && n >= page - 10) ||
+        (r.TotalKind == 6 && n >= page - 6) || n >= page) {
+      G.NewPageFlag = kTrue;
+      G.HeadingMode = 0;
+    }
+  }
+  if (r.Name.empty()) return;
+  if (G.HeadingMode || G.NewPageFlag) PrintColumnHeadings();
+  if (G.PrintCancelled || !r.Written) return;
+
+  if (r.RuleAbove) {
+    if (ToPrinter())
+      PrintAmountRule();
+    else if (G.ExcelFile)
+      ExcelAmountRule();
+  }
+  printer::Printer* p = ToPrinter() ? &printer::Current() : nullptr;
+  const int32_t row = G.ExcelRow;
+  if (o.PrintAccountNumbers && r.TotalKind == 0 && r.kind == ReportRow::Line) {
+    if (p) PrintAt(L.TabAcctNo, r.AcctNo);
+    if (ToSheet()) SetCell(row, 1, "'" + r.AcctNo);
+  }
+  if (ToSheet() && heading && r.Level == 1) Sheet().Cells(row, L.XlNameCol).Font().SetBold(true);
+  const std::string indent(static_cast<size_t>(3 * (std::clamp<int>(r.Level, 1, 4) - 1)), ' ');
+  if (p) PrintAt(L.NameTab, indent + Left(r.Name, L.NameWidth));
+  // The apostrophe keeps a name as text, whatever it looks like.
+  if (ToSheet()) SetCell(row, L.XlNameCol, "'" + r.Name);
+  if (heading && r.Level < o.PrintLevel) {
+    if (p) {
+      p->SetFontBold(false);
+      p->Print({});
+    }
+    if (ToSheet()) G.ExcelRow += 1;
+    G.LineCount += 1;
+    return;
+  }
+  if (p && r.Level == 1) p->SetFontBold(false);
+
+  const auto items = FigureItems(o, L, r.Txt);
+  if (p) {
+    for (const FigureItem& i : items)
+      if (i.on) PrintAt(i.tab, *i.text);
+    p->Print({});
+  }
+  if (ToSheet()) {
+    for (const FigureItem& i : items)
+      if (i.on) SetCell(row, i.col, *i.text);
+    G.ExcelRow += 1;
+  }
+  G.ReportOK = kTrue;
+  G.LineCount += 1;
+  if (r.DoubleRuleBelow) {
+    if (p) {
+      PrintAmountRule();
+      p->SetCurrentY(p->CurrentY() + 50);
+      PrintAmountRule();
+    } else if (G.ExcelFile) {
+      ExcelAmountRule();
+    }
+  }
+  if (r.BlankAfter) {
+    if (p) {
+      p->Print({});
+      G.LineCount += 1;
+    } else if (G.PrintToExcel) {
+      G.ExcelRow += 1;
+      G.LineCount += 1;
+    }
+  }
+}
+
+void BudgetComparison::PrintColumnHeadings() {
+  const ComparisonOptions& o = Opt;
+  const ComparisonLayout& L = Lay;
+  G.LineCount = 0;
+  if (ToSheet() && G.ReportOK) return;
+  G.RptTitle = o.LYVariance ? "Comparison with Last Year" : "Budget Comparison";
+  if (o.CashBasis) G.RptTitle += " - Cash Basis";
+  if (ToSheet()) G.MergeCols = (o.ShowMonths && !o.LYVariance) ? "FH" : "DF";
+  PrintReportHeading();
+  if (G.PrintCancelled) return;
+  printer::Printer* p = ToPrinter() ? &printer::Current() : nullptr;
+  if (p) {
+    p->SetFontSize(G.BodyFont);
+    p->SetFontBold(false);
+  }
+
+  const std::string varCaption = (o.VarAsLastYear || o.LYColumns) ? "Last Year" : "Variance";
+  std::string ann1, ann2;
+  int annTab = 0;
+  switch (o.AnnualMode) {
+    case 1: ann1 = "Annual", ann2 = "Budget", annTab = 10; break;
+    case 2: ann1 = "Remaining", ann2 = "Budget", annTab = 8; break;
+    case 3: ann1 = "Remaining", ann2 = "Actual", annTab = 8; break;
+    case 4:
+      ann1 = "Lyr Actual";
+      ann2 = std::to_string(G.NbrMonths2) + " Month" + (G.NbrMonths2 > 1 ? "s" : "");
+      break;
+    default: break;
+  }
+  const int toMonth = static_cast<int>(Val(Mid(G.ODBCToDate, 6, 2)));
+  const std::string toMonthName = (toMonth >= 1 && toMonth <= 12) ? G.MonthLong[static_cast<size_t>(toMonth)] : "";
+  int captionWidth = o.VarBoth ? 60 : 50;
+  if (toMonthName.size() < 6) captionWidth += 4;
+  const std::string monthDashes = Dashes((captionWidth - static_cast<double>(toMonthName.size())) / 2.0);
+  const std::string periodDashes = Dashes((captionWidth - 20) / 2.0);
+  const bool fromYearStart = static_cast<int>(Val(Mid(G.FromYMD, 5, 2))) == G.FirstMonth;
+  const std::string periodCaption = fromYearStart ? "  Year to Date " : " Selected Period ";
+  const std::string cmpCaption = o.LYVariance ? "Last Year" : "Budget";
+  const int cmpMonthTab = o.LYVariance ? 9 : 10, cmpYTDTab = o.LYVariance ? 8 : 9;
+  const std::string annualPctCaption = "           %";
+
+  if (p) {
+    if (o.LYMonth) PrintAt(L.TabLYMonth + 10, "Last");
+    if (o.ShowMonths) PrintAt(L.TabMthAct + 5, "(" + monthDashes + " " + toMonthName + " " + monthDashes + ")");
+    PrintAt(L.TabYTDAct + 5, "(" + periodDashes + periodCaption + periodDashes + " )");
+    PrintAt(L.TabAnnual + annTab + (o.AnnualMode == 4 ? 7 : 0), ann1);
+    if (o.LYYTDCols) PrintAt(L.TabLYYTD + 16, "Last Year");
+    p->Print({});
+
+    if (o.LYMonth) PrintAt(L.TabLYMonth + 8, toMonthName);
+    if (o.ShowMonths) {
+      PrintAt(L.TabMthAct + 11, "Actual");
+      PrintAt(L.TabMthBgt + cmpMonthTab, cmpCaption);
+      PrintAt(L.TabMthVar + 7, varCaption);
+      if (o.VarBoth) p->PrintText("%");
+    }
+    PrintAt(L.TabYTDAct + 9, "Actual");
+    PrintAt(L.TabYTDBgt + cmpYTDTab, cmpCaption);
+    PrintAt(L.TabYTDVar + 7, varCaption);
+    if (o.VarBoth) p->PrintText("%");
+    if (o.AnnualMode > 0) {
+      int tab = L.TabAnnual + 10;
+      if (o.AnnualMode == 4) tab -= G.NbrMonths2 > 9 ? 3 : 2;
+      PrintAt(tab, ann2);
+      if (o.AnnualPercent()) p->PrintText(annualPctCaption);
+    }
+    if (o.LYYTDCols) {
+      PrintAt(L.TabLYYTD + 10, "YTD");
+      PrintAt(L.TabLY12 + 7, "12 Months");
+    }
+    p->Print({});
+    p->SetFontBold(false);
+    p->SetFontName("Arial");
+    PrintAmountRule();
+  }
+  if (ToSheet()) {
+    excel::Worksheet& s = Sheet();
+    const int32_t r = G.ExcelRow;
+    auto alignRight = [&](int32_t row) {
+      s.GetRange(s.Cells(row, L.XlNameCol + 1), s.Cells(row, L.XlLastCol)).SetHorizontalAlignment(excel::xlRight);
+    };
+    if (o.LYMonth) SetCell(r, L.XlLYMonth, "Last");
+    if (o.ShowMonths) SetCell(r, L.XlMthBgt, toMonthName);
+    SetCell(r, L.XlYTDBgt, periodCaption);
+    if (o.AnnualMode > 0) SetCell(r, L.XlAnnual, ann1);
+    if (o.LYYTDCols) SetCell(r, L.XlLYYTD, "Last Year");
+    alignRight(r);
+    G.ExcelRow = r + 1;
+    alignRight(r + 1);
+    if (o.PrintAccountNumbers) {
+      s.Columns("A").SetColumnWidth(12);
+      s.Columns("B").SetColumnWidth(30);
+    } else {
+      s.Columns("A").SetColumnWidth(30);
+    }
+    if (o.LYMonth) SetCell(r + 1, L.XlLYMonth, toMonthName);
+    if (o.ShowMonths) {
+      SetCell(r + 1, L.XlMthAct, "Actual");
+      SetCell(r + 1, L.XlMthBgt, cmpCaption);
+      SetCell(r + 1, L.XlMthVar, varCaption);
+      if (o.VarBoth) SetCell(r + 1, L.XlMthPct, "  %  ");
+    }
+    SetCell(r + 1, L.XlYTDAct, "Actual");
+    SetCell(r + 1, L.XlYTDBgt, cmpCaption);
+    SetCell(r + 1, L.XlYTDVar, varCaption);
+    if (o.VarBoth) SetCell(r + 1, L.XlYTDPct, "  %  ");
+    if (o.AnnualMode > 0) SetCell(r + 1, L.XlAnnual, ann2);
+    if (o.AnnualPercent()) SetCell(r + 1, L.XlAnnualPct, "  %  ");
+    if (o.LYYTDCols) {
+      SetCell(r + 1, L.XlLYYTD, "YTD");
+      SetCell(r + 1, L.XlLY12, "12 Months");
+    }
+    s.GetRange(s.Cells(r + 1, L.XlNameCol + 1), s.Cells(r + 1, L.XlLastCol))
+        .Borders(excel::xlEdgeBottom)
+        .SetLineStyle(excel::xlContinuous);
+    G.ExcelRow = r + 2;
+  }
+  G.LineCount += 3;
+}
+
+void BudgetComparison::PrintAmountRule() {
+  const ComparisonOptions& o = Opt;
+  const ComparisonLayout& L = Lay;
+  printer::Printer& p = printer::Current();
+  p.SetDrawWidth(std::clamp<int>(G.Underline, 1, 5));
+  int32_t startX = 0;
+  if (o.ShowMonths)
+    startX = (o.LYMonth ? L.TabLYMonth : L.TabMthAct) * kTwipsPerColumn + 300;
+  else
+    startX = L.TabYTDAct * kTwipsPerColumn + 300;
+  int32_t endX = o.VarBoth ? L.TabAnnualPct * kTwipsPerColumn : L.TabAnnual * kTwipsPerColumn + 1300;
+  if (o.LYYTDCols) endX = L.TabLY12 * kTwipsPerColumn + 1300;
+  if (o.LYVariance) endX = L.TabYTDVar * kTwipsPerColumn + 1300;
+  const int16_t y0 = CInt(p.CurrentY());
+  p.Line(startX, y0 + 80, endX, y0 + 80);
+  p.SetCurrentY(y0 + 80 - 100);
+  G.LineCount += 1;
+}
+
+void BudgetComparison::ExcelAmountRule() {
+  excel::Worksheet& s = Sheet();
+  const int32_t row = G.ExcelRow - 1;
+  if (row < 1) return;
+  s.GetRange(s.Cells(row, Lay.XlNameCol + 1), s.Cells(row, Lay.XlLastCol))
+      .Borders(excel::xlEdgeBottom)
+      .SetLineStyle(excel::xlContinuous);
+}
+
+void BudgetComparison::WriteGrandTotalRow(const GrandTotalRow& r) {
+  const ComparisonOptions& o = Opt;
+  const ComparisonLayout& L = Lay;
+  const auto items = FigureItems(o, L, r.Txt);
+  if (ToPrinter()) {
+    PrintAt(L.NameTab, Left(r.Name, L.NameWidth));
+    for (const FigureItem& i : items)
+      if (i.on) PrintAt(i.tab, *i.text);
+    printer::Current().Print({});
+  }
+  if (G.PrintToExcel) {
+    SetCell(G.ExcelRow, L.XlNameCol, "'" + r.Name);
+    for (const FigureItem& i : items)
+      if (i.on) SetCell(G.ExcelRow, i.col, *i.text);
+    G.ExcelRow += 1;
+  }
+}
+
+void BudgetComparison::DrawGrandTotals() {
+  if (ToPrinter() && G.LineCount >= G.PageLines - 15) {
+    G.NewPageFlag = kTrue;
+    PrintColumnHeadings();
+  }
+  if (ToPrinter()) {
+    printer::Printer& p = printer::Current();
+    p.Print({});
+    p.Print({printer::Tab{Lay.NameTab}, "Grand Totals"});
+    p.Print({});
+  } else if (G.PrintToExcel) {
+    G.ExcelRow += 1;
+    SetCell(G.ExcelRow, 1, "Grand Totals");
+    G.ExcelRow += 1;
+  }
+  G.LineCount += 3;
+  for (const GrandTotalRow& r : GrandTotals) {
+    if (r.RuleAbove) {
+      if (ToPrinter())
+        PrintAmountRule();
+      else if (G.ExcelFile)
+        ExcelAmountRule();
+    }
+    WriteGrandTotalRow(r);
+  }
+  if (ToPrinter()) {
+    PrintAmountRule();
+    printer::Printer& p = printer::Current();
+    p.SetCurrentY(p.CurrentY() + 50);
+    PrintAmountRule();
+  } else if (G.ExcelFile) {
+    ExcelAmountRule();
+  }
+}
+
+}  // namespace qvx

@@ -1,0 +1,188 @@
+// The whole run to its output: printed pages read back with pdftotext, workbooks read
+// back with openpyxl, figures compared with the test's own SQL sums; and the ends of a
+// run that produce nothing (printer cancelled, no data, no workbook, no accounts).
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "ComparisonFixture.h"
+#include "tests/platform/printer/PdfText.h"
+
+namespace qvx::test {
+namespace {
+
+// An amount as the report shows it without decimals: rounded half away from zero,
+// thousands separators, brackets for negatives.
+std::string Shown(Money m) {
+  const int64_t raw = m.Raw();
+  const int64_t whole = (std::llabs(raw) + Money::kScale / 2) / Money::kScale;
+  std::string digits = std::to_string(whole);
+  for (int i = static_cast<int>(digits.size()) - 3; i > 0; i -= 3) digits.insert(static_cast<size_t>(i), ",");
+  return raw < 0 && whole != 0 ? "(" + digits + ")" : digits;
+}
+
+class ComparisonRunTest : public ComparisonTest {
+ protected:
+  // The July-to-December period of the Australian sample, with the printer chosen.
+  void Prepare(BudgetComparison& r, bool toExcel) {
+    OpenSample(samples::kAustralianFile);
+    SetPeriod("01/07/2025", "31/12/2025", "01/07/2025", "30/06/2026");
+    r.Opt.ToExcel = toExcel;
+    if (toExcel) {
+      G.OutputFolder = dir_.path().toStdString() + "/";
+      G.OutputFileName = "Comparison.xlsx";
+      G.FileChosen = kTrue;
+    } else {
+      QueuePrinter(true);
+    }
+  }
+  void QueuePrinter(bool choose) {
+    ui_->QueueForm([choose](ui::Form& f) {
+      auto& form = dynamic_cast<SelectPrinterForm&>(f);
+      if (!choose) {
+        form.cmdCancel_Click();
+        return;
+      }
+      auto items = form.lstPrinters.findItems("Office Laser", Qt::MatchExactly);
+      ASSERT_EQ(items.size(), 1);
+      form.lstPrinters.setCurrentItem(items.front());
+      form.cmdOK_Click();
+    });
+  }
+  // A six-month figure of an account from the file.
+  Money SqlYTD(const std::string& number) {
+    const auto rows = Raw().Rows(
+        "SELECT printf('%.2f', SUM(ROUND(j.TaxExclusiveAmount, 2))) FROM JournalRecords j "
+        "JOIN Accounts a ON a.AccountID = j.AccountID WHERE j.TransactionDate BETWEEN '2025-07-01' AND '2025-12-31' "
+        "AND a.AccountNumber = '" + number + "'");
+    Money m = Money::Parse(rows.at(0).at(0));
+    return (number[0] == '4' || number[0] == '8') ? -m : m;
+  }
+  std::string Line(const std::string& text, const std::string& containing) {
+    std::istringstream in(text);
+    for (std::string l; std::getline(in, l);)
+      if (l.find(containing) != std::string::npos) return l;
+    return {};
+  }
+};
+
+TEST_F(ComparisonRunTest, PrintedPagesCarryTheFigures) {
+  BudgetComparison r;
+  r.Opt.AnnualMode = 1;
+  r.Opt.PrintAccountNumbers = true;
+  Prepare(r, false);
+  ASSERT_TRUE(r.Produce());
+  EXPECT_TRUE(ui_->Messages().empty()) << ui_->Messages().front();
+  const std::string text = PdfText(Path("out.pdf"));
+  ASSERT_FALSE(text.empty());
+  EXPECT_NE(text.find("Budget Comparison"), std::string::npos);
+  EXPECT_NE(text.find("Year to Date"), std::string::npos);
+  EXPECT_NE(text.find("December"), std::string::npos);
+  for (const char* number : {"4-1100", "6-1100", "5-1000"}) {
+    const std::string line = Line(text, number);
+    ASSERT_FALSE(line.empty()) << number;
+    EXPECT_NE(line.find(Shown(SqlYTD(number))), std::string::npos) << line;
+  }
+  const std::string surplus = Line(text, "Surplus/Deficit");
+  EXPECT_NE(surplus.find("$"), std::string::npos) << surplus;
+  EXPECT_FALSE(Line(text, "Total Gross Profit").empty());
+  // The page is landscape (months shown).
+  EXPECT_EQ(G.PrintOrientation, 2);
+}
+
+TEST_F(ComparisonRunTest, WorkbookCellsCarryTheFigures) {
+  BudgetComparison r;
+  r.Opt.AnnualMode = 1;
+  r.Opt.VarBoth = true;
+  r.Opt.VarDollars = false;
+  r.Opt.IncludeGrandTots = true;
+  Prepare(r, true);
+  ASSERT_TRUE(r.Produce());
+  const std::string file = Path("Comparison.xlsx");
+  ASSERT_TRUE(std::filesystem::exists(file)) << (ui_->Messages().empty() ? "" : ui_->Messages().front());
+  // Layout with variance "B": month block B-E, YTD actual in column G (7), budget H,
+  // variance I, % J.
+  const std::string script = Path("read.py");
+  std::ofstream(script) << "import openpyxl, sys\n"
+                           "ws = openpyxl.load_workbook(sys.argv[1]).active\n"
+                           "for row in ws.iter_rows(values_only=True):\n"
+                           "    print('|'.join('' if v is None else str(v) for v in row))\n";
+  const std::string cells = CommandOutput("/usr/bin/python3 '" + script + "' '" + file + "'");
+  ASSERT_FALSE(cells.empty());
+  auto cell = [&](const std::string& name, int column) {
+    std::istringstream in(cells);
+    for (std::string l; std::getline(in, l);) {
+      std::vector<std::string> f;
+      std::stringstream ss(l);
+      for (std::string x; std::getline(ss, x, '|');) f.push_back(x);
+      if (!f.empty() && f[0] == name && static_cast<int>(f.size()) >= column) return f[static_cast<size_t>(column - 1)];
+    }
+    return std::string("missing");
+  };
+  for (const auto& [number, name] : {std::pair{"4-1100", "Service Sales"}, {"6-1100", "Rent"}}) {
+    const double expected = std::round(SqlYTD(number).ToDouble());
+    EXPECT_DOUBLE_EQ(std::stod(cell(name, 7)), expected) << name;
+  }
+  // The captions stand over their columns.
+  EXPECT_NE(cells.find("|Actual|Budget|Variance|  %  |"), std::string::npos) << cells;
+  EXPECT_NE(cells.find("Grand Totals"), std::string::npos);
+  EXPECT_EQ(shell_.opened.size(), 1u);
+}
+
+TEST_F(ComparisonRunTest, RunsThatProduceNothing) {
+  {
+    SCOPED_TRACE("printer choice cancelled: no totals, no message, nothing printed");
+    BudgetComparison r;
+    OpenSample(samples::kAustralianFile);
+    SetPeriod("01/07/2025", "31/12/2025", "01/07/2025", "30/06/2026");
+    QueuePrinter(false);
+    r.Produce();
+    EXPECT_TRUE(ui_->Messages().empty());
+    EXPECT_FALSE(std::filesystem::exists(Path("out.pdf")));
+    EXPECT_EQ(G.ReportOK, kFalse);
+  }
+  {
+    SCOPED_TRACE("a period without transactions or budgets");
+    ui_->Clear();
+    BudgetComparison r;
+    SetPeriod("01/07/2030", "31/07/2030", "01/07/2030", "30/06/2031");
+    r.Produce();
+    ASSERT_EQ(ui_->Messages().size(), 1u);
+    EXPECT_EQ(ui_->Messages()[0], "No output to print for Report ");
+    EXPECT_EQ(ui_->shown.back().title, "No data for report");
+  }
+  {
+    SCOPED_TRACE("the workbook cannot be started");
+    ui_->Clear();
+    excel::Environment().createFailure = err::CannotCreateObject;
+    BudgetComparison r;
+    r.Opt.ToExcel = true;
+    SetPeriod("01/07/2025", "31/12/2025", "01/07/2025", "30/06/2026");
+    EXPECT_FALSE(r.Produce());
+    EXPECT_EQ(ui_->Messages().size(), 1u);  // StartExcel's own message, nothing per cell
+    EXPECT_TRUE(r.Rows.empty());
+    excel::Environment().createFailure = 0;
+  }
+}
+
+TEST_F(ComparisonRunTest, AccountQueryWithoutRecordsetEndsTheRun) {
+  OpenSample(samples::kAustralianFile);
+  // The accounts go after the connection, so that only the report's query fails.
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(file_.c_str(), &db), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(db, "DROP TABLE Accounts", nullptr, nullptr, nullptr), SQLITE_OK);
+  sqlite3_close(db);
+  SetPeriod("01/07/2013", "31/12/2013", "01/07/2013", "30/06/2014");
+  BudgetComparison r;
+  EXPECT_FALSE(r.Produce());
+  ASSERT_EQ(ui_->Messages().size(), 1u);
+  // The reader's own message, and nothing after it.
+  EXPECT_TRUE(ui_->Messages()[0] == "UserID restrictions in MYOB prevent access to the data" ||
+              ui_->Messages()[0].rfind("An error has occurred - ", 0) == 0)
+      << ui_->Messages()[0];
+  EXPECT_TRUE(r.Rows.empty());
+}
+
+}  // namespace
+}  // namespace qvx::test
