@@ -303,6 +303,12 @@ void BudgetComparison::Run() {
 }
 
 bool BudgetComparison::Produce() {
+  const bool done = ProduceOutput();
+  EndReportOutput();
+  return done;
+}
+
+bool BudgetComparison::ProduceOutput() {
   G.ExcelFile = kFalse;
   G.IsNegative = kFalse;
   G.HeadingMode = kTrue;
@@ -322,11 +328,8 @@ bool BudgetComparison::Produce() {
   SplitPageBreaks();
   if (Opt.ToExcel) {
     StartExcel(ExcelObjects::FromGlobals(), "L");
-    if (!G.ExcelOpen) {
-      // Without a workbook every cell would go nowhere: the run ends here.
-      EndReportOutput();
-      return false;
-    }
+    // Without a workbook every cell would go nowhere: the run ends here.
+    if (!G.ExcelOpen) return false;
     G.ExcelRow = 1;
     G.ExcelFile = kTrue;
     G.ChoosePrinter = kFalse;
@@ -338,16 +341,12 @@ bool BudgetComparison::Produce() {
   G.PageLines = static_cast<int16_t>(std::min<int32_t>(Lay.PageLines, INT16_MAX));
   G.PrintOrientation = Lay.PrintOrientation;
 
-  if (!LoadAccounts()) {
-    EndReportOutput();
-    return false;
-  }
+  if (!LoadAccounts()) return false;
   ReadFigures();
   VarianceAndTotals();
   SortLines();
   BuildBody();
   Output();
-  EndReportOutput();
   return true;
 }
 

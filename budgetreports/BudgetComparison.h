@@ -135,8 +135,11 @@ class BudgetComparison {
   // The whole report, dialogs included; the entry routine of the main window.
   void Run();
   // From the chosen period and options to the finish, without the dialogs: the account
-  // query, the data passes, the body and the output. False when the run ended early.
+  // query, the data passes, the body and the output, then the common finish. False when
+  // the run ended early.
   bool Produce();
+  // The same without the common finish (the workbook still open, the print job too).
+  bool ProduceOutput();
 
   // ---- data
   // Cuts PageBreakAccts into BreakAccts.
