@@ -397,7 +397,9 @@ bool BudgetComparison::LoadAccounts() {
     bool readOK = Step([&] {
       id = rs->Fields("AccountID").Value().ToLong();
       number = text("AccountNumber");
-      level = rs->Fields("AccountLevel").Value().ToInteger();
+      // An account without a level is at level 0, which the report leaves out.
+      const ado::Variant lv = rs->Fields("AccountLevel").Value();
+      level = lv.IsNull() ? int16_t{0} : lv.ToInteger();
       name = text("AccountName");
     });
     if (!Conn.IsAR2011Driver) {

@@ -186,3 +186,57 @@ TEST_F(ComparisonRunTest, AccountQueryWithoutRecordsetEndsTheRun) {
 
 }  // namespace
 }  // namespace qvx::test
+
+namespace qvx::test {
+namespace {
+
+// A chart a report must survive: no section accounts for some classes, balance-sheet and
+// level-0 accounts, numbers of no "d-dddd" form, missing names and levels, levels beyond
+// four, budgets without any actual, and ten thousand accounts.
+TEST_F(ComparisonRunTest, ChartsOfBadShape) {
+  samples::CompanySetup setup;
+  setup.currentFinancialYear = 2026;
+  OpenBuilt(setup, [](samples::CompanyFile& f) {
+    auto acct = [&](const std::string& number, const std::string& name, char type, int level) {
+      samples::AccountDef d;
+      d.number = number, d.name = name, d.type = type, d.level = level;
+      return f.AddAccount(d);
+    };
+    const int bank = acct("1-1110", "Bank", 'D', 2);
+    acct("4-0000", "Income", 'H', 1);
+    const int sales = acct("4-1000", "Sales", 'D', 2);
+    const int odd = acct("X12", "Odd number", 'D', 2);
+    const int deep = acct("6-1000", "Deep", 'D', 7);
+    acct("6-2000", "Level zero", 'D', 0);
+    const int unnamed = acct("6-3000", "will lose its name", 'D', 2);
+    const int budgeted = acct("6-4000", "Budget only", 'D', 2);
+    for (int i = 0; i < 10000; ++i) acct("9-" + std::to_string(10000 + i).substr(1), "Spare " + std::to_string(i), 'D', 2);
+    f.Exec("UPDATE Accounts SET AccountName = NULL WHERE AccountID = " + std::to_string(unnamed));
+    f.Exec("UPDATE Accounts SET AccountLevel = NULL WHERE AccountNumber = '6-2000'");
+    samples::Journal j;
+    j.date = "2025-08-10";
+    j.lines = {{.account = bank, .amount = Money::FromUnits(10)},
+               {.account = sales, .amount = Money::FromUnits(-100)},
+               {.account = odd, .amount = Money::FromUnits(30)},
+               {.account = deep, .amount = Money::FromUnits(40)},
+               {.account = unnamed, .amount = Money::FromUnits(20)}};
+    f.AddGeneralJournal(j);
+    f.AddBudget(budgeted, 2026, 2, Money::FromUnits(75));
+  });
+  SetPeriod("01/07/2025", "31/08/2025", "01/07/2025", "30/06/2026");
+  BudgetComparison r;
+  r.Opt.PrintAccountNumbers = true;
+  QueuePrinter(true);
+  ASSERT_TRUE(r.Produce());
+  EXPECT_TRUE(ui_->Messages().empty()) << ui_->Messages().front();
+  EXPECT_EQ(G.NbrAccounts, 10006);  // profit and loss accounts with a level
+  const std::string text = PdfText(Path("out.pdf"));
+  EXPECT_NE(Line(text, "Budget only").find("75"), std::string::npos);
+  EXPECT_NE(Line(text, "Odd number").find("30"), std::string::npos);
+  EXPECT_NE(Line(text, "Deep").find("40"), std::string::npos);
+  EXPECT_FALSE(Line(text, "Surplus/Deficit").empty());
+  EXPECT_EQ(Line(text, "Level zero"), "");
+}
+
+}  // namespace
+}  // namespace qvx::test
