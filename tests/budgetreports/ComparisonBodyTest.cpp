@@ -3,7 +3,11 @@
 // chart (which lines show, what the closing and profit rows hold and how they are kind).
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+
 #include "budgetreports/BudgetComparison.h"
+#include "platform/printer/Printer.h"
 #include "core/Globals.h"
 #include "core/Startup.h"
 #include "support/TestUi.h"
@@ -259,6 +263,66 @@ TEST_F(ComparisonBody, LineOrderAndPageBreakList) {
     r.Opt.UsePageBreaks = c.use;
     r.SplitPageBreaks();
     EXPECT_EQ(r.BreakAccts, c.want) << c.text;
+  }
+}
+
+}  // namespace
+}  // namespace qvx::test
+
+namespace qvx::test {
+namespace {
+
+// The caption lines over the columns, as printed.
+TEST(ComparisonHeadings, CaptionsByOptions) {
+  ScriptedUiScope ui;
+  struct Case {
+    const char* name;
+    const char* toDate;   // yyyy-mm-dd
+    const char* fromYMD;  // yyyymmdd
+    int16_t months;
+    std::function<void(ComparisonOptions&)> set;
+    std::vector<std::string> want;  // texts that must be printed
+  };
+  const std::string d26(26, '-'), d17(17, '-'), d20(20, '-');
+  const Case cases[] = {
+      {"May, dollars, selected period", "2026-05-31", "20260301", 3, [](ComparisonOptions&) {},
+       {"Budget Comparison", "(" + d26 + " May " + d26 + ")", "(" + d17 + " Selected Period " + d17 + " )", "Actual",
+        "Budget", "Variance"}},
+      {"September, dollars and %, year to date", "2025-09-30", "20250701", 3,
+       [](ComparisonOptions& o) { o.VarDollars = false, o.VarBoth = true; },
+       {"(" + d26 + " September " + d26 + ")", "(" + d20 + "  Year to Date " + d20 + " )", "%"}},
+      {"last year's annual over twelve months, cash, last year", "2026-06-30", "20250701", 12,
+       [](ComparisonOptions& o) { o.AnnualMode = 4, o.CashBasis = true, o.LYVariance = true; },
+       {"Comparison with Last Year - Cash Basis", "Lyr Actual", "12 Months", "Last Year"}},
+      {"one month", "2025-07-31", "20250701", 1, [](ComparisonOptions& o) { o.AnnualMode = 4; },
+       {"1 Month", "(" + d17 + "  Year to Date " + d17 + " )"}},  // "July" is short: width 54
+      {"percent with remaining budget", "2025-07-31", "20250701", 1,
+       [](ComparisonOptions& o) { o.VarDollars = false, o.VarPercent = true, o.AnnualMode = 2; },
+       {"Remaining", "Budget", "           %"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    G = Globals{};
+    BuildMonthTables();
+    G.BodyFont = 9, G.FirstMonth = 7, G.Underline = 1, G.PrintToPrinter = kTrue;
+    G.ODBCToDate = c.toDate, G.FromYMD = c.fromYMD, G.NbrMonths2 = c.months;
+    G.HeadingMode = kTrue, G.ChoosePrinter = kFalse;
+    printer::Environment() = {};
+    printer::Environment().systemPrinters = std::vector<std::string>{"Office Laser"};
+    printer::Environment().redirectToPdf = "/dev/null";
+    printer::Environment().recording = true;
+    printer::SetCurrent("Office Laser");
+    BudgetComparison r;
+    c.set(r.Opt);
+    r.Lay = LayoutColumns(r.Opt, 9, 0, 0, 12);
+    r.PrintColumnHeadings();
+    std::vector<std::string> texts;
+    for (const auto& call : printer::Environment().calls)
+      if (call.kind == printer::DrawCall::Text) texts.push_back(call.text);
+    for (const std::string& w : c.want)
+      EXPECT_NE(std::find(texts.begin(), texts.end(), w), texts.end()) << "missing: " << w;
+    printer::Current().KillDoc();
+    printer::Environment() = {};
   }
 }
 
