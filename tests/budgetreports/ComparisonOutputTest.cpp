@@ -7,6 +7,9 @@
 #include <sstream>
 
 #include "ComparisonFixture.h"
+#include "budgetreports/BudgetOptions.h"
+#include "budgetreports/BudgetReports.h"
+#include "core/DateRangeMth.h"
 #include "tests/platform/printer/PdfText.h"
 
 namespace qvx::test {
@@ -236,6 +239,62 @@ TEST_F(ComparisonRunTest, ChartsOfBadShape) {
   EXPECT_NE(Line(text, "Deep").find("40"), std::string::npos);
   EXPECT_FALSE(Line(text, "Surplus/Deficit").empty());
   EXPECT_EQ(Line(text, "Level zero"), "");
+}
+
+}  // namespace
+}  // namespace qvx::test
+
+namespace qvx::test {
+namespace {
+
+// The run from the main window's entry: period dialog, Budget Options, output, finish.
+TEST_F(ComparisonRunTest, FromTheDialogs) {
+  OpenSample(samples::kAustralianFile);
+  auto queuePeriod = [&] {
+    ui_->QueueForm([](ui::Form& form) {
+      auto& f = dynamic_cast<DateRangeMthForm&>(form);
+      f.CmbFinYear.setCurrentIndex(f.CmbFinYear.findText("Year ending June 2026"));
+      f.FromMth.setCurrentIndex(f.FromMth.findText("July"));
+      f.ToMth.setCurrentIndex(f.ToMth.findText("December"));
+      f.CmdOkay_Click();
+    });
+  };
+  auto forms = [&] {
+    int n = 0;
+    for (const auto& s : ui_->shown) n += s.kind == "form";
+    return n;
+  };
+  std::string code = "BGTCMP";
+
+  // Cancel in the period dialog: the common finish, no options dialog.
+  ui_->QueueForm([](ui::Form& f) { dynamic_cast<DateRangeMthForm&>(f).Cancel_Click(); });
+  PrintBudgetComparison(code);
+  EXPECT_EQ(forms(), 1);
+  // Cancel in the options dialog: the run ends there.
+  ui_->Clear();
+  queuePeriod();
+  ui_->QueueForm([](ui::Form& f) { dynamic_cast<FilterPLBGTForm&>(f).Command1_Click(); });
+  PrintBudgetComparison(code);
+  EXPECT_EQ(forms(), 2);
+  EXPECT_TRUE(ui_->Messages().empty());
+  EXPECT_FALSE(std::filesystem::exists(Path("out.pdf")));
+  // Both answered: the report is printed with the options chosen.
+  ui_->Clear();
+  queuePeriod();
+  ui_->QueueForm([](ui::Form& form) {
+    auto& f = dynamic_cast<FilterPLBGTForm&>(form);
+    f.OptAnnualBgt.setChecked(true);
+    f.OptBoth.setChecked(true);
+    f.CmbLevel.setCurrentIndex(2);
+    f.Exit_Click();
+  });
+  QueuePrinter(true);
+  PrintBudgetComparison(code);
+  EXPECT_TRUE(ui_->Messages().empty()) << ui_->Messages().front();
+  const std::string text = PdfText(Path("out.pdf"));
+  EXPECT_NE(text.find("Annual"), std::string::npos);
+  EXPECT_NE(text.find("Variance%"), std::string::npos);
+  EXPECT_EQ(G.PrintLevel, 3);
 }
 
 }  // namespace
