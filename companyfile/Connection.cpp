@@ -127,7 +127,11 @@ std::unique_ptr<ado::Recordset> OpenRecordset(std::string sql) {
     return rs;
   } catch (const std::exception& e) {
     const ErrorInfo info = CurrentErrorInfo(e);
-    if (info.number == err::DbCommandFailed) {
+    // Only a refusal of access is the user's rights; any other failure (a damaged or
+    // changed file, a value that cannot be converted, bad SQL) is shown as the driver
+    // said it, so that bad data is not mistaken for a permissions problem.
+    const auto* db = dynamic_cast<const ado::DbError*>(&e);
+    if (db && db->AccessDenied()) {
       ui::MsgBox("UserID restrictions in MYOB prevent access to the data");
     } else {
       ui::MsgBox("An error has occurred - " + info.description);

@@ -1,7 +1,10 @@
 #include "core/Settings.h"
 
+#include <cctype>
 #include <cfloat>
 #include <cmath>
+#include <filesystem>
+#include <regex>
 #include <variant>
 
 #include "budgetreports/BudgetReports.h"
@@ -91,12 +94,31 @@ float ToSingle(double v) {
   return static_cast<float>(v);
 }
 
+// Does the text begin with a number that Val reads (after blanks: a sign, then digits or
+// a decimal point and a digit, or an &H / &O prefix)?
+bool StartsWithNumber(const std::string& text) {
+  size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\n' || text[i] == '\r')) ++i;
+  if (i + 1 < text.size() && text[i] == '&') {
+    char k = static_cast<char>(std::toupper(static_cast<unsigned char>(text[i + 1])));
+    return k == 'H' || k == 'O';
+  }
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+  if (i < text.size() && text[i] == '.') ++i;
+  return i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]));
+}
+
 // Stores a value text in a target, converted to the target's type. The target is only
-// changed once the conversion has succeeded.
+// changed once the conversion has succeeded; a number that cannot be read keeps the
+// value the setting had (its default), rather than becoming 0.
 void Assign(const Target& target, const std::string& value) {
   std::visit(
       [&](auto* p) {
         using T = std::remove_pointer_t<decltype(p)>;
+        constexpr bool numeric = std::is_same_v<T, int16_t> || std::is_same_v<T, Money> || std::is_same_v<T, float>;
+        if constexpr (numeric) {
+          if (!StartsWithNumber(value)) return;
+        }
         if constexpr (std::is_same_v<T, int16_t>) *p = CInt(Val(value));
         else if constexpr (std::is_same_v<T, Money>) *p = CCur(Val(value));
         else if constexpr (std::is_same_v<T, float>) *p = ToSingle(Val(value));
@@ -204,12 +226,36 @@ bool SaveSettingsOnExit() {
       failures += "\r\n" + path + ": " + CurrentErrorInfo(e).description;
     }
   };
-  attempt(WriteIniFile, IniFilePath());
+  // A settings file that could not be read at start-up is left for the user to repair.
+  if (!SettingsFile().unreadable) attempt(WriteIniFile, IniFilePath());
   if (!G.DataSetFile.empty()) attempt(WriteDataSetFile, sys::InProgramFolder(G.DataSetFile));
   if (failures.empty()) return true;
   ui::MsgBox("The settings could not be saved. These files were not written:\r\n" + failures,
              ui::Buttons::OK, ui::Icon::Exclamation);
   return false;
+}
+
+SettingsFileState& SettingsFile() {
+  static SettingsFileState state;
+  return state;
+}
+
+void RemoveStaleTemporaryFiles() {
+  namespace fs = std::filesystem;
+  // The names the program writes through a temporary file, each followed by mkstemp's
+  // six characters.
+  static const std::regex own("(" + std::regex_replace(std::string(kIniFileName), std::regex("\\."), "\\.") +
+                              "|QVXDataSet-.*\\.Txt|TBSettings.*\\.Txt)\\.[A-Za-z0-9]{6}");
+  std::error_code ec;
+  const fs::path folder = fs::path(sys::InProgramFolder(kIniFileName)).parent_path();
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    std::error_code typeError;
+    if (!it->is_regular_file(typeError)) continue;
+    if (std::regex_match(it->path().filename().string(), own)) {
+      std::error_code removeError;
+      fs::remove(it->path(), removeError);
+    }
+  }
 }
 
 }  // namespace qvx

@@ -42,4 +42,16 @@ void WriteDataSetFile();
 // says whether both were written.
 bool SaveSettingsOnExit();
 
+// Set at start-up when the settings file exists but cannot be read: the program runs on
+// the default values and leaves the file alone at exit, so that the user can repair it.
+struct SettingsFileState {
+  bool unreadable = false;
+};
+SettingsFileState& SettingsFile();
+
+// Removes the temporary files that an interrupted rewrite of the program's own files
+// (the settings file, a data-set or tick-list file) left in the program folder: names of
+// the form "<file>.XXXXXX", six letters or digits after the file's own name.
+void RemoveStaleTemporaryFiles();
+
 }  // namespace qvx

@@ -1,5 +1,7 @@
 #include "core/Startup.h"
 
+#include <filesystem>
+
 #include "companyfile/Connection.h"
 #include "companyfile/DataSource.h"
 #include "core/Globals.h"
@@ -80,15 +82,36 @@ void Main() {
   StartupStatement([] { G.LastProcess = "Prior to INI"; });
 
   const std::string ini = IniFilePath();
+  StartupStatement(RemoveStaleTemporaryFiles);
+  // Every setting starts from its default, so that one missing or unreadable in the file
+  // keeps a sensible value.
+  SettingsFile() = SettingsFileState{};
+  for (const auto& line : DefaultIniLines()) {
+    try {
+      ParseIniLine(line);
+    } catch (const std::exception&) {
+    }
+  }
   StartupStatement([&] {
     int16_t errNbr = 0;
-    // A settings file that cannot be read is replaced, even one the user may not write.
-    if (!FileExists(ini, errNbr)) sys::WriteTextLines(ini, DefaultIniLines(), true);
+    if (FileExists(ini, errNbr)) return;
+    std::error_code ec;
+    if (std::filesystem::exists(ini, ec)) {
+      // A file that is there but cannot be read may hold the user's settings: it is not
+      // replaced, nor written over at exit.
+      SettingsFile().unreadable = true;
+      ui::MsgBox("The settings file " + ini + " could not be read (" + ErrorDescription(errNbr) +
+                     ").\r\n\r\nQuorvex runs on its default settings this time and will not write over the "
+                     "file when it ends, so that it can be repaired.",
+                 ui::Buttons::OK, ui::Icon::Exclamation);
+      return;
+    }
+    sys::WriteTextLines(ini, DefaultIniLines());
   });
 
   StartupStatement([] { G.LastProcess = "Reading INI"; });
   std::vector<std::string> lines;
-  if (StartupStatement([&] { lines = sys::ReadTextLines(ini, kIniLinesRead); })) {
+  if (!SettingsFile().unreadable && StartupStatement([&] { lines = sys::ReadTextLines(ini, kIniLinesRead); })) {
     for (const auto& line : lines) StartupStatement([&] { ParseIniLine(line); });
   }
 
@@ -172,8 +195,21 @@ std::string ErrorReportText(const ErrorInfo& error) {
 }
 
 std::string ErrorReport(const ErrorInfo& error) {
-  ui::MsgBox(ErrorReportText(error), ui::Buttons::OK, ui::Icon::None);
-  return error.number >= 70 && error.number <= 72 ? "R" : "";
+  const bool disk = error.number >= 70 && error.number <= 72;
+  if (!disk) {
+    ui::MsgBox(ErrorReportText(error), ui::Buttons::OK, ui::Icon::None);
+    return "";
+  }
+  // A disk error may not go away by itself (a program folder that cannot be written):
+  // the user chooses between another try and ending the program.
+  if (ui::MsgBox(ErrorReportText(error), ui::Buttons::RetryCancel, ui::Icon::None) == ui::Answer::Retry) return "R";
+  const std::string folder = std::filesystem::path(IniFilePath()).parent_path().string();
+  ui::MsgBox("Quorvex cannot go on without writing to its folder " + folder + " (" + error.description +
+                 ").\r\n\r\nPlease make that folder writable, or start the program from a folder you may "
+                 "write to. The program ends now.",
+             ui::Buttons::OK, ui::Icon::Critical);
+  ui::Ui().ExitProgram(1);
+  return "";
 }
 
 namespace {

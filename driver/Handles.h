@@ -34,6 +34,13 @@ struct HandleBase {
     diags.push_back({state, 0, std::move(message)});
     return rc;
   }
+  // A refusal of access carries SQLite's authorisation code as its native error, so that
+  // a client can tell it from a syntax error of the same SQLSTATE.
+  SQLRETURN AddAccessDiag(const char* state, std::string message) {
+    diags.push_back({state, kNativeAccessDenied, std::move(message)});
+    return SQL_ERROR;
+  }
+  static constexpr SQLINTEGER kNativeAccessDenied = 23;
 };
 
 struct SqliteStmtCloser {
@@ -120,6 +127,15 @@ struct Connection : HandleBase {
   int64_t deadlineNs = 0;
   Statement* running = nullptr;
   SQLUINTEGER loginTimeout = 0;
+  // What the file was when it was opened, to notice it being replaced, removed or given
+  // another company's books while it is open (the accounting program writes its files
+  // while reports run).
+  uint64_t fileDevice = 0;
+  uint64_t fileInode = 0;
+  std::string companyIdentity;
+  unsigned dataVersion = 0;
+  int64_t fileSize = 0;
+  int64_t fileModifiedNs = 0;
 };
 
 struct Environment : HandleBase {

@@ -1,8 +1,12 @@
 // The company-file ODBC driver: the entry points unixODBC calls.
 //
-// A company file is a SQLite database. It is always opened read-only (and, as nothing
-// else writes it while it is read, immutable); an authorizer refuses every statement that
-// is not a query and hides the driver's own user list. Statements run one at a time per
+// A company file is a SQLite database. It is always opened read-only, without a memory
+// map: the accounting program may write, truncate or replace the file while it is open,
+// and SQLite's own locking then sees the other writer, where a mapped page that a
+// truncation pulled away would kill the program. Before each statement the driver checks
+// that the path still names the file it opened and, when SQLite reports that another
+// program changed it, that it still holds the same company. An authorizer refuses every
+// statement that is not a query and hides the driver's own user list. Statements run one at a time per
 // connection; prepared statements are kept per connection and reused for the same text.
 #include "driver/AccessKey.h"
 #include "driver/Dialect.h"
@@ -197,13 +201,93 @@ void CloseCursor(Statement& s) {
   s.getDataDone = false;
 }
 
+// How long a statement waits for another program's write lock before it gives up.
+constexpr int kBusyTimeoutMs = 5000;
+
+// SQLite's count of changes to the file, by this or any other program; it moves when a
+// read begins after another program wrote the file.
+unsigned DataVersion(sqlite3* db) {
+  unsigned version = 0;
+  sqlite3_file_control(db, "main", SQLITE_FCNTL_DATA_VERSION, &version);
+  return version;
+}
+
+// What tells one company's file from another's: the company name and serial number.
+// Empty when the file no longer answers (truncated, damaged, not a company file).
+std::string CompanyIdentity(sqlite3* db) {
+  sqlite3_stmt* raw = nullptr;
+  std::string identity;
+  if (sqlite3_prepare_v2(db, "SELECT CompanyName, SerialNumber FROM DataFileInformation", -1, &raw, nullptr) !=
+      SQLITE_OK)
+    return identity;
+  SqliteStmtPtr st(raw);
+  if (sqlite3_step(st.get()) == SQLITE_ROW) {
+    for (int i = 0; i < 2; ++i) {
+      const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), i));
+      identity += text ? text : "";
+      identity += '\x1f';
+    }
+  }
+  return identity;
+}
+
+int64_t ModifiedNs(const struct stat& st) {
+  return static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+}
+
+// Is the open file still the company file that was opened? Before a statement: the path
+// must still name the same, non-empty file. After a read has begun (or failed): when
+// SQLite has seen another program commit a change, the file must still hold the same
+// company; when it has seen none, the file must not have changed size or time while this
+// connection held its read lock, which only a program writing past SQLite does
+// (truncating or overwriting it), leaving SQLite's cached pages stale.
+SQLRETURN CheckCompanyFile(Statement& s, bool afterRead, bool lockHeld) {
+  Connection& c = *s.conn;
+  if (!c.db || c.database.empty()) return SQL_SUCCESS;
+  const std::string file = "The company file \"" + c.database + "\" ";
+  const std::string stop = "; the report stops here. Open the company file again when the other program has finished.";
+  struct stat st {};
+  if (::stat(c.database.c_str(), &st) != 0)
+    return s.AddDiag("08S01", file + "was removed or renamed while it was open" + stop);
+  if (static_cast<uint64_t>(st.st_dev) != c.fileDevice || static_cast<uint64_t>(st.st_ino) != c.fileInode)
+    return s.AddDiag("08S01", file + "was replaced by another file while it was open" + stop);
+  if (st.st_size == 0) return s.AddDiag("08S01", file + "was emptied by another program while it was open" + stop);
+  if (!afterRead) return SQL_SUCCESS;
+  unsigned version = DataVersion(c.db.get());
+  if (version != c.dataVersion) {
+    std::string identity = CompanyIdentity(c.db.get());
+    if (identity.empty())
+      return s.AddDiag("08S01", file + "was changed by another program while it was open and can no longer be read" + stop);
+    if (identity != c.companyIdentity)
+      return s.AddDiag("08S01", file + "was overwritten with another company's file while it was open" + stop);
+    c.dataVersion = version;
+    c.fileSize = static_cast<int64_t>(st.st_size);
+    c.fileModifiedNs = ModifiedNs(st);
+    return SQL_SUCCESS;
+  }
+  if (lockHeld && (static_cast<int64_t>(st.st_size) != c.fileSize || ModifiedNs(st) != c.fileModifiedNs))
+    return s.AddDiag("08S01", file + "was truncated or overwritten by another program while it was open" + stop);
+  return SQL_SUCCESS;
+}
+
 SQLRETURN SqliteFailure(Statement& s, int rc) {
   Connection& c = *s.conn;
   std::string msg = sqlite3_errmsg(c.db.get());
   int primary = rc & 0xFF;
-  if (c.refusedUsers) return s.AddDiag("42000", "Access to the table DriverUsers is not allowed");
+  // A file that another program truncated, replaced or removed makes SQLite fail in many
+  // ways (damaged pages, short reads, tables gone); say what happened instead.
+  if (SQLRETURN changed = CheckCompanyFile(s, true, true); changed != SQL_SUCCESS) return changed;
+  if (c.refusedUsers) return s.AddAccessDiag("42000", "Access to the table DriverUsers is not allowed");
+  if (rc == SQLITE_READONLY_ROLLBACK || rc == SQLITE_READONLY_RECOVERY)
+    return s.AddDiag("HY000", "The company file \"" + c.database +
+                                  "\" holds a change that another program did not finish; open it in the "
+                                  "accounting program first (" + msg + ")");
   if (c.refusedWrite || primary == SQLITE_READONLY || primary == SQLITE_AUTH)
-    return s.AddDiag("42000", "The company file is open read-only: only queries (SELECT) are allowed (" + msg + ")");
+    return s.AddAccessDiag("42000", "The company file is open read-only: only queries (SELECT) are allowed (" + msg + ")");
+  if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED)
+    return s.AddDiag("HYT00", "The company file \"" + c.database +
+                                  "\" is locked by another program that is writing it; try again when it has "
+                                  "finished (" + msg + ")");
   if (primary == SQLITE_INTERRUPT) {
     if (s.cancel.load()) return s.AddDiag("HY008", "Operation canceled");
     return s.AddDiag("HYT00", "Timeout expired");
@@ -271,7 +355,7 @@ SQLRETURN PrepareCached(Statement& s, std::string text) {
     if (tail && HasFurtherStatement(std::string_view(tail, static_cast<size_t>(text.data() + text.size() - tail))))
       return s.AddDiag("42000", "Syntax error or access violation: only one SQL statement may be given at a time");
     if (!sqlite3_stmt_readonly(st.get()))
-      return s.AddDiag("42000", "The company file is open read-only: only queries (SELECT) are allowed");
+      return s.AddAccessDiag("42000", "The company file is open read-only: only queries (SELECT) are allowed");
     s.stmt = std::move(st);
     DescribeColumns(s, false);
   }
@@ -315,10 +399,19 @@ SQLRETURN Execute(Statement& s) {
   s.cancel.store(false);
   c.refusedWrite = false;
   c.refusedUsers = false;
+  if (SQLRETURN changed = CheckCompanyFile(s, false, false); changed != SQL_SUCCESS) return changed;
   c.running = &s;
   c.deadlineNs = s.queryTimeout ? NowNs() + static_cast<int64_t>(s.queryTimeout) * 1000000000LL : 0;
   int rc = sqlite3_step(s.stmt.get());
   c.running = nullptr;
+  if (rc == SQLITE_ROW || rc == SQLITE_DONE) {
+    // The read has begun: had another program changed the file since the last statement,
+    // SQLite has noticed it now. Make sure it is still the same company's file.
+    if (SQLRETURN changed = CheckCompanyFile(s, true, rc == SQLITE_ROW); changed != SQL_SUCCESS) {
+      sqlite3_reset(s.stmt.get());
+      return changed;
+    }
+  }
   if (rc == SQLITE_ROW) {
     s.pendingRow = true;
     if (s.expressionColumns) DescribeColumns(s, true);
@@ -484,7 +577,7 @@ std::string UriForPath(const std::string& path) {
       uri += hex[ch & 15];
     }
   }
-  uri += "?mode=ro&immutable=1";
+  uri += "?mode=ro";
   return uri;
 }
 
@@ -538,8 +631,12 @@ SQLRETURN Connect(Connection& c, const std::vector<ConnAttribute>& attrs) {
   sqlite3_db_config(db.get(), SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, nullptr);
   sqlite3_db_config(db.get(), SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
   sqlite3_db_config(db.get(), SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
-  // Read pages through a memory map rather than one system call each.
-  sqlite3_exec(db.get(), "PRAGMA mmap_size = 1073741824", nullptr, nullptr, nullptr);
+  // No memory map (a truncation by another program would pull mapped pages away); a
+  // larger page cache instead, kept between statements while the file is unchanged.
+  sqlite3_exec(db.get(), "PRAGMA mmap_size = 0", nullptr, nullptr, nullptr);
+  sqlite3_exec(db.get(), "PRAGMA cache_size = -65536", nullptr, nullptr, nullptr);
+  // A writer holds its lock for a short while; wait for it before giving up.
+  sqlite3_busy_timeout(db.get(), kBusyTimeoutMs);
 
   // Is it a company file, and who may open it?
   {
@@ -569,11 +666,18 @@ SQLRETURN Connect(Connection& c, const std::vector<ConnAttribute>& attrs) {
     const auto* stored = reinterpret_cast<const char*>(sqlite3_column_text(p.get(), 0));
     if (pwd != (stored ? stored : "")) return c.AddDiag("28000", "Invalid password for user \"" + uid + "\"");
   }
+  std::string identity = CompanyIdentity(db.get());
   sqlite3_set_authorizer(db.get(), Authorize, &c);
   sqlite3_progress_handler(db.get(), 2000, Progress, &c);
   sqlite3_create_function(db.get(), "qvx_coltype", 3, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, ColTypeFunction,
                           nullptr, nullptr);
   c.db = std::move(db);
+  c.fileDevice = static_cast<uint64_t>(st.st_dev);
+  c.fileInode = static_cast<uint64_t>(st.st_ino);
+  c.companyIdentity = std::move(identity);
+  c.dataVersion = DataVersion(c.db.get());
+  c.fileSize = static_cast<int64_t>(st.st_size);
+  c.fileModifiedNs = ModifiedNs(st);
   c.database = database;
   c.dsn = dsn;
   c.user = uid;

@@ -25,7 +25,8 @@ Xvnc ":$N" -interface 127.0.0.1 -localhost -rfbport "$PORT" -SecurityTypes None 
   -geometry 1280x800 -depth 24 -AlwaysShared -nolisten tcp >"/tmp/quorvex-xvnc-$N.log" 2>&1 &
 XVNC=$!
 APP=""
-stop() { kill $APP "$XVNC" 2>/dev/null || true; }
+WM=""
+stop() { kill $APP $WM "$XVNC" 2>/dev/null || true; }
 trap stop EXIT
 trap 'exit 130' INT TERM
 for _ in $(seq 100); do
@@ -36,6 +37,13 @@ for _ in $(seq 100); do
   fi
   sleep 0.1
 done
+
+# A small window manager gives the windows title bars, lets dialogs be moved and keeps the
+# modal one on top.
+if command -v openbox >/dev/null 2>&1; then
+  DISPLAY=":$N" openbox --sm-disable >"/tmp/quorvex-openbox-$N.log" 2>&1 &
+  WM=$!
+fi
 
 echo "No display found: Quorvex is served over VNC at 127.0.0.1:$PORT (this machine only, no password)."
 echo "Connect with a VNC viewer, for example:  vncviewer 127.0.0.1:$PORT"

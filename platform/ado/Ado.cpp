@@ -17,8 +17,14 @@ namespace qvx::ado {
 namespace {
 
 // The first diagnostic record of a handle: the driver's message, as the caller sees it
-// in the error's description.
-std::string DiagMessage(SQLSMALLINT handleType, SQLHANDLE handle) {
+// in the error's description, with its SQLSTATE and native code.
+struct Diagnostic {
+  std::string message;
+  std::string sqlState;
+  long native = 0;
+};
+
+Diagnostic FirstDiagnostic(SQLSMALLINT handleType, SQLHANDLE handle) {
   if (handle == SQL_NULL_HANDLE) return {};
   SQLCHAR state[8] = {};
   SQLINTEGER native = 0;
@@ -32,14 +38,22 @@ std::string DiagMessage(SQLSMALLINT handleType, SQLHANDLE handle) {
                        static_cast<SQLSMALLINT>(msg.size()), &len);
   }
   if (!SQL_SUCCEEDED(rc)) return {};
-  return std::string(reinterpret_cast<const char*>(msg.data()),
-                     std::min(static_cast<size_t>(std::max<SQLSMALLINT>(len, 0)), msg.size() - 1));
+  Diagnostic d;
+  d.message = std::string(reinterpret_cast<const char*>(msg.data()),
+                          std::min(static_cast<size_t>(std::max<SQLSMALLINT>(len, 0)), msg.size() - 1));
+  d.sqlState = std::string(reinterpret_cast<const char*>(state), strnlen(reinterpret_cast<const char*>(state), 5));
+  d.native = native;
+  return d;
+}
+
+std::string DiagMessage(SQLSMALLINT handleType, SQLHANDLE handle) {
+  return FirstDiagnostic(handleType, handle).message;
 }
 
 [[noreturn]] void RaiseDb(int number, SQLSMALLINT handleType, SQLHANDLE handle) {
-  std::string message = DiagMessage(handleType, handle);
-  if (message.empty()) message = ErrorDescription(number);
-  Raise(number, std::move(message));
+  Diagnostic d = FirstDiagnostic(handleType, handle);
+  if (d.message.empty()) d.message = ErrorDescription(number);
+  throw DbError(number, std::move(d.message), std::move(d.sqlState), d.native);
 }
 
 // Statement handles are released however the fetch ends.

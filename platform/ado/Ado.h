@@ -8,9 +8,11 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/ado/Variant.h"
+#include "platform/runtime/Runtime.h"
 
 namespace qvx::ado {
 
@@ -22,6 +24,24 @@ inline constexpr int ObjectClosed = static_cast<int>(0x800A0E78u);         // 37
 inline constexpr int ObjectOpen = static_cast<int>(0x800A0E79u);           // 3705
 inline constexpr int ConnectionNotUsable = static_cast<int>(0x800A0E7Du);  // 3709
 }  // namespace adoerr
+
+// A failure reported by the driver: the run-time error (its number and the driver's
+// message) with the diagnostic's SQLSTATE and native code, so that a caller can tell a
+// refusal of access from any other failure.
+class DbError : public VbError {
+ public:
+  DbError(int number, std::string description, std::string sqlState, long nativeError)
+      : VbError(number, std::move(description)), sqlState_(std::move(sqlState)), native_(nativeError) {}
+  const std::string& SqlState() const { return sqlState_; }
+  long NativeError() const { return native_; }
+  // The driver refused access: bad credentials, or a table or change the user may not have.
+  bool AccessDenied() const { return sqlState_ == "28000" || native_ == kNativeAccessDenied; }
+  static constexpr long kNativeAccessDenied = 23;
+
+ private:
+  std::string sqlState_;
+  long native_ = 0;
+};
 
 inline constexpr int adUseServer = 2;
 inline constexpr int adUseClient = 3;

@@ -31,7 +31,7 @@ TEST_F(StartupTest, ErrorReportText) {
   EXPECT_EQ(ErrorReport({71, "Disk not ready"}), "R");
   ASSERT_EQ(ui_->shown.size(), 1u);
   EXPECT_EQ(ui_->shown[0].text, kDiskReport);
-  EXPECT_EQ(ui_->shown[0].buttons, ui::Buttons::OK);
+  EXPECT_EQ(ui_->shown[0].buttons, ui::Buttons::RetryCancel);
   EXPECT_EQ(ui_->shown[0].icon, ui::Icon::None);
   EXPECT_EQ(ui_->shown[0].title, "");
 
@@ -144,7 +144,7 @@ TEST_F(StartupTest, OnlyTheFirst61LinesAreRead) {
   WriteBytes(IniPath(), text);
   Main();
   EXPECT_EQ(G.LSLines, 61);
-  EXPECT_EQ(G.PTLines, 0);
+  EXPECT_EQ(G.PTLines, 68);  // out of range: keeps its default
   EXPECT_EQ(G.BodyFont, 9);  // 0 corrected
   MainF::Instance().Window()->close();
   auto lines = sys::ReadTextLines(IniPath(), 1000);
@@ -245,7 +245,7 @@ TEST_F(StartupTest, BadSettingsFiles) {
   EXPECT_EQ(G.QtyDecimals, 2);
   EXPECT_EQ(G.BodyFont, 11);
   EXPECT_EQ(G.HeadingFont, 11);  // never set, corrected from 0
-  EXPECT_EQ(G.PTLines, 0);
+  EXPECT_EQ(G.PTLines, 68);  // out of range: keeps its default
   EXPECT_EQ(G.Underline, 2);  // leading number 0, corrected
   EXPECT_FALSE(FilterCons::Instance().IncludeAverage);
   EXPECT_EQ(G.ExcelVersion, 2007);  // the probe still ran
@@ -256,6 +256,68 @@ TEST_F(StartupTest, BadSettingsFiles) {
   ASSERT_EQ(lines.size(), 52u);
   EXPECT_EQ(lines[0], "BodyFont=11");
   EXPECT_EQ(lines[2], "CompanyName=" + std::string(100000, 'A'));
+}
+
+TEST_F(StartupTest, DiskErrorsThatRecurCanEndTheProgram) {
+  // A program folder that cannot be written: the disk box is offered until the user
+  // cancels, and then the program ends, naming the folder.
+  for (auto a : {ui::Answer::Retry, ui::Answer::Retry, ui::Answer::Cancel}) ui_->QueueAnswer(a);
+  int runs = 0;
+  EXPECT_THROW(StartupStatement([&] {
+                 ++runs;
+                 Raise(err::PermissionDenied);
+               }),
+               ui::ScriptedUi::ProgramExit);
+  EXPECT_EQ(runs, 3);
+  auto messages = ui_->Messages();
+  ASSERT_EQ(messages.size(), 4u);
+  const std::string folder = std::filesystem::path(IniPath()).parent_path().string();
+  EXPECT_EQ(messages[3].rfind("Quorvex cannot go on without writing to its folder " + folder + " (", 0), 0u) << messages[3];
+  EXPECT_EQ(ui_->shown.back().kind, "exit");
+}
+
+TEST_F(StartupTest, SettingsAreNeverLost) {
+  // Stale temporary files of interrupted rewrites go; other files stay.
+  const std::filesystem::path folder = std::filesystem::path(IniPath()).parent_path();
+  const std::vector<std::string> stale = {"Tallymoor.Ini.a1B2c3", "QVXDataSet-North.Txt.ZZ9zz9",
+                                          "TBSettingsNorth.Txt.000000"};
+  const std::vector<std::string> kept = {"Tallymoor.Ini.bak", "Tallymoor.Ini.a1B2c3d", "Notes.Txt.a1B2c3",
+                                         "TallymoorXIni.a1B2c3"};
+  for (const auto& n : stale) WriteBytes((folder / n).string(), "x");
+  for (const auto& n : kept) WriteBytes((folder / n).string(), "x");
+
+  // Numbers that cannot be read or are out of range keep their defaults; missing keys too.
+  WriteBytes(IniPath(), "LSLines=99999\r\nPTLines=abc\r\nBodyFont=\r\nUnderline=3\r\n");
+  Main();
+  for (const auto& n : stale) EXPECT_FALSE(std::filesystem::exists(folder / n)) << n;
+  for (const auto& n : kept) EXPECT_TRUE(std::filesystem::exists(folder / n)) << n;
+  EXPECT_EQ(G.LSLines, 58);
+  EXPECT_EQ(G.PTLines, 68);
+  EXPECT_EQ(G.BodyFont, 9);
+  EXPECT_EQ(G.Underline, 3);
+  EXPECT_EQ(G.FirstMonth, 4);
+  EXPECT_FALSE(SettingsFile().unreadable);
+  MainF::Instance().Window()->close();
+  EXPECT_NE(ReadBytes(IniPath()).find("LSLines=58\r\n"), std::string::npos);
+
+  // A settings file that is there but cannot be read: said once, defaults used, and the
+  // file is not written over at exit.
+  ui_->Clear();
+  std::filesystem::remove(IniPath());
+  std::filesystem::create_directory(IniPath());
+  WriteBytes((std::filesystem::path(IniPath()) / "inside").string(), "user's own");
+  Main();
+  EXPECT_TRUE(SettingsFile().unreadable);
+  auto messages = ui_->Messages();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].rfind("The settings file " + IniPath() + " could not be read (", 0), 0u) << messages[0];
+  EXPECT_EQ(G.LSLines, 58);
+  EXPECT_EQ(G.BodyFont, 9);
+  MainF::Instance().Window()->close();
+  EXPECT_TRUE(std::filesystem::is_directory(IniPath()));
+  EXPECT_EQ(ReadBytes((std::filesystem::path(IniPath()) / "inside").string()), "user's own");
+  EXPECT_EQ(ui_->Messages().size(), 1u);  // the exit wrote nothing and said nothing more
+  std::filesystem::remove_all(IniPath());
 }
 
 // The built program, copied into an empty folder, creates its settings file there.

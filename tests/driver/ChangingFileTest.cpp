@@ -1,0 +1,224 @@
+// A company file that another program writes, locks, truncates, overwrites or removes
+// while the driver has it open: the driver answers with clear diagnostics, never crashes,
+// never reads one company's figures from another's file and never writes the file itself.
+#include "tests/support/OdbcTestEnv.h"
+
+#include "samples/CompanyFile.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+namespace qvx {
+namespace {
+
+namespace fs = std::filesystem;
+using samples::CompanyFile;
+using samples::CompanySetup;
+using test::TestConnection;
+
+std::string ReadAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+std::set<std::string> FolderNames(const fs::path& dir) {
+  std::set<std::string> names;
+  for (const auto& e : fs::directory_iterator(dir)) names.insert(e.path().filename().string());
+  return names;
+}
+
+// Another program holding a lock on the file: a child process that opens it with SQLite,
+// takes the lock, reports that it holds it, and rolls back when told to.
+class Writer {
+ public:
+  Writer(const std::string& file, const char* begin) {
+    if (::pipe(ready_) != 0 || ::pipe(release_) != 0) return;
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      sqlite3* db = nullptr;
+      char ok = 'n';
+      if (sqlite3_open(file.c_str(), &db) == SQLITE_OK && sqlite3_exec(db, begin, nullptr, nullptr, nullptr) == SQLITE_OK &&
+          sqlite3_exec(db, "UPDATE DataFileInformation SET Phone = 'being written'", nullptr, nullptr, nullptr) ==
+              SQLITE_OK)
+        ok = 'y';
+      if (::write(ready_[1], &ok, 1) != 1) _exit(2);
+      char c = 0;
+      if (::read(release_[0], &c, 1) != 1) _exit(3);
+      sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+      sqlite3_close(db);
+      _exit(0);
+    }
+    char ok = 0;
+    locked_ = ::read(ready_[0], &ok, 1) == 1 && ok == 'y';
+  }
+  ~Writer() {
+    if (pid_ > 0) {
+      char c = 'x';
+      if (::write(release_[1], &c, 1) == 1) {
+        int status = 0;
+        ::waitpid(pid_, &status, 0);
+      }
+    }
+    for (int fd : {ready_[0], ready_[1], release_[0], release_[1]})
+      if (fd >= 0) ::close(fd);
+  }
+  bool Locked() const { return locked_; }
+
+ private:
+  int ready_[2] = {-1, -1};
+  int release_[2] = {-1, -1};
+  pid_t pid_ = -1;
+  bool locked_ = false;
+};
+
+class ChangingFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    test::UsePrivateOdbcRegistration();
+    dir_ = fs::temp_directory_path() / ("qvx-changing-" + std::to_string(::getpid()) + "-" +
+                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    file_ = (dir_ / "North.MYO").string();
+    other_ = (dir_ / "other" / "South.MYO").string();
+    fs::create_directories(dir_ / "other");
+    Build(file_, "North Pty Ltd", 40);
+    Build(other_, "South Pty Ltd", 3);
+  }
+  void TearDown() override {
+    std::error_code ec;
+    fs::remove_all(dir_, ec);
+  }
+
+  // A company file whose journal has `lines` lines, so that the two companies differ.
+  static void Build(const std::string& path, const std::string& name, int lines) {
+    CompanySetup s;
+    s.companyName = name;
+    CompanyFile f(path, s);
+    int bank = f.AddAccount({.number = "1-1110", .name = "Cheque Account", .level = 3, .subClass = "B"});
+    int sales = f.AddAccount({.number = "4-1100", .name = "Sales", .level = 3, .subClass = "I"});
+    for (int i = 0; i < lines; ++i)
+      f.AddGeneralJournal({.date = "2013-07-15",
+                           .lines = {{.account = bank, .amount = samples::M("10.00")},
+                                     {.account = sales, .amount = samples::M("-10.00")}}});
+    f.Finish();
+  }
+
+  std::string Connection() const { return test::DirectConnectionString({.file = file_}); }
+
+  fs::path dir_;
+  std::string file_;
+  std::string other_;
+};
+
+TEST_F(ChangingFileTest, AnotherProgramsCommittedChangeIsReadAndNothingIsWritten) {
+  TestConnection c;
+  ASSERT_TRUE(c.Connect(Connection()).Ok());
+  const std::string lines = c.Scalar("SELECT COUNT(*) FROM MYOB.JournalRecords");
+  ASSERT_EQ(lines, "80");
+  const auto namesBefore = FolderNames(dir_);
+  {
+    // A writer holding its reserved lock: reading goes on, on the committed state.
+    Writer w(file_, "BEGIN IMMEDIATE");
+    ASSERT_TRUE(w.Locked());
+    EXPECT_EQ(c.Scalar("SELECT COUNT(*) FROM MYOB.JournalRecords"), "80");
+    EXPECT_EQ(c.Scalar("SELECT Phone FROM MYOB.DataFileInformation"), c.Scalar("SELECT Phone FROM MYOB.DataFileInformation"));
+    EXPECT_NE(c.Scalar("SELECT Phone FROM MYOB.DataFileInformation"), "being written");
+  }
+  const std::string before = ReadAll(file_);
+  // The same company's file changed by its own program: the next statement sees it.
+  {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(file_.c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, "UPDATE DataFileInformation SET Phone = '555 0101'", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+  }
+  EXPECT_EQ(c.Scalar("SELECT Phone FROM MYOB.DataFileInformation"), "555 0101");
+  const std::string after = ReadAll(file_);
+  for (int i = 0; i < 20; ++i) c.Scalar("SELECT SUM(1) FROM MYOB.JournalRecords");
+  // The driver neither wrote the file nor left a journal, -wal or -shm file beside it.
+  EXPECT_EQ(ReadAll(file_), after);
+  EXPECT_NE(before, after);
+  EXPECT_EQ(FolderNames(dir_), namesBefore);
+}
+
+TEST_F(ChangingFileTest, AWriterHoldingTheFileGivesALockMessage) {
+  TestConnection c;
+  ASSERT_TRUE(c.Connect(Connection()).Ok());
+  ASSERT_EQ(c.Scalar("SELECT COUNT(*) FROM MYOB.Accounts"), "2");
+  const std::string checksum = ReadAll(file_);
+  {
+    Writer w(file_, "BEGIN EXCLUSIVE");
+    ASSERT_TRUE(w.Locked());
+    auto r = c.Query("SELECT COUNT(*) FROM MYOB.Accounts");
+    EXPECT_EQ(r.rc, SQL_ERROR);
+    EXPECT_EQ(r.sqlState, "HYT00") << r.message;
+    EXPECT_NE(r.message.find("locked by another program"), std::string::npos) << r.message;
+  }
+  // Once the writer has let go, reading goes on; the file is as it was.
+  EXPECT_EQ(c.Scalar("SELECT COUNT(*) FROM MYOB.Accounts"), "2");
+  EXPECT_EQ(ReadAll(file_), checksum);
+}
+
+TEST_F(ChangingFileTest, TruncatedOverwrittenRemovedOrReplacedFilesStopTheReadClearly) {
+  struct Case {
+    std::string name;
+    std::function<void(const std::string& file, const std::string& other)> change;
+    std::string says;
+  };
+  const std::vector<Case> cases = {
+      {"truncated to half", [](const std::string& f, const std::string&) { fs::resize_file(f, fs::file_size(f) / 2); },
+       "truncated"},
+      {"truncated to nothing", [](const std::string& f, const std::string&) { fs::resize_file(f, 0); }, "emptied"},
+      {"overwritten in place by another company",
+       [](const std::string& f, const std::string& o) {
+         std::string data = ReadAll(o);
+         std::fstream io(f, std::ios::in | std::ios::out | std::ios::binary);
+         io.write(data.data(), static_cast<std::streamsize>(data.size()));
+         io.close();
+         fs::resize_file(f, data.size());
+       },
+       "overwritten"},
+      {"removed", [](const std::string& f, const std::string&) { fs::remove(f); }, "removed or renamed"},
+      {"replaced by renaming another file over it",
+       [](const std::string& f, const std::string& o) {
+         fs::copy_file(o, f + ".new");
+         fs::rename(f + ".new", f);
+       },
+       "replaced by another file"},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.name);
+    Build(file_, "North Pty Ltd", 40);
+    TestConnection c;
+    ASSERT_TRUE(c.Connect(Connection()).Ok());
+    ASSERT_EQ(c.Scalar("SELECT COUNT(*) FROM MYOB.JournalRecords"), "80");
+    k.change(file_, other_);
+    for (const char* sql : {"SELECT COUNT(*) FROM MYOB.JournalRecords", "SELECT * FROM MYOB.JournalRecords",
+                            "SELECT CompanyName FROM MYOB.DataFileInformation"}) {
+      test::Rows rows;
+      auto r = c.Query(sql, &rows);
+      // Never the other company's figures, never a crash.
+      EXPECT_EQ(r.rc, SQL_ERROR) << sql << " gave " << (rows.empty() || rows[0].empty() ? "" : rows[0][0]);
+      EXPECT_FALSE(r.sqlState.empty());
+      if (!k.says.empty()) {
+        EXPECT_NE(r.message.find(k.says), std::string::npos) << r.message;
+      }
+    }
+    c.Query("SELECT 1");
+    std::error_code ec;
+    fs::remove(file_, ec);
+  }
+}
+
+}  // namespace
+}  // namespace qvx
