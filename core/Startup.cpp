@@ -32,6 +32,7 @@ void BuildReportList() {
   G.NbrReports = 3;
 }
 
+}  // namespace
 
 void CorrectSettings() {
   if (G.Underline < 1 || G.Underline > 5) G.Underline = 2;
@@ -52,6 +53,8 @@ void ProbeExcel() {
     G.ExcelVersion = 0;
   }
 }
+
+namespace {
 
 std::string VersionText() { return "v" + VersionDigits() + "   "; }
 

@@ -32,6 +32,12 @@ std::string VersionDigits();
 // Sets the shared scratch values and the report-run counters to 0.
 void ResetGlobals();
 
+// Puts settings outside their ranges back to their defaults.
+void CorrectSettings();
+
+// Sets G.ExcelVersion from the workbook layer's version (0 when it cannot be started).
+void ProbeExcel();
+
 // Month names and lengths for months 1 to 12 (February 28 until a period dialog sets it).
 void BuildMonthTables();
 

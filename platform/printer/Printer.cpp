@@ -136,6 +136,7 @@ double Printer::ColumnWidth() const {
 void Printer::ResetPosition() {
   x_ = 0;
   y_ = 0;
+  tab_ = 0;
 }
 
 void Printer::EnsureJob() {
@@ -164,7 +165,7 @@ void Printer::EnsureJob() {
   }
   painter_ = std::move(painter);
   page_ = 1;
-  Record({DrawCall::StartDoc, 0, 0, 0, 0, outputFile_, {}, 0, false, 0, 1, page_});
+  Record({DrawCall::StartDoc, 0, 0, 0, 0, outputFile_, {}, 0, false, 0, 1, page_, 0, orientation_});
 }
 
 void Printer::PrintText(const std::string& text) {
@@ -177,7 +178,8 @@ void Printer::PrintText(const std::string& text) {
     painter_->setPen(ToQColor(color_));
     painter_->drawText(QPointF(x_ * k, y_ * k + fm.ascent()), QString::fromStdString(text));
   }
-  Record({DrawCall::Text, x_, y_, 0, 0, text, fontName_, fontSize_, bold_, color_, drawWidth_, page_});
+  Record({DrawCall::Text, x_, y_, 0, 0, text, fontName_, fontSize_, bold_, color_, drawWidth_, page_, tab_});
+  tab_ = 0;
   x_ += fm.horizontalAdvance(QString::fromStdString(text)) / k;
 }
 
@@ -187,10 +189,12 @@ void Printer::TabTo(int column) {
   // Half a twip of slack: positions worked out in twips land exactly on a column.
   if (x_ > target + 0.5) EndLine();
   x_ = target;
+  tab_ = column;
 }
 
 void Printer::EndLine() {
   x_ = 0;
+  tab_ = 0;
   y_ += TextHeight();
 }
 
@@ -218,6 +222,7 @@ void Printer::Line(double x1, double y1, double x2, double y2) {
   Record({DrawCall::Line, x1, y1, x2, y2, {}, fontName_, fontSize_, bold_, color_, drawWidth_, page_});
   x_ = x2;
   y_ = y2;
+  tab_ = 0;
 }
 
 void Printer::NewPage() {
@@ -225,7 +230,7 @@ void Printer::NewPage() {
   if (!Device().newPage()) Raise(kPrinterError, "The printer " + device_ + " could not start a new page.");
   ++page_;
   ResetPosition();
-  Record({DrawCall::NewPage, 0, 0, 0, 0, {}, {}, 0, false, 0, 1, page_});
+  Record({DrawCall::NewPage, 0, 0, 0, 0, {}, {}, 0, false, 0, 1, page_, 0, orientation_});
 }
 
 void Printer::EndDoc() {

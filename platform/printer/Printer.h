@@ -44,6 +44,8 @@ struct DrawCall {
   uint32_t color = 0;
   int width = 1;  // line width
   int page = 0;   // 1-based page of the job
+  int tab = 0;    // text placed by a move to a tab column: that column (0: placed by position)
+  int orientation = 0;  // start of a job or page: kPortrait or kLandscape
 };
 
 // An item of a print line: text, or a move to a tab column.
@@ -63,7 +65,10 @@ class Printer {
   // ---- position
   double CurrentX() const { return x_; }
   double CurrentY() const { return y_; }
-  void SetCurrentX(double x) { x_ = x; }
+  void SetCurrentX(double x) {
+    x_ = x;
+    tab_ = 0;
+  }
   void SetCurrentY(double y) { y_ = y; }
 
   // ---- font and pen
@@ -138,6 +143,7 @@ class Printer {
   int orientation_ = kPortrait;
   int copies_ = 1;
   double x_ = 0, y_ = 0;
+  int tab_ = 0;  // the tab column the position was last moved to, until text is placed
   int page_ = 0;
   std::string outputFile_;
   mutable std::unique_ptr<QPrinter> qprinter_;

@@ -1,0 +1,251 @@
+// The report runner: its arguments, the period it hands to the report, the options it
+// sets, the output it chooses, and its exit status for every kind of mistake.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <QDate>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include "core/DateRange.h"
+#include "core/DateRangeMth.h"
+#include "core/FilterOutput.h"
+#include "core/Globals.h"
+#include "core/ReportOutput.h"
+#include "core/ReportRows.h"
+#include "core/SelectPrinter.h"
+#include "platform/excel/Excel.h"
+#include "platform/printer/Printer.h"
+#include "platform/ui/Ui.h"
+#include "samples/SamplePaths.h"
+#include "support/OdbcTestEnv.h"
+#include "tests/platform/printer/PdfText.h"
+#include "tools/runner/Runner.h"
+
+namespace qvx::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// What the made-up report saw and was told.
+struct Seen {
+  std::string from, to, yearStart, yearEnd;
+  bool typedDates = false;
+  int16_t flag = 0;
+  int16_t level = 0;
+  std::string column;
+};
+Seen seen;
+bool useTypedDates = false;
+
+// A report in the shape of the real ones: period dialog, a message, the output choice,
+// two body lines to the printer or the worksheet, and the common end.
+void ProbeReport(std::string&) {
+  seen.typedDates = useTypedDates;
+  std::string from, to, start, end;
+  bool ok = false;
+  if (useTypedDates) {
+    DateRange::Instance().Show();
+    auto& d = DateRange::Instance();
+    ok = d.ExitOkay, from = d.FromDateX, to = d.ToDateX, start = d.StartFinancialYear, end = d.EndFinancialYear;
+  } else {
+    DateRangeMth::Instance().Show();
+    auto& d = DateRangeMth::Instance();
+    ok = d.ExitOkay, from = d.FromDateX, to = d.ToDateX, start = d.StartFinancialYear, end = d.EndFinancialYear;
+  }
+  if (!ok) return;
+  seen.from = from, seen.to = to, seen.yearStart = start, seen.yearEnd = end;
+  ui::MsgBox("Reading the probe figures", ui::Buttons::OKCancel, ui::Icon::Information, "Probe title");
+  FilterOutputForm().ShowModal();
+  if (!G.DialogOK) return;
+  const std::vector<std::string> lines = {"Probe report " + from + " to " + to, "Second line"};
+  if (G.PrintToExcel) {
+    StartExcel(ExcelObjects::FromGlobals(), "L");
+    for (size_t i = 0; i < lines.size(); ++i) {
+      G.xlSheet->Cells(static_cast<int>(i) + 1, 1).SetValue(lines[i]);
+      CountReportRow();
+    }
+  } else {
+    SelectPrinter::Instance().ShowModal();
+    if (SelectPrinter::Instance().Cancelled) return;
+    for (const auto& line : lines) {
+      printer::Current().Print({line});
+      CountReportRow();
+    }
+  }
+  G.ReportOK = kTrue;
+  EndReportOutput();
+}
+
+constexpr const char* kCode = "PROBE";
+
+class ReportRunTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    UsePrivateOdbcRegistration();
+    runner::Register({
+        .code = kCode,
+        .entry = ProbeReport,
+        .options = {{"UseTypedDates", runner::Flag(useTypedDates)},
+                    {"CashBasis", runner::Flag(seen.flag)},
+                    {"PrintLevel", runner::Integer(seen.level, 1, 4)},
+                    {"ColumnType", runner::Choice(seen.column, {"A", "B", "AB"})}},
+    });
+  }
+  void SetUp() override {
+    seen = {};
+    useTypedDates = false;
+    ASSERT_TRUE(dir_.isValid());
+  }
+
+  struct Result {
+    int status;
+    std::string out, err;
+  };
+  Result Run(std::vector<std::string> args) {
+    std::ostringstream out, err;
+    const int status = runner::Run(args, out, err);
+    return {status, out.str(), err.str()};
+  }
+  std::string Path(const std::string& name) const { return dir_.path().toStdString() + "/" + name; }
+
+  // The company's current financial year and its last month, read straight from the file.
+  static std::pair<int, int> YearAndLastMonth(const std::string& file, bool dsn) {
+    TestConnection c;
+    ConnectionParts parts;
+    parts.file = file;
+    EXPECT_TRUE(c.Connect(dsn ? DsnConnectionString(parts) : DirectConnectionString(parts)).Ok());
+    return {std::stoi(c.Scalar("SELECT CurrentFinancialYear FROM MYOB.DataFileInformation")),
+            std::stoi(c.Scalar("SELECT LastMonthInFinancialYear FROM MYOB.DataFileInformation"))};
+  }
+
+  QTemporaryDir dir_;
+};
+
+std::string Two(int n) { return (n < 10 ? "0" : "") + std::to_string(n); }
+
+TEST_F(ReportRunTest, WholeFinancialYearArrivesThroughEitherPeriodDialogAndEitherMode) {
+  struct Case {
+    const char* file;
+    bool dsn;
+    bool typed;
+    const char* out;
+  };
+  const Case cases[] = {
+      {samples::kAustralianFile, false, false, "au.pdf"},
+      {samples::kAustralianFile, false, true, "au.xlsx"},
+      {samples::kAr2011File, true, false, "ar.xlsx"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.out);
+    const std::string file = samples::SamplePath(c.file);
+    const auto [year, last] = YearAndLastMonth(file, c.dsn);
+    const int first = last % 12 + 1;
+    const int firstYear = first == 1 ? year : year - 1;
+    const int lastDay = QDate(year, last, 1).daysInMonth();
+    const std::string out = Path(c.out);
+    const auto r = Run({"--file", file, "--report", kCode, "--from", Two(first) + "/" + std::to_string(firstYear),
+                        "--to", Two(last) + "/" + std::to_string(year), "--out", out, "--option",
+                        std::string("UseTypedDates=") + (c.typed ? "True" : "False")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(seen.typedDates, c.typed);
+    EXPECT_EQ(seen.from, "01/" + Two(first) + "/" + std::to_string(firstYear));
+    EXPECT_EQ(seen.to, Two(lastDay) + "/" + Two(last) + "/" + std::to_string(year));
+    EXPECT_EQ(seen.yearStart, seen.from);
+    EXPECT_EQ(seen.yearEnd, seen.to);
+    EXPECT_TRUE(std::regex_match(r.out, std::regex("REPORT: 2 rows written, [0-9]+ ms\n"))) << r.out;
+    EXPECT_NE(r.err.find("MESSAGE \"Probe title\": Reading the probe figures"), std::string::npos) << r.err;
+    ASSERT_TRUE(fs::exists(out));
+    if (fs::path(out).extension() == ".pdf") {
+      EXPECT_NE(PdfText(out).find("Probe report " + seen.from + " to " + seen.to), std::string::npos);
+    }
+  }
+}
+
+TEST_F(ReportRunTest, OptionsReachTheirFieldsAndMistakesEndWithStatusTwo) {
+  const std::string file = samples::SamplePath(samples::kAustralianFile);
+  const auto [year, last] = YearAndLastMonth(file, false);
+  const std::string month = Two(last) + "/" + std::to_string(year);
+  auto run = [&](std::vector<std::string> options, const std::string& from) {
+    std::vector<std::string> args = {"--file", file, "--report", kCode, "--from", from, "--to", month,
+                                     "--out", Path("o.pdf")};
+    for (auto& o : options) args.insert(args.end(), {"--option", o});
+    return Run(args);
+  };
+
+  const auto good = run({"CashBasis=True", "PrintLevel=3", "ColumnType=AB"}, month);
+  ASSERT_EQ(good.status, 0) << good.err;
+  EXPECT_EQ(seen.flag, kTrue);
+  EXPECT_EQ(seen.level, 3);
+  EXPECT_EQ(seen.column, "AB");
+
+  struct Case {
+    std::vector<std::string> options;
+    std::string from;
+    const char* told;
+  };
+  const Case cases[] = {
+      {{"NoSuchOption=1"}, month, "has no option NoSuchOption"},
+      {{"CashBasis=maybe"}, month, "CashBasis takes True or False"},
+      {{"PrintLevel=5"}, month, "PrintLevel takes a whole number 1 to 4"},
+      {{"PrintLevel=two"}, month, "PrintLevel takes a whole number"},
+      {{"ColumnType=C"}, month, "ColumnType takes one of A, B, AB"},
+      {{"CashBasis"}, month, "NAME=VALUE"},
+      // A period the dialog does not offer: refused, and the report sees a cancel.
+      {{}, "01/1990", "financial year"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.told);
+    seen = {};
+    const auto r = run(c.options, c.from);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find(c.told), std::string::npos) << r.err;
+    EXPECT_TRUE(seen.from.empty()) << "the report must not have run on";
+  }
+}
+
+// The program itself: argument mistakes (2) and reports it does not have (3), told on
+// stderr before anything is opened.
+TEST(ReportRunProgram, RefusesBadArgumentsAndUnknownReports) {
+  const std::vector<std::string> full = {"--file", "x.MYO", "--report", "BGTCMP", "--from", "07/2024",
+                                         "--to", "09/2024", "--out", "/tmp/x.pdf"};
+  auto with = [&](const std::string& name, const std::string& value) {
+    auto args = full;
+    for (size_t i = 0; i < args.size(); i += 2)
+      if (args[i] == name) args[i + 1] = value;
+    return args;
+  };
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    const char* told;
+  };
+  const Case cases[] = {
+      {{}, 2, "is required"},
+      {with("--from", "13/2024"), 2, "MM/YYYY"},
+      {with("--to", "2024-09"), 2, "MM/YYYY"},
+      {with("--to", "06/2024"), 2, "before"},
+      {with("--out", "/tmp/x.txt"), 2, ".xlsx or a .pdf"},
+      {{"--file"}, 2, "needs a value"},
+      {{"--colour", "red"}, 2, "unknown argument"},
+      {with("--report", "NOSUCH"), 3, "NOSUCH is not built"},
+  };
+  for (const auto& c : cases) {
+    QProcess p;
+    QStringList args;
+    for (const auto& a : c.args) args << QString::fromStdString(a);
+    p.start(QVX_REPORT_RUN, args);
+    ASSERT_TRUE(p.waitForFinished(60000));
+    const std::string err = p.readAllStandardError().toStdString();
+    EXPECT_EQ(p.exitCode(), c.status) << err;
+    EXPECT_NE(err.find(c.told), std::string::npos) << err;
+  }
+}
+
+}  // namespace
+}  // namespace qvx::test
