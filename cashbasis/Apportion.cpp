@@ -38,8 +38,9 @@ bool HasRow(const ado::Recordset& rs) {
 
 bool OpenInto(EngineRecordset& rs, const std::string& sql) {
   Conn.SQLStr = sql;
-  ++HandlerStats.queries;
-  rs = OpenRecordset(Conn.SQLStr);
+  const int64_t sent = AnswerStats.sent;
+  OpenAnswer(rs, Conn.SQLStr);
+  HandlerStats.queries += AnswerStats.sent - sent;
   return rs != nullptr;
 }
 
@@ -122,9 +123,11 @@ bool ItemAccounts(int32_t itemID) {
   EngineState& e = Engine;
   e.LineItemID = itemID;
   e.ItemFound = kFalse;
-  ++HandlerStats.queries;
-  if (!EngineStep([&] { GetItemAccounts(e.rsItems, e.ExpenseAcct, e.IncomeAcct, e.InventoryAcct, e.ItemFound); }))
-    return false;
+  const int64_t sent = AnswerStats.sent;
+  const bool ok =
+      EngineStep([&] { GetItemAccounts(e.rsItems, e.ExpenseAcct, e.IncomeAcct, e.InventoryAcct, e.ItemFound); });
+  HandlerStats.queries += AnswerStats.sent - sent;
+  if (!ok) return false;
   return e.ItemFound != kFalse;
 }
 

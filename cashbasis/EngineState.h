@@ -77,7 +77,26 @@ struct EngineState {
       rsDocHeader, rsDocLines, rsActivities, rsItems;
   int16_t JournalUsed = 0, JournalSetUsed = 0, CustPayLinesUsed = 0, PayLinesUsed = 0,
           DocHeaderUsed = 0, DocLinesUsed = 0, ActivityUsed = 0, ItemFound = 0;
+
+  // ---- answers held for reuse
+  // The query each recordset above was last opened with. Consecutive journal lines of
+  // one set, and repeated payments, documents and items, ask the same query again; its
+  // answer, already held, is walked again from its first row instead.
+  struct HeldAnswer {
+    const ado::Recordset* rs = nullptr;
+    std::string sql;
+  };
+  std::unordered_map<const EngineRecordset*, HeldAnswer> Answers;
+  bool ReuseAnswers = true;  // off: every query is sent again, as a check of the reuse
 };
+
+// Queries the engine's per-line lookups have sent to the driver and answered from what
+// they held, since the program started.
+struct AnswerCounters {
+  int64_t sent = 0;
+  int64_t reused = 0;
+};
+inline AnswerCounters AnswerStats;
 
 inline EngineState Engine;
 
@@ -97,6 +116,15 @@ bool EngineStep(F&& statement) {
     return false;
   }
 }
+
+// Opens sql (as Conn.SQLStr holds it) into rs, through the company file's reader; or,
+// when rs still holds the answer to that same query from this run, stands it on its
+// first row again. A failed query leaves rs empty and is not held.
+void OpenAnswer(EngineRecordset& rs, const std::string& sql);
+
+// Forgets the held answers: at the start and end of each run, so that no answer outlives
+// the file it came from.
+void ForgetAnswers();
 
 // The exchange rate a set or document is converted by: a missing (0) or meaningless
 // (negative) rate converts nothing.

@@ -87,7 +87,7 @@ void JournalSet(TransactionArgs& a) {
   Conn.SQLStr = "SELECT SetID, JournalTypeID, SourceID, TransactionNumber, Memo, CurrencyID, TransactionExchangeRate ";
   Conn.SQLStr += "FROM MYOB.JournalSets ";
   Conn.SQLStr += "WHERE SetID = " + std::to_string(e.JrnSetID) + " ;";
-  e.rsJournalSet = OpenRecordset(Conn.SQLStr);
+  OpenAnswer(e.rsJournalSet, Conn.SQLStr);
   if (!e.rsJournalSet) return;  // the reader has shown why; the line has nothing to classify
 
   ado::Recordset& rs = *e.rsJournalSet;

@@ -1,5 +1,6 @@
 #include "cashbasis/PostTransaction.h"
 
+#include "cashbasis/EngineState.h"
 #include "companyfile/Connection.h"
 #include "core/Globals.h"
 #include "core/Lookups.h"
@@ -106,7 +107,7 @@ void GetItemAccounts(EngineRecordset& rsItems, int32_t& expenseAcct, int32_t& in
   incomeAcct = 0;
   inventoryAcct = 0;
   itemFound = kFalse;
-  rsItems = OpenRecordset(Conn.SQLStr);
+  OpenAnswer(rsItems, Conn.SQLStr);
   if (!rsItems || rsItems->Eof()) return;
   expenseAcct = rsItems->Fields("ExpenseAccountID").Value().ToLong();
   incomeAcct = rsItems->Fields("IncomeAccountID").Value().ToLong();

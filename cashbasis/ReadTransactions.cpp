@@ -22,6 +22,23 @@ void ShowEngineError(const std::exception& e) {
   G.Response = static_cast<int16_t>(ui::MsgBox(G.MsgText, ui::Buttons::OK, ui::Icon::None, G.MsgTitle));
 }
 
+void OpenAnswer(EngineRecordset& rs, const std::string& sql) {
+  EngineState& e = Engine;
+  EngineState::HeldAnswer& held = e.Answers[&rs];
+  if (e.ReuseAnswers && rs && held.rs == rs.get() && held.sql == sql && rs->State() == ado::adStateOpen) {
+    rs->MoveFirst();
+    ++AnswerStats.reused;
+    return;
+  }
+  ++AnswerStats.sent;
+  rs = OpenRecordset(sql);
+  held.rs = rs.get();
+  if (rs) held.sql = sql;
+  else held.sql.clear();
+}
+
+void ForgetAnswers() { Engine.Answers.clear(); }
+
 bool IsUSAFile() { return Company.DataFileCountry == "USA"; }
 
 void DateKeyOf(const std::string& d, std::string& key) {
@@ -109,6 +126,7 @@ void ReadTransactions(TransactionArgs& a) {
   e.FreightDone.clear();
   e.HandledSets.clear();
   e.DateTexts.clear();
+  ForgetAnswers();
   e.ApplyRate = kTrue;
   e.PayRatio = 1.0;
 
@@ -189,6 +207,7 @@ void ReadTransactions(TransactionArgs& a) {
   CloseRecordset(e.rsDocLines);
   CloseRecordset(e.rsActivities);
   CloseRecordset(e.rsItems);
+  ForgetAnswers();
   EngineStep([] { ReadingDBase::Instance().Unload(); });
 }
 

@@ -1,6 +1,8 @@
 #include "platform/ui/Ui.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 
 #include <QApplication>
@@ -183,11 +185,24 @@ void QtUi::RunModal(Form& form) {
 void QtUi::DoEvents() {
   // Long reads call this once per record. Running the event loop costs more than the
   // engine's own work per record, and nobody sees a difference finer than a few
-  // milliseconds, so the events are let through at most every 5 ms.
-  static std::chrono::steady_clock::time_point last;
-  const auto now = std::chrono::steady_clock::now();
-  if (now - last < std::chrono::milliseconds(5)) return;
-  last = now;
+  // milliseconds, so the events are let through at most every 5 ms. A caller that
+  // comes back within microseconds has the clock read only every few hundred calls:
+  // the calls between two readings double while they come quickly and drop back to
+  // one as soon as they do not.
+  using Clock = std::chrono::steady_clock;
+  static Clock::time_point lastPump, lastCheck;
+  static uint32_t every = 1, skip = 0;
+  if (skip > 0) {
+    --skip;
+    return;
+  }
+  const auto now = Clock::now();
+  if (now - lastCheck < std::chrono::milliseconds(1)) every = std::min<uint32_t>(every * 2, 256);
+  else every = 1;
+  skip = every - 1;
+  lastCheck = now;
+  if (now - lastPump < std::chrono::milliseconds(5)) return;
+  lastPump = now;
   QCoreApplication::processEvents();
 }
 

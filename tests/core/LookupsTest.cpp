@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cmath>
 #include <random>
 #include <string>
 #include <vector>
@@ -38,6 +39,53 @@ TEST(Lookups, RoundToMoneyKeepsMoney) {
     Money m = Money::Parse(c.value);
     RoundTo(m, 2);
     EXPECT_EQ(m.ToString(), c.expected) << c.value;
+  }
+}
+
+// Money is rounded in whole numbers; the results must be those of the double arithmetic
+// the rounding has always used, halves included (written out here on its own).
+TEST(Lookups, RoundToMoneyAgreesWithTheDoubleArithmetic) {
+  auto reference = [](Money m, int decimals) {
+    const double scale = std::pow(10.0, decimals);
+    const double v = m.ToDouble();
+    const double sign = v > 0 ? 1.0 : v < 0 ? -1.0 : 0.0;
+    return Money::FromDouble(std::floor(std::fabs(v * scale) + 0.5) * sign / scale);
+  };
+  auto check = [&](int64_t raw, int decimals) {
+    Money m = Money::FromRaw(raw);
+    RoundTo(m, decimals);
+    ASSERT_EQ(m.Raw(), reference(Money::FromRaw(raw), decimals).Raw()) << raw << " to " << decimals;
+  };
+  struct Case {
+    const char* value;
+    int decimals;
+    const char* expected;
+  } table[] = {
+      {"1.005", 2, "1"},         {"1.015", 2, "1.01"},       {"1.025", 2, "1.02"},       {"-1.005", 2, "-1"},
+      {"0.005", 2, "0.01"},      {"-0.005", 2, "-0.01"},     {"2.675", 2, "2.68"},       {"-2.675", 2, "-2.68"},
+      {"0.125", 2, "0.13"},      {"1234567.885", 2, "1234567.89"}, {"-0.0049", 2, "0"},  {"0.5", 0, "1"},
+      {"-0.5", 0, "-1"},         {"2.5", 0, "3"},            {"-2.5", 0, "-3"},          {"12.345", 1, "12.3"},
+      {"12.35", 1, "12.4"},      {"-12.35", 1, "-12.4"},     {"0.0005", 3, "0.001"},     {"-7.1234", 4, "-7.1234"},
+      {"56294995342.1315", 2, "56294995342.13"},  // near 2^49 ten-thousandths
+      {"900000000000000.125", 2, "900000000000000.1024"},  // beyond the double's cents
+      {"-900000000000000.125", 2, "-900000000000000.1024"},
+  };
+  for (const Case& c : table) {
+    Money m = Money::Parse(c.value);
+    RoundTo(m, c.decimals);
+    EXPECT_EQ(m.ToString(), c.expected) << c.value << " to " << c.decimals;
+    check(Money::Parse(c.value).Raw(), c.decimals);
+  }
+  // Every amount up to 40.0000 either side, and amounts of every size around halves.
+  for (int decimals = 0; decimals <= 4; ++decimals) {
+    for (int64_t raw = -400000; raw <= 400000; ++raw) check(raw, decimals);
+    std::mt19937_64 random(7 + static_cast<unsigned>(decimals));
+    for (int i = 0; i < 200000; ++i) {
+      const int64_t magnitude = int64_t{1} << (random() % 59);
+      const int64_t base = static_cast<int64_t>(random() % static_cast<uint64_t>(magnitude));
+      const int64_t raw = (base / 100) * 100 + (i % 3 == 0 ? 50 : static_cast<int64_t>(random() % 100));
+      check(i % 2 ? raw : -raw, decimals);
+    }
   }
 }
 
