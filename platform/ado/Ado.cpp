@@ -257,16 +257,6 @@ bool NumericToRaw(const SQL_NUMERIC_STRUCT& n, int64_t& raw) {
   return true;
 }
 
-// The SQLSTATE of a handle's first diagnostic.
-std::string DiagState(SQLSMALLINT handleType, SQLHANDLE handle) {
-  SQLCHAR state[8] = {};
-  SQLINTEGER native = 0;
-  SQLCHAR msg[8];
-  SQLSMALLINT len = 0;
-  if (!SQL_SUCCEEDED(SQLGetDiagRec(handleType, handle, 1, state, &native, msg, sizeof msg, &len))) return {};
-  return reinterpret_cast<const char*>(state);
-}
-
 // The tag of a value the driver refused to convert, or 0 when the failure is not about
 // the value (the command itself failed).
 uint8_t BadValueTag(const std::string& state) {
@@ -473,7 +463,7 @@ struct Recordset::Loader {
       SQLRETURN rc = SQLFetch(stmt);
       if (rc == SQL_NO_DATA) return true;
       if (rc == SQL_ERROR) {
-        if (BadValueTag(DiagState(SQL_HANDLE_STMT, stmt)) != 0) return false;
+        if (BadValueTag(FirstDiagnostic(SQL_HANDLE_STMT, stmt).sqlState) != 0) return false;
         Fail();
       }
       if (!SQL_SUCCEEDED(rc)) Fail();
@@ -567,7 +557,7 @@ struct Recordset::Loader {
   // not convert it, raising when the failure is not about the value.
   bool Get(SQLUSMALLINT n, SQLSMALLINT ctype, void* target, SQLLEN size, SQLLEN& ind, uint8_t& bad) {
     if (SQL_SUCCEEDED(SQLGetData(stmt, n, ctype, target, size, &ind))) return true;
-    bad = BadValueTag(DiagState(SQL_HANDLE_STMT, stmt));
+    bad = BadValueTag(FirstDiagnostic(SQL_HANDLE_STMT, stmt).sqlState);
     if (bad == 0) Fail();
     return false;
   }
