@@ -228,6 +228,10 @@ void EndReportOutput() { EndReportOutput(ExcelObjects::FromGlobals()); }
 
 void EndReportOutput(const ExcelObjects& x) {
   G.BodyFont = 9;
+  FinishReportOutput(x);
+}
+
+void FinishReportOutput(const ExcelObjects& x) {
   if (G.ProgressShown) {
     Progress::Instance().Unload();
     G.ProgressShown = false;

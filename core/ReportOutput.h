@@ -61,8 +61,16 @@ void StartExcel(const ExcelObjects& objects, const std::string& orientation);
 void SaveAndCloseExcel(const ExcelObjects& objects, const std::string& folder, const std::string& fileName,
                        int16_t& saved);
 
-// The common end of every report's output, whether it completed or stopped.
+// The common end of every report's output, whether it completed or stopped: the body
+// font back to 9, then FinishReportOutput.
 void EndReportOutput(const ExcelObjects& objects);
 void EndReportOutput();
+
+// The part of that end every report's finish shares: the progress window closed; a
+// print job sent when the report produced output and abandoned otherwise, the printer
+// back to portrait, one copy and the user's printer; a workbook saved only when the
+// report wrote to it (an empty one is closed without touching any file), then announced
+// and opened.
+void FinishReportOutput(const ExcelObjects& objects);
 
 }  // namespace qvx

@@ -1,13 +1,247 @@
 #include "groupreports/GroupReports.h"
 
-#include "core/ReportOutput.h"
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+#include "companyfile/Connection.h"
+#include "companyfile/DataSource.h"
+#include "core/DateRangeMth.h"
+#include "core/Dates.h"
+#include "core/Globals.h"
+#include "core/Progress.h"
+#include "groupreports/ConsolidatedReport.h"
+#include "groupreports/ConsolidationFile.h"
 #include "platform/ui/Ui.h"
 
 namespace qvx {
+namespace {
+
+void ShowError(const std::exception& e) {
+  ui::MsgBox("An error has occurred - " + CurrentErrorInfo(e).description, ui::Buttons::OK, ui::Icon::None,
+             "Error Message");
+}
+
+// One run of the group report, from the dialogs to the finish.
+class ConsolidationRun {
+ public:
+  void Run();
+
+ private:
+  void StartTables();
+  bool AskPeriod();
+  bool AskOptions();
+  void ReadFolder();
+  void ReadFiles();
+  bool Checks();
+  void ReconnectUserFile();
+  void Finish();
+
+  ConsolidationData& d_ = Consolidation;
+  SavedConnection saved_{};
+  // The user's own file is connected and no company file of the folder has been since.
+  bool userFileConnected_ = false;
+};
+
+void ConsolidationRun::StartTables() {
+  d_ = ConsolidationData{};
+  G.BodyFont = 9;
+  G.HeadingMode = kTrue;
+  G.NewPageFlag = kFalse;
+  G.AmtWidth = 14;
+  G.PageNo = 0;
+  G.PrintCancelled = kFalse;
+  G.ChoosePrinter = kTrue;
+  G.ReportOK = kFalse;
+  G.LineCount = 0;
+}
+
+bool ConsolidationRun::AskPeriod() {
+  DateRangeMth& period = DateRangeMth::Instance();
+  period.OnlyToNeeded = kFalse;
+  period.Show();
+  if (!period.ExitOkay) return false;
+  G.ReportFromDate = period.FromDateX;
+  G.ReportToDate = period.ToDateX;
+  G.FinYearStartDate = period.StartFinancialYear;
+  G.FinYearEndDate = period.EndFinancialYear;
+  SetReportPeriod();
+  return true;
+}
+
+bool ConsolidationRun::AskOptions() {
+  FilterCons& options = FilterCons::Instance();
+  options.Show();
+  if (!options.ExitOkay) return false;
+  d_.SeparateCols = options.ShowFigures != 0;
+  d_.WholeDollars = options.RoundWhole;
+  d_.GroupColSide = options.GroupColPosn;
+  d_.ShowAverage = options.IncludeAverage;
+  d_.CommonHeaders = options.ShowHeaders != 0;
+  d_.MaxConsFiles = G.PrintToPrinter ? kMaxConsFilesPrinter : kMaxConsFilesOther;
+  // Without common headers only two levels can be told apart.
+  if (!d_.CommonHeaders && G.PrintLevel > 1) G.PrintLevel = 2;
+  return true;
+}
+
+void ConsolidationRun::Run() {
+  StartTables();
+  if (!AskPeriod()) {
+    EndReportOutput();
+    return;
+  }
+  if (!AskOptions()) return;
+  saved_ = SaveConnection();
+  userFileConnected_ = Conn.ODBCConnected;
+  try {
+    ReadFolder();
+  } catch (const std::exception& e) {
+    // Whatever failed, the user's connection and output are still put back.
+    ShowError(e);
+  }
+  Finish();
+}
+
+void ConsolidationRun::ReadFolder() {
+  G.ConsPath = FolderWithSlash(G.ConsPath);
+  d_.ConsPath = G.ConsPath;
+  const CompanyFileList list = ListCompanyFiles(d_.ConsPath);
+  if (!list.readable) {
+    ui::MsgBox("The company file folder " + d_.ConsPath + " cannot be read - " + list.error, ui::Buttons::OK,
+               ui::Icon::None, "No Files found");
+    return;
+  }
+  if (list.names.empty()) {
+    ui::MsgBox("No MYOB data files (MYO) found in specified folder ", ui::Buttons::OK, ui::Icon::None,
+               "No Files found");
+    return;
+  }
+  d_.FoundFiles = list.names;
+  d_.FoundFileCount = static_cast<int16_t>(std::min<size_t>(list.names.size(), INT16_MAX));
+  ReadFiles();
+  if (!Checks()) return;
+  if (d_.ConsAccCount > d_.AccountArraySize - 10) d_.GrowAccountArrays();
+  // The report's headings name the user's company and use its financial year.
+  ReconnectUserFile();
+  WriteConsolidatedReport(d_);
+}
+
+void ConsolidationRun::ReadFiles() {
+  d_.ConsFileCount = 0;
+  d_.GroupMatchCount = 0;
+  d_.PercentFileCount = 0;
+  Progress& progress = Progress::Instance();
+  progress.SetMax(d_.FoundFileCount);
+  progress.SetCaption("Reading data files ...");
+  progress.Show();
+  G.ProgressShown = true;
+  DataSource& ds = DataSource::Instance();
+  for (const std::string& name : d_.FoundFiles) {
+    // Each file starts from the user's own settings: a mode or driver the connection
+    // derived for one file must not carry over to the next.
+    RestoreConnection(saved_);
+    ds.ODBCDataFile = d_.ConsPath + name;
+    userFileConnected_ = false;
+    ds.MakeConnection();
+    if (Conn.ODBCConnected) {
+      ConsolidationFileReader reader(d_);
+      reader.ReadConsolidationFile();
+      if (reader.FileAccepted) d_.ConsFileName[static_cast<size_t>(reader.FileIdx)] = name;
+    }
+    progress.SetValue(d_.ConsFileCount);
+  }
+  progress.Unload();
+}
+
+bool ConsolidationRun::Checks() {
+  if (!G.ConsGroupName.empty() && d_.GroupMatchCount == 0) {
+    ui::MsgBox("No matching files found for Group = '" + G.ConsGroupName + "' " + "\r\n" +
+                   "  - please read the Help Notes ",
+               ui::Buttons::OK, ui::Icon::None, "No Percentage found");
+    return false;
+  }
+  if (d_.PercentFileCount == 0) {
+    ui::MsgBox("No Percentage found for Consolidation - please read the Help Notes ", ui::Buttons::OK,
+               ui::Icon::None, "No Percentage found");
+    return false;
+  }
+  return true;
+}
+
+void ConsolidationRun::ReconnectUserFile() {
+  RestoreConnection(saved_);
+  DataSource::Instance().MakeConnection();
+  userFileConnected_ = Conn.ODBCConnected;
+}
+
+void ConsolidationRun::Finish() {
+  try {
+    FinishConsolidatedOutput({saved_, ExcelObjects::FromGlobals(), userFileConnected_});
+  } catch (const std::exception& e) {
+    ShowError(e);
+  }
+}
+
+}  // namespace
 
 void RunConsolidatedReport(std::string& /*reportCode*/) {
-  ui::MsgBox("The Group Profit and Loss report is not available yet.", ui::Buttons::OK, ui::Icon::Information);
-  EndReportOutput();
+  ConsolidationRun run;
+  run.Run();
+}
+
+SavedConnection SaveConnection() {
+  const DataSource& ds = DataSource::Instance();
+  return {"", ds.ODBCMode, ds.ODBCUserID, ds.ODBCPassword, ds.ODBCDataFile, ds.ODBCDriver, ds.ODBCProduct};
+}
+
+void RestoreConnection(const SavedConnection& saved) {
+  DataSource& ds = DataSource::Instance();
+  ds.ODBCMode = saved[1];
+  ds.ODBCUserID = saved[2];
+  ds.ODBCPassword = saved[3];
+  ds.ODBCDataFile = saved[4];
+  ds.ODBCDriver = saved[5];
+  ds.ODBCProduct = saved[6];
+}
+
+std::string FolderWithSlash(const std::string& folder) {
+  if (folder.empty() || folder.back() == '/') return folder;
+  return folder + "/";
+}
+
+CompanyFileList ListCompanyFiles(const std::string& folder) {
+  namespace fs = std::filesystem;
+  CompanyFileList list;
+  std::error_code ec;
+  fs::directory_iterator it(folder.empty() ? fs::path(".") : fs::path(folder), ec);
+  if (ec) {
+    list.readable = false;
+    list.error = ec.message();
+    return list;
+  }
+  while (it != fs::directory_iterator()) {
+    std::error_code typeError;
+    const std::string name = it->path().filename().string();
+    const bool companyFile = it->is_regular_file(typeError) && name.size() > 4 && name[0] != '.' &&
+                             UCase(name.substr(name.size() - 4)) == ".MYO";
+    if (companyFile) list.names.push_back(name);
+    it.increment(ec);
+    if (ec) break;
+  }
+  if (ec) {
+    list.readable = false;
+    list.error = ec.message();
+    list.names.clear();
+    return list;
+  }
+  std::sort(list.names.begin(), list.names.end());
+  return list;
+}
+
+void FinishConsolidatedOutput(const ConsolidatedFinish& finish) {
+  RestoreConnection(finish.saved);
+  if (!finish.userFileConnected) DataSource::Instance().MakeConnection();
+  FinishReportOutput(finish.excel);
 }
 
 }  // namespace qvx

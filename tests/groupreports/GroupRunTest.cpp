@@ -1,0 +1,322 @@
+// Whole group runs: the folder scan, the reading of every member file into the tables
+// (checked against the files' own journals), the limits, and every way out with the
+// user's own company file connected again.
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "GroupRunFixture.h"
+#include "groupreports/ConsolidationFile.h"
+
+namespace qvx::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::string> Names(const ConsolidationData& d) {
+  std::vector<std::string> names;
+  for (int f = 1; f <= d.PercentFileCount; ++f) names.push_back(d.ConsFileName[static_cast<size_t>(f)]);
+  return names;
+}
+
+TEST_F(GroupRunTest, ReadsEveryAcceptedFileAsItsJournalSays) {
+  const std::string folder = Path("group");
+  const std::vector<GroupLine> trade = {
+      {"2013-06-30", "4-1000", -M("999.99")},   // before the period
+      {"2013-07-01", "4-1000", -M("1000.00")},  // its first day
+      {"2013-09-15", "4-1000", -M("250.55")},
+      {"2013-10-02", "5-1000", M("400.10")},
+      {"2014-02-28", "6-1000", M("333.33")},
+      {"2014-03-31", "8-1000", -M("12.34")},
+      {"2014-06-30", "9-1000", M("7.77")},      // its last day
+      {"2014-07-01", "6-1000", M("555.00")},    // after it
+  };
+  // Same number, two names; same number classed as income in one file and other
+  // income in another; an account of only one file; a sub-account of level 3.
+  const GroupMember a{"Alpha.MYO", "GROUPNAME=NORTH CONSOLIDATE 60% SHORTNAME=ALPHACOMPANY EMPLOYEES=12",
+                      {{"4-2000", "Fees", 'D', 2, "I"}, {"6-1100", "Casual Wages", 'D', 3, "EXP"}},
+                      trade};
+  std::vector<GroupLine> betaLines = trade;
+  betaLines.push_back({"2013-12-01", "4-2000", -M("100.00")});
+  betaLines.push_back({"2013-12-01", "6-3000", M("80.00")});
+  const GroupMember b{"beta.myo", "group name: north consolidate 33.333% shortname=b employees 4",
+                      {{"4-2000", "Commission", 'D', 2, "OI"}, {"6-3000", "Travel", 'D', 2, "EXP"}},
+                      betaLines};
+  const std::string alpha = BuildMember(folder, a);
+  const std::string beta = BuildMember(folder, b);
+  BuildMember(folder, {"Gamma.MYOX", "CONSOLIDATE 50%", {}, trade});
+  BuildMember(folder, {"NoSettings.MYO", std::nullopt, {}, trade});
+  BuildMember(folder, {"Locked.MYO", "", {}, trade, 6, {{"Boss", "secret"}}});
+  WriteBytes(folder + "/Notes.MYO", "not a company file\n");
+  fs::create_directories(folder + "/Sub.MYO");
+
+  Run({.folder = folder, .excel = true});
+
+  const ConsolidationData& d = Consolidation;
+  EXPECT_EQ(d.ConsPath, folder + "/");
+  EXPECT_EQ(d.FoundFiles, (std::vector<std::string>{"Alpha.MYO", "Locked.MYO", "NoSettings.MYO", "Notes.MYO",
+                                                    "beta.myo"}));
+  EXPECT_EQ(Names(d), (std::vector<std::string>{"Alpha.MYO", "beta.myo"}));
+  EXPECT_EQ(d.ConsFileCount, 2);
+  EXPECT_EQ(d.PercentFileCount, 2);
+  EXPECT_EQ(d.MaxConsFiles, 30);
+  EXPECT_DOUBLE_EQ(d.FilePercent[1], 60);
+  EXPECT_DOUBLE_EQ(d.FilePercent[2], 33.333);
+  EXPECT_EQ(d.FileShortName[1], "ALPHACOM");
+  EXPECT_EQ(d.FileShortName[2], "B");
+  EXPECT_FLOAT_EQ(d.FileEmployees[1], 12);
+  EXPECT_FLOAT_EQ(d.FileEmployees[2], 4);
+
+  ExpectBalancesMatchSql(1, alpha, 60, "2013-07-01", "2014-06-30");
+  ExpectBalancesMatchSql(2, beta, 33.333, "2013-07-01", "2014-06-30");
+  EXPECT_EQ(d.FileAccNumber[1][1], "4-1000");
+  EXPECT_EQ(d.FileAccBalance[1][1], M("750.33"));  // (1000.00 + 250.55) x 60%, income read positive
+
+  // The combined table: one entry per number, class and type, named from the first file.
+  std::map<std::string, std::pair<std::string, int>> combined;
+  for (int i = 1; i <= d.ConsAccCount; ++i) {
+    const size_t k = static_cast<size_t>(i);
+    combined[d.ConsAccNumber[k] + " " + d.ConsAccClass[k] + " " + d.ConsAccType[k]] = {d.ConsAccName[k],
+                                                                                        d.ConsAccFileCount[k]};
+    EXPECT_LE(d.ConsAccLevel[k], 2);
+  }
+  const std::map<std::string, std::pair<std::string, int>> want = {
+      {"4-1000 04IN D", {"Sales", 2}},         {"4-2000 04IN D", {"Fees", 1}},
+      {"4-2000 08OI D", {"Commission", 1}},    {"5-1000 05CO D", {"Purchases", 2}},
+      {"6-1000 06EX D", {"Wages", 2}},         {"6-1100 06EX D", {"Casual Wages", 1}},
+      {"6-3000 06EX D", {"Travel", 1}},        {"8-1000 08OI D", {"Interest Income", 2}},
+      {"9-1000 09OE D", {"Bank Charges", 2}},
+  };
+  EXPECT_EQ(combined, want);
+
+  // One refusal message per file that could not be opened, nothing else.
+  const std::vector<std::string> messages = ui_->Messages();
+  ASSERT_EQ(messages.size(), 3u) << ::testing::PrintToString(messages);
+  EXPECT_EQ(messages[0].substr(0, 40), "Please ensure that the file you select i");
+  for (size_t i = 1; i < messages.size(); ++i) EXPECT_EQ(messages[i].rfind(kRefusedConnection, 0), 0u) << messages[i];
+  ExpectUserConnection();
+}
+
+TEST_F(GroupRunTest, CommonHeadersKeepLevelsAndHeaders) {
+  const std::string folder = Path("group");
+  BuildMember(folder, {"A.MYO", "",
+                       {{"6-2000", "Occupancy", 'H', 2, "EXP"}, {"6-2100", "Rent", 'D', 3, "EXP"},
+                        {"6-2110", "Rent Office", 'D', 4, "EXP"}},
+                       {{"2014-01-10", "6-2110", M("10.00")}}});
+  G.PrintLevel = 4;
+  Run({.folder = folder, .excel = true, .headers = true});
+  const ConsolidationData& d = Consolidation;
+  std::map<std::string, std::pair<std::string, int>> rows;
+  for (int i = 1; i <= d.ConsAccCount; ++i) {
+    const size_t k = static_cast<size_t>(i);
+    rows[d.ConsAccNumber[k]] = {d.ConsAccType[k], d.ConsAccLevel[k]};
+  }
+  EXPECT_EQ(rows["6-2000"], (std::pair<std::string, int>{"UH", 2}));
+  EXPECT_EQ(rows["6-2110"], (std::pair<std::string, int>{"D", 4}));
+  EXPECT_EQ(rows.count("6-0000"), 0u);  // level-1 headers never
+  EXPECT_EQ(G.PrintLevel, 4);
+
+  Run({.folder = folder, .excel = true, .headers = false});
+  for (int i = 1; i <= Consolidation.ConsAccCount; ++i) {
+    EXPECT_NE(Consolidation.ConsAccType[static_cast<size_t>(i)], "UH");
+    EXPECT_LE(Consolidation.ConsAccLevel[static_cast<size_t>(i)], 2);
+  }
+  EXPECT_EQ(G.PrintLevel, 2);
+}
+
+TEST_F(GroupRunTest, FileLimitsCountAcceptedFilesOnly) {
+  struct Case {
+    int files;
+    bool excel;
+    int16_t limit;
+  };
+  for (const Case& c : {Case{8, false, 6}, Case{31, true, 30}}) {
+    SCOPED_TRACE(c.files);
+    const std::string folder = Path("limit" + std::to_string(c.files));
+    for (int i = 1; i <= c.files; ++i) {
+      char name[16];
+      std::snprintf(name, sizeof name, "F%02d.MYO", i);
+      BuildMember(folder, {name, "CONSOLIDATE 50%", {}, {{"2014-01-10", "4-1000", -M("2.00")}}});
+    }
+    ui_->Clear();
+    Run({.folder = folder, .excel = c.excel});
+    const ConsolidationData& d = Consolidation;
+    EXPECT_EQ(d.MaxConsFiles, c.limit);
+    EXPECT_EQ(d.ConsFileCount, c.files);
+    EXPECT_EQ(d.PercentFileCount, c.limit);
+    char last[16];
+    std::snprintf(last, sizeof last, "F%02d.MYO", c.limit);
+    EXPECT_EQ(d.ConsFileName[static_cast<size_t>(c.limit)], last);
+    EXPECT_EQ(d.ConsAccFileCount[1], c.limit);  // 4-1000 is the first entry
+    int refusals = 0;
+    for (const auto& s : ui_->shown) {
+      if (s.kind != "message" || s.title != "Maximum data files") continue;
+      EXPECT_EQ(s.text, "Maximum data files for consolidation is " + std::to_string(c.limit));
+      ++refusals;
+    }
+    EXPECT_EQ(refusals, c.files - c.limit);
+    ExpectUserConnection();
+  }
+}
+
+TEST_F(GroupRunTest, EveryWayOutReconnectsTheUsersFile) {
+  const std::string north = Path("north");
+  BuildMember(north, {"N1.MYO", "GROUPNAME=NORTH CONSOLIDATE 60%", {}, {}});
+  const std::string refused = Path("refused");
+  BuildMember(refused, {"R1.MYO", "", {}, {}, 6, {{"Boss", "secret"}}});
+  WriteBytes(refused + "/R2.MYO", "text");
+  const std::string none = Path("none");
+  fs::create_directories(none);
+  WriteBytes(none + "/Other.MYOX", "");
+  WriteBytes(none + "/Readme.txt", "");
+  struct Case {
+    std::string name;
+    RunOptions options;
+    std::vector<std::pair<std::string, std::string>> messages;  // title, text (text prefix for refusals)
+  };
+  const std::string groupMessage = "No matching files found for Group = 'SOUTH' \r\n  - please read the Help Notes ";
+  const std::string percentMessage = "No Percentage found for Consolidation - please read the Help Notes ";
+  const std::vector<Case> cases = {
+      {"no company file", {.folder = none}, {{"No Files found", "No MYOB data files (MYO) found in specified folder "}}},
+      {"no folder",
+       {.folder = Path("missing")},
+       {{"No Files found", "The company file folder " + Path("missing") + "/ cannot be read - No such file or directory"}}},
+      {"no file of the group", {.folder = north, .group = "SOUTH"}, {{"No Percentage found", groupMessage}}},
+      {"a filter typed in lower case", {.folder = north, .group = "north"},
+       {{"No Percentage found", "No matching files found for Group = 'north' \r\n  - please read the Help Notes "}}},
+      {"no file opens",
+       {.folder = refused},
+       {{"", kRefusedConnection}, {"", kRefusedConnection}, {"No Percentage found", percentMessage}}},
+      {"the group matches", {.folder = north, .group = "NORTH"}, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ui_->Clear();
+    Run(c.options);
+    std::vector<ui::ScriptedUi::Shown> shown;
+    for (const auto& s : ui_->shown)
+      if (s.kind == "message") shown.push_back(s);
+    ASSERT_EQ(shown.size(), c.messages.size());
+    for (size_t i = 0; i < shown.size(); ++i) {
+      EXPECT_EQ(shown[i].title, c.messages[i].first);
+      EXPECT_EQ(shown[i].text.substr(0, c.messages[i].second.size()), c.messages[i].second);
+    }
+    ExpectUserConnection();
+  }
+  EXPECT_EQ(Consolidation.GroupMatchCount, 1);
+  EXPECT_EQ(Consolidation.ConsFileName[1], "N1.MYO");
+}
+
+TEST_F(GroupRunTest, CancelledDialogsLeaveTheConnectionAlone) {
+  BuildMember(Path("g"), {"A.MYO", "", {}, {}});
+  G.ConsPath = Path("g");
+  ui_->QueueForm([](ui::Form& f) { dynamic_cast<DateRangeMthForm&>(f).Cancel_Click(); });
+  std::string code = "CONPL";
+  RunConsolidatedReport(code);
+  EXPECT_TRUE(Consolidation.FoundFiles.empty());
+
+  ui_->QueueForm([](ui::Form& f) { dynamic_cast<DateRangeMthForm&>(f).CmdOkay_Click(); });
+  ui_->QueueForm([](ui::Form& f) { f.Form_QueryUnload(); });  // the close box
+  RunConsolidatedReport(code);
+  EXPECT_TRUE(Consolidation.FoundFiles.empty());
+  EXPECT_TRUE(ui_->Messages().empty());
+  ExpectUserConnection();
+}
+
+TEST_F(GroupRunTest, IncompleteSettingsAreNotTakenForAConnection) {
+  // Without a user ID no connection is attempted and no error flag is set: no file may be
+  // read on a connection that is not there.
+  BuildMember(Path("g"), {"A.MYO", "", {}, {{"2014-01-10", "4-1000", -M("2.00")}}});
+  BuildMember(Path("g"), {"B.MYO", "", {}, {}});
+  DataSource::Instance().ODBCUserID = "";
+  userSettings_ = SaveConnection();
+  Run({.folder = Path("g"), .excel = true});
+  std::vector<std::string> messages = ui_->Messages();
+  ASSERT_FALSE(messages.empty());
+  EXPECT_EQ(messages, (std::vector<std::string>{messages[0], "ODBC Connection not established",
+                                                "ODBC Connection not established",
+                                                "No Percentage found for Consolidation - please read the Help Notes ",
+                                                "ODBC Connection not established"}));
+  EXPECT_EQ(SaveConnection(), userSettings_);
+  EXPECT_EQ(Consolidation.PercentFileCount, 0);
+}
+
+TEST_F(GroupRunTest, AnUnreadableJournalLineIsToldAndSkipped) {
+  const std::string folder = Path("g");
+  const std::string path = BuildMember(folder, {"A.MYO", "CONSOLIDATE 50%", {},
+                                                {{"2014-01-10", "6-1000", M("100.00")},
+                                                 {"2014-01-11", "6-1000", M("20.00")},
+                                                 {"2014-01-12", "6-1000", M("3.00")}}});
+  {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    sqlite3_exec(db, "UPDATE JournalRecords SET TaxExclusiveAmount = NULL WHERE TaxExclusiveAmount = 20", nullptr,
+                 nullptr, nullptr);
+    sqlite3_close(db);
+  }
+  Run({.folder = folder, .excel = true});
+  int errors = 0;
+  for (const auto& s : ui_->shown)
+    if (s.title == "Error Message") {
+      EXPECT_EQ(s.text.rfind("An error has occurred - ", 0), 0u);
+      ++errors;
+    }
+  EXPECT_EQ(errors, 1);
+  const ConsolidationData& d = Consolidation;
+  ASSERT_EQ(d.PercentFileCount, 1);
+  for (int r = 1; r <= d.FileAccCount[1]; ++r) {
+    if (d.FileAccNumber[1][static_cast<size_t>(r)] == "6-1000") {
+      EXPECT_EQ(d.FileAccBalance[1][static_cast<size_t>(r)], M("51.50"));
+    }
+  }
+  ExpectUserConnection();
+}
+
+TEST_F(GroupRunTest, AccountTablesGrowWithoutLosingEntries) {
+  struct Case {
+    int accounts;
+    int32_t size;
+  };
+  // 190 stored accounts fit; 191 leave less than ten free entries and grow the tables
+  // once after the reading; 250 grow them while reading.
+  for (const Case& c : {Case{185, 200}, Case{186, 300}, Case{240, 300}}) {
+    SCOPED_TRACE(c.accounts);
+    GroupMember m{"A.MYO", "", {}, {}};
+    for (int i = 0; i < c.accounts; ++i) {
+      const std::string number = "6-" + std::to_string(2000 + i);
+      m.accounts.push_back({number, "Expense " + number, 'D', 2, "EXP"});
+    }
+    m.lines.push_back({"2014-01-10", "6-" + std::to_string(2000 + c.accounts - 1), M("9.00")});
+    const std::string folder = Path("grow" + std::to_string(c.accounts));
+    const std::string path = BuildMember(folder, m);
+    Run({.folder = folder, .excel = true});
+    const ConsolidationData& d = Consolidation;
+    EXPECT_EQ(d.ConsAccCount, c.accounts + 5);  // and the five detail accounts of the basic chart
+    EXPECT_EQ(d.FileAccCount[1], c.accounts + 5);
+    EXPECT_EQ(d.AccountArraySize, c.size);
+    EXPECT_EQ(d.ConsAccNumber.size(), static_cast<size_t>(c.size) + 1);
+    EXPECT_EQ(d.FileAccBalance[1].size(), static_cast<size_t>(c.size) + 1);
+    EXPECT_EQ(d.FileAccBalance[30].size(), static_cast<size_t>(c.size) + 1);
+    ExpectBalancesMatchSql(1, path, 100, "2013-07-01", "2014-06-30");
+  }
+}
+
+TEST(CompanyFileListTest, SortedCaseInsensitiveMyoOnly) {
+  QTemporaryDir dir;
+  const std::string folder = dir.path().toStdString();
+  for (const char* name : {"b.MYO", "A.myo", "C.MyO", "D.MYOX", "E.MYO.bak", ".hidden.MYO", "F.txt", "Z.MYO"}) {
+    std::ofstream(folder + "/" + name) << "x";
+  }
+  fs::create_directories(folder + "/Dir.MYO");
+  const CompanyFileList list = ListCompanyFiles(folder + "/");
+  EXPECT_TRUE(list.readable);
+  EXPECT_EQ(list.names, (std::vector<std::string>{"A.myo", "C.MyO", "Z.MYO", "b.MYO"}));
+  const CompanyFileList missing = ListCompanyFiles(folder + "/nowhere/");
+  EXPECT_FALSE(missing.readable);
+  EXPECT_FALSE(missing.error.empty());
+  EXPECT_EQ(FolderWithSlash("/data/group"), "/data/group/");
+  EXPECT_EQ(FolderWithSlash("/data/group/"), "/data/group/");
+}
+
+}  // namespace
+}  // namespace qvx::test
