@@ -95,7 +95,8 @@ class GroupRunTest : public CompanyReaderTest {
     s.users = m.users;
     const std::string path = folder + "/" + m.file;
     samples::CompanyFile f(path, s);
-    if (m.description) f.AddAccount({"1-0000", "Assets", 'H', 1, "", *m.description});
+    if (m.description)
+      f.AddAccount({.number = "1-0000", .name = "Assets", .type = 'H', .level = 1, .description = *m.description});
     f.AddAccount({"1-1110", "Cheque Account", 'D', 2, "B"});
     if (m.basicChart) {
       for (const samples::AccountDef& a : std::vector<samples::AccountDef>{
