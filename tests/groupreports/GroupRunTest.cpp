@@ -7,6 +7,8 @@
 
 #include "GroupRunFixture.h"
 #include "groupreports/ConsolidationFile.h"
+#include "samples/SampleBooks.h"
+#include "samples/SamplePaths.h"
 
 namespace qvx::test {
 namespace {
@@ -95,6 +97,42 @@ TEST_F(GroupRunTest, ReadsEveryAcceptedFileAsItsJournalSays) {
   EXPECT_EQ(messages[0].substr(0, 40), "Please ensure that the file you select i");
   for (size_t i = 1; i < messages.size(); ++i) EXPECT_EQ(messages[i].rfind(kRefusedConnection, 0), 0u) << messages[i];
   ExpectUserConnection();
+}
+
+// The sample group folder, with and without a group filter: every file the builder says
+// is accepted is read, with its settings as the builder wrote them, and its balances agree
+// with its own journal of the period weighted by its percentage.
+TEST_F(GroupRunTest, SampleGroupFolderAgainstItsJournals) {
+  const std::string folder = samples::SamplePath(samples::kGroupFolder);
+  const std::vector<samples::GroupFolderFile> files = samples::GroupFolderFiles();
+  for (const std::string group : {"", "NORTH"}) {
+    SCOPED_TRACE(group);
+    G.CurrentYear = 2026;  // the period dialog offers the years around the sample's
+    ui_->Clear();
+    Run({.folder = folder, .group = group, .excel = true});
+    std::vector<const samples::GroupFolderFile*> accepted;
+    int refusedToConnect = 0;
+    for (const auto& f : files) {
+      if (f.listed && !f.connects) ++refusedToConnect;
+      if (f.accepted && (group.empty() || f.group == group)) accepted.push_back(&f);
+    }
+    const ConsolidationData& d = Consolidation;
+    ASSERT_EQ(d.PercentFileCount, static_cast<int16_t>(accepted.size()));
+    for (size_t i = 0; i < accepted.size(); ++i) {
+      const samples::GroupFolderFile& f = *accepted[i];
+      const size_t k = i + 1;
+      SCOPED_TRACE(f.name);
+      EXPECT_EQ(d.ConsFileName[k], f.name);
+      EXPECT_DOUBLE_EQ(d.FilePercent[k], f.percent);
+      EXPECT_EQ(d.FileShortName[k], f.shortName);
+      EXPECT_FLOAT_EQ(d.FileEmployees[k], static_cast<float>(f.employees));
+      ExpectBalancesMatchSql(static_cast<int>(k), folder + "/" + f.name, f.percent, "2025-07-01", "2026-06-30");
+    }
+    int refusals = 0;
+    for (const auto& m : ui_->Messages()) refusals += m.rfind(kRefusedConnection, 0) == 0 ? 1 : 0;
+    EXPECT_EQ(refusals, refusedToConnect);
+    ExpectUserConnection();
+  }
 }
 
 TEST_F(GroupRunTest, CommonHeadersKeepLevelsAndHeaders) {
