@@ -250,9 +250,11 @@ void Printer::KillDoc() {
   painter_->end();
   painter_.reset();
   Record({DrawCall::KillDoc, 0, 0, 0, 0, outputFile_, {}, 0, false, 0, 1, page_});
+  // The abandoned job's half-written PDF goes; a device or anything else that is not a
+  // plain file (a job sent to /dev/null) is never removed.
   if (!outputFile_.empty()) {
     std::error_code ec;
-    std::filesystem::remove(outputFile_, ec);
+    if (std::filesystem::is_regular_file(std::filesystem::symlink_status(outputFile_, ec))) std::filesystem::remove(outputFile_, ec);
   }
   outputFile_.clear();
   page_ = 0;
