@@ -1,0 +1,252 @@
+// The forecast's lines: rows in account-number order become header, detail and closing
+// lines with their level totals, and the profit lines between the sections.
+#include "budgetreports/BudgetForecast.h"
+
+#include <algorithm>
+
+#include "core/Globals.h"
+
+namespace qvx {
+
+namespace {
+
+void AddInto(ForecastFigures& into, const ForecastFigures& what, int sign) {
+  for (size_t c = 1; c <= 13; ++c) into[c] += sign > 0 ? what[c] : -what[c];
+}
+
+ForecastLine BlankLine() {
+  ForecastLine blank;
+  blank.kind = ForecastLine::Kind::Blank;
+  blank.output = false;
+  return blank;
+}
+
+}  // namespace
+
+int16_t BudgetForecast::ColumnMonth(int16_t column) const {
+  int month = StartMonth + column - 1;
+  if (month > 12) month -= 12;
+  return static_cast<int16_t>(month);
+}
+
+void BudgetForecast::GetMonthBasis(const std::string& mode, std::string& basis, std::string& caption,
+                                   const std::string& pattern, int16_t month) const {
+  if (mode == "A")
+    basis = "A";
+  else if (mode == "B")
+    basis = "B";
+  else
+    basis = Mid(pattern, month, 1);
+  caption = basis == "A" ? "(Act)" : "(Bgt)";
+}
+
+void BudgetForecast::ClearLevelTotals() {
+  for (int32_t level = std::max<int32_t>(CurLevel, 0); level <= 4; ++level) {
+    LevelLineCount[static_cast<size_t>(level)] = 0;
+    LevelTotals[static_cast<size_t>(level)] = {};
+  }
+}
+
+ForecastReport BudgetForecast::BuildLines() {
+  ForecastReport r;
+  r.shownColumns = ShownColumns();
+  for (int16_t c = 1; c <= 12; ++c) {
+    r.columnMonth[static_cast<size_t>(c)] = ColumnMonth(c);
+    std::string caption;
+    GetMonthBasis(ColumnMode, r.columnBasis[static_cast<size_t>(c)], caption, BasisPattern, ColumnMonth(c));
+  }
+  LevelHeaderName = {};
+  LevelHeaderOpen = {};
+  LevelLineCount = {};
+  LevelTotals = {};
+  SectionSums = GrossProfitSums = OperatingProfitSums = SurplusSums = {};
+  PrevAcctNumber.clear();
+  PrevAcctClass.clear();
+  PrevLevel = 0;
+  TotalSection = 0;
+  IsProfitLine = false;
+  SummaryCode.clear();
+  OPPrinted = false;
+
+  bool rowHandled = false;
+  for (int32_t p = 1; p <= RowKeyCount; ++p) {
+    RowHasFigures = false;
+    const auto row = static_cast<int32_t>(Val(Mid(RowKeys[static_cast<size_t>(p)], 7)));
+    if (row < 1 || row > G.TxRowCount) continue;
+    const auto acct = static_cast<size_t>(RowAcct[static_cast<size_t>(row)]);
+    CurAcctNumber = G.AcctNumbers[acct];
+    CurAcctName = G.AcctNames[acct];
+    // Levels run 1 to 4; a deeper account is shown at level 4.
+    CurLevel = std::clamp<int16_t>(G.AcctLevels[acct], int16_t{1}, int16_t{4});
+    CurAcctType = G.AcctTypes[acct];
+    AcctClass = Left(CurAcctNumber, 1);
+    if (AcctClass < "4") continue;
+    rowHandled = true;
+
+    const std::string number = CurAcctNumber, name = CurAcctName, type = CurAcctType, cls = AcctClass;
+    const int16_t level = CurLevel;
+    CloseBlocks(r);
+    CurAcctNumber = number, CurAcctName = name, CurAcctType = type, AcctClass = cls, CurLevel = level;
+    ClearLevelTotals();
+
+    ForecastFigures figures{};
+    if (type != "H") {
+      RowFigures(r, row, figures);
+    } else {
+      LevelHeaderName[static_cast<size_t>(level)] = name;
+      LevelHeaderOpen[static_cast<size_t>(level)] = kTrue;
+      ClearLevelTotals();
+    }
+    PrevAcctClass = cls;
+    PrevAcctNumber = number;
+    PrevLevel = level;
+    if (RowHasFigures && level <= G.PrintLevel) {
+      ForecastLine line;
+      line.number = number;
+      line.text = name;
+      line.level = level;
+      line.type = type;
+      line.figures = figures;
+      PrintLine(r, line);
+    }
+  }
+
+  if (r.anyOutput && rowHandled) {
+    AcctClass = "P";
+    CurLevel = 1;
+    CloseBlocks(r);
+  }
+  return r;
+}
+
+void BudgetForecast::RowFigures(ForecastReport& r, int32_t row, ForecastFigures& figures) {
+  const auto& actual = MthActual[static_cast<size_t>(row)];
+  const auto& budget = MthBudget[static_cast<size_t>(row)];
+  Money rowTotal;
+  for (size_t m = 1; m <= 12; ++m) rowTotal += actual[m] + budget[m];
+  if (rowTotal.IsZero()) return;
+  RowHasFigures = true;
+
+  Money lineTotal;
+  for (int16_t c = 1; c <= r.shownColumns; ++c) {
+    const auto month = static_cast<size_t>(ColumnMonth(c));
+    const Money figure = r.columnBasis[static_cast<size_t>(c)] == "A" ? actual[month] : budget[month];
+    figures[static_cast<size_t>(c)] = figure;
+    for (int16_t level = 1; level < CurLevel; ++level) LevelTotals[static_cast<size_t>(level)][static_cast<size_t>(c)] += figure;
+    SectionSums[static_cast<size_t>(c)] += figure;
+    lineTotal += figure;
+  }
+  figures[13] = lineTotal;
+  for (int16_t level = 1; level < CurLevel; ++level) LevelTotals[static_cast<size_t>(level)][13] += lineTotal;
+  SectionSums[13] += lineTotal;
+
+  for (int16_t level = static_cast<int16_t>(CurLevel - 1); level >= 1; --level)
+    LevelLineCount[static_cast<size_t>(level)] += 1;
+  for (int16_t level = static_cast<int16_t>(CurLevel + 1); level <= 3; ++level)
+    LevelLineCount[static_cast<size_t>(level)] = 0;
+
+  // Headers show only above a shown detail line, outermost first; a header at the
+  // report level is not shown as a header (its closing line carries its name).
+  for (int16_t level = 1; level < CurLevel; ++level) {
+    if (!LevelHeaderOpen[static_cast<size_t>(level)]) continue;
+    if (level < G.PrintLevel) {
+      ForecastLine header;
+      header.text = LevelHeaderName[static_cast<size_t>(level)];
+      header.level = level;
+      header.type = "H";
+      PrintLine(r, header);
+    }
+    LevelHeaderOpen[static_cast<size_t>(level)] = kFalse;
+  }
+}
+
+void BudgetForecast::CloseBlocks(ForecastReport& r) {
+  const bool sectionSame = PrevAcctClass == AcctClass;
+  for (int16_t L = 3; L >= CurLevel && L > 0; --L) {
+    const auto l = static_cast<size_t>(L);
+    const Money total = LevelTotals[l][13];
+    if (LevelLineCount[l] <= 1 && L != G.PrintLevel && sectionSame) {
+      if (LevelLineCount[l] > 0 && L < G.PrintLevel) r.lines.push_back(BlankLine());
+    } else if (!total.IsZero()) {
+      TotalSection = 0;
+      if (!((LevelLineCount[l] <= 1 || L > G.PrintLevel) && sectionSame)) TotalSection = SectionOf(PrevAcctClass);
+      if (CurLevel <= G.PrintLevel) {
+        ForecastLine line;
+        line.text = (L < G.PrintLevel ? "Total " : "") + LevelHeaderName[l];
+        line.level = L;
+        line.figures = LevelTotals[l];
+        PrintLine(r, line);
+      }
+      TotalSection = 0;
+    }
+    LevelTotals[l] = {};
+    LevelLineCount[l] = 0;
+  }
+
+  if (PrevAcctClass.empty() || sectionSame) return;
+  // The section just closed enters the profit figures once, whatever was printed of it.
+  if (PrevAcctClass == "4") {
+    AddInto(GrossProfitSums, SectionSums, 1);
+    AddInto(OperatingProfitSums, SectionSums, 1);
+    AddInto(SurplusSums, SectionSums, 1);
+  } else if (PrevAcctClass == "5") {
+    AddInto(GrossProfitSums, SectionSums, -1);
+    AddInto(OperatingProfitSums, SectionSums, -1);
+    AddInto(SurplusSums, SectionSums, -1);
+  } else if (PrevAcctClass == "6") {
+    AddInto(OperatingProfitSums, SectionSums, -1);
+    AddInto(SurplusSums, SectionSums, -1);
+  } else if (PrevAcctClass == "8") {
+    AddInto(SurplusSums, SectionSums, 1);
+  } else if (PrevAcctClass == "9") {
+    AddInto(SurplusSums, SectionSums, -1);
+  }
+
+  ForecastLine summary;
+  if (AcctClass == "6") {
+    summary.text = "Gross Profit", summary.summaryCode = "GP", summary.figures = GrossProfitSums;
+  } else if (AcctClass == "8") {
+    summary.text = "Operating Profit", summary.summaryCode = "OP", summary.figures = OperatingProfitSums;
+    OPPrinted = true;
+  } else if (AcctClass == "9" && !OPPrinted) {
+    summary.text = "Operating Profit", summary.summaryCode = "OP", summary.figures = OperatingProfitSums;
+  } else if (AcctClass == "P") {
+    summary.text = "Surplus/Deficit", summary.summaryCode = "P", summary.figures = SurplusSums;
+  }
+  if (!summary.summaryCode.empty()) {
+    TotalSection = 6;
+    IsProfitLine = true;
+    SummaryCode = summary.summaryCode;
+    summary.level = 1;
+    PrintLine(r, summary);
+  }
+  IsProfitLine = false;
+  SummaryCode.clear();
+  SectionSums = {};
+}
+
+void BudgetForecast::PrintLine(ForecastReport& r, ForecastLine line) {
+  line.totalSection = TotalSection;
+  line.output = !line.text.empty() && line.level <= G.PrintLevel;
+  if (line.output) {
+    line.ruleBefore = (G.PrintLevel > 1 && line.totalSection >= 1 && line.totalSection <= 5 &&
+                       line.level < G.PrintLevel) ||
+                      line.totalSection == 6;
+    if (line.type == "H") {
+      line.figures = {};
+    } else {
+      // The total column is the sum of the shown columns.
+      Money total;
+      for (int16_t c = 1; c <= r.shownColumns; ++c) total += line.figures[static_cast<size_t>(c)];
+      for (size_t c = static_cast<size_t>(r.shownColumns) + 1; c <= 12; ++c) line.figures[c] = Money{};
+      line.figures[13] = total;
+      r.anyOutput = true;
+      line.blankAfter = (G.PrintLevel > 2 && line.totalSection > 0) ||
+                        (G.PrintLevel < 3 && line.level < G.PrintLevel) || line.totalSection == 6;
+    }
+  }
+  r.lines.push_back(std::move(line));
+  TotalSection = 0;
+}
+
+}  // namespace qvx

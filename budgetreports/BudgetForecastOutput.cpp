@@ -1,0 +1,311 @@
+// Drawing the forecast's lines: on the printer with paging, headings and ruled lines, or
+// into a worksheet with number formats, borders and a SUM formula in each row's total.
+#include "budgetreports/BudgetForecast.h"
+
+#include "core/Globals.h"
+#include "core/NumberFormat.h"
+#include "core/PageHeading.h"
+#include "core/Progress.h"
+#include "core/ReportOutput.h"
+#include "platform/excel/Excel.h"
+#include "platform/printer/Printer.h"
+#include "platform/ui/Ui.h"
+
+namespace qvx {
+
+namespace {
+
+bool ToSheet() { return G.ExcelFile != 0; }
+
+// The report's error box for drawing statements; the run goes on afterwards.
+template <class F>
+bool DrawStep(F&& statement) {
+  try {
+    statement();
+    return true;
+  } catch (const std::exception& e) {
+    G.MsgTitle = "Error Message";
+    G.MsgText = "An error has occurred - " + CurrentErrorInfo(e).description;
+    G.Response = static_cast<int16_t>(ui::MsgBox(G.MsgText, ui::Buttons::OK, ui::Icon::None, G.MsgTitle));
+    return false;
+  }
+}
+
+std::string AmountText(Money amount, bool dollar) {
+  G.CellText = amount.ToString();
+  G.CellDecimals = -1;
+  G.CellWidth = 0;
+  G.DollarSign = dollar ? kTrue : kFalse;
+  FormatAmount();
+  return G.CellText;
+}
+
+// A name typed into a cell must stay a text: one that a spreadsheet would take as a
+// formula or a number is kept as text by a leading apostrophe.
+std::string CellTextOf(const std::string& name) {
+  if (name.empty()) return name;
+  const char first = name.front();
+  if (first == '=' || first == '+' || first == '-' || first == '@' || first == '\'') return "'" + name;
+  excel::TypedValue typed = excel::InterpretTyped(name);
+  if (!std::holds_alternative<std::string>(typed.value)) return "'" + name;
+  return name;
+}
+
+excel::Worksheet& Sheet() {
+  if (!G.xlSheet) Raise(err::ObjectNotSet);
+  return *G.xlSheet;
+}
+
+}  // namespace
+
+void BudgetForecast::Draw(const ForecastReport& report) {
+  Progress& progress = Progress::Instance();
+  if (ToSheet() && !G.ProgressShown) {
+    DrawStep([&] {
+      progress.Window().PBar.setMinimum(0);
+      progress.SetMax(static_cast<int32_t>(report.lines.size()));
+      progress.SetCaption("Writing to Excel ...");
+      progress.Show();
+      G.ProgressShown = true;
+    });
+  }
+  int32_t position = 0;
+  for (const ForecastLine& line : report.lines) {
+    if (line.kind == ForecastLine::Kind::Blank)
+      DrawBlank();
+    else
+      DrawLine(report, line);
+    if (G.PrintCancelled) break;
+    ++position;
+    if (ToSheet()) {
+      if (G.ProgressShown) DrawStep([&] { progress.SetValue(position); });
+      ui::DoEvents();
+    }
+  }
+  if (!G.PrintCancelled && !report.anyOutput) {
+    G.MsgText = "No output to print for Report ";
+    ui::MsgBox(G.MsgText, ui::Buttons::OK, ui::Icon::None, "No data for report");
+  }
+  EndReportOutput();
+}
+
+void BudgetForecast::DrawBlank() {
+  // Nothing goes before the first heading.
+  if (G.HeadingMode) return;
+  if (ToSheet())
+    G.ExcelRow += 1;
+  else
+    DrawStep([] { printer::Current().Print({}); });
+  G.LineCount += 1;
+}
+
+void BudgetForecast::DrawLine(const ForecastReport& r, const ForecastLine& line) {
+  const bool sheet = ToSheet();
+  if (!sheet) {
+    int32_t room = G.PageLines;
+    if (line.type == "H") room = G.PageLines - (line.level == 1 ? 10 : 8);
+    else if (line.totalSection == 6) room = G.PageLines - 6;
+    if (!(G.LineCount < room && G.LineCount < G.PageLines)) {
+      G.NewPageFlag = kTrue;
+      G.HeadingMode = 0;
+    }
+  }
+  if (line.text.empty()) return;
+  if (G.HeadingMode || G.NewPageFlag) {
+    PrintForecastHeadings(r);
+    if (G.PrintCancelled) return;
+  }
+  if (!line.output) return;
+
+  if (line.ruleBefore) {
+    if (sheet) ExcelTotalRule();
+    else PrintTotalRule();
+  }
+  const bool isSurplus = line.summaryCode == "P";
+  const bool isTotalRow = line.totalSection > 0;
+  const std::string lastMonthLetter = excel::ColumnLetters(excel::ColumnNumber(LastColLetter) - 1);
+
+  if (sheet) {
+    DrawStep([&] {
+      excel::Range cell = Sheet().Cells(G.ExcelRow, 1);
+      cell.SetValue(CellTextOf(line.text));
+      if (line.type == "H" && line.level == 1) cell.Font().SetBold(true);
+    });
+  } else {
+    DrawStep([&] {
+      printer::Printer& p = printer::Current();
+      p.SetFontBold(false);
+      if (line.type == "D" && line.totalSection == 0 && G.PrintAccountNumbers) {
+        p.TabTo(NumberCol);
+        p.PrintText(line.number);
+      }
+      std::string indent;
+      for (int16_t i = 1; i < line.level; ++i) indent += IndentText;
+      p.TabTo(NameCol);
+      p.PrintText(indent + Left(line.text, NameWidth));
+    });
+  }
+
+  if (line.type == "H") {
+    if (sheet) G.ExcelRow += 1;
+    else DrawStep([] { printer::Current().EndLine(); });
+    G.LineCount += 1;
+    return;
+  }
+
+  if (sheet && isTotalRow) {
+    DrawStep([&] {
+      Sheet().GetRange("B" + std::to_string(G.ExcelRow) + ":" + LastColLetter + std::to_string(G.ExcelRow))
+          .SetNumberFormat(isSurplus ? "$#,##0" : "#,##0");
+    });
+  }
+  for (int16_t c = 1; c <= r.shownColumns; ++c) {
+    const std::string text = AmountText(line.figures[static_cast<size_t>(c)], isSurplus);
+    if (sheet) {
+      DrawStep([&] { Sheet().Cells(G.ExcelRow, c + 1).SetValue(text); });
+    } else {
+      DrawStep([&] {
+        printer::Printer& p = printer::Current();
+        p.TabTo(ColumnPos[static_cast<size_t>(c)]);
+        p.PrintText(text);
+      });
+    }
+  }
+  if (sheet) {
+    DrawStep([&] {
+      const std::string row = std::to_string(G.ExcelRow);
+      Sheet().GetRange(LastColLetter + row).SetValue("=SUM(B" + row + ":" + lastMonthLetter + row + ")");
+    });
+    G.ExcelRow += 1;
+  } else {
+    const std::string text = AmountText(line.figures[13], isSurplus);
+    DrawStep([&] {
+      printer::Printer& p = printer::Current();
+      p.TabTo(ColumnPos[13]);
+      p.PrintText(text);
+      p.EndLine();
+    });
+  }
+  G.LineCount += 1;
+  G.ReportOK = kTrue;
+
+  if (isSurplus) {
+    if (sheet) {
+      ExcelTotalRule();
+    } else {
+      PrintTotalRule();
+      DrawStep([] {
+        printer::Printer& p = printer::Current();
+        p.SetCurrentY(p.CurrentY() + 50);
+      });
+      PrintTotalRule();
+    }
+  }
+  if (line.blankAfter) DrawBlank();
+}
+
+void BudgetForecast::PrintForecastHeadings(const ForecastReport& r) {
+  G.LineCount = 0;
+  const bool sheet = ToSheet();
+  if (sheet && G.ReportOK) return;
+  G.RptTitle = std::string("Budget Forecast") + (G.CashBasis ? " - Cash Basis" : "");
+  G.LeadingCols = 5;
+  if (sheet) G.MergeCols = "FH";
+  PrintReportHeading();
+  if (G.PrintCancelled) return;
+
+  DrawStep([&] {
+    if (sheet) {
+      G.ExcelCol = 1;
+      G.ExcelRow = G.LineCount;
+      excel::Worksheet& ws = Sheet();
+      for (int16_t c = 1; c <= r.shownColumns; ++c)
+        ws.Cells(G.ExcelRow, ++G.ExcelCol).SetValue(G.MonthShort[static_cast<size_t>(r.columnMonth[static_cast<size_t>(c)])]);
+      ws.Cells(G.ExcelRow, ++G.ExcelCol).SetValue("Total");
+      G.LineCount += 1;
+      G.ExcelRow += 1;
+      G.ExcelCol = 1;
+      for (int16_t c = 1; c <= r.shownColumns; ++c)
+        ws.Cells(G.ExcelRow, ++G.ExcelCol).SetValue(r.columnBasis[static_cast<size_t>(c)] == "A" ? "(Act)" : "(Bgt)");
+      ws.Columns("A").SetColumnWidth(30);
+      ws.Columns("B:" + LastColLetter).SetColumnWidth(10);
+      const std::string first = std::to_string(G.ExcelRow - 1), second = std::to_string(G.ExcelRow);
+      ws.GetRange("B" + first + ":" + LastColLetter + second).SetHorizontalAlignment(excel::xlRight);
+      ws.GetRange("B" + second + ":" + LastColLetter + second).Borders(excel::xlEdgeBottom).SetLineStyle(excel::xlContinuous);
+      G.ExcelRow += 1;
+      ws.ResetAllPageBreaks();
+      ws.VPageBreaks().Add(ws.Cells(52, 15));
+      G.LineCount += 2;
+    } else {
+      printer::Printer& p = printer::Current();
+      p.SetFontSize(G.BodyFont);
+      p.SetFontBold(false);
+      if (G.PageNo == 1) FitColumnsToPage();
+      p.TabTo(NameCol + 6);
+      p.PrintText("Name");
+      for (int16_t c = 1; c <= r.shownColumns; ++c) {
+        p.TabTo(ColumnPos[static_cast<size_t>(c)] + 8);
+        p.PrintText(G.MonthShort[static_cast<size_t>(r.columnMonth[static_cast<size_t>(c)])]);
+      }
+      p.TabTo(ColumnPos[13] + 6);
+      p.PrintText("Total");
+      p.EndLine();
+      G.LineCount += 1;
+      for (int16_t c = 1; c <= r.shownColumns; ++c) {
+        p.TabTo(ColumnPos[static_cast<size_t>(c)] + 7);
+        p.PrintText(r.columnBasis[static_cast<size_t>(c)] == "A" ? "(Act)" : "(Bgt)");
+      }
+      p.EndLine();
+      G.LineCount += 1;
+      PrintTotalRule();
+      p.SetFontBold(false);
+      p.SetFontName("Arial");
+    }
+  });
+}
+
+void BudgetForecast::FitColumnsToPage() {
+  // The total column must end within the printed area of the chosen printer: where it
+  // would not, the gaps between the amount columns narrow as far as an amount still fits
+  // its column, then the columns move left into the space after the names.
+  printer::Printer& p = printer::Current();
+  const double column = p.ColumnWidth();
+  const double field = p.TextWidth(std::string(static_cast<size_t>(2 * G.AmtWidth), ' '));
+  auto fits = [&] { return (ColumnPos[13] - 1) * column + field <= p.ScaleWidth(); };
+  while (!fits() && (G.AmtWidth + ColumnGap - 1) * column >= field) {
+    --ColumnGap;
+    SetColumnPositions();
+  }
+  while (!fits() && ColumnPos[1] > NameCol + NameWidth + 1) {
+    for (size_t i = 1; i <= 13; ++i) --ColumnPos[i];
+  }
+}
+
+void BudgetForecast::PrintTotalRule() {
+  DrawStep([] {
+    printer::Printer& p = printer::Current();
+    p.SetDrawWidth(std::max<int>(1, G.Underline));
+    G.RuleEndX = static_cast<int32_t>(p.ScaleWidth());
+    switch (G.BodyFont) {
+      case 7: G.RuleStartX = 2500; break;
+      case 8: G.RuleStartX = 2750; break;
+      case 9: G.RuleStartX = 3000; break;
+      case 10: G.RuleStartX = 3250; break;
+      default: break;
+    }
+    const double y = p.CurrentY() + 80;
+    p.Line(G.RuleStartX, y, G.RuleEndX, y);
+    p.SetCurrentY(p.CurrentY() - 100);
+  });
+  G.LineCount += 1;
+}
+
+void BudgetForecast::ExcelTotalRule() {
+  DrawStep([this] {
+    const std::string row = std::to_string(G.ExcelRow - 1);
+    Sheet().GetRange("B" + row + ":" + LastColLetter + row).Borders(excel::xlEdgeBottom).SetLineStyle(excel::xlContinuous);
+  });
+  G.LineCount += 1;
+}
+
+}  // namespace qvx
