@@ -2,6 +2,7 @@
 // journal lines and budgets, summed with SQL: every month of every detail line, every
 // row total, every header total and every profit line, for windows that start in the
 // financial year's first month, in January and in other months.
+#include <algorithm>
 #include <set>
 
 #include "ForecastFixture.h"
@@ -35,31 +36,14 @@ bool Below(const std::map<std::string, AccountRow>& accounts, std::string number
   return false;
 }
 
-TEST_P(ForecastFiguresTest, FiguresEqualTheCompanyFilesOwnSums) {
-  const WindowCase& w = GetParam();
-  Connect();
-  ASSERT_EQ(G.FirstMonth, 7);
-  BudgetForecast f;
-  const ForecastReport r = Lines(f, w.from, w.to, w.yearStart, w.yearEnd, w.mode);
-
-  EXPECT_EQ(f.StartMonth, w.startMonth);
-  EXPECT_EQ(f.MonthCount, w.monthCount);
-  EXPECT_EQ(G.FinYearStartYMD, w.windowStart);
-  EXPECT_EQ(G.FinYearEndYMD, w.windowEnd);
-  EXPECT_EQ(G.ODBCToDate, w.odbcTo);
-  const std::string mode = w.mode;
-  ASSERT_EQ(r.shownColumns, mode == "AB" ? 12 : w.monthCount);
-  for (int c = 1; c <= 12; ++c) {
-    const int month = (w.startMonth + c - 2) % 12 + 1;
-    EXPECT_EQ(r.columnMonth[c], month);
-    const std::string basis = mode == "AB" ? (c <= w.monthCount ? "A" : "B") : mode;
-    EXPECT_EQ(r.columnBasis[c], basis) << "column " << c;
-  }
-
-  const MonthFigures actual = mode == "B" ? MonthFigures{} : SqlActuals(G.ODBCFromDate, G.ODBCToDate);
+// Every shown figure of the lines against the company file's own sums: detail months,
+// row totals, header totals over the detail accounts below them, profit lines over the
+// classes, detail lines in account-number order.
+void ExpectFiguresOfSql(ForecastTest& t, const ForecastReport& r, const std::string& mode) {
+  const MonthFigures actual = mode == "B" ? MonthFigures{} : t.SqlActuals(G.ODBCFromDate, G.ODBCToDate);
   const MonthFigures budget =
-      mode == "A" ? MonthFigures{} : SqlBudgets(7, Left(G.FinYearStartYMD, 6), Left(G.FinYearEndYMD, 6));
-  const auto accounts = SqlAccounts();
+      mode == "A" ? MonthFigures{} : t.SqlBudgets(7, Left(G.FinYearStartYMD, 6), Left(G.FinYearEndYMD, 6));
+  const auto accounts = t.SqlAccounts();
   auto expected = [&](const std::string& number, int c) {
     const std::pair<std::string, int> key{number, r.columnMonth[static_cast<size_t>(c)]};
     const MonthFigures& source = r.columnBasis[static_cast<size_t>(c)] == "A" ? actual : budget;
@@ -131,6 +115,30 @@ TEST_P(ForecastFiguresTest, FiguresEqualTheCompanyFilesOwnSums) {
   EXPECT_TRUE(r.lines.back().blankAfter);
 }
 
+TEST_P(ForecastFiguresTest, FiguresEqualTheCompanyFilesOwnSums) {
+  const WindowCase& w = GetParam();
+  Connect();
+  ASSERT_EQ(G.FirstMonth, 7);
+  BudgetForecast f;
+  const ForecastReport r = Lines(f, w.from, w.to, w.yearStart, w.yearEnd, w.mode);
+
+  EXPECT_EQ(f.StartMonth, w.startMonth);
+  EXPECT_EQ(f.MonthCount, w.monthCount);
+  EXPECT_EQ(G.FinYearStartYMD, w.windowStart);
+  EXPECT_EQ(G.FinYearEndYMD, w.windowEnd);
+  EXPECT_EQ(G.ODBCToDate, w.odbcTo);
+  const std::string mode = w.mode;
+  ASSERT_EQ(r.shownColumns, mode == "AB" ? 12 : w.monthCount);
+  for (int c = 1; c <= 12; ++c) {
+    const int month = (w.startMonth + c - 2) % 12 + 1;
+    EXPECT_EQ(r.columnMonth[c], month);
+    const std::string basis = mode == "AB" ? (c <= w.monthCount ? "A" : "B") : mode;
+    EXPECT_EQ(r.columnBasis[c], basis) << "column " << c;
+  }
+
+  ExpectFiguresOfSql(*this, r, mode);
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Windows, ForecastFiguresTest,
     ::testing::Values(
@@ -147,6 +155,39 @@ INSTANTIATE_TEST_SUITE_P(
         WindowCase{"WholeYearBudget", "01/07/2024", "30/06/2025", "B", 7, 12, "20240701", "20250630", "2025-06-30",
                    "01/07/2024", "30/06/2025"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A chart with a second level-1 block in one section, a header whose accounts have no
+// figures and a header block with one shown line: each section enters the profit lines
+// once, the empty header shows nothing, the one-line block gets no total line.
+TEST_F(ForecastTest, SecondBlockOfASectionCountsOnceInTheProfits) {
+  {
+    SqlFile db(file_);
+    db.Exec("INSERT INTO Accounts (AccountID, ParentAccountID, AccountNumber, AccountName, AccountTypeID, "
+            "AccountLevel) VALUES "
+            "(901, 38, '6-3000', 'Idle Costs', 'H', 2), (902, 901, '6-3100', 'Idle Plant', 'D', 3),"
+            "(903, 38, '6-4000', 'Motor', 'H', 2), (904, 903, '6-4100', 'Fuel', 'D', 3),"
+            "(905, 0, '6-5000', 'Other Costs', 'H', 1), (906, 905, '6-5100', 'Sundry', 'D', 2)");
+    db.Exec("INSERT INTO JournalRecords (JournalRecordID, SetID, AccountID, TransactionDate, TaxExclusiveAmount, "
+            "JobID, IsForeignTransaction) VALUES "
+            "(90001, 1, 904, '2025-08-10', 310.50, 0, 'N'), (90002, 1, 906, '2025-09-10', 1200, 0, 'N'),"
+            "(90003, 1, 906, '2025-10-10', 800, 0, 'N')");
+  }
+  Connect();
+  BudgetForecast f;
+  const ForecastReport r = Lines(f, "01/07/2025", "31/12/2025", "01/07/2025", "30/06/2026", "AB");
+  ExpectFiguresOfSql(*this, r, "AB");
+
+  std::vector<std::string> texts;
+  for (const ForecastLine& line : r.lines)
+    if (line.kind == ForecastLine::Kind::Blank) texts.push_back("");
+    else if (line.output) texts.push_back(line.text);
+  auto at = std::find(texts.begin(), texts.end(), "Motor");
+  ASSERT_NE(at, texts.end());
+  EXPECT_EQ(std::vector<std::string>(at, at + 4), (std::vector<std::string>{"Motor", "Fuel", "", "Total Expenses"}));
+  EXPECT_EQ(std::count(texts.begin(), texts.end(), "Idle Costs"), 0);
+  EXPECT_EQ(std::count(texts.begin(), texts.end(), "Total Idle Costs"), 0);
+  EXPECT_EQ(std::count(texts.begin(), texts.end(), "Total Other Costs"), 1);
+}
 
 // On the cash basis the figures are the transaction engine's: the same engine read
 // with a row map of its own (rows in reverse account order) gives the same month figures

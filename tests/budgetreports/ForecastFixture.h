@@ -126,6 +126,7 @@ class ForecastTest : public OutputTest {
     return f.BuildLines();
   }
 
+ public:
   // Actual figures per account and calendar month of the journal lines from..to
   // ('yyyy-mm-dd'), signed as the report shows them: credits add to income.
   MonthFigures SqlActuals(const std::string& from, const std::string& to) {
@@ -175,6 +176,7 @@ class ForecastTest : public OutputTest {
     return out;
   }
 
+ protected:
   // The report run as a user runs it: typed dates in the period dialog, the options, and
   // the printer "Office Laser" (printed output) or the workbook Forecast.XLSX in the
   // test's folder.
