@@ -24,7 +24,7 @@ TEST_F(ForecastTest, RefusedPeriodsEndTheRunWithTheirMessage) {
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.from) + " " + c.to);
     ui_->Clear();
-    RunReport(c.from, c.to, {.mode = "A", .choosePrinter = !*c.message});
+    RunReport(c.from, c.to, {.mode = "A", .reachesOptions = !*c.message});
     const auto messages = ui_->Messages();
     if (*c.message) {
       ASSERT_EQ(messages.size(), 1u);
@@ -36,6 +36,15 @@ TEST_F(ForecastTest, RefusedPeriodsEndTheRunWithTheirMessage) {
       EXPECT_EQ(G.BodyFont, 9) << "the common finish ran";
     }
   }
+}
+
+TEST_F(ForecastTest, OptionsCancelEndsTheRunAtOnce) {
+  Connect();
+  G.BodyFont = 7;
+  RunReport("01/07/2025", "31/12/2025", {.choosePrinter = false, .cancelOptions = true});
+  EXPECT_TRUE(ui_->Messages().empty());
+  EXPECT_EQ(G.BodyFont, 7) << "no common finish";
+  EXPECT_FALSE(printer::Current().JobStarted());
 }
 
 TEST_F(ForecastTest, PeriodDialogCancelEndsThroughTheCommonFinish) {
@@ -111,7 +120,7 @@ TEST_F(ForecastTest, MissingTablesAndFailedWorkbookEndTheRunAfterTheirMessage) {
     excel::Environment().createFailure = c.createFailure;
     RunReport("01/07/2025", "31/12/2025", {.mode = "A", .excel = true});
     excel::Environment().createFailure = 0;
-    const auto messages = ui_->Messages();
+    const auto messages = RunMessages();
     ASSERT_FALSE(messages.empty());
     EXPECT_EQ(messages[0].rfind(c.message, 0), 0u) << messages[0];
     EXPECT_FALSE(std::filesystem::exists(Path("Forecast.XLSX")));
@@ -124,11 +133,11 @@ TEST_F(ForecastTest, NothingToShowSavesNoWorkbook) {
   Connect();
   // No budgets exist for the year from July 2026, and budget-only shows no actual figures.
   RunReport("01/07/2026", "31/12/2026", {.mode = "B", .excel = true});
-  const auto messages = ui_->Messages();
+  const auto messages = RunMessages();
   ASSERT_GE(messages.size(), 1u);
   EXPECT_EQ(messages[0], "No output to print for Report ");
   for (const auto& s : ui_->shown) {
-    if (s.kind != "message") continue;
+    if (s.kind != "message" || s.title == "Output File") continue;
     EXPECT_EQ(s.title, "No data for report");
     break;
   }

@@ -159,8 +159,8 @@ TEST_P(ForecastWorkbookTest, TotalsAreSumFormulasOfTheirRows) {
   const SheetCase& c = GetParam();
   Connect();
   RunReport(c.from, c.to, {.mode = c.mode, .numbers = true, .excel = true});
-  ASSERT_EQ(ui_->Messages().size(), 1u);
-  EXPECT_NE(ui_->Messages().front().find("Forecast.XLSX"), std::string::npos);
+  ASSERT_EQ(RunMessages().size(), 1u);
+  EXPECT_NE(RunMessages().front().find("Forecast.XLSX"), std::string::npos);
   const Sheet sheet = ReadWorkbook(Path("Forecast.XLSX"));
   ASSERT_FALSE(sheet.empty());
 
