@@ -52,6 +52,8 @@ TEST(AccountDescriptionTest, KeywordsTable) {
       {"EMPLOYEES -3", "", 100, "", 0},
       {"EMPLOYEES", "", 100, "", 0},
       {"NUMBER OF EMPLOYEES 8", "", 100, "", 8},
+      {"GROUPNAME=NORTH GROUPNAME=SOUTH CONSOLIDATE 40% CONSOLIDATE 50% EMPLOYEES 3 EMPLOYEES 9", "NORTH", 40, "", 3},
+      {"  groupname  =  north  ", "=", 100, "", 0},
       {"", "", 100, "", 0},
   };
   for (const Case& c : cases) {

@@ -245,6 +245,23 @@ TEST_F(GroupRunTest, EveryWayOutReconnectsTheUsersFile) {
   EXPECT_EQ(Consolidation.ConsFileName[1], "N1.MYO");
 }
 
+TEST_F(GroupRunTest, DebugModeShowsEachFilesSettings) {
+  const std::string folder = Path("g");
+  BuildMember(folder, {"A.MYO", "GROUPNAME=NORTH CONSOLIDATE 33.333%", {}, {}});
+  BuildMember(folder, {"B.MYO", "GROUPNAME=SOUTH CONSOLIDATE 50%", {}, {}});
+  BuildMember(folder, {"C.MYO", "  Group Name:  north   consolidate 2.5 %", {}, {}});
+  G.DebugMode = "ON";
+  Run({.folder = folder, .group = "NORTH", .excel = true});
+  std::vector<std::string> messages;
+  for (const std::string& m : ui_->Messages())
+    if (m.rfind("Group = ", 0) == 0 || m.rfind("CompanyPC = ", 0) == 0) messages.push_back(m);
+  EXPECT_EQ(messages, (std::vector<std::string>{"Group = NORTH", "CompanyPC = 33.333", "Group = SOUTH",
+                                                "Group = NORTH", "CompanyPC = 2.5"}));
+  EXPECT_EQ(Consolidation.GroupMatchCount, 2);
+  EXPECT_EQ(Consolidation.ConsFileCount, 2);
+  EXPECT_EQ(Consolidation.ConsFileName[2], "C.MYO");
+}
+
 TEST_F(GroupRunTest, CancelledDialogsLeaveTheConnectionAlone) {
   BuildMember(Path("g"), {"A.MYO", "", {}, {}});
   G.ConsPath = Path("g");
