@@ -76,7 +76,10 @@ class BudgetForecast {
                      int16_t month) const;
 
   // ---- drawing
+  // The lines, then the no-output message and the common finish.
   void Draw(const ForecastReport& report);
+  // The lines alone, to the printer or the open worksheet.
+  void DrawLines(const ForecastReport& report);
   void PrintForecastHeadings(const ForecastReport& report);
   void PrintTotalRule();
   void ExcelTotalRule();

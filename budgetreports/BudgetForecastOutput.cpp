@@ -5,6 +5,7 @@
 #include "core/Globals.h"
 #include "core/NumberFormat.h"
 #include "core/PageHeading.h"
+#include "core/ReportRows.h"
 #include "core/Progress.h"
 #include "core/ReportOutput.h"
 #include "platform/excel/Excel.h"
@@ -59,6 +60,15 @@ excel::Worksheet& Sheet() {
 }  // namespace
 
 void BudgetForecast::Draw(const ForecastReport& report) {
+  DrawLines(report);
+  if (!G.PrintCancelled && !report.anyOutput) {
+    G.MsgText = "No output to print for Report ";
+    ui::MsgBox(G.MsgText, ui::Buttons::OK, ui::Icon::None, "No data for report");
+  }
+  EndReportOutput();
+}
+
+void BudgetForecast::DrawLines(const ForecastReport& report) {
   Progress& progress = Progress::Instance();
   if (ToSheet() && !G.ProgressShown) {
     DrawStep([&] {
@@ -82,11 +92,6 @@ void BudgetForecast::Draw(const ForecastReport& report) {
       ui::DoEvents();
     }
   }
-  if (!G.PrintCancelled && !report.anyOutput) {
-    G.MsgText = "No output to print for Report ";
-    ui::MsgBox(G.MsgText, ui::Buttons::OK, ui::Icon::None, "No data for report");
-  }
-  EndReportOutput();
 }
 
 void BudgetForecast::DrawBlank() {
@@ -188,6 +193,7 @@ void BudgetForecast::DrawLine(const ForecastReport& r, const ForecastLine& line)
   }
   G.LineCount += 1;
   G.ReportOK = kTrue;
+  CountReportRow();
 
   if (isSurplus) {
     if (sheet) {

@@ -1,0 +1,57 @@
+// The budget forecast from the runner: every column mode and both outputs, with the
+// options given on the command line.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include "samples/SamplePaths.h"
+#include "support/OdbcTestEnv.h"
+
+namespace qvx::test {
+namespace {
+
+TEST(ForecastRun, EveryModeToPrinterAndWorkbook) {
+  UsePrivateOdbcRegistration();
+  QTemporaryDir out;
+  ASSERT_TRUE(out.isValid());
+  struct Case {
+    const char* column;
+    const char* cash;
+    const char* level;
+    const char* numbers;
+    const char* file;
+  };
+  const Case cases[] = {{"A", "False", "4", "True", "a.pdf"},
+                        {"B", "False", "2", "False", "b.xlsx"},
+                        {"AB", "True", "3", "True", "ab.xlsx"},
+                        {"AB", "False", "1", "False", "ab1.pdf"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    QProcess p;
+    p.start(QVX_REPORT_RUN, {"--file", QString::fromStdString(samples::SamplePath(samples::kAustralianFile)),
+                             "--report", "BGTFCT", "--from", "11/2025", "--to", "02/2026", "--option",
+                             QString("ColumnType=") + c.column, "--option", QString("CashBasis=") + c.cash,
+                             "--option", QString("PrintLevel=") + c.level, "--option",
+                             QString("PrintAccountNumbers=") + c.numbers, "--out", out.filePath(c.file)});
+    ASSERT_TRUE(p.waitForFinished(120000));
+    const std::string err = p.readAllStandardError().toStdString();
+    const std::string report = p.readAllStandardOutput().toStdString();
+    EXPECT_EQ(p.exitCode(), 0) << err;
+    EXPECT_NE(report.find("REPORT: "), std::string::npos) << err;
+    EXPECT_EQ(report.find("REPORT: 0 rows"), std::string::npos) << report;
+    EXPECT_TRUE(std::filesystem::exists(out.filePath(c.file).toStdString()));
+  }
+  QProcess bad;
+  bad.start(QVX_REPORT_RUN, {"--file", QString::fromStdString(samples::SamplePath(samples::kAustralianFile)),
+                             "--report", "BGTFCT", "--from", "11/2025", "--to", "02/2026", "--option",
+                             "ColumnType=C", "--out", out.filePath("c.pdf")});
+  ASSERT_TRUE(bad.waitForFinished(120000));
+  EXPECT_EQ(bad.exitCode(), 2);
+}
+
+}  // namespace
+}  // namespace qvx::test
