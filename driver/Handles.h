@@ -136,6 +136,7 @@ struct Connection : HandleBase {
   unsigned dataVersion = 0;
   int64_t fileSize = 0;
   int64_t fileModifiedNs = 0;
+  int64_t lastPathCheckNs = 0;
 };
 
 struct Environment : HandleBase {

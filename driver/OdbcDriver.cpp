@@ -203,6 +203,8 @@ void CloseCursor(Statement& s) {
 
 // How long a statement waits for another program's write lock before it gives up.
 constexpr int kBusyTimeoutMs = 5000;
+// How often at most the path of an open company file is looked at between failures.
+constexpr int64_t kPathCheckIntervalNs = 10'000'000;
 
 // SQLite's count of changes to the file, by this or any other program; it moves when a
 // read begins after another program wrote the file.
@@ -235,17 +237,22 @@ int64_t ModifiedNs(const struct stat& st) {
   return static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
 }
 
-// Is the open file still the company file that was opened? Before a statement: the path
-// must still name the same, non-empty file. After a read has begun (or failed): when
-// SQLite has seen another program commit a change, the file must still hold the same
-// company; when it has seen none, the file must not have changed size or time while this
-// connection held its read lock, which only a program writing past SQLite does
-// (truncating or overwriting it), leaving SQLite's cached pages stale.
-SQLRETURN CheckCompanyFile(Statement& s, bool afterRead, bool lockHeld) {
+// Is the open file still the company file that was opened? The path must still name the
+// same, non-empty file. After a read has begun (or failed): when SQLite has seen another
+// program commit a change, the file must still hold the same company; when it has seen
+// none, the file must not have changed size or time while this connection held its read
+// lock, which only a program writing past SQLite does (truncating or overwriting it),
+// leaving SQLite's cached pages stale. Looking at the path costs a system call, so it is
+// done at most every few milliseconds, and always after a failure (`force`).
+SQLRETURN CheckCompanyFile(Statement& s, bool afterRead, bool lockHeld, bool force = false) {
   Connection& c = *s.conn;
   if (!c.db || c.database.empty()) return SQL_SUCCESS;
   const std::string file = "The company file \"" + c.database + "\" ";
   const std::string stop = "; the report stops here. Open the company file again when the other program has finished.";
+  const unsigned version = afterRead ? DataVersion(c.db.get()) : c.dataVersion;
+  const int64_t now = NowNs();
+  const bool changedBySqlite = version != c.dataVersion;
+  if (!force && !changedBySqlite && now - c.lastPathCheckNs < kPathCheckIntervalNs) return SQL_SUCCESS;
   struct stat st {};
   if (::stat(c.database.c_str(), &st) != 0)
     return s.AddDiag("08S01", file + "was removed or renamed while it was open" + stop);
@@ -253,8 +260,7 @@ SQLRETURN CheckCompanyFile(Statement& s, bool afterRead, bool lockHeld) {
     return s.AddDiag("08S01", file + "was replaced by another file while it was open" + stop);
   if (st.st_size == 0) return s.AddDiag("08S01", file + "was emptied by another program while it was open" + stop);
   if (!afterRead) return SQL_SUCCESS;
-  unsigned version = DataVersion(c.db.get());
-  if (version != c.dataVersion) {
+  if (changedBySqlite) {
     std::string identity = CompanyIdentity(c.db.get());
     if (identity.empty())
       return s.AddDiag("08S01", file + "was changed by another program while it was open and can no longer be read" + stop);
@@ -263,10 +269,12 @@ SQLRETURN CheckCompanyFile(Statement& s, bool afterRead, bool lockHeld) {
     c.dataVersion = version;
     c.fileSize = static_cast<int64_t>(st.st_size);
     c.fileModifiedNs = ModifiedNs(st);
+    c.lastPathCheckNs = now;
     return SQL_SUCCESS;
   }
   if (lockHeld && (static_cast<int64_t>(st.st_size) != c.fileSize || ModifiedNs(st) != c.fileModifiedNs))
     return s.AddDiag("08S01", file + "was truncated or overwritten by another program while it was open" + stop);
+  c.lastPathCheckNs = now;
   return SQL_SUCCESS;
 }
 
@@ -276,7 +284,7 @@ SQLRETURN SqliteFailure(Statement& s, int rc) {
   int primary = rc & 0xFF;
   // A file that another program truncated, replaced or removed makes SQLite fail in many
   // ways (damaged pages, short reads, tables gone); say what happened instead.
-  if (SQLRETURN changed = CheckCompanyFile(s, true, true); changed != SQL_SUCCESS) return changed;
+  if (SQLRETURN changed = CheckCompanyFile(s, true, true, true); changed != SQL_SUCCESS) return changed;
   if (c.refusedUsers) return s.AddAccessDiag("42000", "Access to the table DriverUsers is not allowed");
   if (rc == SQLITE_READONLY_ROLLBACK || rc == SQLITE_READONLY_RECOVERY)
     return s.AddDiag("HY000", "The company file \"" + c.database +
