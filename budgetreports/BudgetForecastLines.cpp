@@ -202,16 +202,23 @@ void BudgetForecast::CloseBlocks(ForecastReport& r) {
     AddInto(SurplusSums, SectionSums, -1);
   }
 
-  ForecastLine summary;
+  // The profit line due before the new section, if any.
+  const char* caption = nullptr;
+  const char* code = nullptr;
+  const ForecastFigures* sums = nullptr;
   if (AcctClass == "6") {
-    summary.text = "Gross Profit", summary.summaryCode = "GP", summary.figures = GrossProfitSums;
-  } else if (AcctClass == "8") {
-    summary.text = "Operating Profit", summary.summaryCode = "OP", summary.figures = OperatingProfitSums;
-    OPPrinted = true;
-  } else if (AcctClass == "9" && !OPPrinted) {
-    summary.text = "Operating Profit", summary.summaryCode = "OP", summary.figures = OperatingProfitSums;
+    caption = "Gross Profit", code = "GP", sums = &GrossProfitSums;
+  } else if (AcctClass == "8" || (AcctClass == "9" && !OPPrinted)) {
+    caption = "Operating Profit", code = "OP", sums = &OperatingProfitSums;
+    if (AcctClass == "8") OPPrinted = true;
   } else if (AcctClass == "P") {
-    summary.text = "Surplus/Deficit", summary.summaryCode = "P", summary.figures = SurplusSums;
+    caption = "Surplus/Deficit", code = "P", sums = &SurplusSums;
+  }
+  ForecastLine summary;
+  if (sums) {
+    summary.text = caption;
+    summary.summaryCode = code;
+    summary.figures = *sums;
   }
   if (!summary.summaryCode.empty()) {
     TotalSection = 6;

@@ -159,3 +159,43 @@ TEST_F(ForecastTest, ChartWithoutSectionHeadersStillShowsItsAccounts) {
 
 }  // namespace
 }  // namespace qvx::test
+
+namespace qvx::test {
+namespace {
+
+// The twelve-month window of a period that starts in another month than the financial
+// year: from the From date to the real last day of the month before it a year later.
+TEST(ForecastWindow, EndsOnTheRealLastDayOfItsMonth) {
+  struct Case {
+    const char* format;
+    const char* from;
+    int firstMonth;
+    const char* yearStart;  // what the report works with afterwards
+    const char* yearEnd;
+  };
+  const Case cases[] = {
+      {"DMY", "01/03/2027", 7, "01/03/2027", "29/02/2028"},
+      {"DMY", "01/03/2026", 7, "01/03/2026", "28/02/2027"},
+      {"DMY", "01/01/2026", 7, "01/01/2026", "31/12/2026"},
+      {"DMY", "01/07/2025", 7, "01/07/2025", "30/06/2026"},  // the dialog's year stands
+      {"DMY", "01/07/2024", 4, "01/07/2024", "30/06/2025"},
+      {"MDY", "03/01/2027", 7, "03/01/2027", "02/29/2028"},
+      {"MDY", "11/01/2025", 7, "11/01/2025", "10/31/2026"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.from);
+    G = Globals{};
+    G.DateFormat = c.format;
+    G.FirstMonth = static_cast<int16_t>(c.firstMonth);
+    G.ReportFromDate = c.from;
+    G.FinYearStartDate = "01/07/2025";
+    G.FinYearEndDate = "30/06/2026";
+    BudgetForecast f;
+    f.SetWindow();
+    EXPECT_EQ(G.FinYearStartDate, c.yearStart);
+    EXPECT_EQ(G.FinYearEndDate, c.yearEnd);
+  }
+}
+
+}  // namespace
+}  // namespace qvx::test
