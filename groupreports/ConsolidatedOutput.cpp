@@ -304,9 +304,9 @@ void ConsolidatedOutput::SheetTotalRule(bool netProfit) {
         .SetLineStyle(excel::xlContinuous);
     return;
   }
-  const int k = lay_.ConsNameXlCol + 6 - OutLevel + (netProfit ? 1 : 0) - 1;
-  if (G.ExcelRow < 2 || k < 1) return;
-  s.GetRange(s.Cells(G.ExcelRow - 2 < 1 ? 1 : G.ExcelRow - 2, k), s.Cells(G.ExcelRow - 1, k))
+  const int k = lay_.ConsNameXlCol + 6 - std::clamp<int>(OutLevel, 1, 4) + (netProfit ? 1 : 0) - 1;
+  if (G.ExcelRow < 3) return;
+  s.GetRange(s.Cells(G.ExcelRow - 2, k), s.Cells(G.ExcelRow - 1, k))
       .Borders(excel::xlEdgeBottom)
       .SetLineStyle(excel::xlContinuous);
 }
@@ -380,7 +380,7 @@ void ConsolidatedOutput::PrintAmountColumns() {
     if (ToPrinter()) {
       PrintAt(lay_.ColPos[Idx(5 - std::clamp<int>(OutLevel, 1, 4))], amount + pct);
     } else if (ToSheet()) {
-      const int col = lay_.ConsNameXlCol + 6 - OutLevel;
+      const int col = lay_.ConsNameXlCol + 6 - std::clamp<int>(OutLevel, 1, 4);
       SheetAmount(G.ExcelRow, col, amount);
       SheetAmount(G.ExcelRow, col + 1, pct);
     }

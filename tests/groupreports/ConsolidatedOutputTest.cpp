@@ -257,5 +257,26 @@ TEST_F(ConsolidatedOutputTest, NoOutputAndColumnLimit) {
   EXPECT_EQ(ui_->Messages()[0], "Maximum data files for showing separate columns is 6");
 }
 
+TEST_F(ConsolidatedOutputTest, OddAccountsStayReadable) {
+  // Numbers that are not d-dddd, levels outside 1 to 4, names that read as a formula or a
+  // number, and a 30-character name with "&" and quotes: every name is written as it is.
+  ToWorkbook();
+  G.PrintLevel = 4;
+  const std::string longName = "Smith & \"Jones\" Holdings Pty L";
+  ConsolidationData d = MadeUpGroup({{100, "A", 0,
+                                      {{"4-1000", "=1+1", "04IN", 10, "D", 0},
+                                       {"4-2000", "2024", "04IN", 5, "D", 2},
+                                       {"4-3000", "Deep", "04IN", 2, "D", 7},
+                                       {"ABC", longName, "04IN", 3},
+                                       {"6-1000", "Wages", "06EX", 1}}}});
+  d.SeparateCols = true;
+  WriteConsolidatedReport(d);
+  EXPECT_EQ(G.ReportOK, kTrue);
+  for (const std::string name : {"=1+1", "2024", "Wages"}) EXPECT_GT(RowOf(name, 1), 0) << name;
+  EXPECT_GT(RowOf(longName, 1), 0);
+  EXPECT_EQ(RowOf("Deep", 1), 0);  // deeper than the report level
+  EXPECT_GT(RowOf("Net Profit/(Loss)", 1), 0);
+}
+
 }  // namespace
 }  // namespace qvx::test
