@@ -8,8 +8,6 @@
 #include "core/NumberFormat.h"
 #include "core/PageHeading.h"
 #include "core/Preferences.h"
-#include "core/ReportOutput.h"
-#include "groupreports/ConsolidatedReport.h"
 #include "platform/excel/Excel.h"
 #include "platform/printer/Printer.h"
 #include "platform/ui/Ui.h"
@@ -717,35 +715,6 @@ void ConsolidatedOutput::PrintAverageComparison() {
   TitleLine("Comparison to Average");
   ComparisonRows(cmp_.Average);
   DrawRuleLine();
-}
-
-// ---------------------------------------------------------------- the stage
-
-void WriteConsolidatedReport(ConsolidationData& data) {
-  const ConsolidatedFigures fig = BuildConsolidatedFigures(data);
-  const Preferences& prefs = Preferences::Instance();
-  const ComparisonSections cmp =
-      BuildComparisons(fig, data, {prefs.BMSales, prefs.BMGrossProfit, prefs.BMNetProfit, prefs.BMStaff});
-  const ConsolidatedLayout layout =
-      PlanConsolidatedLayout(data, fig.FileCount, {G.PTLines, G.LSLines, G.BodyFont, G.PrintAccountNumbers != 0});
-  G.PageLines = layout.PageLines;
-  G.PrintOrientation = layout.PrintOrientation;
-  if (data.SeparateCols && data.ConsFileCount > data.MaxConsFiles) {
-    G.MsgText = "Maximum data files for showing separate columns is " + std::to_string(data.MaxConsFiles);
-    G.Response = static_cast<int16_t>(ui::MsgBox(G.MsgText, ui::Buttons::OK, ui::Icon::None, "Maximum data files"));
-    return;
-  }
-  if (G.PrintToExcel) {
-    if (G.OutputType == "EXCEL") {
-      StartExcel(ExcelObjects::FromGlobals(), layout.PrintOrientation == 1 ? "P" : "L");
-      G.ExcelRow = 1;
-      G.ExcelFile = kTrue;
-    }
-    G.ChoosePrinter = kFalse;
-  }
-  G.AmtWidth = layout.AmtWidth;
-  ConsolidatedOutput out(data, fig, cmp, layout);
-  out.PrintReportBody();
 }
 
 }  // namespace qvx

@@ -1,8 +1,41 @@
 #include "groupreports/ConsolidatedReport.h"
 
+#include <string>
+
+#include "core/Globals.h"
+#include "core/Preferences.h"
+#include "core/ReportOutput.h"
+#include "groupreports/ConsolidatedLines.h"
+#include "groupreports/ConsolidatedOutput.h"
+#include "platform/ui/Ui.h"
+
 namespace qvx {
 
-// Until the report itself is written, a run ends after the reading.
-void WriteConsolidatedReport(ConsolidationData& /*data*/) {}
+void WriteConsolidatedReport(ConsolidationData& data) {
+  const ConsolidatedFigures fig = BuildConsolidatedFigures(data);
+  const Preferences& prefs = Preferences::Instance();
+  const ComparisonSections cmp =
+      BuildComparisons(fig, data, {prefs.BMSales, prefs.BMGrossProfit, prefs.BMNetProfit, prefs.BMStaff});
+  const ConsolidatedLayout layout =
+      PlanConsolidatedLayout(data, fig.FileCount, {G.PTLines, G.LSLines, G.BodyFont, G.PrintAccountNumbers != 0});
+  G.PageLines = layout.PageLines;
+  G.PrintOrientation = layout.PrintOrientation;
+  if (data.SeparateCols && data.ConsFileCount > data.MaxConsFiles) {
+    G.MsgText = "Maximum data files for showing separate columns is " + std::to_string(data.MaxConsFiles);
+    G.Response = static_cast<int16_t>(ui::MsgBox(G.MsgText, ui::Buttons::OK, ui::Icon::None, "Maximum data files"));
+    return;
+  }
+  if (G.PrintToExcel) {
+    if (G.OutputType == "EXCEL") {
+      StartExcel(ExcelObjects::FromGlobals(), layout.PrintOrientation == 1 ? "P" : "L");
+      G.ExcelRow = 1;
+      G.ExcelFile = kTrue;
+    }
+    G.ChoosePrinter = kFalse;
+  }
+  G.AmtWidth = layout.AmtWidth;
+  ConsolidatedOutput out(data, fig, cmp, layout);
+  out.PrintReportBody();
+}
 
 }  // namespace qvx
