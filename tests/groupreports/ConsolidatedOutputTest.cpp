@@ -72,6 +72,56 @@ class ConsolidatedOutputTest : public OutputTest {
   }
 };
 
+TEST(ConsolidatedLayout, LinesPerPageOrientationAndColumns) {
+  struct Case {
+    LayoutSettings settings;
+    int files;
+    bool separate;
+    const char* side;
+    bool average;
+    bool whole;
+    int pageLines, orientation;
+    std::vector<int16_t> colPos;  // 0 .. files (one column: 1 .. 5)
+    int group, avg, groupXl;
+  };
+  const Case cases[] = {
+      // The worked example: numbers shown, whole dollars, GROUP left with AVERAGE, four files.
+      {{0, 0, 9, true}, 4, true, "L", true, true, 48, 2, {53, 97, 119, 141, 163}, 53, 75, 3},
+      // GROUP right, three files: companies from the first position, GROUP one step on.
+      {{0, 0, 10, false}, 3, true, "R", true, false, 45, 2, {45, 45, 70, 95}, 120, 145, 8},
+      // Two files print in portrait; one column staggers the levels by the amount width.
+      {{0, 0, 9, false}, 2, false, "L", false, false, 66, 1, {0, 45, 58, 71, 84, 97}, 0, 0, 0},
+      // Lines per page from the settings; a landscape length of 0 takes the font's.
+      {{50, 0, 9, false}, 5, false, "L", false, true, 48, 2, {0, 45, 55, 65, 75, 85}, 0, 0, 0},
+      {{50, 30, 12, false}, 1, false, "L", false, true, 50, 1, {0, 45, 55, 65, 75, 85}, 0, 0, 0},
+      // A body font with no table of its own still gets a page length.
+      {{0, 0, 12, false}, 1, false, "L", false, true, 49, 1, {0, 45, 55, 65, 75, 85}, 0, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.files);
+    ConsolidationData d;
+    d.SeparateCols = c.separate;
+    d.GroupColSide = c.side;
+    d.ShowAverage = c.average;
+    d.WholeDollars = c.whole ? kTrue : kFalse;
+    const ConsolidatedLayout l = PlanConsolidatedLayout(d, static_cast<int16_t>(c.files), c.settings);
+    EXPECT_EQ(l.PageLines, c.pageLines);
+    EXPECT_EQ(l.PrintOrientation, c.orientation);
+    EXPECT_EQ(std::vector<int16_t>(l.ColPos.begin(), l.ColPos.begin() + static_cast<long>(c.colPos.size())), c.colPos);
+    EXPECT_EQ(l.GroupColPos, c.group);
+    EXPECT_EQ(l.AvgColPos, c.avg);
+    EXPECT_EQ(l.GroupXlCol, c.groupXl);
+  }
+  // Thirty companies in a workbook each have a position.
+  ConsolidationData d;
+  d.SeparateCols = true;
+  d.GroupColSide = "R";
+  const ConsolidatedLayout l = PlanConsolidatedLayout(d, 30, {});
+  ASSERT_GE(l.ColPos.size(), 31u);
+  EXPECT_EQ(l.ColPos[30], 45 + 29 * 25);
+  EXPECT_EQ(l.GroupColPos, 45 + 30 * 25);
+}
+
 TEST_F(ConsolidatedOutputTest, PrintedOneColumn) {
   QueuePrinterChoice("Office Laser");
   ConsolidationData d = TwoCompanies();
