@@ -273,6 +273,33 @@ TEST_F(ConsolidatedOutputTest, WorkbookLeftWithAverage) {
   EXPECT_EQ(G.PageLines, 66);
 }
 
+TEST_F(ConsolidatedOutputTest, CommonHeaderTotalsByCompany) {
+  // Each company's column of a header's total line is the sum of that company's lines in
+  // the block; the group column the header's own block sum.
+  ToWorkbook();
+  G.PrintLevel = 4;
+  const auto file = [](double shop, double online) {
+    return std::vector<MadeUpAccount>{{"4-1000", "Trading", "04IN", 0, "UH", 2},
+                                      {"4-1100", "Shop", "04IN", shop, "D", 3},
+                                      {"4-1200", "Online", "04IN", online, "D", 3},
+                                      {"4-2000", "Services", "04IN", 7, "D", 2}};
+  };
+  ConsolidationData d = MadeUpGroup({{100, "A", 0, file(100, 20)}, {50, "B", 0, file(40, 2)}}, true);
+  d.SeparateCols = true;
+  WriteConsolidatedReport(d);
+  const int total = RowOf("Total Trading", 1);
+  ASSERT_GT(total, 0);
+  const auto number = [](int r, int c) { return std::get<double>(G.xlSheet->Cells(r, c).Value()); };
+  // c = 0: GROUP at 2, A at 4, B at 6.
+  EXPECT_DOUBLE_EQ(number(total, 2), 162);
+  EXPECT_DOUBLE_EQ(number(total, 4), 120);
+  EXPECT_DOUBLE_EQ(number(total, 6), 42);
+  const int income = RowOf("Total Income", 1);
+  ASSERT_GT(income, total);
+  EXPECT_DOUBLE_EQ(number(income, 2), 176);
+  EXPECT_DOUBLE_EQ(number(income, 6), 49);
+}
+
 TEST_F(ConsolidatedOutputTest, HeaderWithoutTotalKeepsNextLine) {
   // Level 2 printed: a common header whose block is zero prints no total; the next line
   // must start a row of its own instead of writing over the header's.
