@@ -7,6 +7,7 @@
 #include "core/Lookups.h"
 #include "core/NumberFormat.h"
 #include "core/PageHeading.h"
+#include "core/ReportRows.h"
 #include "core/Preferences.h"
 #include "platform/excel/Excel.h"
 #include "platform/printer/Printer.h"
@@ -110,6 +111,13 @@ void ConsolidatedOutput::EndOpenLine() {
   if (lineOpen_) NextPrintLine();
 }
 
+// An amount and its percentage on the printer: a percentage of four or more figures
+// keeps a blank between them, so that the two never read as one number.
+std::string ConsolidatedOutput::Cell(const std::string& amount, const std::string& percent) {
+  if (!amount.empty() && !percent.empty() && percent.front() != ' ') return amount + " " + percent;
+  return amount + percent;
+}
+
 void ConsolidatedOutput::PrintAt(int column, const std::string& text) {
   printer::Printer& p = printer::Current();
   p.TabTo(column);
@@ -155,6 +163,26 @@ std::string ConsolidatedOutput::PercentText(Money v, Money reference) {
 
 // ---------------------------------------------------------------- headings
 
+// Company columns that would run off the printed page take a smaller body font, so that
+// every column stays on the page; the rules shrink with the columns.
+void ConsolidatedOutput::FitBodyFont(printer::Printer& p) {
+  p.SetFontBold(false);
+  p.SetFontName("Arial");
+  p.SetFontSize(G.BodyFont);
+  fontSize_ = G.BodyFont;
+  int last = lay_.ColPos[4];
+  if (separate_) last = std::max<int>({lay_.ColPos[Idx(n_)], lay_.GroupColPos, lay_.AvgColPos});
+  const double needed = last + lay_.AmtWidth + 8;
+  const double available = p.ScaleWidth() / p.ColumnWidth();
+  if (needed > available && G.BodyFont > 0) fontSize_ = std::floor(G.BodyFont * available / needed * 4) / 4;
+  p.SetFontSize(fontSize_);
+}
+
+double ConsolidatedOutput::RuleX(double column, double offset) const {
+  const double scale = G.BodyFont > 0 ? fontSize_ / G.BodyFont : 1.0;
+  return (column * 82 + offset) * scale;
+}
+
 void ConsolidatedOutput::PrintConsolidationHeadings() {
   EndOpenLine();
   G.LineCount = 0;
@@ -172,6 +200,7 @@ void ConsolidatedOutput::PrintConsolidationHeadings() {
     p.Line(0, y, p.ScaleWidth(), y);
     p.SetCurrentY(y + 100);
     G.LineCount += 1;
+    FitBodyFont(p);
     if (separate_) {
       if (d_.GroupColSide == "L") {
         PrintAt(lay_.GroupColPos + 7, "GROUP");
@@ -195,7 +224,7 @@ void ConsolidatedOutput::PrintConsolidationHeadings() {
     }
     p.SetFontBold(false);
     p.SetFontName("Arial");
-    p.SetFontSize(G.BodyFont);
+    p.SetFontSize(fontSize_);
   }
 
   if (ToSheet()) {
@@ -275,19 +304,18 @@ void ConsolidatedOutput::DrawRuleLine() {
 void ConsolidatedOutput::DrawColumnRules() {
   if (!ToPrinter()) return;
   printer::Printer& p = printer::Current();
-  constexpr double kColumnTwips = 82;
   if (!separate_) {
     const double c = lay_.ColPos[Idx(4 - std::clamp<int>(OutLevel, 1, 3))];
     const double y = p.CurrentY() + 40;
-    p.Line(c * kColumnTwips + 100, y, c * kColumnTwips + (WholeDollars ? 1100 : 1400), y);
+    p.Line(RuleX(c, 100), y, RuleX(c, WholeDollars ? 1100 : 1400), y);
     p.SetCurrentY(y - 100);
     return;
   }
   const double y0 = std::round(p.CurrentY());
   const bool left = d_.GroupColSide == "L";
-  const double x1 = (left ? lay_.ColPos[0] : lay_.ColPos[1]) * kColumnTwips + 200;
-  double x2 = lay_.ColPos[Idx(n_)] * kColumnTwips + 1400;
-  if (!left) x2 = (average_ ? lay_.AvgColPos : lay_.GroupColPos) * kColumnTwips + 1400;
+  const double x1 = RuleX(left ? lay_.ColPos[0] : lay_.ColPos[1], 200);
+  double x2 = RuleX(lay_.ColPos[Idx(n_)], 1400);
+  if (!left) x2 = RuleX(average_ ? lay_.AvgColPos : lay_.GroupColPos, 1400);
   const double y = y0 + 40;
   p.Line(x1, y, x2, y);
   p.SetCurrentY(y - 120);
@@ -348,6 +376,8 @@ void ConsolidatedOutput::PrintReportLine() {
     LinePrinted = true;
     return;
   }
+  // A total completing its header's line adds no line of its own.
+  if (!completes) CountReportRow();
   if (!noText) {
     const int indent = 2 * (std::clamp<int>(OutLevel, 1, 4) - 1);
     if (ToPrinter())
@@ -376,7 +406,7 @@ void ConsolidatedOutput::PrintAmountColumns() {
     const std::string amount = AmountText(LineAmounts[0]);
     const std::string pct = PercentText(LineAmounts[0], bm ? CompareValue * k : fig_.FileSales[0]);
     if (ToPrinter()) {
-      PrintAt(lay_.ColPos[Idx(5 - std::clamp<int>(OutLevel, 1, 4))], amount + pct);
+      PrintAt(lay_.ColPos[Idx(5 - std::clamp<int>(OutLevel, 1, 4))], Cell(amount, pct));
     } else if (ToSheet()) {
       const int col = lay_.ConsNameXlCol + 6 - std::clamp<int>(OutLevel, 1, 4);
       SheetAmount(G.ExcelRow, col, amount);
@@ -415,10 +445,10 @@ void ConsolidatedOutput::PrintAmountColumns() {
     }
     if (ToPrinter()) {
       if (c == 0 && left) {
-        if (!InAverageSection) PrintAt(lay_.GroupColPos, groupAmount + groupPct);
-        if (average_) PrintAt(lay_.AvgColPos, avgAmount + (InAverageSection ? "" : avgPct));
+        if (!InAverageSection) PrintAt(lay_.GroupColPos, Cell(groupAmount, groupPct));
+        if (average_) PrintAt(lay_.AvgColPos, Cell(avgAmount, InAverageSection ? "" : avgPct));
       } else if (c >= 1) {
-        PrintAt(lay_.ColPos[Idx(c)], amount + pct);
+        PrintAt(lay_.ColPos[Idx(c)], Cell(amount, pct));
       }
     } else if (ToSheet()) {
       if (c == 0 && left) {
@@ -440,8 +470,8 @@ void ConsolidatedOutput::PrintAmountColumns() {
   }
   if (!left) {
     if (ToPrinter()) {
-      if (!InAverageSection) PrintAt(lay_.GroupColPos, groupAmount + groupPct);
-      if (average_) PrintAt(lay_.AvgColPos, avgAmount + avgPct);
+      if (!InAverageSection) PrintAt(lay_.GroupColPos, Cell(groupAmount, groupPct));
+      if (average_) PrintAt(lay_.AvgColPos, Cell(avgAmount, avgPct));
     } else if (ToSheet()) {
       if (!InAverageSection) {
         SheetAmount(G.ExcelRow, lay_.GroupXlCol, groupAmount);

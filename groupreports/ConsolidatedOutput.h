@@ -14,6 +14,10 @@
 
 namespace qvx {
 
+namespace printer {
+class Printer;
+}
+
 // Where everything stands on the page and in the worksheet.
 struct ConsolidatedLayout {
   int16_t PortraitLines = 0, LandscapeLines = 0;
@@ -76,12 +80,15 @@ class ConsolidatedOutput {
   bool ToPrinter() const;
   bool ToSheet() const;
   void EndOpenLine();
+  static std::string Cell(const std::string& amount, const std::string& percent);
   void PrintAt(int column, const std::string& text);
   void SheetText(int row, int column, const std::string& text);
   void SheetAmount(int row, int column, const std::string& text);
   std::string AmountText(Money v);
   std::string PercentText(Money v, Money reference);
   void PrintAmountColumns();
+  void FitBodyFont(printer::Printer& p);
+  double RuleX(double column, double offset) const;
   void SheetTotalRule(bool netProfit);
   void TitleLine(const std::string& title);
   void ComparisonRows(const std::vector<ComparisonRow>& rows);
@@ -102,6 +109,7 @@ class ConsolidatedOutput {
   bool separate_, average_;  // company columns; average column (only beside company columns)
   Money avgSales_;
   bool lineOpen_ = false;    // a header line waits for the amounts of its total
+  double fontSize_ = 9;      // printed body font: the setting's, or smaller to fit the page
 
   // ---- header levels 1..4 (0 unused)
   std::array<std::string, 5> HeaderName, HeaderCaption, HeaderType, HeaderClass;

@@ -208,6 +208,34 @@ TEST_F(ConsolidatedOutputTest, RulePositions) {
   EXPECT_EQ(printer::Current().Orientation(), printer::kLandscape);
 }
 
+TEST_F(ConsolidatedOutputTest, SixCompaniesStayOnThePage) {
+  // Six companies with GROUP, AVERAGE and account numbers are wider than a landscape page
+  // at 9 points: the body font shrinks until every column, and every rule, fits.
+  QueuePrinterChoice("Office Laser");
+  G.PrintAccountNumbers = kTrue;
+  std::vector<MadeUpFile> files;
+  for (int i = 0; i < 6; ++i)
+    files.push_back({100.0 - i * 10, "CO" + std::to_string(i), 3,
+                     {{"4-1000", "Sales", "04IN", 123456.78 * (i + 1)}, {"6-1000", "Wages", "06EX", 5000}}});
+  ConsolidationData d = MadeUpGroup(files);
+  d.SeparateCols = true;
+  d.ShowAverage = true;
+  WriteConsolidatedReport(d);
+  printer::Printer& p = printer::Current();
+  const double width = p.ScaleWidth();
+  double rightmost = 0;
+  int companies = 0;
+  for (const auto& t : Texts()) {
+    p.SetFontSize(t.fontSize);
+    rightmost = std::max(rightmost, t.x + p.TextWidth(t.text));
+    if (Squeeze(t.text).rfind("CO", 0) == 0) ++companies;
+  }
+  EXPECT_EQ(companies, 6);
+  EXPECT_LE(rightmost, width);
+  for (const auto& l : Lines()) EXPECT_LE(l.x2, width + 1);
+  EXPECT_LT(Texts().back().fontSize, 9);
+}
+
 TEST_F(ConsolidatedOutputTest, Paging) {
   QueuePrinterChoice("Office Laser");
   G.PTLines = 30;
