@@ -91,11 +91,12 @@ TEST_F(GroupRunTest, ReadsEveryAcceptedFileAsItsJournalSays) {
   };
   EXPECT_EQ(combined, want);
 
-  // One refusal message per file that could not be opened, nothing else.
+  // One refusal message per file that could not be opened, then the workbook's.
   const std::vector<std::string> messages = ui_->Messages();
-  ASSERT_EQ(messages.size(), 3u) << ::testing::PrintToString(messages);
+  ASSERT_EQ(messages.size(), 4u) << ::testing::PrintToString(messages);
   EXPECT_EQ(messages[0].substr(0, 40), "Please ensure that the file you select i");
-  for (size_t i = 1; i < messages.size(); ++i) EXPECT_EQ(messages[i].rfind(kRefusedConnection, 0), 0u) << messages[i];
+  for (size_t i = 1; i < 3; ++i) EXPECT_EQ(messages[i].rfind(kRefusedConnection, 0), 0u) << messages[i];
+  EXPECT_EQ(messages[3].rfind("An Excel file has been created as follows:", 0), 0u) << messages[3];
   ExpectUserConnection();
 }
 
@@ -186,13 +187,15 @@ TEST_F(GroupRunTest, FileLimitsCountAcceptedFilesOnly) {
     std::snprintf(last, sizeof last, "F%02d.MYO", c.limit);
     EXPECT_EQ(d.ConsFileName[static_cast<size_t>(c.limit)], last);
     EXPECT_EQ(d.ConsAccFileCount[1], c.limit);  // 4-1000 is the first entry
-    int refusals = 0;
-    for (const auto& s : ui_->shown) {
-      if (s.kind != "message" || s.title != "Maximum data files") continue;
-      EXPECT_EQ(s.text, "Maximum data files for consolidation is " + std::to_string(c.limit));
-      ++refusals;
-    }
-    EXPECT_EQ(refusals, c.files - c.limit);
+    // One refusal per file over the limit, then the report's own stop: too many files
+    // for a column each.
+    std::vector<std::string> limits;
+    for (const auto& s : ui_->shown)
+      if (s.kind == "message" && s.title == "Maximum data files") limits.push_back(s.text);
+    ASSERT_EQ(limits.size(), static_cast<size_t>(c.files - c.limit + 1));
+    for (size_t i = 0; i + 1 < limits.size(); ++i)
+      EXPECT_EQ(limits[i], "Maximum data files for consolidation is " + std::to_string(c.limit));
+    EXPECT_EQ(limits.back(), "Maximum data files for showing separate columns is " + std::to_string(c.limit));
     ExpectUserConnection();
   }
 }
@@ -225,7 +228,8 @@ TEST_F(GroupRunTest, EveryWayOutReconnectsTheUsersFile) {
       {"no file opens",
        {.folder = refused},
        {{"", kRefusedConnection}, {"", kRefusedConnection}, {"No Percentage found", percentMessage}}},
-      {"the group matches", {.folder = north, .group = "NORTH"}, {}},
+      {"the group matches, nothing moved", {.folder = north, .group = "NORTH"},
+       {{"No data for report", "No output to print for Report "}}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
