@@ -1,0 +1,55 @@
+// What the budget comparison's benchmark programs share: the report run end to end
+// into a workbook with month and last-year columns, over the financial year July 2025 to
+// June 2026 of the benchmark file the program connected to.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include <benchmark/benchmark.h>
+
+#include "EngineBenchMain.h"
+#include "budgetreports/BudgetComparison.h"
+#include "companyfile/Connection.h"
+#include "core/Globals.h"
+#include "core/Startup.h"
+#include "platform/shell/Shell.h"
+#include "support/TestUi.h"
+
+namespace qvx::bench {
+
+constexpr const char* kFrom = "2025-07-01";
+constexpr const char* kTo = "2026-06-30";
+
+inline long LinesInPeriod() {
+  auto rs = OpenRecordset(std::string("SELECT COUNT(*) AS N FROM MYOB.JournalRecords WHERE TransactionDate >= '") +
+                          kFrom + "' AND TransactionDate <= '" + kTo + "'");
+  return rs ? (*rs)["N"].ToLong() : 0;
+}
+
+inline void RunComparison(benchmark::State& state, bool cash) {
+  const long lines = LinesInPeriod();
+  test::ScriptedUiScope ui;
+  shell::RecordingScope shell;
+  BuildMonthTables();
+  G.DateFormat = "DMY";
+  const std::string folder = std::filesystem::temp_directory_path().string() + "/";
+  for (auto _ : state) {
+    std::filesystem::remove(folder + "qvx-bench-comparison.xlsx");
+    G.OutputFolder = folder;
+    G.OutputFileName = "qvx-bench-comparison.xlsx";
+    test::EngineCaller::SetPeriod("01/07/2025", "30/06/2026", "01/07/2025", "30/06/2026");
+    BudgetComparison r;
+    r.Opt.ToExcel = true;
+    r.Opt.CashBasis = cash;
+    r.Opt.LYColumns = true;
+    r.Opt.AnnualMode = 1;
+    r.Opt.IncludeGrandTots = true;
+    r.Opt.PrintAccountNumbers = true;
+    if (!r.Produce() || !std::filesystem::exists(folder + G.OutputFileName)) state.SkipWithError("no workbook");
+  }
+  state.SetItemsProcessed(state.iterations() * lines);
+  state.counters["lines"] = static_cast<double>(lines);
+}
+
+}  // namespace qvx::bench
