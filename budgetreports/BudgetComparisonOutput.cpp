@@ -7,6 +7,7 @@
 #include "budgetreports/BudgetComparison.h"
 #include "core/Globals.h"
 #include "core/PageHeading.h"
+#include "core/ReportRows.h"
 #include "core/Progress.h"
 #include "platform/excel/Excel.h"
 #include "platform/printer/Printer.h"
@@ -183,6 +184,7 @@ void BudgetComparison::DrawRow(const ReportRow& r) {
   }
   G.ReportOK = kTrue;
   G.LineCount += 1;
+  CountReportRow();
   if (r.DoubleRuleBelow) {
     if (p) {
       PrintAmountRule();
@@ -361,6 +363,7 @@ void BudgetComparison::WriteGrandTotalRow(const GrandTotalRow& r) {
       if (i.on) PrintAt(i.tab, *i.text);
     printer::Current().Print({});
   }
+  CountReportRow();
   if (G.PrintToExcel) {
     SetCell(G.ExcelRow, L.XlNameCol, "'" + r.Name);
     for (const FigureItem& i : items)
