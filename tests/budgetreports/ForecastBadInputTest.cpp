@@ -47,6 +47,14 @@ TEST_F(ForecastTest, OptionsCancelEndsTheRunAtOnce) {
   EXPECT_FALSE(printer::Current().JobStarted());
 }
 
+TEST_F(ForecastTest, CancelledPrinterChoiceEndsWithoutAMessage) {
+  Connect();
+  RunReport("01/07/2025", "31/12/2025", {.cancelPrinter = true});
+  EXPECT_TRUE(ui_->Messages().empty());
+  EXPECT_FALSE(printer::Current().JobStarted());
+  EXPECT_EQ(G.BodyFont, 9) << "the common finish ran";
+}
+
 TEST_F(ForecastTest, PeriodDialogCancelEndsThroughTheCommonFinish) {
   Connect();
   G.DateFromKeys = kTrue;

@@ -191,6 +191,7 @@ class ForecastTest : public OutputTest {
     bool reachesOptions = true;  // the options dialog is expected
     bool choosePrinter = true;   // the printer dialog is expected
     bool cancelOptions = false;
+    bool cancelPrinter = false;
   };
 
   // The messages of the run, without the reminder the save dialog starts with.
@@ -231,7 +232,8 @@ class ForecastTest : public OutputTest {
       if (o.excel) ui_->QueueFile(workbook);
       f.Exit_Click();
     });
-    if (!o.excel && o.choosePrinter) QueuePrinterChoice("Office Laser");
+    if (!o.excel && o.choosePrinter)
+      QueuePrinterChoice(o.cancelPrinter ? std::nullopt : std::optional<std::string>("Office Laser"));
     std::string code = "BGTFCT";
     ReportBudgetForecast(code);
   }
