@@ -36,10 +36,10 @@ bool HasRow(const ado::Recordset& rs) {
   return EngineStep([&] { atEnd = rs.Eof(); }) && !atEnd;
 }
 
-bool OpenInto(EngineRecordset& rs, const std::string& sql) {
+bool OpenInto(EngineRecordset& rs, const std::string& sql, bool keepEarlier) {
   Conn.SQLStr = sql;
   const int64_t sent = AnswerStats.sent;
-  OpenAnswer(rs, Conn.SQLStr);
+  OpenAnswer(rs, Conn.SQLStr, keepEarlier);
   HandlerStats.queries += AnswerStats.sent - sent;
   return rs != nullptr;
 }
@@ -110,7 +110,8 @@ namespace {
 bool ActivityAccount(int32_t activityID, int32_t& account) {
   EngineState& e = Engine;
   if (!OpenInto(e.rsActivities, "SELECT ActivityID, IncomeAccountID "
-                                "FROM MYOB.Activities WHERE ActivityID = " + IdText(activityID) + " ;"))
+                                "FROM MYOB.Activities WHERE ActivityID = " + IdText(activityID) + " ;",
+                true))
     return false;
   if (!HasRow(*e.rsActivities)) return false;
   if (!ReadColumn(*e.rsActivities, "IncomeAccountID", account)) return false;

@@ -54,9 +54,10 @@ bool ReadColumn(const ado::Recordset& rs, std::string_view column, Money& out);
 bool ReadColumn(const ado::Recordset& rs, std::string_view column, double& out);
 bool ReadColumn(const ado::Recordset& rs, std::string_view column, std::string& out);
 
-// Runs sql (left in Conn.SQLStr) into rs; false when the reader returned no recordset
-// (it has shown why) and the caller has nothing to read.
-bool OpenInto(EngineRecordset& rs, const std::string& sql);
+// Runs sql (left in Conn.SQLStr) into rs, or takes the answer held for it (OpenAnswer);
+// false when the reader returned no recordset (it has shown why) and the caller has
+// nothing to read.
+bool OpenInto(EngineRecordset& rs, const std::string& sql, bool keepEarlier = false);
 
 // An identifier as the queries write it: decimal digits, a minus sign when negative.
 inline std::string IdText(int32_t id) { return std::to_string(id); }

@@ -85,6 +85,8 @@ struct EngineState {
   struct HeldAnswer {
     const ado::Recordset* rs = nullptr;
     std::string sql;
+    // Earlier answers of a look-up into a small table (items, activities), by query.
+    std::unordered_map<std::string, EngineRecordset> kept;
   };
   std::unordered_map<const EngineRecordset*, HeldAnswer> Answers;
   bool ReuseAnswers = true;  // off: every query is sent again, as a check of the reuse
@@ -120,7 +122,9 @@ bool EngineStep(F&& statement) {
 // Opens sql (as Conn.SQLStr holds it) into rs, through the company file's reader; or,
 // when rs still holds the answer to that same query from this run, stands it on its
 // first row again. A failed query leaves rs empty and is not held.
-void OpenAnswer(EngineRecordset& rs, const std::string& sql);
+// With keepEarlier, the answers of earlier queries are kept too (up to a few thousand),
+// for look-ups into small tables whose keys come back but not one after the other.
+void OpenAnswer(EngineRecordset& rs, const std::string& sql, bool keepEarlier = false);
 
 // Forgets the held answers: at the start and end of each run, so that no answer outlives
 // the file it came from.

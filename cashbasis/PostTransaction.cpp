@@ -107,7 +107,7 @@ void GetItemAccounts(EngineRecordset& rsItems, int32_t& expenseAcct, int32_t& in
   incomeAcct = 0;
   inventoryAcct = 0;
   itemFound = kFalse;
-  OpenAnswer(rsItems, Conn.SQLStr);
+  OpenAnswer(rsItems, Conn.SQLStr, true);
   if (!rsItems || rsItems->Eof()) return;
   expenseAcct = rsItems->Fields("ExpenseAccountID").Value().ToLong();
   incomeAcct = rsItems->Fields("IncomeAccountID").Value().ToLong();

@@ -22,14 +22,34 @@ void ShowEngineError(const std::exception& e) {
   G.Response = static_cast<int16_t>(ui::MsgBox(G.MsgText, ui::Buttons::OK, ui::Icon::None, G.MsgTitle));
 }
 
-void OpenAnswer(EngineRecordset& rs, const std::string& sql) {
+void OpenAnswer(EngineRecordset& rs, const std::string& sql, bool keepEarlier) {
+  constexpr size_t kKeptAnswers = 4096;
   EngineState& e = Engine;
   EngineState::HeldAnswer& held = e.Answers[&rs];
-  if (e.ReuseAnswers && rs && held.rs == rs.get() && held.sql == sql && rs->State() == ado::adStateOpen) {
-    rs->MoveFirst();
-    ++AnswerStats.reused;
-    return;
+  const bool holding = rs && held.rs == rs.get() && !held.sql.empty() && rs->State() == ado::adStateOpen;
+  if (e.ReuseAnswers) {
+    if (holding && held.sql == sql) {
+      rs->MoveFirst();
+      ++AnswerStats.reused;
+      return;
+    }
+    if (keepEarlier) {
+      auto it = held.kept.find(sql);
+      if (it != held.kept.end() && it->second) {
+        EngineRecordset answer = std::move(it->second);
+        held.kept.erase(it);
+        if (holding) held.kept.emplace(held.sql, std::move(rs));
+        rs = std::move(answer);
+        held.rs = rs.get();
+        held.sql = sql;
+        rs->MoveFirst();
+        ++AnswerStats.reused;
+        return;
+      }
+    }
   }
+  if (e.ReuseAnswers && keepEarlier && holding && held.kept.size() < kKeptAnswers)
+    held.kept.emplace(held.sql, std::move(rs));
   ++AnswerStats.sent;
   rs = OpenRecordset(sql);
   held.rs = rs.get();
