@@ -373,15 +373,17 @@ struct Recordset::Loader {
   std::vector<Column>& columns;
   size_t rows = 0;
 
-  // The block buffers of one column.
+  // The block buffers of one column, in the loader's one allocation.
   struct Buffer {
     SQLSMALLINT ctype = 0;
     SQLLEN width = 0;
-    std::vector<unsigned char> data;
-    std::vector<SQLLEN> ind;
+    unsigned char* data = nullptr;
+    SQLLEN* ind = nullptr;
   };
   std::vector<Buffer> buffers;
-  std::vector<SQLUSMALLINT> status;
+  std::unique_ptr<unsigned char[]> arena;  // left unfilled: the driver writes what is read
+  size_t arenaSize = 0;
+  SQLUSMALLINT* status = nullptr;
   SQLULEN fetched = 0;
 
   [[noreturn]] void Fail() { RaiseDb(err::DbCommandFailed, SQL_HANDLE_STMT, stmt); }
@@ -438,17 +440,34 @@ struct Recordset::Loader {
   }
 
   void Bind(size_t blockRows) {
-    status.assign(blockRows, 0);
+    // Indicators first, then the row states, then each column's values, each part
+    // starting on an 8-byte boundary.
+    auto up8 = [](size_t n) { return (n + 7) & ~size_t{7}; };
+    size_t size = up8(buffers.size() * blockRows * sizeof(SQLLEN)) + up8(blockRows * sizeof(SQLUSMALLINT));
+    for (const Buffer& b : buffers) size += up8(blockRows * static_cast<size_t>(b.width));
+    if (size > arenaSize) {
+      arena.reset(new unsigned char[size]);
+      arenaSize = size;
+    }
+    unsigned char* p = arena.get();
+    for (Buffer& b : buffers) {
+      b.ind = reinterpret_cast<SQLLEN*>(p);
+      p += blockRows * sizeof(SQLLEN);
+    }
+    p = arena.get() + up8(buffers.size() * blockRows * sizeof(SQLLEN));
+    status = reinterpret_cast<SQLUSMALLINT*>(p);
+    p += up8(blockRows * sizeof(SQLUSMALLINT));
+    for (Buffer& b : buffers) {
+      b.data = p;
+      p += up8(blockRows * static_cast<size_t>(b.width));
+    }
     if (!SQL_SUCCEEDED(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(blockRows), 0)) ||
-        !SQL_SUCCEEDED(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_STATUS_PTR, status.data(), 0)) ||
+        !SQL_SUCCEEDED(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_STATUS_PTR, status, 0)) ||
         !SQL_SUCCEEDED(SQLSetStmtAttr(stmt, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0)))
       Fail();
     for (size_t i = 0; i < buffers.size(); ++i) {
       Buffer& b = buffers[i];
-      b.data.assign(blockRows * static_cast<size_t>(b.width), 0);
-      b.ind.assign(blockRows, 0);
-      if (!SQL_SUCCEEDED(SQLBindCol(stmt, static_cast<SQLUSMALLINT>(i + 1), b.ctype, b.data.data(), b.width,
-                                    b.ind.data())))
+      if (!SQL_SUCCEEDED(SQLBindCol(stmt, static_cast<SQLUSMALLINT>(i + 1), b.ctype, b.data, b.width, b.ind)))
         Fail();
     }
   }
@@ -490,7 +509,7 @@ struct Recordset::Loader {
     for (size_t i = 0; i < columns.size(); ++i) {
       Column& col = columns[i];
       const Buffer& b = buffers[i];
-      const unsigned char* p = b.data.data();
+      const unsigned char* p = b.data;
       for (size_t r = 0; r < n; ++r, p += b.width) {
         const size_t row = rows + r;
         if (b.ind[r] == SQL_NULL_DATA) {

@@ -57,7 +57,7 @@ class Recordset;
 // Rows asked of the driver per fetch: a small first block, so that the many one-row
 // look-ups stay cheap, then larger blocks. Tests set them to exercise the block edges.
 struct FetchBlockRows {
-  size_t first = 32;
+  size_t first = 8;
   size_t next = 1024;
 };
 FetchBlockRows& BlockRows();
