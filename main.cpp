@@ -3,12 +3,14 @@
 
 #include <QApplication>
 
-#include "core/MainF.h"
-#include "core/Startup.h"
+#include "ProgramParts.h"
+#include "core/app/MainF.h"
+#include "core/app/ProgramStart.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("Quorvex");
+  qvx::RegisterProgramParts();
   qvx::Main();
   // QVX_QUIT_AFTER_START=1 ends the program as soon as the start-up sequence has run,
   // without the event loop and without the exit's rewrite of the settings file: the

@@ -1,6 +1,7 @@
 #include "companyfile/DataSource.h"
 
 #include "companyfile/Connection.h"
+#include "core/Settings.h"
 #include "platform/runtime/Runtime.h"
 
 namespace qvx {
@@ -32,6 +33,15 @@ void DataSource::SetConnectionDetails(const ConnectionDetails& dialog) {
   ODBCDataFile = dialog.txtDatabase;
   ODBCDriver = dialog.cboDrivers;
   ODBCProduct = dialog.txtProduct;
+}
+
+void BindConnectionSettings() {
+  BindSetting("ODBCMode", [] { return SettingTarget(&DataSource::Instance().ODBCMode); });
+  BindSetting("ODBCUserID", [] { return SettingTarget(&DataSource::Instance().ODBCUserID); });
+  BindSetting("ODBCPassword", [] { return SettingTarget(&DataSource::Instance().ODBCPassword); });
+  BindSetting("ODBCDataFile", [] { return SettingTarget(&DataSource::Instance().ODBCDataFile); });
+  BindSetting("ODBCProduct", [] { return SettingTarget(&DataSource::Instance().ODBCProduct); });
+  BindSetting("ODBCDriver", [] { return SettingTarget(&DataSource::Instance().ODBCDriver); });
 }
 
 }  // namespace qvx

@@ -45,4 +45,8 @@ class DataSource {
   void Show();
 };
 
+// Binds the connection settings of the settings file (ODBCMode, ODBCUserID, ...) to the
+// connection dialog's fields.
+void BindConnectionSettings();
+
 }  // namespace qvx

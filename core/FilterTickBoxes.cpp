@@ -9,7 +9,7 @@
 #include <QMouseEvent>
 #include <QVBoxLayout>
 
-#include "companyfile/CompanyFileInfo.h"
+#include "core/CompanyFileData.h"
 #include "core/Globals.h"
 #include "platform/runtime/Runtime.h"
 #include "platform/sys/Sys.h"

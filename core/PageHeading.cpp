@@ -3,7 +3,7 @@
 #include <chrono>
 #include <ctime>
 
-#include "companyfile/CompanyFileInfo.h"
+#include "core/CompanyFileData.h"
 #include "core/SelectPrinter.h"
 #include "platform/excel/Excel.h"
 #include "platform/printer/Printer.h"

@@ -4,14 +4,12 @@
 #include <cfloat>
 #include <cmath>
 #include <filesystem>
+#include <map>
 #include <regex>
 #include <variant>
 
-#include "budgetreports/BudgetReports.h"
-#include "companyfile/DataSource.h"
 #include "core/Globals.h"
 #include "core/Preferences.h"
-#include "groupreports/GroupReports.h"
 #include "platform/runtime/Runtime.h"
 #include "platform/sys/Sys.h"
 #include "platform/ui/Ui.h"
@@ -20,21 +18,20 @@ namespace qvx {
 
 namespace {
 
-// A setting's target; the variant's type is the setting's type (int16_t Integer,
-// Money, float Single, bool Boolean, std::string String).
-using Target = std::variant<int16_t*, Money*, float*, bool*, std::string*>;
+using Target = SettingTarget;
 
 struct IniKey {
   const char* key;
-  // Dialog fields are reached through their instances, created on first use.
+  // Dialog fields are reached through their instances, created on first use. Null for a
+  // key owned above the core until the owner binds it.
   Target (*target)();
   bool trimLeading = false;  // written without leading blanks
 };
 
-const std::vector<IniKey>& KeyTable() {
-  static const std::vector<IniKey> table = {
+std::vector<IniKey>& KeyTable() {
+  static std::vector<IniKey> table = {
       {"BodyFont", [] { return Target(&G.BodyFont); }},
-      {"ColumnType", [] { return Target(&FilterBGTFC::Instance().ColumnType); }},
+      {"ColumnType", nullptr},
       {"CompanyName", [] { return Target(&G.CompanyName); }},
       {"CompanyAbbrev", [] { return Target(&G.CompanyAbbrev); }},
       {"ConsPATH", [] { return Target(&G.ConsPath); }},
@@ -53,23 +50,23 @@ const std::vector<IniKey>& KeyTable() {
       {"CurrentYear", [] { return Target(&G.CurrentYear); }},
       {"ExcelFile", [] { return Target(&G.ExcelFile); }},
       {"FirstMonth", [] { return Target(&G.FirstMonth); }},
-      {"GroupColPosn", [] { return Target(&FilterCons::Instance().GroupColPosn); }},
+      {"GroupColPosn", nullptr},
       {"HeadingFont", [] { return Target(&G.HeadingFont); }},
-      {"IncludeAverage", [] { return Target(&FilterCons::Instance().IncludeAverage); }},
+      {"IncludeAverage", nullptr},
       {"LSLines", [] { return Target(&G.LSLines); }},
-      {"ODBCMode", [] { return Target(&DataSource::Instance().ODBCMode); }},
-      {"ODBCUserID", [] { return Target(&DataSource::Instance().ODBCUserID); }},
-      {"ODBCPassword", [] { return Target(&DataSource::Instance().ODBCPassword); }},
-      {"ODBCDataFile", [] { return Target(&DataSource::Instance().ODBCDataFile); }},
-      {"ODBCProduct", [] { return Target(&DataSource::Instance().ODBCProduct); }},
-      {"ODBCDriver", [] { return Target(&DataSource::Instance().ODBCDriver); }},
+      {"ODBCMode", nullptr},
+      {"ODBCUserID", nullptr},
+      {"ODBCPassword", nullptr},
+      {"ODBCDataFile", nullptr},
+      {"ODBCProduct", nullptr},
+      {"ODBCDriver", nullptr},
       {"PrintLevel", [] { return Target(&G.PrintLevel); }},
       {"PrintToPrinter", [] { return Target(&G.PrintToPrinter); }},
       {"PTLines", [] { return Target(&G.PTLines); }},
       {"QtyDecimals", [] { return Target(&G.QtyDecimals); }},
-      {"RoundWhole", [] { return Target(&FilterCons::Instance().RoundWhole); }},
-      {"ShowFigures", [] { return Target(&FilterCons::Instance().ShowFigures); }},
-      {"ShowHeaders", [] { return Target(&FilterCons::Instance().ShowHeaders); }},
+      {"RoundWhole", nullptr},
+      {"ShowFigures", nullptr},
+      {"ShowHeaders", nullptr},
       {"SortByJob", [] { return Target(&G.SortByJob); }},
       {"SortByName", [] { return Target(&G.SortByName); }},
       {"SpacesforZeroes", [] { return Target(&G.SpacesForZeroes); }},
@@ -181,12 +178,31 @@ const std::vector<std::string>& IniKeys() {
   return keys;
 }
 
+namespace {
+// The texts of the keys no owner has bound, as last read.
+std::map<std::string, std::string>& UnboundTexts() {
+  static std::map<std::string, std::string> texts;
+  return texts;
+}
+}  // namespace
+
+void BindSetting(const std::string& key, SettingTarget (*target)()) {
+  for (auto& e : KeyTable()) {
+    if (key == e.key) {
+      e.target = target;
+      return;
+    }
+  }
+  Raise(err::InvalidCall, "The settings file has no key " + key + ".");
+}
+
 void ParseIniLine(const std::string& line) {
   std::string key, value;
   SplitLine(line, key, value);
   for (auto& e : KeyTable()) {
     if (key == e.key) {
-      Assign(e.target(), value);
+      if (e.target) Assign(e.target(), value);
+      else UnboundTexts()[key] = value;
       return;
     }
   }
@@ -196,7 +212,7 @@ void WriteIniFile() {
   std::vector<std::string> lines;
   lines.reserve(KeyTable().size());
   for (auto& e : KeyTable()) {
-    std::string v = Written(e.target());
+    std::string v = e.target ? Written(e.target()) : UnboundTexts()[e.key];
     lines.push_back(std::string(e.key) + "=" + (e.trimLeading ? LTrim(v) : v));
   }
   sys::WriteTextLines(IniFilePath(), lines);

@@ -3,7 +3,10 @@
 #pragma once
 
 #include <string>
+#include <variant>
 #include <vector>
+
+#include "platform/runtime/Runtime.h"
 
 namespace qvx {
 
@@ -20,6 +23,17 @@ const std::vector<std::string>& DefaultIniLines();
 // The keys of the settings file, in the order the reader tests them and the writer
 // writes them.
 const std::vector<std::string>& IniKeys();
+
+// A setting's storage; the pointer's type is the setting's type (Integer, Currency,
+// Single, Boolean, String).
+using SettingTarget = std::variant<int16_t*, Money*, float*, bool*, std::string*>;
+
+// Binds a key of the settings file to a field owned above the core services (the
+// connection settings, the reports' options), which the program registers at its start.
+// The getter is asked at each use, so it reaches the owner's instance as it is then. A
+// key not bound keeps the text last read for it and writes that text back. Binding a key
+// the file does not have raises error 5.
+void BindSetting(const std::string& key, SettingTarget (*target)());
 
 // Applies one settings line to its setting. A line without "=" raises error 5, a number
 // too large for its setting error 6, a bad truth value error 13; the setting then keeps

@@ -1,4 +1,4 @@
-// The program's start routine and the small routines of its module: the start-up error
+// The small routines of the program's start module: the start-up error
 // report, the help-topic lookups and the file probes.
 #pragma once
 
@@ -15,10 +15,6 @@ struct StartupState {
   std::function<std::string()> ExcelProbe;
 };
 inline StartupState Startup;
-
-// Runs the start-up sequence and shows the main window; the caller then runs the
-// event loop.
-void Main();
 
 // Runs one statement of the start-up sequence under its error handler: a disk error
 // (70-72) is reported and the statement tried again; any other error is reported and

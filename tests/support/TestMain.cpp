@@ -8,6 +8,8 @@
 #include <QApplication>
 #include <gtest/gtest.h>
 
+#include "ProgramParts.h"
+
 namespace {
 
 // The user's own regional settings are never read or changed by a test: each test
@@ -38,6 +40,8 @@ int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   const std::string config = PrivateConfigFolder();
   QApplication app(argc, argv);
+  // As the program does at its start: report entries and the reports' settings keys.
+  qvx::RegisterProgramParts();
   testing::InitGoogleTest(&argc, argv);
   const int result = RUN_ALL_TESTS();
   std::error_code ec;

@@ -9,6 +9,7 @@
 
 #include <QTemporaryDir>
 
+#include "ProgramParts.h"
 #include "companyfile/CompanyFileInfo.h"
 #include "companyfile/Connection.h"
 #include "companyfile/DataSource.h"
@@ -281,6 +282,7 @@ class RunState {
 
 // The start-up sequence of the program, without its settings file and main window.
 void StartUp() {
+  RegisterProgramParts();
   ResetGlobals();
   BuildMonthTables();
   sys::WriteTextLines(IniFilePath(), DefaultIniLines(), true);

@@ -1,4 +1,4 @@
-#include "core/MainF.h"
+#include "core/app/MainF.h"
 
 #include <filesystem>
 #include <system_error>
@@ -11,7 +11,6 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-#include "budgetreports/BudgetReports.h"
 #include "companyfile/Connection.h"
 #include "companyfile/DataSource.h"
 #include "core/About.h"
@@ -20,7 +19,6 @@
 #include "core/Preferences.h"
 #include "core/Settings.h"
 #include "core/Startup.h"
-#include "groupreports/GroupReports.h"
 #include "platform/help/Help.h"
 #include "platform/sys/Sys.h"
 
@@ -72,8 +70,7 @@ MainF& MainF::Instance() {
   return instance;
 }
 
-MainF::MainF()
-    : Entries{PrintBudgetComparison, ReportBudgetForecast, RunConsolidatedReport} {}
+MainF::MainF() = default;
 
 MainF::~MainF() = default;
 

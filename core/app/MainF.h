@@ -48,7 +48,8 @@ class MainF {
   // Grid row (1 = first report) to index in G.ReportList.
   std::vector<int16_t> ReportRowIndex;
 
-  // The entry routine of each report code. Tests replace them to see the dispatch.
+  // The entry routine of each report code, registered by the program (RegisterProgramParts)
+  // from outside the core. Tests replace them to see the dispatch.
   struct ReportEntries {
     std::function<void(std::string&)> BudgetComparison;
     std::function<void(std::string&)> BudgetForecast;
