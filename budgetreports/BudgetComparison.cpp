@@ -26,15 +26,7 @@ namespace {
 // goes on with the next statement.
 template <typename F>
 bool Step(F&& f) {
-  try {
-    f();
-    return true;
-  } catch (const std::exception& e) {
-    G.MsgTitle = "Error Message";
-    G.MsgText = "An error has occurred - " + CurrentErrorInfo(e).description;
-    G.Response = static_cast<int16_t>(ui::MsgBox(G.MsgText, ui::Buttons::OK, ui::Icon::None, G.MsgTitle));
-    return false;
-  }
+  return ReportStep(std::forward<F>(f));
 }
 
 // The largest whole number not above the amount.

@@ -9,6 +9,7 @@
 #include "core/PageHeading.h"
 #include "core/ReportRows.h"
 #include "core/Progress.h"
+#include "core/ReportOutput.h"
 #include "platform/excel/Excel.h"
 #include "platform/printer/Printer.h"
 #include "platform/ui/Ui.h"
@@ -21,13 +22,7 @@ constexpr int kTwipsPerColumn = 82;
 
 template <typename F>
 void Step(F&& f) {
-  try {
-    f();
-  } catch (const std::exception& e) {
-    G.MsgTitle = "Error Message";
-    G.MsgText = "An error has occurred - " + CurrentErrorInfo(e).description;
-    G.Response = static_cast<int16_t>(ui::MsgBox(G.MsgText, ui::Buttons::OK, ui::Icon::None, G.MsgTitle));
-  }
+  ReportStep(std::forward<F>(f));
 }
 
 bool ToPrinter() { return G.PrintToPrinter != 0; }

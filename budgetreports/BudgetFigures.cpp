@@ -10,6 +10,7 @@
 #include "core/Globals.h"
 #include "core/Lookups.h"
 #include "core/Progress.h"
+#include "core/ReportOutput.h"
 #include "platform/ui/Ui.h"
 
 namespace qvx {
@@ -28,22 +29,10 @@ const T& At(const std::vector<T>& v, int64_t i) {
   return v[static_cast<size_t>(i)];
 }
 
-void ShowError(const std::exception& e) {
-  G.MsgTitle = "Error Message";
-  G.MsgText = "An error has occurred - " + CurrentErrorInfo(e).description;
-  G.Response = static_cast<int16_t>(ui::MsgBox(G.MsgText, ui::Buttons::OK, ui::Icon::None, G.MsgTitle));
-}
-
 // One statement of a reader: a failure shows the error box; false tells the caller.
 template <class F>
 bool Step(F&& statement) {
-  try {
-    statement();
-    return true;
-  } catch (const std::exception& e) {
-    ShowError(e);
-    return false;
-  }
+  return ReportStep(std::forward<F>(statement));
 }
 
 struct BudgetRow {

@@ -21,23 +21,10 @@ namespace qvx {
 
 namespace {
 
-// The report's error box: the run goes on with the next statement afterwards.
-void ShowRunError(const std::exception& e) {
-  G.MsgTitle = "Error Message";
-  G.MsgText = "An error has occurred - " + CurrentErrorInfo(e).description;
-  G.Response = static_cast<int16_t>(ui::MsgBox(G.MsgText, ui::Buttons::OK, ui::Icon::None, G.MsgTitle));
-}
-
 // One statement under the report's error handler; false when it failed.
 template <class F>
 bool Step(F&& statement) {
-  try {
-    statement();
-    return true;
-  } catch (const std::exception& e) {
-    ShowRunError(e);
-    return false;
-  }
+  return ReportStep(std::forward<F>(statement));
 }
 
 constexpr int32_t kAccountStep = 100;

@@ -21,15 +21,7 @@ bool ToSheet() { return G.ExcelFile != 0; }
 // The report's error box for drawing statements; the run goes on afterwards.
 template <class F>
 bool DrawStep(F&& statement) {
-  try {
-    statement();
-    return true;
-  } catch (const std::exception& e) {
-    G.MsgTitle = "Error Message";
-    G.MsgText = "An error has occurred - " + CurrentErrorInfo(e).description;
-    G.Response = static_cast<int16_t>(ui::MsgBox(G.MsgText, ui::Buttons::OK, ui::Icon::None, G.MsgTitle));
-    return false;
-  }
+  return ReportStep(std::forward<F>(statement));
 }
 
 std::string AmountText(Money amount, bool dollar) {

@@ -275,4 +275,10 @@ void FinishReportOutput(const ExcelObjects& x) {
   }
 }
 
+void ShowReportError(const std::exception& e) {
+  G.MsgTitle = "Error Message";
+  G.MsgText = "An error has occurred - " + CurrentErrorInfo(e).description;
+  G.Response = static_cast<int16_t>(ui::MsgBox(G.MsgText, ui::Buttons::OK, ui::Icon::None, G.MsgTitle));
+}
+
 }  // namespace qvx

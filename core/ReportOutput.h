@@ -5,8 +5,10 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "core/Globals.h"
 
@@ -65,6 +67,23 @@ void SaveAndCloseExcel(const ExcelObjects& objects, const std::string& folder, c
 // font back to 9, then FinishReportOutput.
 void EndReportOutput(const ExcelObjects& objects);
 void EndReportOutput();
+
+// A report's error box: "An error has occurred - " and the description, titled "Error
+// Message" (kept in MsgText, MsgTitle and Response); the run goes on afterwards.
+void ShowReportError(const std::exception& e);
+
+// One statement of a report under its error handler: a failure shows the error box and
+// the run goes on with the next statement; false tells the caller it failed.
+template <class F>
+bool ReportStep(F&& statement) {
+  try {
+    statement();
+    return true;
+  } catch (const std::exception& e) {
+    ShowReportError(e);
+    return false;
+  }
+}
 
 // The part of that end every report's finish shares: the progress window closed; a
 // print job sent when the report produced output and abandoned otherwise, the printer
