@@ -3,7 +3,7 @@
 #include "budgetreports/BudgetReports.h"
 #include "budgetreports/BudgetSettings.h"
 #include "companyfile/DataSource.h"
-#include "core/app/MainF.h"
+#include "app/MainF.h"
 #include "groupreports/GroupReports.h"
 #include "groupreports/GroupSettings.h"
 

@@ -4,8 +4,8 @@
 #include <QApplication>
 
 #include "ProgramParts.h"
-#include "core/app/MainF.h"
-#include "core/app/ProgramStart.h"
+#include "app/MainF.h"
+#include "app/ProgramStart.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);

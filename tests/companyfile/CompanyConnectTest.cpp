@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "CompanyFileFixture.h"
-#include "core/app/MainF.h"
+#include "app/MainF.h"
 #include "core/Settings.h"
 #include "core/Startup.h"
-#include "core/app/ProgramStart.h"
+#include "app/ProgramStart.h"
 #include "driver/AccessKey.h"
 #include "samples/CompanyFile.h"
 #include "samples/SamplePaths.h"

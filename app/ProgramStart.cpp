@@ -1,4 +1,4 @@
-#include "core/app/ProgramStart.h"
+#include "app/ProgramStart.h"
 
 #include <filesystem>
 #include <system_error>
@@ -8,7 +8,7 @@
 #include "core/Globals.h"
 #include "core/Settings.h"
 #include "core/Startup.h"
-#include "core/app/MainF.h"
+#include "app/MainF.h"
 #include "platform/sys/Sys.h"
 #include "platform/ui/Ui.h"
 

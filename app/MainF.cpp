@@ -1,4 +1,4 @@
-#include "core/app/MainF.h"
+#include "app/MainF.h"
 
 #include <filesystem>
 #include <system_error>
