@@ -351,10 +351,10 @@ void ConsolidatedOutput::SheetTotalRule(bool netProfit) {
 
 void ConsolidatedOutput::PrintReportLine() {
   const bool profit = Left(OutText, 10) == "Net Profit" || OutText == "Operating Profit" || OutText == "Gross Profit";
-  // A total at the deepest printed level shows no text: its amounts complete the open
-  // line of its header.
-  const bool noText = OutRowType == "Tot" && OutLevel >= G.PrintLevel && !profit;
-  const bool completes = lineOpen_ && noText;
+  // A total at the deepest printed level shows no text when its amounts complete the open
+  // line of its header. When that line was ended first (a computed line or a page came
+  // between), the total is a line of its own and says what it totals.
+  const bool completes = lineOpen_ && OutRowType == "Tot" && OutLevel >= G.PrintLevel && !profit;
   if (!completes) {
     EndOpenLine();
     int reserve = 0;
@@ -388,7 +388,7 @@ void ConsolidatedOutput::PrintReportLine() {
   }
   // A total completing its header's line adds no line of its own.
   if (!completes) CountReportRow();
-  if (!noText) {
+  if (!completes) {
     const int indent = 2 * (std::clamp<int>(OutLevel, 1, 4) - 1);
     if (ToPrinter())
       PrintAt(lay_.ConsNameTab + indent, OutText);

@@ -28,6 +28,9 @@ void WriteConsolidatedReport(ConsolidationData& data) {
   if (G.PrintToExcel) {
     if (G.OutputType == "EXCEL") {
       StartExcel(ExcelObjects::FromGlobals(), layout.PrintOrientation == 1 ? "P" : "L");
+      // Without a workbook nothing can be written: StartExcel has told why, the finish
+      // follows.
+      if (!G.ExcelOpen) return;
       G.ExcelRow = 1;
       G.ExcelFile = kTrue;
     }

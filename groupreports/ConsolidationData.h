@@ -76,11 +76,15 @@ struct ConsolidationData {
 
   // ---- the scan and the reading
   std::string ConsPath;                  // the folder read, ending in "/"
+  // The group filter as files are compared with it: the typed name without its outer
+  // blanks, in capitals, as group names are read; empty: no filter.
+  std::string GroupFilter;
   std::vector<std::string> FoundFiles;   // company-file names of the folder, sorted
   int16_t FoundFileCount = 0;            // FoundFiles.size()
   int16_t ConsFileCount = 0;             // passed the group filter, refused ones included
   int16_t GroupMatchCount = 0;           // matched a group filter (counted only with one)
   int16_t PercentFileCount = 0;          // accepted files
+  int16_t LeftOutFiles = 0;              // refused for the file limit (told once, after the reading)
 
   // ---- copies of the options the run was started with
   bool SeparateCols = false;     // a column per company

@@ -120,8 +120,8 @@ void ConsolidationFileReader::ReadConsolidationFile() {
 bool ConsolidationFileReader::TakeSettings(const std::string& description) {
   GetGroupName(description, FileGroupName);
   if (G.DebugMode == "ON") ui::MsgBox("Group = " + FileGroupName);
-  if (!G.ConsGroupName.empty()) {
-    if (FileGroupName != G.ConsGroupName) return false;
+  if (!d_.GroupFilter.empty()) {
+    if (FileGroupName != d_.GroupFilter) return false;
     ++d_.GroupMatchCount;
   }
   std::string shortName;
@@ -129,8 +129,7 @@ bool ConsolidationFileReader::TakeSettings(const std::string& description) {
   if (G.DebugMode == "ON") ui::MsgBox("CompanyPC = " + DoubleToText(CompanyPC));
   ++d_.ConsFileCount;
   if (d_.ConsFileCount > d_.MaxConsFiles || d_.PercentFileCount >= kConsFileSlots) {
-    ui::MsgBox("Maximum data files for consolidation is " + std::to_string(d_.MaxConsFiles), ui::Buttons::OK,
-               ui::Icon::None, "Maximum data files");
+    ++d_.LeftOutFiles;
     return false;
   }
   // Accepted files take consecutive indexes; refused ones take none.

@@ -20,8 +20,8 @@ class ConsolidationFileReader {
  public:
   explicit ConsolidationFileReader(ConsolidationData& data) : d_(data) {}
 
-  // Reads the connected company file into the tables. Uses the group filter
-  // G.ConsGroupName, G.DebugMode and the report period of G (year start, to date and the
+  // Reads the connected company file into the tables. Uses the group filter of the
+  // tables (GroupFilter), G.DebugMode and the report period of G (year start, to date and the
   // period's keys); sets G.FirstMonth to the file's.
   void ReadConsolidationFile();
 

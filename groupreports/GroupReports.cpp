@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <memory>
+#include <optional>
 #include <system_error>
 
 #include "companyfile/Connection.h"
@@ -22,6 +24,47 @@ void ShowError(const std::exception& e) {
              "Error Message");
 }
 
+// Shows every message box through the installed service, with the company file it is
+// about added when the text does not name it already: a run reads many files, and a
+// driver's "invalid password" alone does not say which file refused.
+class FileNamingUi : public ui::UiService {
+ public:
+  explicit FileNamingUi(std::string path) : path_(std::move(path)) {}
+  std::unique_ptr<ui::UiService> inner;
+
+  ui::Answer Message(const ui::MessageRequest& request) override {
+    ui::MessageRequest named = request;
+    if (named.text.find(path_) == std::string::npos) named.text += "\r\n\r\nCompany file " + path_;
+    return inner->Message(named);
+  }
+  std::optional<std::string> Input(const ui::InputRequest& request) override { return inner->Input(request); }
+  std::optional<std::string> File(const ui::FileRequest& request) override { return inner->File(request); }
+  void RunModal(ui::Form& form) override { inner->RunModal(form); }
+  void DoEvents() override { inner->DoEvents(); }
+  void ExitProgram(int code) override { inner->ExitProgram(code); }
+
+ private:
+  std::string path_;
+};
+
+// While one member file is connected and read, its messages name it.
+class MessagesNameFile {
+ public:
+  explicit MessagesNameFile(const std::string& path) {
+    ui::Ui();  // the service in use, created now when none was installed
+    auto naming = std::make_unique<FileNamingUi>(path);
+    FileNamingUi& n = *naming;
+    n.inner = ui::SetUi(std::move(naming));
+    naming_ = &n;
+  }
+  ~MessagesNameFile() { ui::SetUi(std::move(naming_->inner)); }
+  MessagesNameFile(const MessagesNameFile&) = delete;
+  MessagesNameFile& operator=(const MessagesNameFile&) = delete;
+
+ private:
+  FileNamingUi* naming_ = nullptr;  // owned by the ui service while installed
+};
+
 // One run of the group report, from the dialogs to the finish.
 class ConsolidationRun {
  public:
@@ -41,6 +84,9 @@ class ConsolidationRun {
   SavedConnection saved_{};
   // The user's own file is connected and no company file of the folder has been since.
   bool userFileConnected_ = false;
+  // The run has tried to connect the user's own file again after the reading (and said so
+  // when that failed): the finish does not try, and tell, a second time.
+  bool userFileTried_ = false;
 };
 
 void ConsolidationRun::StartTables() {
@@ -79,6 +125,9 @@ bool ConsolidationRun::AskOptions() {
   d_.ShowAverage = options.IncludeAverage;
   d_.CommonHeaders = options.ShowHeaders != 0;
   d_.MaxConsFiles = G.PrintToPrinter ? kMaxConsFilesPrinter : kMaxConsFilesOther;
+  // Group names are read in capitals and end at a blank: "north " means NORTH. The
+  // setting keeps what the user typed.
+  d_.GroupFilter = UCase(Trim(G.ConsGroupName));
   // Without common headers only two levels can be told apart.
   if (!d_.CommonHeaders && G.PrintLevel > 1) G.PrintLevel = 2;
   return true;
@@ -119,10 +168,18 @@ void ConsolidationRun::ReadFolder() {
   d_.FoundFiles = list.names;
   d_.FoundFileCount = static_cast<int16_t>(std::min<size_t>(list.names.size(), INT16_MAX));
   ReadFiles();
+  if (d_.LeftOutFiles > 0) {
+    const int n = d_.LeftOutFiles;
+    ui::MsgBox("Maximum data files for consolidation is " + std::to_string(d_.MaxConsFiles) + "\r\n\r\n" +
+                   std::to_string(n) + (n == 1 ? " file was" : " files were") + " left out.",
+               ui::Buttons::OK, ui::Icon::None, "Maximum data files");
+  }
   if (!Checks()) return;
   if (d_.ConsAccCount > d_.AccountArraySize - 10) d_.GrowAccountArrays();
-  // The report's headings name the user's company and use its financial year.
+  // The report's headings name the user's company and use its financial year: without
+  // that file there is no report, only the connection's own message.
   ReconnectUserFile();
+  if (!userFileConnected_) return;
   WriteConsolidatedReport(d_);
 }
 
@@ -142,6 +199,7 @@ void ConsolidationRun::ReadFiles() {
     RestoreConnection(saved_);
     ds.ODBCDataFile = d_.ConsPath + name;
     userFileConnected_ = false;
+    const MessagesNameFile naming(ds.ODBCDataFile);
     ds.MakeConnection();
     if (Conn.ODBCConnected) {
       ConsolidationFileReader reader(d_);
@@ -154,8 +212,8 @@ void ConsolidationRun::ReadFiles() {
 }
 
 bool ConsolidationRun::Checks() {
-  if (!G.ConsGroupName.empty() && d_.GroupMatchCount == 0) {
-    ui::MsgBox("No matching files found for Group = '" + G.ConsGroupName + "' " + "\r\n" +
+  if (!d_.GroupFilter.empty() && d_.GroupMatchCount == 0) {
+    ui::MsgBox("No matching files found for Group = '" + d_.GroupFilter + "' " + "\r\n" +
                    "  - please read the Help Notes ",
                ui::Buttons::OK, ui::Icon::None, "No Percentage found");
     return false;
@@ -172,11 +230,12 @@ void ConsolidationRun::ReconnectUserFile() {
   RestoreConnection(saved_);
   DataSource::Instance().MakeConnection();
   userFileConnected_ = Conn.ODBCConnected;
+  userFileTried_ = true;
 }
 
 void ConsolidationRun::Finish() {
   try {
-    FinishConsolidatedOutput({saved_, ExcelObjects::FromGlobals(), userFileConnected_});
+    FinishConsolidatedOutput({saved_, ExcelObjects::FromGlobals(), !userFileConnected_ && !userFileTried_});
   } catch (const std::exception& e) {
     ShowError(e);
   }
@@ -240,7 +299,7 @@ CompanyFileList ListCompanyFiles(const std::string& folder) {
 
 void FinishConsolidatedOutput(const ConsolidatedFinish& finish) {
   RestoreConnection(finish.saved);
-  if (!finish.userFileConnected) DataSource::Instance().MakeConnection();
+  if (finish.reconnect) DataSource::Instance().MakeConnection();
   FinishReportOutput(finish.excel);
 }
 

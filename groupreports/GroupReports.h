@@ -38,13 +38,13 @@ CompanyFileList ListCompanyFiles(const std::string& folder);
 std::string FolderWithSlash(const std::string& folder);
 
 // The end of every group run after the connection was saved: the six settings written
-// back, the user's own company file connected again (unless the run has already done so
-// and nothing has moved the connection since), then the printer or workbook output ended
-// as every report ends it.
+// back, the user's own company file connected again when `reconnect` (false when the run
+// has already connected it, or tried to and told the user it failed), then the printer or
+// workbook output ended as every report ends it.
 struct ConsolidatedFinish {
   const SavedConnection& saved;
   ExcelObjects excel;
-  bool userFileConnected = false;
+  bool reconnect = true;
 };
 void FinishConsolidatedOutput(const ConsolidatedFinish& finish);
 

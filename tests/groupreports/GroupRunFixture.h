@@ -53,6 +53,7 @@ struct RunOptions {
   bool excel = false;
   bool separate = true;
   bool headers = false;
+  int level = 4;  // report level picked in the dialog
   int fromIndex = 0, toIndex = 11, yearIndex = 2;  // July 2013 to June 2014
 };
 
@@ -137,6 +138,7 @@ class GroupRunTest : public CompanyReaderTest {
       f.TxtGroup.setText(QString::fromStdString(o.group));
       f.ChkSeparate.setChecked(o.separate);
       f.ChkHdrs.setChecked(o.headers);
+      f.CmbLevel.setCurrentIndex(o.level - 1);
       f.ChkExcelFile.setChecked(o.excel);
       if (beforeOk) beforeOk();
       f.Exit_Click();

@@ -7,6 +7,7 @@
 
 #include "GroupRunFixture.h"
 #include "groupreports/ConsolidationFile.h"
+#include "platform/excel/Excel.h"
 #include "samples/SampleBooks.h"
 #include "samples/SamplePaths.h"
 
@@ -91,11 +92,14 @@ TEST_F(GroupRunTest, ReadsEveryAcceptedFileAsItsJournalSays) {
   };
   EXPECT_EQ(combined, want);
 
-  // One refusal message per file that could not be opened, then the workbook's.
+  // One refusal message per file that could not be opened, each naming its file, then
+  // the workbook's.
   const std::vector<std::string> messages = ui_->Messages();
   ASSERT_EQ(messages.size(), 4u) << ::testing::PrintToString(messages);
   EXPECT_EQ(messages[0].substr(0, 40), "Please ensure that the file you select i");
   for (size_t i = 1; i < 3; ++i) EXPECT_EQ(messages[i].rfind(kRefusedConnection, 0), 0u) << messages[i];
+  EXPECT_NE(messages[1].find(folder + "/Locked.MYO"), std::string::npos) << messages[1];
+  EXPECT_NE(messages[2].find(folder + "/Notes.MYO"), std::string::npos) << messages[2];
   EXPECT_EQ(messages[3].rfind("An Excel file has been created as follows:", 0), 0u) << messages[3];
   ExpectUserConnection();
 }
@@ -168,8 +172,9 @@ TEST_F(GroupRunTest, FileLimitsCountAcceptedFilesOnly) {
     int files;
     bool excel;
     int16_t limit;
+    std::string leftOut;
   };
-  for (const Case& c : {Case{8, false, 6}, Case{31, true, 30}}) {
+  for (const Case& c : {Case{8, false, 6, "2 files were"}, Case{31, true, 30, "1 file was"}}) {
     SCOPED_TRACE(c.files);
     const std::string folder = Path("limit" + std::to_string(c.files));
     for (int i = 1; i <= c.files; ++i) {
@@ -187,15 +192,15 @@ TEST_F(GroupRunTest, FileLimitsCountAcceptedFilesOnly) {
     std::snprintf(last, sizeof last, "F%02d.MYO", c.limit);
     EXPECT_EQ(d.ConsFileName[static_cast<size_t>(c.limit)], last);
     EXPECT_EQ(d.ConsAccFileCount[1], c.limit);  // 4-1000 is the first entry
-    // One refusal per file over the limit, then the report's own stop: too many files
+    // One box for the files over the limit, then the report's own stop: too many files
     // for a column each.
     std::vector<std::string> limits;
     for (const auto& s : ui_->shown)
       if (s.kind == "message" && s.title == "Maximum data files") limits.push_back(s.text);
-    ASSERT_EQ(limits.size(), static_cast<size_t>(c.files - c.limit + 1));
-    for (size_t i = 0; i + 1 < limits.size(); ++i)
-      EXPECT_EQ(limits[i], "Maximum data files for consolidation is " + std::to_string(c.limit));
-    EXPECT_EQ(limits.back(), "Maximum data files for showing separate columns is " + std::to_string(c.limit));
+    ASSERT_EQ(limits.size(), 2u);
+    EXPECT_EQ(limits[0], "Maximum data files for consolidation is " + std::to_string(c.limit) + "\r\n\r\n" +
+                             c.leftOut + " left out.");
+    EXPECT_EQ(limits[1], "Maximum data files for showing separate columns is " + std::to_string(c.limit));
     ExpectUserConnection();
   }
 }
@@ -214,6 +219,7 @@ TEST_F(GroupRunTest, EveryWayOutReconnectsTheUsersFile) {
     std::string name;
     RunOptions options;
     std::vector<std::pair<std::string, std::string>> messages;  // title, text (text prefix for refusals)
+    int excelFailure = 0;
   };
   const std::string groupMessage = "No matching files found for Group = 'SOUTH' \r\n  - please read the Help Notes ";
   const std::string percentMessage = "No Percentage found for Consolidation - please read the Help Notes ";
@@ -223,18 +229,26 @@ TEST_F(GroupRunTest, EveryWayOutReconnectsTheUsersFile) {
        {.folder = Path("missing")},
        {{"No Files found", "The company file folder " + Path("missing") + "/ cannot be read - No such file or directory"}}},
       {"no file of the group", {.folder = north, .group = "SOUTH"}, {{"No Percentage found", groupMessage}}},
-      {"a filter typed in lower case", {.folder = north, .group = "north"},
-       {{"No Percentage found", "No matching files found for Group = 'north' \r\n  - please read the Help Notes "}}},
+      {"a filter typed in lower case with blanks", {.folder = north, .group = " north "},
+       {{"No data for report", "No output to print for Report "}}},
+      {"a filter of another group, as typed", {.folder = north, .group = "south "},
+       {{"No Percentage found", groupMessage}}},
       {"no file opens",
        {.folder = refused},
        {{"", kRefusedConnection}, {"", kRefusedConnection}, {"No Percentage found", percentMessage}}},
+      {"the workbook cannot be started", {.folder = north, .excel = true},
+       {{"Output File", "Please ensure that the file you select"}, {"Opening Excel file", "An error has occurred - "}},
+       err::CannotCreateObject},
       {"the group matches, nothing moved", {.folder = north, .group = "NORTH"},
        {{"No data for report", "No output to print for Report "}}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ui_->Clear();
+    excel::Environment().createFailure = c.excelFailure;
     Run(c.options);
+    excel::Environment().createFailure = 0;
+    EXPECT_EQ(G.ConsGroupName, c.options.group);  // the setting keeps what was typed
     std::vector<ui::ScriptedUi::Shown> shown;
     for (const auto& s : ui_->shown)
       if (s.kind == "message") shown.push_back(s);
@@ -249,6 +263,23 @@ TEST_F(GroupRunTest, EveryWayOutReconnectsTheUsersFile) {
   EXPECT_EQ(Consolidation.ConsFileName[1], "N1.MYO");
 }
 
+// The user's own file cannot be opened again after the reading: no report headed with a
+// member's company, and the connection's message once.
+TEST_F(GroupRunTest, TheUsersFileGoneBeforeTheOutputEndsTheRun) {
+  const std::string folder = Path("g");
+  BuildMember(folder, {"A.MYO", "CONSOLIDATE 50%", {}, {{"2014-01-10", "4-1000", -M("2.00")}}});
+  fs::rename(ownFile_, ownFile_ + ".away");
+  Run({.folder = folder});
+  const std::vector<std::string> messages = ui_->Messages();
+  ASSERT_EQ(messages.size(), 1u) << ::testing::PrintToString(messages);
+  EXPECT_EQ(messages[0].rfind(kRefusedConnection, 0), 0u) << messages[0];
+  EXPECT_EQ(G.ReportOK, kFalse);
+  EXPECT_EQ(G.PageNo, 0);
+  EXPECT_EQ(SaveConnection(), userSettings_);
+  EXPECT_FALSE(Conn.ODBCConnected);
+  fs::rename(ownFile_ + ".away", ownFile_);
+}
+
 TEST_F(GroupRunTest, DebugModeShowsEachFilesSettings) {
   const std::string folder = Path("g");
   BuildMember(folder, {"A.MYO", "GROUPNAME=NORTH CONSOLIDATE 33.333%", {}, {}});
@@ -259,8 +290,11 @@ TEST_F(GroupRunTest, DebugModeShowsEachFilesSettings) {
   std::vector<std::string> messages;
   for (const std::string& m : ui_->Messages())
     if (m.rfind("Group = ", 0) == 0 || m.rfind("CompanyPC = ", 0) == 0) messages.push_back(m);
-  EXPECT_EQ(messages, (std::vector<std::string>{"Group = NORTH", "CompanyPC = 33.333", "Group = SOUTH",
-                                                "Group = NORTH", "CompanyPC = 2.5"}));
+  const std::string a = "\r\n\r\nCompany file " + folder + "/A.MYO";
+  const std::string b = "\r\n\r\nCompany file " + folder + "/B.MYO";
+  const std::string c = "\r\n\r\nCompany file " + folder + "/C.MYO";
+  EXPECT_EQ(messages, (std::vector<std::string>{"Group = NORTH" + a, "CompanyPC = 33.333" + a, "Group = SOUTH" + b,
+                                                "Group = NORTH" + c, "CompanyPC = 2.5" + c}));
   EXPECT_EQ(Consolidation.GroupMatchCount, 2);
   EXPECT_EQ(Consolidation.ConsFileCount, 2);
   EXPECT_EQ(Consolidation.ConsFileName[2], "C.MYO");
@@ -292,10 +326,12 @@ TEST_F(GroupRunTest, IncompleteSettingsAreNotTakenForAConnection) {
   Run({.folder = Path("g"), .excel = true});
   std::vector<std::string> messages = ui_->Messages();
   ASSERT_FALSE(messages.empty());
-  EXPECT_EQ(messages, (std::vector<std::string>{messages[0], "ODBC Connection not established",
-                                                "ODBC Connection not established",
-                                                "No Percentage found for Consolidation - please read the Help Notes ",
-                                                "ODBC Connection not established"}));
+  // Each member's box names it; the last one is about the user's own file.
+  EXPECT_EQ(messages, (std::vector<std::string>{
+                          messages[0], "ODBC Connection not established\r\n\r\nCompany file " + Path("g") + "/A.MYO",
+                          "ODBC Connection not established\r\n\r\nCompany file " + Path("g") + "/B.MYO",
+                          "No Percentage found for Consolidation - please read the Help Notes ",
+                          "ODBC Connection not established"}));
   EXPECT_EQ(SaveConnection(), userSettings_);
   EXPECT_EQ(Consolidation.PercentFileCount, 0);
 }
@@ -318,6 +354,7 @@ TEST_F(GroupRunTest, AnUnreadableJournalLineIsToldAndSkipped) {
   for (const auto& s : ui_->shown)
     if (s.title == "Error Message") {
       EXPECT_EQ(s.text.rfind("An error has occurred - ", 0), 0u);
+      EXPECT_NE(s.text.find("Company file " + path), std::string::npos) << s.text;
       ++errors;
     }
   EXPECT_EQ(errors, 1);
