@@ -731,6 +731,32 @@ std::vector<GroupMember> GroupMembers(const GroupFolderOptions& o) {
       out.push_back(m);
     }
     if (o.refusedFiles) AddRefused(out, o.group, true);
+  } else if (o.sample == GroupSample::Shipped) {
+    struct Company {
+      const char *name, *company, *group, *percent, *shortName;
+      int employees, lastMonth, salesUnits;
+      bool rental, motorVehicle;
+    };
+    static const Company kCompanies[] = {
+        {"NorthHoldings.MYO", "Northern Holdings Pty Ltd", "NORTH", "100", "NTHHOLD", 12, 6, 12000, true, false},
+        {"NorthRetail.MYO", "Northern Retail Pty Ltd", "NORTH", "60", "NTHRETL", 25, 6, 16000, false, false},
+        {"NorthServices.MYO", "Northern Services Pty Ltd", "NORTH", "100", "NTHSERV", 5, 12, 9000, false, true},
+        {"SouthFreight.MYO", "Southern Freight Pty Ltd", "SOUTH", "75", "STHFRGHT", 6, 6, 8000, false, true},
+        {"SouthTraders.MYO", "Southern Traders Pty Ltd", "SOUTH", "100", "STHTRADE", 8, 6, 10000, false, false},
+    };
+    uint64_t seed = 20;
+    for (const Company& c : kCompanies) {
+      GroupMember m;
+      m.file = FileEntry(c.name, c.company,
+                         std::string("GROUPNAME=") + c.group + " CONSOLIDATE " + c.percent + "% SHORTNAME=" +
+                             c.shortName + " EMPLOYEES=" + std::to_string(c.employees),
+                         c.group, std::stod(c.percent), c.shortName, c.employees, c.lastMonth);
+      m.seed = ++seed;
+      m.salesUnits = c.salesUnits;
+      if (c.rental) m.rentalClass = "I";
+      m.motorVehicle = c.motorVehicle;
+      out.push_back(m);
+    }
   } else {
     GroupMember n1;
     n1.file = FileEntry("North1.MYO", "Northern Holdings Pty Ltd",

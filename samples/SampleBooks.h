@@ -5,19 +5,34 @@
 //   AUSample.MYO    Australian company, financial year July-June, two years, multi-currency
 //   USASample.MYO   "USA" company, calendar year, vendor payments
 //   ARSample.MYOX   company file of the newer product line (DSN mode, AccountRight 2011 tables)
-//   Group/          the group folder (BuildGroupFolder with default options, table below)
-// Every company file has the user "Administrator" with an empty password, except the group
-// folder's "Locked.MYO".
+//   Group/          the group folder users get (BuildGroupFolder with default options, below)
+// Every company file has the user "Administrator" with an empty password, except the
+// test-case group folder's "Locked.MYO".
 //
 // Every chart: 4 Income, 5 Cost of Sales, 6 Expenses, 8 Other Income (8-1000 Interest Income,
 // 8-2000 Currency Gain/Loss), 9 Other Expenses (9-1000 Bank Charges, 9-2000 Income Tax
 // Expense); no class 7. AccountClassificationID follows the class digit (A, L, EQ, I, COS,
 // EXP, OI, OE), SubAccountClassificationID the report class of the account.
 //
-// Group folder
-// ------------
-// Files read by the group report take their settings from the description of "1-0000". The
-// sample folder (options.acceptedFiles == 0), sorted by name:
+// Group folders
+// -------------
+// Files read by the group report take their settings from the description of "1-0000".
+//
+// The shipped folder (GroupSample::Shipped, the build's samples/Group): two groups, each a
+// parent and its subsidiaries, on one chart, sorted by name:
+//
+//   file               group  %    short name  employees  year     traits
+//   NorthHoldings.MYO  NORTH  100  NTHHOLD     12         Jul-Jun  parent of NORTH; 4-3000 Rental Income
+//   NorthRetail.MYO    NORTH  60   NTHRETL     25         Jul-Jun  held at 60 %
+//   NorthServices.MYO  NORTH  100  NTHSERV     5          Jan-Dec  calendar year; 6-3000 Motor Vehicle Expenses
+//   SouthFreight.MYO   SOUTH  75   STHFRGHT    6          Jul-Jun  held at 75 %; 6-3000 Motor Vehicle Expenses
+//   SouthTraders.MYO   SOUTH  100  STHTRADE    8          Jul-Jun  parent of SOUTH
+//
+// Every file opens and is accepted: a run reads five files without a group filter (within
+// the printer's six), three with NORTH and two with SOUTH, and shows no message of its own.
+//
+// The test-case folder (GroupSample::Cases): files that test real cases, built by the tests
+// that need it, sorted by name:
 //
 //   file          group  %       short name      employees  year     traits
 //   Archive.MYOX  NORTH  100     ARCHIVE         4          Jul-Jun  newer product line: never listed ("*.MYO" only)
@@ -40,8 +55,10 @@
 //   Westside.myo  NORTH  100     WEST            3          Jul-Jun  lower-case extension
 //
 // Without a group filter a run accepts North1-4, South1 and Westside.myo (6 files); with the
-// filter NORTH, five. Every trading file has one month of books in each month from July 2024
-// to June 2026 (options.months), every journal set sums to zero, and the period balances
+// filter NORTH, five.
+//
+// In every folder each trading file has one month of books in each month from July 2024 to
+// June 2026 (options.months), every journal set sums to zero, and the period balances
 // (AccountActivities) agree with the journal lines.
 //
 // Tests build folders of their own:
@@ -83,8 +100,12 @@ struct GroupFolderFile {
   int lastMonthInFinancialYear = 6;
 };
 
+// The fixed folders above.
+enum class GroupSample { Shipped, Cases };
+
 struct GroupFolderOptions {
-  int acceptedFiles = 0;          // 0: the sample folder above; N > 0: N generated members
+  int acceptedFiles = 0;          // 0: the fixed folder `sample`; N > 0: N generated members
+  GroupSample sample = GroupSample::Shipped;
   std::string group = "NORTH";    // group of the generated members
   bool refusedFiles = true;       // generated folders: add the files a run must refuse or skip
   int months = 24;                // months of trading from July 2024 (1 to 24)

@@ -47,7 +47,7 @@ class ConsolidatedGoldenTest : public GroupRunTest, public ::testing::WithParamI
     p.BMNetProfit = M("5000");
     p.BMStaff = M("10");
     folder_ = Path("Group");
-    samples::BuildGroupFolder(folder_, {});
+    samples::BuildGroupFolder(folder_, {.sample = samples::GroupSample::Cases});
   }
   void TearDown() override {
     printer::Current().KillDoc();

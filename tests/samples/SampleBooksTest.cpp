@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <set>
 #include <unistd.h>
 
@@ -20,6 +21,24 @@ namespace fs = std::filesystem;
 using test::TestConnection;
 
 std::string GroupPath(const std::string& name) { return samples::SamplePath(samples::kGroupFolder) + "/" + name; }
+
+// The test-case group folder, built once for this test program and removed at its end.
+const std::string& CasesFolder() {
+  struct Built {
+    std::string folder =
+        (fs::temp_directory_path() / ("qvx-group-cases-" + std::to_string(::getpid()))).string();
+    Built() {
+      fs::remove_all(folder);
+      samples::BuildGroupFolder(folder, {.sample = samples::GroupSample::Cases});
+    }
+    ~Built() {
+      std::error_code ec;
+      fs::remove_all(folder, ec);
+    }
+  };
+  static const Built built;
+  return built.folder;
+}
 
 // Every company file of the samples that opens with the usual credentials.
 std::vector<std::string> AllSampleFiles() {
@@ -41,7 +60,7 @@ std::unique_ptr<TestConnection> Open(const std::string& file) {
 
 TEST(SampleBooks, EveryFileIsCoherent) {
   const std::vector<std::string> files = AllSampleFiles();
-  ASSERT_EQ(files.size(), 11u);
+  ASSERT_EQ(files.size(), 8u);
   for (const auto& file : files) {
     SCOPED_TRACE(file);
     auto c = Open(file);
@@ -205,45 +224,73 @@ TEST(SampleBooks, TheNewerFileUsesTheInvoiceAndOrderTables) {
   EXPECT_NE(c->Scalar("SELECT COUNT(*) FROM MYOB.ServicePurchaseInvoiceLines"), "0");
 }
 
-// The folder holds exactly the files its list names; each file that opens carries its
-// settings in the description of its lowest account "1-0000" (or has no such account), and
-// the two that must not open refuse the usual credentials.
-TEST(SampleBooks, TheGroupFolderHoldsTheListedFiles) {
-  const auto files = samples::GroupFolderFiles();
-  std::vector<std::string> onDisk;
-  for (const auto& e : fs::directory_iterator(samples::SamplePath(samples::kGroupFolder)))
-    onDisk.push_back(e.path().filename().string());
-  std::sort(onDisk.begin(), onDisk.end());
-  std::vector<std::string> listed;
-  int accepted = 0;
-  for (const auto& f : files) {
-    listed.push_back(f.name);
-    accepted += f.accepted ? 1 : 0;
-  }
-  EXPECT_EQ(onDisk, listed);
-  EXPECT_EQ(accepted, 6);
-  for (const auto& f : files) {
-    SCOPED_TRACE(f.name);
-    const std::string path = GroupPath(f.name);
-    if (!f.connects) {
-      TestConnection c;
-      const auto r = c.Connect(test::DirectConnectionString({.file = path}));
-      EXPECT_FALSE(r.Ok());
-      EXPECT_NE(r.message.find(f.name == "Locked.MYO" ? "Invalid password" : "not a company file"), std::string::npos)
-          << r.message;
-      continue;
+// Each fixed group folder holds exactly the files its list names; each file that opens
+// carries its settings in the description of its lowest account "1-0000" (or has no such
+// account), and the two test-case files that must not open refuse the usual credentials.
+// The folder users get is one coherent group: every file opens and is accepted, two groups
+// each of a parent and subsidiaries, distinct short names, part shares and a calendar year.
+TEST(SampleBooks, TheGroupFoldersHoldTheListedFiles) {
+  struct Case {
+    std::string folder;
+    std::vector<samples::GroupFolderFile> files;
+    int accepted;
+  };
+  const std::vector<Case> folders = {
+      {samples::SamplePath(samples::kGroupFolder), samples::GroupFolderFiles(), 5},
+      {CasesFolder(), samples::GroupFolderFiles({.sample = samples::GroupSample::Cases}), 6},
+  };
+  for (const Case& k : folders) {
+    SCOPED_TRACE(k.folder);
+    std::vector<std::string> onDisk;
+    for (const auto& e : fs::directory_iterator(k.folder)) onDisk.push_back(e.path().filename().string());
+    std::sort(onDisk.begin(), onDisk.end());
+    std::vector<std::string> listed;
+    int accepted = 0;
+    for (const auto& f : k.files) {
+      listed.push_back(f.name);
+      accepted += f.accepted ? 1 : 0;
     }
-    auto c = Open(path);
-    EXPECT_EQ(c->Scalar("SELECT CompanyName || '|' || LastMonthInFinancialYear FROM MYOB.DataFileInformation"),
-              f.company + "|" + std::to_string(f.lastMonthInFinancialYear));
-    const std::string lowest =
-        c->Scalar("SELECT AccountNumber || '|' || AccountDescription FROM MYOB.Accounts ORDER BY AccountNumber LIMIT 1");
-    EXPECT_EQ(lowest, f.description.empty() ? "1-1000|" : "1-0000|" + f.description);
-    EXPECT_EQ(f.accepted, f.listed && !f.description.empty());
+    EXPECT_EQ(onDisk, listed);
+    EXPECT_EQ(accepted, k.accepted);
+    for (const auto& f : k.files) {
+      SCOPED_TRACE(f.name);
+      const std::string path = k.folder + "/" + f.name;
+      if (!f.connects) {
+        TestConnection c;
+        const auto r = c.Connect(test::DirectConnectionString({.file = path}));
+        EXPECT_FALSE(r.Ok());
+        EXPECT_NE(r.message.find(f.name == "Locked.MYO" ? "Invalid password" : "not a company file"), std::string::npos)
+            << r.message;
+        continue;
+      }
+      auto c = Open(path);
+      EXPECT_EQ(c->Scalar("SELECT CompanyName || '|' || LastMonthInFinancialYear FROM MYOB.DataFileInformation"),
+                f.company + "|" + std::to_string(f.lastMonthInFinancialYear));
+      const std::string lowest =
+          c->Scalar("SELECT AccountNumber || '|' || AccountDescription FROM MYOB.Accounts ORDER BY AccountNumber LIMIT 1");
+      EXPECT_EQ(lowest, f.description.empty() ? "1-1000|" : "1-0000|" + f.description);
+      EXPECT_EQ(f.accepted, f.listed && !f.description.empty());
+    }
   }
+
+  std::map<std::string, int> groups;
+  std::set<std::string> shortNames;
+  int partShares = 0, calendarYears = 0;
+  for (const auto& f : samples::GroupFolderFiles()) {
+    EXPECT_TRUE(f.listed && f.connects && f.accepted) << f.name;
+    ++groups[f.group];
+    if (!f.shortName.empty()) shortNames.insert(f.shortName);
+    partShares += f.percent < 100 ? 1 : 0;
+    calendarYears += f.lastMonthInFinancialYear == 12 ? 1 : 0;
+  }
+  EXPECT_EQ(groups, (std::map<std::string, int>{{"NORTH", 3}, {"SOUTH", 2}}));
+  EXPECT_EQ(shortNames.size(), 5u);
+  EXPECT_GE(partShares, 1);
+  EXPECT_EQ(calendarYears, 1);
 }
 
-// The traits that the group report's options and edge cases need, read back with SQL.
+// The traits of the test-case group folder that the group report's options and edge cases
+// need, read back with SQL.
 TEST(SampleBooks, TheGroupFolderExercisesTheGroupReport) {
   // Profit and loss of a file over July 2025 - June 2026, in natural sign: income positive.
   const std::string profit =
@@ -300,7 +347,7 @@ TEST(SampleBooks, TheGroupFolderExercisesTheGroupReport) {
       {"North1.MYO", unbalancedMonths("9"), "24"},
   };
   for (const auto& k : cases) {
-    auto c = Open(GroupPath(k.file));
+    auto c = Open(CasesFolder() + "/" + k.file);
     EXPECT_EQ(c->Scalar(k.sql), k.expected) << k.file << ": " << k.sql;
   }
 }
