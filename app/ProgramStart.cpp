@@ -58,7 +58,7 @@ void Main() {
                  ui::Buttons::OK, ui::Icon::Exclamation);
       return;
     }
-    sys::WriteTextLines(ini, DefaultIniLines());
+    WriteIniLines(ini, DefaultIniLines());
   });
 
   StartupStatement([] { G.LastProcess = "Reading INI"; });

@@ -215,7 +215,11 @@ void WriteIniFile() {
     std::string v = e.target ? Written(e.target()) : UnboundTexts()[e.key];
     lines.push_back(std::string(e.key) + "=" + (e.trimLeading ? LTrim(v) : v));
   }
-  sys::WriteTextLines(IniFilePath(), lines);
+  WriteIniLines(IniFilePath(), lines);
+}
+
+void WriteIniLines(const std::string& path, const std::vector<std::string>& lines) {
+  sys::WriteTextLines(path, lines, false, sys::Readers::OwnerOnly);
 }
 
 void ParseDataSetLine(std::string& line) {

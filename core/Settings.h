@@ -40,6 +40,10 @@ void BindSetting(const std::string& key, SettingTarget (*target)());
 // its value.
 void ParseIniLine(const std::string& line);
 
+// Writes lines as the settings file at path. The file holds the company file's password,
+// so it is created and rewritten readable by its owner only.
+void WriteIniLines(const std::string& path, const std::vector<std::string>& lines);
+
 // Rewrites the whole settings file with every key in table order. Raises the run-time
 // error of a failed write; the old file is then left as it was.
 void WriteIniFile();

@@ -76,7 +76,7 @@ int main(int argc, char** argv) {
     lines.push_back(it == values.end() ? line : key + "=" + it->second);
   }
   try {
-    qvx::sys::WriteTextLines(ini.string(), lines);
+    qvx::WriteIniLines(ini.string(), lines);
   } catch (const qvx::VbError& e) {
     std::fprintf(stderr, "prepare: cannot write %s: %s\n", ini.c_str(), e.Description().c_str());
     return 1;

@@ -233,7 +233,8 @@ std::vector<std::string> ReadTextLines(const std::string& path, size_t maxLines)
   return lines;
 }
 
-void WriteTextLines(const std::string& path, const std::vector<std::string>& lines, bool replaceProtected) {
+void WriteTextLines(const std::string& path, const std::vector<std::string>& lines, bool replaceProtected,
+                    Readers readers) {
   std::string bytes;
   for (auto& l : lines) {
     bytes += ToCp1252(l);
@@ -256,12 +257,14 @@ void WriteTextLines(const std::string& path, const std::vector<std::string>& lin
     RaiseFileError(path, e);
   };
   // Keep the permissions of the file being replaced, but readable and writable for its
-  // owner again; a new file gets the usual ones.
+  // owner again; a new file gets the usual ones. A file for its owner alone loses every
+  // permission of its group and of others, whatever the file or the umask had.
+  const bool ownerOnly = readers == Readers::OwnerOnly;
   struct stat st {};
-  mode_t mode = 0666;
+  mode_t mode = ownerOnly ? S_IRUSR | S_IWUSR : 0666;
   if (::stat(path.c_str(), &st) == 0) {
-    mode = (st.st_mode & 07777) | S_IRUSR | S_IWUSR;
-  } else {
+    mode = (st.st_mode & (ownerOnly ? S_IRWXU : 07777)) | S_IRUSR | S_IWUSR;
+  } else if (!ownerOnly) {
     mode_t mask = ::umask(0);
     ::umask(mask);
     mode &= ~mask;

@@ -39,9 +39,13 @@ std::vector<std::string> ReadTextLines(const std::string& path, size_t maxLines)
 // Writes lines as Windows-1252, each ended by CR LF, replacing the file. The text goes
 // to a temporary file in the same folder first, which is then renamed over the old one,
 // so a failure never leaves a truncated file behind. A file the user may not write is
-// left alone (error 70) unless replaceProtected is set. Raises a run-time error whose
-// description names the reason.
+// left alone (error 70) unless replaceProtected is set. A replaced file keeps its
+// permissions (readable and writable by its owner again); a new one gets the usual ones,
+// or with OwnerOnly, as for a file holding a password, the file is readable and writable
+// by its owner alone (0600) and only stricter owner permissions are kept. Raises a
+// run-time error whose description names the reason.
+enum class Readers { Usual, OwnerOnly };
 void WriteTextLines(const std::string& path, const std::vector<std::string>& lines,
-                    bool replaceProtected = false);
+                    bool replaceProtected = false, Readers readers = Readers::Usual);
 
 }  // namespace qvx::sys

@@ -338,6 +338,34 @@ TEST(StartupProgram, FreshFolderGetsTheDefaultSettingsFile) {
   for (auto& l : DefaultIniLines()) want += l + "\r\n";
   EXPECT_EQ(CoreTest::ReadBytes((folder / "Tallymoor.Ini").string()), want);
   EXPECT_EQ(std::count(want.begin(), want.end(), '\n'), 56);
+  // It will hold the company file's password: nobody but its owner reads it, whatever
+  // the umask.
+  EXPECT_EQ(std::filesystem::status(folder / "Tallymoor.Ini").permissions(), std::filesystem::perms(0600));
+}
+
+TEST_F(StartupTest, TheSettingsFileIsReadableByItsOwnerOnly) {
+  namespace fs = std::filesystem;
+  struct Case {
+    fs::perms before, after;
+  };
+  for (const Case& c : {Case{fs::perms(0644), fs::perms(0600)}, Case{fs::perms(0666), fs::perms(0600)},
+                        Case{fs::perms(0640), fs::perms(0600)}, Case{fs::perms(0600), fs::perms(0600)}}) {
+    SetUp();
+    WriteBytes(IniPath(), "ODBCPassword=s3cret\r\n");
+    fs::permissions(IniPath(), c.before);
+    // The data-set file holds no secret and keeps the usual permissions.
+    WriteBytes(Path("QVXDataSet-North.Txt"), "DS-CompanyName=North\r\n");
+    fs::permissions(Path("QVXDataSet-North.Txt"), fs::perms(0644));
+    G.DataSetFile = "QVXDataSet-North.Txt";
+    Main();
+    MainF::Instance().Window()->close();
+    SCOPED_TRACE(static_cast<int>(c.before));
+    EXPECT_NE(ReadBytes(IniPath()).find("\r\nODBCPassword=s3cret\r\n"), std::string::npos);
+    EXPECT_EQ(fs::status(IniPath()).permissions(), c.after);
+    EXPECT_EQ(fs::status(Path("QVXDataSet-North.Txt")).permissions(), fs::perms(0644));
+    EXPECT_TRUE(ui_->Messages().empty()) << ui_->Messages()[0];
+    MainF::Instance().DestroyWindow();
+  }
 }
 
 }  // namespace
