@@ -229,7 +229,9 @@ void ParseDataSetLine(std::string& line) {
   }
   std::string key, value;
   SplitLine(line, key, value);
-  if (key == "CompanyName") G.DataSetCompany = value;
+  // An empty name (the settings file's default) would blank the name read from the
+  // company file in the window and every report heading.
+  if (key == "CompanyName" && !value.empty()) G.DataSetCompany = value;
 }
 
 void WriteDataSetFile() {

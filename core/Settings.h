@@ -49,7 +49,8 @@ void WriteIniLines(const std::string& path, const std::vector<std::string>& line
 void WriteIniFile();
 
 // Applies one data-set line ("DS-CompanyName=..."). A line accepted with its "DS-"
-// prefix loses the prefix in the caller's variable too.
+// prefix loses the prefix in the caller's variable too. An empty company name leaves
+// the name as it is.
 void ParseDataSetLine(std::string& line);
 
 // Rewrites the data-set file, when one has been named. Raises on failure as WriteIniFile.

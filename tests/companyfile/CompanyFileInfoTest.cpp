@@ -133,9 +133,10 @@ TEST_F(CompanyFileInfoTest, DataSetFileCreationAndLoading) {
     std::string want;      // DataSetCompany afterwards
   };
   for (const Case& c : std::vector<Case>{
-           // A new file takes the name from the settings file, even an empty one.
+           // A new file takes the name from the settings file; an empty one (the
+           // default) leaves the name read from the company file.
            {"", "BodyFont=9\r\nCompanyName=Named In Settings\r\nDSName=\r\n", "Named In Settings"},
-           {"", "CompanyName=\r\n", ""},
+           {"", "CompanyName=\r\n", "From The File"},
            // Lines without "=" are passed over; the last CompanyName line wins.
            {"", "garbage\r\nCompanyName=First\r\n\r\nCompanyName=Second=2\r\n", "Second=2"},
            // An existing file never changes the name read from the company file.

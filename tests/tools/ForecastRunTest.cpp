@@ -10,6 +10,7 @@
 
 #include "samples/SamplePaths.h"
 #include "support/OdbcTestEnv.h"
+#include "tests/platform/printer/PdfText.h"
 
 namespace qvx::test {
 namespace {
@@ -45,6 +46,14 @@ TEST(ForecastRun, EveryModeToPrinterAndWorkbook) {
     EXPECT_EQ(report.find("REPORT: 0 rows"), std::string::npos) << report;
     EXPECT_TRUE(std::filesystem::exists(out.filePath(c.file).toStdString()));
   }
+  // Each run makes a new data-set file from a settings file whose company name is
+  // empty: the heading still names the company of the file.
+  TestConnection db;
+  ASSERT_TRUE(db.Connect(DirectConnectionString({.file = samples::SamplePath(samples::kAustralianFile)})).Ok());
+  const std::string company = db.Scalar("SELECT CompanyName FROM MYOB.DataFileInformation");
+  ASSERT_FALSE(company.empty());
+  for (const char* pdf : {"a.pdf", "ab1.pdf"})
+    EXPECT_NE(PdfText(out.filePath(pdf).toStdString(), 1).find(company), std::string::npos) << pdf;
   QProcess bad;
   bad.start(QVX_REPORT_RUN, {"--file", QString::fromStdString(samples::SamplePath(samples::kAustralianFile)),
                              "--report", "BGTFCT", "--from", "11/2025", "--to", "02/2026", "--option",
