@@ -91,7 +91,7 @@ SQLRETURN SqliteFailure(Statement& s, int rc) {
   int primary = rc & 0xFF;
   // A file that another program truncated, replaced or removed makes SQLite fail in many
   // ways (damaged pages, short reads, tables gone); say what happened instead.
-  if (SQLRETURN changed = CheckCompanyFile(s, true, true, true); changed != SQL_SUCCESS) return changed;
+  if (SQLRETURN changed = CheckCompanyFile(s, true); changed != SQL_SUCCESS) return changed;
   if (c.refusedUsers) return s.AddAccessDiag("42000", "Access to the table DriverUsers is not allowed");
   if (rc == SQLITE_READONLY_ROLLBACK || rc == SQLITE_READONLY_RECOVERY)
     return s.AddDiag("HY000", "The company file \"" + c.database +

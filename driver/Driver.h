@@ -4,7 +4,7 @@
 //   Environment.cpp  environment and connection handles, connecting, attributes, SQLGetInfo
 //   Statements.cpp   preparing, executing, binding, block fetch, column descriptions
 //   Catalog.cpp      catalog functions and diagnostics
-//   FileChecks.cpp   that the open file is still the company file that was opened
+//   ReadLease.cpp    the read lease, and that the open file is still the one that was opened
 #pragma once
 
 #include "driver/Dialect.h"
@@ -144,11 +144,20 @@ struct DiagRecOut {
 SQLRETURN DiagRec(const HandleBase& h, SQLSMALLINT rec, const DiagRecOut& out);
 SQLRETURN DiagField(HandleBase& h, const Statement* s, SQLSMALLINT rec, SQLSMALLINT field, const InfoOut& out);
 
-// ---- FileChecks.cpp: is the open file still the company file that was opened?
+// ---- ReadLease.cpp: the read lease; is the open file still the company file that was opened?
 
+// Held by a client call that uses a connection's SQLite handle: the lease's timer waits for it.
+using ConnectionCall = std::lock_guard<std::mutex>;
+// Before a statement runs (in a ConnectionCall): ends a lease whose time is up and begins
+// one when none is held.
+void EnterLease(Connection& c);
+// After the statement's first step: the file checks, once per lease.
+SQLRETURN CheckLease(Statement& s);
+// Stops the timer and ends the lease (at disconnect; not in a ConnectionCall).
+void StopLease(Connection& c);
 unsigned DataVersion(sqlite3* db);
 std::string CompanyIdentity(sqlite3* db);
 int64_t ModifiedNs(const struct stat& st);
-SQLRETURN CheckCompanyFile(Statement& s, bool afterRead, bool lockHeld, bool force = false);
+SQLRETURN CheckCompanyFile(Statement& s, bool lockHeld);
 
 }  // namespace qvx::driver

@@ -23,6 +23,10 @@ int Authorize(void* userData, int action, const char* a1, const char* /*a2*/, co
     case SQLITE_FUNCTION:
     case SQLITE_RECURSIVE:
       return SQLITE_OK;
+    case SQLITE_TRANSACTION:
+      if (c->leaseStatement) return SQLITE_OK;
+      c->refusedWrite = true;
+      return SQLITE_DENY;
     case SQLITE_READ:
       if (a1 && sqlite3_stricmp(a1, "DriverUsers") == 0 && !c->readingUsers) {
         c->refusedUsers = true;
@@ -302,8 +306,11 @@ SQLRETURN FreeHandle(SQLSMALLINT type, SQLHANDLE handle) {
       Statement* s = Stmt(handle);
       if (!s) return SQL_INVALID_HANDLE;
       Connection* c = s->conn;
-      CloseCursor(*s);
-      ReleasePrepared(*s);
+      {
+        ConnectionCall call(c->lease.mutex);
+        CloseCursor(*s);
+        ReleasePrepared(*s);
+      }
       std::erase_if(c->statements, [&](const auto& e) { return e.get() == s; });
       return SQL_SUCCESS;
     }
@@ -409,6 +416,7 @@ SQLRETURN Connect(Connection& c, const std::vector<ConnAttribute>& attrs) {
 }
 
 void Disconnect(Connection& c) {
+  StopLease(c);
   for (auto& s : c.statements) {
     CloseCursor(*s);
     s->stmt.reset();

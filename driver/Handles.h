@@ -9,9 +9,12 @@
 #include <sqlite3.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -106,6 +109,26 @@ struct Statement : HandleBase {
   std::atomic<bool> cancel{false};
 };
 
+// The read lease of a connection (driver/ReadLease.cpp): one SQLite read transaction held
+// across consecutive statements for a short while, ended by the next statement or by a
+// timer of its own once its time is up or the connection has gone idle.
+struct ReadLease {
+  ReadLease() = default;
+  ReadLease(const ReadLease&) = delete;
+  ReadLease& operator=(const ReadLease&) = delete;
+  ~ReadLease();  // stops the timer
+  // Held by every client call that uses the connection's SQLite handle, and by the timer
+  // while it ends a lease.
+  std::mutex mutex;
+  std::condition_variable wake;
+  std::thread timer;
+  bool stop = false;
+  bool active = false;   // the driver began a read transaction and has not ended it
+  bool checked = false;  // the file checks of this lease have passed
+  int64_t beganNs = 0;
+  int64_t lastStatementNs = 0;
+};
+
 struct Environment;
 
 struct Connection : HandleBase {
@@ -136,7 +159,10 @@ struct Connection : HandleBase {
   unsigned dataVersion = 0;
   int64_t fileSize = 0;
   int64_t fileModifiedNs = 0;
-  int64_t lastPathCheckNs = 0;
+  // Set while the driver begins or ends its own read transaction (otherwise refused).
+  bool leaseStatement = false;
+  // Declared after `db`, so that its timer has stopped before the database is closed.
+  ReadLease lease;
 };
 
 struct Environment : HandleBase {

@@ -4,12 +4,12 @@
 // A company file is a SQLite database. It is always opened read-only, without a memory
 // map: the accounting program may write, truncate or replace the file while it is open,
 // and SQLite's own locking then sees the other writer, where a mapped page that a
-// truncation pulled away would kill the program. Before each statement the driver checks
-// that the path still names the file it opened and, when SQLite reports that another
-// program changed it, that it still holds the same company. An authorizer refuses every
-// statement that is not a query and hides the driver's own user list. Statements run one
-// at a time per connection; prepared statements are kept per connection and reused for
-// the same text.
+// truncation pulled away would kill the program. Consecutive statements read inside one
+// short read lease (driver/ReadLease.cpp); once per lease the driver checks that the path
+// still names the file it opened and, when SQLite reports that another program changed
+// it, that it still holds the same company. An authorizer refuses every statement that is
+// not a query and hides the driver's own user list. Statements run one at a time per
+// connection; prepared statements are kept per connection and reused for the same text.
 #include "driver/Driver.h"
 
 using namespace qvx::driver;
@@ -138,6 +138,7 @@ SQLRETURN SQL_API SQLPrepare(SQLHSTMT hstmt, SQLCHAR* text, SQLINTEGER len) {
   Statement* s = Stmt(hstmt);
   if (!s) return SQL_INVALID_HANDLE;
   s->ClearDiag();
+  ConnectionCall call(s->conn->lease.mutex);
   if (!text) return s->AddDiag("HY009", "Invalid use of null pointer");
   try {
     return PrepareText(*s, TextArg(text, len));
@@ -150,6 +151,7 @@ SQLRETURN SQL_API SQLExecute(SQLHSTMT hstmt) {
   Statement* s = Stmt(hstmt);
   if (!s) return SQL_INVALID_HANDLE;
   s->ClearDiag();
+  ConnectionCall call(s->conn->lease.mutex);
   return Execute(*s);
 }
 
@@ -157,6 +159,7 @@ SQLRETURN SQL_API SQLExecDirect(SQLHSTMT hstmt, SQLCHAR* text, SQLINTEGER len) {
   Statement* s = Stmt(hstmt);
   if (!s) return SQL_INVALID_HANDLE;
   s->ClearDiag();
+  ConnectionCall call(s->conn->lease.mutex);
   if (!text) return s->AddDiag("HY009", "Invalid use of null pointer");
   try {
     SQLRETURN rc = PrepareText(*s, TextArg(text, len));
@@ -234,6 +237,7 @@ SQLRETURN SQL_API SQLFetch(SQLHSTMT hstmt) {
   Statement* s = Stmt(hstmt);
   if (!s) return SQL_INVALID_HANDLE;
   s->ClearDiag();
+  ConnectionCall call(s->conn->lease.mutex);
   return Fetch(*s);
 }
 
@@ -241,6 +245,7 @@ SQLRETURN SQL_API SQLFetchScroll(SQLHSTMT hstmt, SQLSMALLINT orientation, SQLLEN
   Statement* s = Stmt(hstmt);
   if (!s) return SQL_INVALID_HANDLE;
   s->ClearDiag();
+  ConnectionCall call(s->conn->lease.mutex);
   if (orientation != SQL_FETCH_NEXT) return s->AddDiag("HY106", "Fetch type out of range: the cursor is forward-only");
   return Fetch(*s);
 }
@@ -250,6 +255,7 @@ SQLRETURN SQL_API SQLGetData(SQLHSTMT hstmt, SQLUSMALLINT col, SQLSMALLINT ctype
   Statement* s = Stmt(hstmt);
   if (!s) return SQL_INVALID_HANDLE;
   s->ClearDiag();
+  ConnectionCall call(s->conn->lease.mutex);
   return GetData(*s, col, Target{ctype, target, bufLen, ind, nullptr});
 }
 
@@ -265,6 +271,7 @@ SQLRETURN SQL_API SQLMoreResults(SQLHSTMT hstmt) {
   Statement* s = Stmt(hstmt);
   if (!s) return SQL_INVALID_HANDLE;
   s->ClearDiag();
+  ConnectionCall call(s->conn->lease.mutex);
   CloseCursor(*s);
   return SQL_NO_DATA;
 }
@@ -274,7 +281,11 @@ SQLRETURN SQL_API SQLFreeStmt(SQLHSTMT hstmt, SQLUSMALLINT option) {
   if (!s) return SQL_INVALID_HANDLE;
   s->ClearDiag();
   switch (option) {
-    case SQL_CLOSE: CloseCursor(*s); return SQL_SUCCESS;
+    case SQL_CLOSE: {
+      ConnectionCall call(s->conn->lease.mutex);
+      CloseCursor(*s);
+      return SQL_SUCCESS;
+    }
     case SQL_UNBIND: s->bound.clear(); return SQL_SUCCESS;
     case SQL_RESET_PARAMS: return SQL_SUCCESS;
     case SQL_DROP: return SQLFreeHandle(SQL_HANDLE_STMT, hstmt);
@@ -286,6 +297,7 @@ SQLRETURN SQL_API SQLCloseCursor(SQLHSTMT hstmt) {
   Statement* s = Stmt(hstmt);
   if (!s) return SQL_INVALID_HANDLE;
   s->ClearDiag();
+  ConnectionCall call(s->conn->lease.mutex);
   if (!s->executed) return s->AddDiag("24000", "Invalid cursor state: no cursor is open");
   CloseCursor(*s);
   return SQL_SUCCESS;
@@ -305,6 +317,7 @@ SQLRETURN SQL_API SQLTables(SQLHSTMT hstmt, SQLCHAR*, SQLSMALLINT, SQLCHAR* sche
   Statement* s = Stmt(hstmt);
   if (!s) return SQL_INVALID_HANDLE;
   s->ClearDiag();
+  ConnectionCall call(s->conn->lease.mutex);
   try {
     return Tables(*s, CatalogArgs{schema, schLen, table, tabLen, nullptr, 0, types, typLen});
   } catch (...) {
@@ -317,6 +330,7 @@ SQLRETURN SQL_API SQLColumns(SQLHSTMT hstmt, SQLCHAR*, SQLSMALLINT, SQLCHAR* sch
   Statement* s = Stmt(hstmt);
   if (!s) return SQL_INVALID_HANDLE;
   s->ClearDiag();
+  ConnectionCall call(s->conn->lease.mutex);
   try {
     return Columns(*s, CatalogArgs{schema, schLen, table, tabLen, column, colLen, nullptr, 0});
   } catch (...) {

@@ -211,15 +211,15 @@ SQLRETURN Execute(Statement& s) {
   s.cancel.store(false);
   c.refusedWrite = false;
   c.refusedUsers = false;
-  if (SQLRETURN changed = CheckCompanyFile(s, false, false); changed != SQL_SUCCESS) return changed;
+  EnterLease(c);
   c.running = &s;
   c.deadlineNs = s.queryTimeout ? NowNs() + static_cast<int64_t>(s.queryTimeout) * 1000000000LL : 0;
   int rc = sqlite3_step(s.stmt.get());
   c.running = nullptr;
   if (rc == SQLITE_ROW || rc == SQLITE_DONE) {
-    // The read has begun: had another program changed the file since the last statement,
+    // The read has begun: had another program changed the file since the last lease,
     // SQLite has noticed it now. Make sure it is still the same company's file.
-    if (SQLRETURN changed = CheckCompanyFile(s, true, rc == SQLITE_ROW); changed != SQL_SUCCESS) {
+    if (SQLRETURN changed = CheckLease(s); changed != SQL_SUCCESS) {
       sqlite3_reset(s.stmt.get());
       return changed;
     }

@@ -30,6 +30,9 @@ std::string ReadAll(const fs::path& path) {
   return ss.str();
 }
 
+// How long a writer of the test waits for a lock, as the accounting program does.
+constexpr int kWriterWaitMs = 2000;
+
 std::set<std::string> FolderNames(const fs::path& dir) {
   std::set<std::string> names;
   for (const auto& e : fs::directory_iterator(dir)) names.insert(e.path().filename().string());
@@ -37,7 +40,8 @@ std::set<std::string> FolderNames(const fs::path& dir) {
 }
 
 // Another program holding a lock on the file: a child process that opens it with SQLite,
-// takes the lock, reports that it holds it, and rolls back when told to.
+// takes the lock, reports that it holds it, and rolls back when told to. Like the
+// accounting program, it waits for a reader's short read lease to end.
 class Writer {
  public:
   Writer(const std::string& file, const char* begin) {
@@ -46,7 +50,8 @@ class Writer {
     if (pid_ == 0) {
       sqlite3* db = nullptr;
       char ok = 'n';
-      if (sqlite3_open(file.c_str(), &db) == SQLITE_OK && sqlite3_exec(db, begin, nullptr, nullptr, nullptr) == SQLITE_OK &&
+      if (sqlite3_open(file.c_str(), &db) == SQLITE_OK && sqlite3_busy_timeout(db, kWriterWaitMs) == SQLITE_OK &&
+          sqlite3_exec(db, begin, nullptr, nullptr, nullptr) == SQLITE_OK &&
           sqlite3_exec(db, "UPDATE DataFileInformation SET Phone = 'being written'", nullptr, nullptr, nullptr) ==
               SQLITE_OK)
         ok = 'y';
@@ -139,6 +144,7 @@ TEST_F(ChangingFileTest, AnotherProgramsCommittedChangeIsReadAndNothingIsWritten
   {
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(file_.c_str(), &db), SQLITE_OK);
+    sqlite3_busy_timeout(db, kWriterWaitMs);
     EXPECT_EQ(sqlite3_exec(db, "UPDATE DataFileInformation SET Phone = '555 0101'", nullptr, nullptr, nullptr), SQLITE_OK);
     sqlite3_close(db);
   }

@@ -1,0 +1,194 @@
+// The read lease and the file checks of a connection.
+//
+// Each SQLite read transaction on a file in rollback-journal mode costs a dozen system
+// calls (locks, the hot-journal look, the change counter); the cash basis runs hundreds of
+// thousands of small statements. So the driver holds one read transaction across the
+// consecutive statements of a connection for a short lease, then ends it: the accounting
+// program's writes wait at most about the lease. A lease ends at the first statement after
+// its time is up, or, when the client has gone quiet, by the connection's timer.
+//
+// The accounting program writes its files while reports run: it may commit changes through
+// SQLite (seen as a new data version), and it, or someone else, may replace, remove,
+// truncate or overwrite the file past SQLite. Once per lease, after its first read has
+// begun, the driver looks at the file and says which of these happened.
+#include "driver/Driver.h"
+
+#include <pthread.h>
+
+namespace qvx::driver {
+
+namespace {
+
+// A lease lasts at most this long, so that a writer waits no longer.
+constexpr int64_t kLeaseNs = 25'000'000;
+// ... and ends sooner when no statement has begun for this long.
+constexpr int64_t kIdleNs = 3'000'000;
+
+// Runs the driver's own BEGIN or COMMIT (the authorizer refuses them from the client).
+int RunOwn(Connection& c, const char* sql) {
+  c.leaseStatement = true;
+  int rc = sqlite3_exec(c.db.get(), sql, nullptr, nullptr, nullptr);
+  c.leaseStatement = false;
+  return rc;
+}
+
+// Ends a lease. A statement whose cursor is still open keeps its read until it is closed,
+// as it always did.
+void EndLeaseLocked(Connection& c) {
+  ReadLease& l = c.lease;
+  if (!l.active) return;
+  l.active = false;
+  // SQLite ended the transaction itself after some failures.
+  if (c.db && !sqlite3_get_autocommit(c.db.get())) RunOwn(c, "COMMIT");
+}
+
+void RunTimer(Connection* c) {
+  ReadLease& l = c->lease;
+  std::unique_lock lock(l.mutex);
+  while (!l.stop) {
+    if (!l.active) {
+      l.wake.wait(lock);
+      continue;
+    }
+    const int64_t due = std::min(l.beganNs + kLeaseNs, l.lastStatementNs + kIdleNs);
+    const int64_t now = NowNs();
+    if (now >= due) {
+      EndLeaseLocked(*c);
+      continue;
+    }
+    l.wake.wait_for(lock, std::chrono::nanoseconds(due - now));
+  }
+}
+
+// A child process forked while a lease is held inherits SQLite's record of this process's
+// locks and could never take a write lock on the file itself (the test programs' writers
+// do that). So every lease ends before a fork, as if the connections had gone idle.
+void EndLeasesBeforeFork() {
+  DriverState& ds = State();
+  std::lock_guard lock(ds.mutex);
+  for (const auto& env : ds.environments)
+    for (const auto& c : env->connections) {
+      std::lock_guard call(c->lease.mutex);
+      EndLeaseLocked(*c);
+    }
+}
+
+}  // namespace
+
+ReadLease::~ReadLease() {
+  {
+    std::lock_guard lock(mutex);
+    stop = true;
+  }
+  wake.notify_all();
+  if (timer.joinable()) timer.join();
+}
+
+void EnterLease(Connection& c) {
+  ReadLease& l = c.lease;
+  const int64_t now = NowNs();
+  if (l.active && now - l.beganNs >= kLeaseNs) EndLeaseLocked(c);
+  l.lastStatementNs = now;
+  if (l.active) return;
+  l.checked = false;
+  // Without a lease (BEGIN refused) each statement is its own read, checked on its own.
+  if (RunOwn(c, "BEGIN") != SQLITE_OK) return;
+  l.active = true;
+  l.beganNs = now;
+  if (!l.timer.joinable()) {
+    static std::once_flag forkHandler;
+    std::call_once(forkHandler, [] { pthread_atfork(EndLeasesBeforeFork, nullptr, nullptr); });
+    l.timer = std::thread(RunTimer, &c);
+  }
+  l.wake.notify_one();
+}
+
+SQLRETURN CheckLease(Statement& s) {
+  Connection& c = *s.conn;
+  if (c.lease.checked) return SQL_SUCCESS;
+  const bool lockHeld = sqlite3_txn_state(c.db.get(), "main") == SQLITE_TXN_READ;
+  SQLRETURN rc = CheckCompanyFile(s, lockHeld);
+  // Checked for the lease once its read lock is held: a statement that read no table
+  // took none, and the next one's read may begin on a newer version of the file.
+  c.lease.checked = rc == SQL_SUCCESS && c.lease.active && lockHeld;
+  return rc;
+}
+
+void StopLease(Connection& c) {
+  ReadLease& l = c.lease;
+  {
+    std::lock_guard lock(l.mutex);
+    l.stop = true;
+    EndLeaseLocked(c);
+  }
+  l.wake.notify_all();
+  if (l.timer.joinable()) l.timer.join();
+  l.stop = false;
+}
+
+// SQLite's count of changes to the file, by this or any other program; it moves when a
+// read begins after another program wrote the file.
+unsigned DataVersion(sqlite3* db) {
+  unsigned version = 0;
+  sqlite3_file_control(db, "main", SQLITE_FCNTL_DATA_VERSION, &version);
+  return version;
+}
+
+// What tells one company's file from another's: the company name and serial number.
+// Empty when the file no longer answers (truncated, damaged, not a company file).
+std::string CompanyIdentity(sqlite3* db) {
+  sqlite3_stmt* raw = nullptr;
+  std::string identity;
+  if (sqlite3_prepare_v2(db, "SELECT CompanyName, SerialNumber FROM DataFileInformation", -1, &raw, nullptr) !=
+      SQLITE_OK)
+    return identity;
+  SqliteStmtPtr st(raw);
+  if (sqlite3_step(st.get()) == SQLITE_ROW) {
+    for (int i = 0; i < 2; ++i) {
+      const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), i));
+      identity += text ? text : "";
+      identity += '\x1f';
+    }
+  }
+  return identity;
+}
+
+int64_t ModifiedNs(const struct stat& st) {
+  return static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+}
+
+// Is the open file still the company file that was opened? The path must still name the
+// same, non-empty file. When SQLite has seen another program commit a change, the file
+// must still hold the same company; when it has seen none, the file must not have changed
+// size or time while this connection held its read lock, which only a program writing
+// past SQLite does (truncating or overwriting it), leaving SQLite's cached pages stale.
+SQLRETURN CheckCompanyFile(Statement& s, bool lockHeld) {
+  Connection& c = *s.conn;
+  if (!c.db || c.database.empty()) return SQL_SUCCESS;
+  const std::string file = "The company file \"" + c.database + "\" ";
+  const std::string stop = "; the report stops here. Open the company file again when the other program has finished.";
+  const unsigned version = DataVersion(c.db.get());
+  const bool changedBySqlite = version != c.dataVersion;
+  struct stat st {};
+  if (::stat(c.database.c_str(), &st) != 0)
+    return s.AddDiag("08S01", file + "was removed or renamed while it was open" + stop);
+  if (static_cast<uint64_t>(st.st_dev) != c.fileDevice || static_cast<uint64_t>(st.st_ino) != c.fileInode)
+    return s.AddDiag("08S01", file + "was replaced by another file while it was open" + stop);
+  if (st.st_size == 0) return s.AddDiag("08S01", file + "was emptied by another program while it was open" + stop);
+  if (changedBySqlite) {
+    std::string identity = CompanyIdentity(c.db.get());
+    if (identity.empty())
+      return s.AddDiag("08S01", file + "was changed by another program while it was open and can no longer be read" + stop);
+    if (identity != c.companyIdentity)
+      return s.AddDiag("08S01", file + "was overwritten with another company's file while it was open" + stop);
+    c.dataVersion = version;
+    c.fileSize = static_cast<int64_t>(st.st_size);
+    c.fileModifiedNs = ModifiedNs(st);
+    return SQL_SUCCESS;
+  }
+  if (lockHeld && (static_cast<int64_t>(st.st_size) != c.fileSize || ModifiedNs(st) != c.fileModifiedNs))
+    return s.AddDiag("08S01", file + "was truncated or overwritten by another program while it was open" + stop);
+  return SQL_SUCCESS;
+}
+
+}  // namespace qvx::driver

@@ -1,0 +1,119 @@
+// The accounting program writes a company file while a cash-basis read runs: each of its
+// commits waits at most about the driver's short read lease, and the read either gives the
+// figures of the books as they were or stops with the driver's "changed while it was
+// open" message.
+#include <poll.h>
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <utility>
+
+#include "EngineFixture.h"
+#include "samples/SampleBooks.h"
+
+namespace qvx::test {
+namespace {
+
+// The lease is a few tens of milliseconds; the writer's own polling for the lock adds a
+// little on top.
+constexpr int64_t kLongestWaitUs = (25 + 100) * 1000;
+
+// A second process committing small writes in a loop, as the accounting program does
+// while a user works, until told to stop; then it reports its commits and longest wait.
+class Writer {
+ public:
+  explicit Writer(const std::string& file) {
+    if (::pipe(stop_) != 0 || ::pipe(report_) != 0) return;
+    pid_ = ::fork();
+    if (pid_ != 0) return;
+    sqlite3* db = nullptr;
+    long commits = 0, failures = 0;
+    int64_t longestUs = 0;
+    if (sqlite3_open(file.c_str(), &db) != SQLITE_OK) _exit(2);
+    sqlite3_busy_timeout(db, 10000);
+    // Its commits wait for locks, not for the disk.
+    sqlite3_exec(db, "PRAGMA synchronous = OFF", nullptr, nullptr, nullptr);
+    pollfd stop{stop_[0], POLLIN, 0};
+    while (::poll(&stop, 1, 5) == 0) {
+      const std::string sql = "UPDATE DataFileInformation SET Phone = '555 " + std::to_string(commits % 10000) + "'";
+      const auto start = std::chrono::steady_clock::now();
+      if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK) ++commits;
+      else ++failures;
+      const auto us =
+          std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start).count();
+      longestUs = std::max<int64_t>(longestUs, us);
+    }
+    sqlite3_close(db);
+    char text[96];
+    const int n = std::snprintf(text, sizeof text, "%ld %ld %lld", commits, failures, static_cast<long long>(longestUs));
+    _exit(::write(report_[1], text, static_cast<size_t>(n)) == n ? 0 : 3);
+  }
+  ~Writer() { Stop(); }
+
+  struct Report {
+    long commits = -1, failures = -1;
+    long long longestUs = -1;
+  };
+  Report Stop() {
+    Report r;
+    if (pid_ <= 0) return r;
+    char c = 'x';
+    if (::write(stop_[1], &c, 1) == 1) {
+      char text[96] = {};
+      if (::read(report_[0], text, sizeof text - 1) > 0) std::sscanf(text, "%ld %ld %lld", &r.commits, &r.failures, &r.longestUs);
+    }
+    int status = 0;
+    ::waitpid(pid_, &status, 0);
+    pid_ = -1;
+    for (int fd : {stop_[0], stop_[1], report_[0], report_[1]}) ::close(fd);
+    return r;
+  }
+
+ private:
+  int stop_[2] = {-1, -1};
+  int report_[2] = {-1, -1};
+  pid_t pid_ = -1;
+};
+
+class CashWriterTest : public EngineDbTest {};
+
+TEST_F(CashWriterTest, CommitsGetThroughWhileACashReadRunsAndItsFiguresStand) {
+  const std::string path = Path("Busy.MYO");
+  samples::BuildLarge(path, 2000);
+  EngineCaller::Connect(path);
+  ASSERT_TRUE(Conn.ODBCConnected);
+  auto read = [&] {
+    ui_->Clear();
+    EngineCaller run;
+    run.CashBasis = kTrue;
+    run.LoadAccounts();
+    EngineCaller::SetPeriod("01/07/2025", "30/06/2026", "01/07/2025", "30/06/2026");
+    run.Read();
+    return run.MonthlyFigures();
+  };
+  const auto quiet = read();
+  ASSERT_FALSE(quiet.empty());
+
+  Writer writer(path);
+  const auto busy = read();
+  const Writer::Report r = writer.Stop();
+
+  // The writer was at work all through the read, and none of its commits waited long.
+  EXPECT_GT(r.commits, 5);
+  EXPECT_EQ(r.failures, 0);
+  EXPECT_LE(r.longestUs, kLongestWaitUs);
+  bool stopped = false;
+  for (const auto& box : ui_->shown) stopped |= box.text.find("while it was open") != std::string::npos;
+  if (!stopped) {
+    EXPECT_TRUE(ui_->shown.empty());
+    EXPECT_EQ(busy, quiet);
+  }
+}
+
+}  // namespace
+}  // namespace qvx::test
