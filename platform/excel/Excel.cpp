@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <set>
 
 #include <fcntl.h>
@@ -333,6 +334,33 @@ bool ParseRef(const std::string& text, Ref& ref) {
   ref.row = digits.empty() ? 0 : std::stoi(digits);
   return true;
 }
+
+// The row and column of the first cell a formula refers to ("=SUM(B12:M12)" gives B12):
+// the first run of letters and digits outside quotes that is a cell address and not the
+// name of a function.
+std::optional<std::pair<int, int>> FirstReference(const std::string& formula) {
+  bool quoted = false;
+  size_t i = 0;
+  while (i < formula.size()) {
+    const char ch = formula[i];
+    if (ch == '"') quoted = !quoted;
+    const bool word = std::isalnum(static_cast<unsigned char>(ch)) || ch == '$' || ch == '_' || ch == '.';
+    if (quoted || !word) {
+      ++i;
+      continue;
+    }
+    size_t end = i;
+    while (end < formula.size() && (std::isalnum(static_cast<unsigned char>(formula[end])) || formula[end] == '$' ||
+                                    formula[end] == '_' || formula[end] == '.'))
+      ++end;
+    Ref ref;
+    const bool function = end < formula.size() && formula[end] == '(';
+    if (!function && ParseRef(formula.substr(i, end - i), ref) && ref.row > 0 && ref.col > 0)
+      return std::make_pair(ref.row, ref.col);
+    i = end;
+  }
+  return std::nullopt;
+}
 }  // namespace
 
 Range Worksheet::GetRange(const std::string& address) {
@@ -396,7 +424,15 @@ const CellStyle& Worksheet::StyleAt(int row, int column) const {
 
 void Worksheet::Put(int row, int column, CellValue value) {
   Cell& cell = At(row, column);
-  if (auto* f = std::get_if<Formula>(&value)) f->cached = Evaluate(f->text);
+  if (auto* f = std::get_if<Formula>(&value)) {
+    f->cached = Evaluate(f->text);
+    // As the spreadsheet program does on entry: a General cell shows a formula's result
+    // in the number format of the first cell the formula refers to.
+    if (cell.style.numberFormat.empty()) {
+      if (const std::optional<std::pair<int, int>> ref = FirstReference(f->text))
+        cell.style.numberFormat = StyleAt(ref->first, ref->second).numberFormat;
+    }
+  }
   cell.value = std::move(value);
 }
 
@@ -519,7 +555,7 @@ lxw_color_t ToLxwColor(uint32_t objectModelColor) {
   return (r << 16) | (g << 8) | b;
 }
 
-constexpr double kDefaultSize = 11.0;
+constexpr double kDefaultSize = CellStyle{}.size;
 
 // Formats of one workbook being written, one per distinct cell style.
 class FormatCache {

@@ -5,7 +5,8 @@
 //
 // Values assigned as text behave as if typed: a text that reads as a number becomes that
 // number (with a matching number format when the cell has none), a text starting with
-// "=" becomes a formula, and a leading apostrophe keeps the rest as text.
+// "=" becomes a formula, and a leading apostrophe keeps the rest as text. A formula put
+// into a General cell takes the number format of the first cell it refers to.
 #pragma once
 
 #include <cstdint>
@@ -51,7 +52,8 @@ using CellValue = std::variant<std::monostate, double, std::string, Formula>;
 
 struct CellStyle {
   bool bold = false;
-  double size = 10.0;
+  // The workbook's standard font size: typing into a cell never changes it.
+  double size = 11.0;
   uint32_t color = 0;         // the object model's colour: red + green*256 + blue*65536
   int horizontalAlignment = xlGeneral;
   std::string numberFormat;   // "" is General

@@ -117,6 +117,7 @@ struct SheetCell {
   std::string formula, value, format;
   bool bold = false;
   std::string bottom;
+  std::string size;
 };
 using Sheet = std::map<std::pair<int, std::string>, SheetCell>;
 
@@ -133,8 +134,8 @@ Sheet ReadWorkbook(const std::string& path) {
       ADD_FAILURE() << "workbook reader: " << line;
       continue;
     }
-    f.resize(7);
-    sheet[{std::stoi(f[0]), f[1]}] = {f[2], f[3], f[4], f[5] == "1", f[6]};
+    f.resize(8);
+    sheet[{std::stoi(f[0]), f[1]}] = {f[2], f[3], f[4], f[5] == "1", f[6], f[7]};
   }
   return sheet;
 }
@@ -202,6 +203,10 @@ TEST_P(ForecastWorkbookTest, TotalsAreSumFormulasOfTheirRows) {
     ++formulas;
     const std::string r = std::to_string(row);
     EXPECT_EQ(total.formula, "=SUM(B" + r + ":" + lastMonth + r + ")");
+    // The total shows in the format of the row's first figure, and every figure of the
+    // sheet in the one standard font size.
+    EXPECT_EQ(total.format, cell(row, "B").format);
+    for (char col = 'B'; col <= last[0]; ++col) EXPECT_EQ(cell(row, std::string(1, col)).size, "11") << col;
     // The stored result is the sum of the row as written.
     int64_t sum = 0;
     for (char col = 'B'; col <= lastMonth[0]; ++col) sum += Number(cell(row, std::string(1, col)).value);

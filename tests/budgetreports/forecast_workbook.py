@@ -1,6 +1,6 @@
 """Prints every non-empty cell of a saved forecast workbook, one per line, tab-separated:
 row, column letter, formula text (or ""), value (the stored result for a formula),
-number format, bold (1/0), bottom border style (or "")."""
+number format, bold (1/0), bottom border style (or ""), font size."""
 import sys
 
 import openpyxl
@@ -19,4 +19,5 @@ for row in formulas.iter_rows():
             str(cell.row), cell.column_letter, formula,
             "" if stored is None else str(stored),
             cell.number_format, "1" if cell.font.b else "0", bottom or "",
+            "%g" % float(cell.font.sz),
         ]))

@@ -188,6 +188,12 @@ TEST(ExcelSave, WorkbookReadsBackWithValuesTypesAndFormatting) {
   ws.Cells(3, 6).SetFormula("=SUM(B3:D3)");
   ws.Cells(4, 2).SetValue(2.5);
   ws.Cells(4, 3).SetValue("=SUM(B3:B4)");
+  // A General formula cell takes the format of the first cell it refers to; a cell with a
+  // format of its own keeps it.
+  ws.Cells(4, 4).SetFormula("=B4+B3");
+  ws.Cells(4, 5).SetNumberFormat("0.0");
+  ws.Cells(4, 5).SetFormula("=SUM(C3:D3)");
+  ws.Cells(4, 6).SetFormula("=ROUND($C$3,0)");
   ws.GetRange(ws.Cells(3, 2), ws.Cells(3, 6)).Borders(xlEdgeBottom).SetLineStyle(xlContinuous);
   ws.GetRange("B5:C5").SetNumberFormat("#,##0");
   ws.Cells(5, 2).SetValue(1000);
@@ -225,6 +231,14 @@ TEST(ExcelSave, WorkbookReadsBackWithValuesTypesAndFormatting) {
   EXPECT_EQ(r["E3.fmt"], "0.00%");
   EXPECT_EQ(r["F3.v"], "'=SUM(B3:D3)'");
   EXPECT_EQ(r["C4.v"], "'=SUM(B3:B4)'");
+  EXPECT_EQ(r["F3.fmt"], "#,##0");
+  EXPECT_EQ(r["C4.fmt"], "#,##0");
+  EXPECT_EQ(r.count("D4.fmt"), 0u);
+  EXPECT_EQ(r["E4.fmt"], "0.0");
+  EXPECT_EQ(r["F4.fmt"], "#,##0_);(#,##0)");
+  // Typing never changes the font: typed figures of any format keep the standard size.
+  for (const char* cell : {"A3", "B3", "C3", "D3", "E3", "F3", "B4", "C4", "B5"})
+    EXPECT_EQ(r.count(std::string(cell) + ".size"), 0u) << cell << " " << r[std::string(cell) + ".size"];
   EXPECT_EQ(r["B3.bottom"], "thin");
   EXPECT_EQ(r["F3.bottom"], "thin");
   EXPECT_EQ(r.count("A3.bottom"), 0u);
