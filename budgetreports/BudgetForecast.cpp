@@ -69,7 +69,11 @@ bool BudgetForecast::ReadData() {
   SetLayout();
   if (!ReadActuals()) return false;
   if (ColumnMode == "B" || ColumnMode == "AB") LoadBudgets();
-  if (!HasData()) {
+  // A twelve-month total beyond the money range shows the error box; the lines then say
+  // what can be shown.
+  bool hasData = true;
+  Step([&] { hasData = HasData(); });
+  if (!hasData) {
     G.MsgText = "No output to print for Report ";
     ui::MsgBox(G.MsgText, ui::Buttons::OK, ui::Icon::None, "No data for report");
     EndReportOutput();

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "core/Globals.h"
+#include "core/ReportOutput.h"
 
 namespace qvx {
 
@@ -85,13 +86,15 @@ ForecastReport BudgetForecast::BuildLines() {
 
     const std::string number = CurAcctNumber, name = CurAcctName, type = CurAcctType, cls = AcctClass;
     const int16_t level = CurLevel;
-    CloseBlocks(r);
+    // A sum beyond the money range shows the report's error box; the run goes on.
+    ReportStep([&] { CloseBlocks(r); });
     CurAcctNumber = number, CurAcctName = name, CurAcctType = type, AcctClass = cls, CurLevel = level;
     ClearLevelTotals();
 
     ForecastFigures figures{};
     if (type != "H") {
-      RowFigures(r, row, figures);
+      // A line whose figures could not be worked out is not shown.
+      if (!ReportStep([&] { RowFigures(r, row, figures); })) RowHasFigures = false;
     } else {
       LevelHeaderName[static_cast<size_t>(level)] = name;
       LevelHeaderOpen[static_cast<size_t>(level)] = kTrue;
@@ -114,7 +117,7 @@ ForecastReport BudgetForecast::BuildLines() {
   if (r.anyOutput && rowHandled) {
     AcctClass = "P";
     CurLevel = 1;
-    CloseBlocks(r);
+    ReportStep([&] { CloseBlocks(r); });
   }
   return r;
 }

@@ -137,6 +137,35 @@ TEST_F(ForecastTest, MissingTablesAndFailedWorkbookEndTheRunAfterTheirMessage) {
   }
 }
 
+// Sums beyond the money range while the lines are worked out (two incomes of 500 million
+// million in one month): the report's error box, then the common finish, with nothing
+// left open, on both outputs.
+TEST_F(ForecastTest, SumsBeyondTheMoneyRangeShowTheErrorBoxAndFinish) {
+  {
+    SqlFile db(file_);
+    const auto incomes = db.Rows("SELECT AccountID FROM Accounts WHERE AccountNumber LIKE '4-%' "
+                                 "AND AccountTypeID = 'D' AND AccountLevel > 0 ORDER BY AccountNumber LIMIT 2");
+    ASSERT_EQ(incomes.size(), 2u);
+    db.Exec("INSERT INTO JournalRecords (JournalRecordID, SetID, AccountID, TransactionDate, TaxExclusiveAmount, "
+            "JobID, IsForeignTransaction) VALUES (90001, 1, " + incomes[0][0] + ", '2025-08-10', -500000000000000, "
+            "0, 'N'), (90002, 1, " + incomes[1][0] + ", '2025-08-10', -500000000000000, 0, 'N')");
+  }
+  Connect();
+  for (const bool excel : {true, false}) {
+    SCOPED_TRACE(excel ? "workbook" : "printer");
+    ui_->Clear();
+    G.BodyFont = 7;
+    RunReport("01/07/2025", "31/12/2025", {.mode = "A", .excel = excel});
+    const auto messages = RunMessages();
+    ASSERT_FALSE(messages.empty());
+    EXPECT_EQ(messages[0], "An error has occurred - Overflow");
+    EXPECT_EQ(G.BodyFont, 9) << "the common finish ran";
+    EXPECT_FALSE(G.ProgressShown);
+    EXPECT_EQ(excel::Environment().running, 0) << "no workbook left open";
+    EXPECT_FALSE(printer::Current().JobStarted()) << "no print job left open";
+  }
+}
+
 TEST_F(ForecastTest, NothingToShowSavesNoWorkbook) {
   Connect();
   // No budgets exist for the year from July 2026, and budget-only shows no actual figures.
