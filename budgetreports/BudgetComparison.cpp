@@ -199,6 +199,35 @@ ComparisonLayout LayoutColumns(const ComparisonOptions& o, int16_t bodyFont, int
 
 // ---------------------------------------------------------------- row texts
 
+namespace {
+
+// The annual column's figure as AnnualMode makes it from the row's slots.
+Money AnnualFigure(const RowFigures& f, int16_t annualMode) {
+  switch (annualMode) {
+    case 1: return f.Annual;
+    case 2: return f.Annual - f.BgtYTD;
+    case 3: return f.Annual - f.ActYTD;
+    case 4: return f.LYYTD;
+    default: return {};
+  }
+}
+
+}  // namespace
+
+bool ShowsAnyFigure(const RowFigures& f, const ComparisonOptions& o) {
+  auto any = [](std::initializer_list<Money> figures) {
+    return std::any_of(figures.begin(), figures.end(), [](Money m) { return !m.IsZero(); });
+  };
+  // A percentage is only ever shown beside an actual or an annual figure that is not
+  // zero, so the figures alone decide.
+  const bool third = o.ThirdColumnFigure();
+  if (o.LYMonth && !f.LYMonth.IsZero()) return true;
+  if (o.ShowMonths && any({f.ActMonth, f.BgtMonth, third ? f.VarMonth : Money{}})) return true;
+  if (any({f.ActYTD, f.BgtYTD, third ? f.VarYTD : Money{}})) return true;
+  if (o.AnnualMode > 0 && !AnnualFigure(f, o.AnnualMode).IsZero()) return true;
+  return o.LYYTDCols && any({f.LYYTD, f.LY12Months});
+}
+
 RowTexts FormatRowTexts(const RowFigures& f, const ComparisonOptions& o, bool dollar) {
   RowTexts t;
   if (o.LYMonth) t.LYMonth = AmountText(f.LYMonth, dollar);
@@ -216,23 +245,17 @@ RowTexts FormatRowTexts(const RowFigures& f, const ComparisonOptions& o, bool do
   t.VarYTD = AmountText(f.VarYTD, dollar);
   t.PctYTD = pct(f.VarYTD, f.BgtYTD, f.ActYTD);
 
-  Money annual;
+  const Money annual = AnnualFigure(f, o.AnnualMode);
   double pctAnnual = 0;
   bool computed = false;
   switch (o.AnnualMode) {
     case 1:
-      annual = f.Annual;
       if (Floor(f.ActYTD) != 0 && Floor(annual) != 0) pctAnnual = Percent(f.ActYTD, annual), computed = true;
       break;
     case 2:
-      annual = f.Annual - f.BgtYTD;
-      if (Floor(annual) != 0 && Floor(f.Annual) != 0) pctAnnual = Percent(annual, f.Annual), computed = true;
-      break;
     case 3:
-      annual = f.Annual - f.ActYTD;
       if (Floor(annual) != 0 && Floor(f.Annual) != 0) pctAnnual = Percent(annual, f.Annual), computed = true;
       break;
-    case 4: annual = f.LYYTD; break;
     default: break;
   }
   if (o.AnnualMode > 0) t.Annual = AmountText(annual, dollar);
@@ -523,8 +546,7 @@ void BudgetComparison::VarianceAndTotals() {
         lineSection = s;
       } else {
         const std::string digit = number.empty() ? "0" : std::to_string(static_cast<int>(Val(Left(number, 1))));
-        const int16_t s2 = AccountSection(digit);
-        if (s2 > 0) lineSection = s2;
+        lineSection = AccountSection(digit);
       }
       Money varMonth, varYTD;
       const bool income = lineSection == 1 || lineSection == 4;
@@ -617,15 +639,28 @@ void BudgetComparison::LineRoutine(int32_t pos) {
   LoadAccountFields();
   CurClass = Left(CurAcctNo, 1);
   if (CurLevel < PrevLevel || CurType == "H" || CurAcctNo != PrevAcctNo) {
+    // A line of another class ends every group of the class before it, also where the
+    // new class has no header of its own at level 1; those groups' headers are done with.
+    const int16_t level = CurLevel;
+    const bool newClass = !PrevClass.empty() && CurClass != PrevClass;
+    if (newClass) CurLevel = 1;
     SectionTotalsRows();
+    if (newClass)
+      for (Level& lv : Lvl) {
+        lv = Level{};
+        lv.Headerless = true;
+      }
+    CurLevel = level;
     ClearLevelsFrom();
   }
   if (Opt.UsePageBreaks) CheckPageBreak();
   LoadAccountFields();
   if (CurType != "H") DetailLine();
   if (CurType == "H") {
-    Lvl[static_cast<size_t>(CurLevel)].HeaderName = RowName;
-    Lvl[static_cast<size_t>(CurLevel)].HeaderPending = true;
+    Level& lv = Lvl[static_cast<size_t>(CurLevel)];
+    lv.HeaderName = RowName;
+    lv.HeaderPending = true;
+    lv.Headerless = false;
     ClearLevelsFrom();
   }
   PrevClass = Left(CurAcctNo, 1);
@@ -656,28 +691,21 @@ void BudgetComparison::CheckPageBreak() {
 void BudgetComparison::DetailLine() {
   const auto l = static_cast<size_t>(CurLine);
   const ComparisonOptions& o = Opt;
-  // A line with anything to show: its actuals, its budgets and whatever last-year or
-  // annual figure its columns carry.
-  Money sum = Arr.ActMonth[l] + Arr.ActYTD[l] + Arr.BgtMonth[l] + Arr.BgtYTD[l];
-  if (o.LYMonth) sum += Arr.LYActMonth[l];
-  if (o.LYVariance) sum = sum + Arr.LYActMonth[l] + Arr.LYActYTD[l] + Arr.AnnualCol[l];
-  if (o.VarAsLastYear || o.LYColumns) sum = sum + Arr.ColVarMonth[l] + Arr.ColVarYTD[l];
-  if (o.AnnualMode > 0) sum += Arr.AnnualCol[l];
-  if (o.AnnualMode == 4 || o.LYYTDCols) sum = sum + Arr.LYActYTD[l] + Arr.LYAct12Months[l];
-  RowTestSum = sum;
-  if (RowTestSum.IsZero()) return;
+  RowFigures fig;
+  fig.LYMonth = Arr.LYActMonth[l];
+  fig.ActMonth = Arr.ActMonth[l];
+  fig.BgtMonth = o.LYVariance ? Arr.LYActMonth[l] : Arr.BgtMonth[l];
+  fig.VarMonth = Arr.ColVarMonth[l];
+  fig.ActYTD = Arr.ActYTD[l];
+  fig.BgtYTD = o.LYVariance ? Arr.LYActYTD[l] : Arr.BgtYTD[l];
+  fig.VarYTD = Arr.ColVarYTD[l];
+  fig.Annual = Arr.AnnualCol[l];
+  fig.LYYTD = Arr.LYActYTD[l];
+  fig.LY12Months = Arr.LYAct12Months[l];
+  // A line is shown, and counts in its totals, when a figure it shows is not zero.
+  if (!ShowsAnyFigure(fig, o)) return;
   PrintThisLine = true;
-
-  Slots.LYMonth = Arr.LYActMonth[l];
-  Slots.ActMonth = Arr.ActMonth[l];
-  Slots.BgtMonth = o.LYVariance ? Arr.LYActMonth[l] : Arr.BgtMonth[l];
-  Slots.VarMonth = Arr.ColVarMonth[l];
-  Slots.ActYTD = Arr.ActYTD[l];
-  Slots.BgtYTD = o.LYVariance ? Arr.LYActYTD[l] : Arr.BgtYTD[l];
-  Slots.VarYTD = Arr.ColVarYTD[l];
-  Slots.Annual = Arr.AnnualCol[l];
-  Slots.LYYTD = Arr.LYActYTD[l];
-  Slots.LY12Months = Arr.LYAct12Months[l];
+  Slots = fig;
   for (int i = 1; i < CurLevel; ++i) Lvl[static_cast<size_t>(i)].Tot += Slots;
   const RowFigures lineSlots = Slots;
 
@@ -706,24 +734,20 @@ void BudgetComparison::SectionTotalsRows() {
   for (int closeLvl = 3; closeLvl >= CurLevel; --closeLvl) {
     Level& lv = Lvl[static_cast<size_t>(closeLvl)];
     Slots = lv.Tot;
-    Money sum = Slots.ActMonth + Slots.BgtMonth + Slots.ActYTD + Slots.BgtYTD + Slots.Annual + Slots.LYYTD;
-    if (o.LYMonth) sum += Slots.LYMonth;
-    if (o.VarAsLastYear || o.LYColumns) sum = sum + Slots.VarMonth + Slots.VarYTD;
-    if (o.LYYTDCols) sum = sum + Slots.LYYTD + Slots.LY12Months;
-    RowTestSum = sum;
     if (lv.Lines <= 1 && closeLvl != o.PrintLevel && CurClass == PrevClass) {
       if (lv.Lines > 0 && closeLvl < o.PrintLevel) {
         ReportRow r;
         r.kind = ReportRow::Separator;
         Rows.push_back(r);
       }
-    } else if (!RowTestSum.IsZero()) {
+    } else if (ShowsAnyFigure(Slots, o)) {
       TotalKind = 0;
       if (!((lv.Lines <= 1 || closeLvl > o.PrintLevel) && CurClass == PrevClass))
         TotalKind = AccountSection(PrevClass);
       if (CurLevel <= o.PrintLevel) {
         const std::string label = o.PrintLevel == 1 ? "" : (closeLvl < o.PrintLevel ? "Total " : "");
-        RowName = label + lv.HeaderName;
+        // Lines of a class without a header close into a row without a name: none is written.
+        RowName = lv.Headerless ? std::string() : label + lv.HeaderName;
         const int16_t saved = CurLevel;
         CurLevel = static_cast<int16_t>(closeLvl);
         CurType = "";
@@ -739,7 +763,7 @@ void BudgetComparison::SectionTotalsRows() {
   ProfitRows();
 }
 
-RowFigures BudgetComparison::ProfitFigures(int which, Money& testSum) const {
+RowFigures BudgetComparison::ProfitFigures(int which) const {
   const ComparisonOptions& o = Opt;
   RowFigures r;
   r.ActMonth = Profit(which, Sec.ActMonth);
@@ -756,8 +780,6 @@ RowFigures BudgetComparison::ProfitFigures(int which, Money& testSum) const {
     r.VarMonth = Profit(which, Sec.VarMonth);
     r.VarYTD = Profit(which, Sec.LYYTD);
   }
-  testSum = r.ActMonth + r.BgtMonth + r.ActYTD + r.BgtYTD + r.Annual;
-  if (o.LYYTDCols) testSum = testSum + r.LYYTD + r.LY12Months;
   return r;
 }
 
@@ -777,8 +799,8 @@ void BudgetComparison::ProfitRows() {
   };
   for (ProfitLine& p : lines) {
     if (!p.due || p.done) continue;
-    Slots = ProfitFigures(p.which, RowTestSum);
-    if (!RowTestSum.IsZero()) {
+    Slots = ProfitFigures(p.which);
+    if (ShowsAnyFigure(Slots, Opt)) {
       RowKind = p.kind;
       CurLevel = 1;
       RowName = p.name;
@@ -833,7 +855,7 @@ void BudgetComparison::RowOutput() {
 
 void BudgetComparison::GrandTotalsPage() {
   const ComparisonOptions& o = Opt;
-  Money cosRowSum;
+  bool cosShown = false;
   auto sectionRow = [&](int s) {
     const auto i = static_cast<size_t>(s);
     GrandTotalRow r;
@@ -854,8 +876,7 @@ void BudgetComparison::GrandTotalsPage() {
   auto profitRow = [&](int which, const char* name) {
     GrandTotalRow r;
     r.Name = name;
-    Money unused;
-    r.Fig = ProfitFigures(which, unused);
+    r.Fig = ProfitFigures(which);
     r.RuleAbove = true;
     // Only the surplus carries the dollar sign, as it does in the body.
     r.Txt = FormatRowTexts(r.Fig, o, which == 3);
@@ -863,17 +884,14 @@ void BudgetComparison::GrandTotalsPage() {
   };
   for (int s = 1; s <= 6; ++s) {
     if (s <= 5) {
-      const auto i = static_cast<size_t>(s);
-      Money sum;
-      if (o.LYMonth || o.LYVariance) sum += Sec.LYMonth[i];
-      sum = sum + Sec.ActMonth[i] + Sec.BgtMonth[i] + Sec.ActYTD[i] + Sec.BgtYTD[i] + Sec.Annual[i];
-      if (o.AnnualMode == 4) sum += Sec.Annual[i];
-      if (o.LYYTDCols) sum = sum + Sec.LYYTD[i] + Sec.LY12Months[i];
-      if (s == 2) cosRowSum = sum;
-      if (sum.IsZero()) continue;
-      if (s == 3 && !cosRowSum.IsZero()) GrandTotals.push_back(profitRow(1, "Gross Profit"));
+      // A section row is left out, as a body row is, only when every figure it shows is zero.
+      GrandTotalRow row = sectionRow(s);
+      const bool shown = ShowsAnyFigure(row.Fig, o);
+      if (s == 2) cosShown = shown;
+      if (!shown) continue;
+      if (s == 3 && cosShown) GrandTotals.push_back(profitRow(1, "Gross Profit"));
       if (s == 4) GrandTotals.push_back(profitRow(2, "Operating Profit"));
-      GrandTotals.push_back(sectionRow(s));
+      GrandTotals.push_back(std::move(row));
     } else {
       GrandTotals.push_back(profitRow(3, "Surplus/Deficit"));
     }

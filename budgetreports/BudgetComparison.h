@@ -84,6 +84,10 @@ struct RowTexts {
 // dollar; percentages of variance against budget and of the annual column.
 RowTexts FormatRowTexts(const RowFigures& f, const ComparisonOptions& o, bool dollar);
 
+// Whether a row shows a figure other than zero in the columns the options lay out. A row
+// is hidden only when it does not, so that every total equals the rows shown above it.
+bool ShowsAnyFigure(const RowFigures& f, const ComparisonOptions& o);
+
 // One row of the report body as the output stage draws it.
 struct ReportRow {
   enum Kind { Line, Heading, Closing, Profit, Separator, PageBreak };
@@ -170,6 +174,7 @@ class BudgetComparison {
   struct Level {
     std::string HeaderName;
     bool HeaderPending = false;
+    bool Headerless = false;  // the class changed and no header has opened this level since
     int32_t Lines = 0;
     RowFigures Tot;
   };
@@ -179,7 +184,7 @@ class BudgetComparison {
   void DetailLine();
   void SectionTotalsRows();
   void ProfitRows();
-  RowFigures ProfitFigures(int which, Money& testSum) const;
+  RowFigures ProfitFigures(int which) const;
   void RowOutput();
   void LoadAccountFields();
   void DrawRow(const ReportRow& r);
@@ -197,7 +202,6 @@ class BudgetComparison {
   int16_t TotalKind = 0;
   std::string RowKind;
   RowFigures Slots;
-  Money RowTestSum;
   std::array<Level, 5> Lvl{};
 };
 

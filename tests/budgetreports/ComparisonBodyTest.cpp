@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <functional>
+#include <map>
+#include <optional>
 
 #include "budgetreports/BudgetComparison.h"
 #include "platform/printer/Printer.h"
@@ -109,7 +111,9 @@ struct ChartLine {
   const char* name;
   const char* type;
   int16_t level;
-  int64_t act, bgt;
+  int64_t act, bgt;  // the month's and the period's
+  std::optional<int64_t> actYTD{};  // the period's actual when it differs from the month's
+  int64_t lastYear = 0;             // last year's month and period
 };
 
 void Prepare(BudgetComparison& r, const std::vector<ChartLine>& chart) {
@@ -130,7 +134,9 @@ void Prepare(BudgetComparison& r, const std::vector<ChartLine>& chart) {
     G.AcctTypes[k] = c.type;
     G.AcctLevels[k] = c.level;
     r.Arr.LineAcct[k] = i;
-    r.Arr.ActMonth[k] = r.Arr.ActYTD[k] = Money::FromUnits(c.act);
+    r.Arr.ActMonth[k] = Money::FromUnits(c.act);
+    r.Arr.ActYTD[k] = Money::FromUnits(c.actYTD.value_or(c.act));
+    r.Arr.LYActMonth[k] = r.Arr.LYActYTD[k] = Money::FromUnits(c.lastYear);
     r.Arr.BgtMonth[k] = r.Arr.BgtYTD[k] = Money::FromUnits(c.bgt);
     if (const int s = SectionHeaderIndex(c.number)) r.SecName[static_cast<size_t>(s)] = c.name;
   }
@@ -143,6 +149,16 @@ const ReportRow* Find(const BudgetComparison& r, const std::string& name) {
   for (const ReportRow& row : r.Rows)
     if (row.Name == name) return &row;
   return nullptr;
+}
+
+// The figures of a named row (a failure when there is none).
+RowFigures FigOf(const BudgetComparison& r, const std::string& name) {
+  const ReportRow* row = Find(r, name);
+  if (!row) {
+    ADD_FAILURE() << "no row " << name;
+    return {};
+  }
+  return row->Fig;
 }
 
 class ComparisonBody : public ::testing::Test {
@@ -206,6 +222,89 @@ TEST_F(ComparisonBody, RowsOfASmallChart) {
   EXPECT_TRUE(Find(r, "Total Office")->RuleAbove);
   EXPECT_TRUE(Find(r, "Total Income")->RuleAbove);
   EXPECT_EQ(Find(r, "Office")->kind, ReportRow::Heading);
+}
+
+// A line, closing row or profit row is hidden only when every figure its layout shows is
+// zero, so that each total equals the rows shown above it; an account of a class without
+// a section counts in no section total.
+TEST_F(ComparisonBody, RowsHiddenOnlyWhenEveryShownFigureIsZero) {
+  auto units = [](int64_t u) { return Money::FromUnits(u); };
+  struct Case {
+    const char* name;
+    std::function<void(ComparisonOptions&)> set;
+    std::vector<ChartLine> chart;
+    std::vector<std::string> want;  // the named rows of the body, in order
+    std::function<void(const BudgetComparison&)> check;
+  };
+  const Case cases[] = {
+      {"last year's layout shows no budget",
+       [](ComparisonOptions& o) { o.LYVariance = true, o.VarDollars = false, o.VarBoth = true; },
+       {{"4-0000", "Income", "H", 1, 0, 0},
+        {"4-1000", "Sales", "D", 2, 500, 800},
+        {"4-2000", "Old Fees", "D", 2, 0, 0, {}, 40},
+        {"6-0000", "Expenses", "H", 1, 0, 0},
+        {"6-1000", "Income Tax", "D", 2, 0, 300},
+        {"8-0000", "Other Income", "H", 1, 0, 0},
+        {"8-1000", "Grant", "D", 2, 0, 50}},
+       {"Income", "Sales", "Old Fees", "Total Income", "Total Operating Profit", "Surplus/Deficit"},
+       [&](const BudgetComparison& r) {
+         EXPECT_EQ(FigOf(r, "Total Income").BgtYTD, units(40)) << "last year in the second column";
+         EXPECT_EQ(FigOf(r, "Surplus/Deficit").VarYTD, units(460));
+       }},
+      {"figures that cancel",
+       [](ComparisonOptions&) {},
+       {{"6-0000", "Expenses", "H", 1, 0, 0}, {"6-1000", "Rent", "D", 2, 100, 0, -100}},
+       {"Expenses", "Rent", "Total Expenses", "Total Operating Profit", "Surplus/Deficit"},
+       [&](const BudgetComparison& r) {
+         EXPECT_EQ(FigOf(r, "Total Expenses").ActMonth, units(100));
+         EXPECT_EQ(FigOf(r, "Surplus/Deficit").ActYTD, units(100));
+       }},
+      {"month columns left out",
+       [](ComparisonOptions& o) { o.ShowMonths = false; },
+       {{"6-0000", "Expenses", "H", 1, 0, 0},
+        {"6-1000", "Rent", "D", 2, 100, 0, 0},
+        {"6-2000", "Phone", "D", 2, 20, 30}},
+       {"Expenses", "Phone", "Total Expenses", "Total Operating Profit", "Surplus/Deficit"},
+       [&](const BudgetComparison& r) { EXPECT_EQ(FigOf(r, "Total Expenses").ActYTD, units(20)); }},
+      // Read last (in account order) and without a header of its own: it ends the
+      // Expenses group and counts in no section.
+      {"a class without a section",
+       [](ComparisonOptions& o) { o.IncludeGrandTots = true; },
+       {{"4-0000", "Income", "H", 1, 0, 0},
+        {"4-1000", "Sales", "D", 2, 500, 800},
+        {"6-0000", "Expenses", "H", 1, 0, 0},
+        {"6-1000", "Rent", "D", 2, 100, 100},
+        {"9-0000", "Other Expenses", "H", 1, 0, 0},
+        {"9-1000", "Fees Paid", "D", 2, 10, 0},
+        {"7-1000", "Suspense", "D", 2, 750, 0}},
+       {"Income", "Sales", "Total Income", "Expenses", "Rent", "Total Expenses", "Total Operating Profit",
+        "Suspense", "Other Expenses", "Fees Paid", "Total Other Expenses", "Surplus/Deficit"},
+       [&](const BudgetComparison& r) {
+         EXPECT_EQ(FigOf(r, "Total Expenses").ActYTD, units(100));
+         EXPECT_EQ(FigOf(r, "Total Other Expenses").ActYTD, units(10));
+         EXPECT_EQ(FigOf(r, "Surplus/Deficit").ActYTD, units(390));
+         std::map<std::string, Money> grand;
+         for (const GrandTotalRow& g : r.GrandTotals) grand[g.Name] = g.Fig.ActYTD;
+         EXPECT_EQ(grand["Expenses"], units(100));
+         EXPECT_EQ(grand["Other Expenses"], units(10));
+         EXPECT_EQ(grand["Surplus/Deficit"], units(390));
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    G = Globals{};
+    G.AmtWidth = 12;
+    BudgetComparison r;
+    c.set(r.Opt);
+    Prepare(r, c.chart);
+    std::vector<std::string> names;
+    for (const ReportRow& row : r.Rows)
+      if (!row.Name.empty()) names.push_back(row.Name);
+    if (!c.want.empty()) {
+      EXPECT_EQ(names, c.want);
+    }
+    c.check(r);
+  }
 }
 
 TEST_F(ComparisonBody, ReportLevelTwoAndUnnamedHeaders) {

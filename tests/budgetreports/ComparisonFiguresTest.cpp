@@ -193,9 +193,15 @@ TEST_F(ComparisonTest, FiguresEqualTheFileOwnSums) {
 
 // Sums of the body: every closing row equals the lines printed under its header, the
 // sections equal the sum of their detail lines, the profit rows and the Grand Totals
-// follow from the sections, and the surplus equals the file's own profit.
+// follow from the sections, and the surplus equals the file's own profit. The file has
+// gained an account of class 7, which belongs to no section.
 TEST_F(ComparisonTest, TotalsAddUpToTheirLines) {
-  OpenSample(samples::kAustralianFile);
+  OpenSample(samples::kAustralianFile,
+             "INSERT INTO Accounts (AccountID, ParentAccountID, AccountNumber, AccountName, AccountTypeID, "
+             "AccountLevel, IsActive) VALUES (9000, 0, '7-1000', 'Suspense', 'D', 2, 'Y');"
+             "INSERT INTO JournalRecords (JournalRecordID, SetID, AccountID, TransactionDate, TaxExclusiveAmount, "
+             "JobID, IsForeignTransaction) VALUES (90001, 1, 9000, '2025-08-12', 700, 0, 'N'), "
+             "(90002, 1, 9000, '2025-09-03', 50, 0, 'N');");
   SetPeriod("01/07/2025", "31/12/2025", "01/07/2025", "30/06/2026");
   BudgetComparison r;
   r.Opt.AnnualMode = 1;
@@ -236,15 +242,17 @@ TEST_F(ComparisonTest, TotalsAddUpToTheirLines) {
   }
   EXPECT_GE(closings, 5);
 
-  // The surplus is the file's own profit over the profit-and-loss classes (an account of
-  // class 7, which has no section, counts with the section of the lines before it).
+  // The surplus is the file's own profit over the five sections' classes.
   const RawFile raw = Raw();
-  const auto sum = raw.Rows(
-      "SELECT printf('%.2f', SUM(ROUND(j.TaxExclusiveAmount, 2))) "
-      "FROM JournalRecords j JOIN Accounts a ON a.AccountID = j.AccountID "
-      "WHERE j.TransactionDate BETWEEN '2025-07-01' AND '2025-12-31' "
-      "AND substr(a.AccountNumber, 1, 1) IN ('4', '5', '6', '7', '8', '9')");
-  const Money profit = -Money::Parse(sum.at(0).at(0));
+  auto sql = [&](const std::string& classes, const std::string& from) {
+    return Money::Parse(raw.Rows("SELECT printf('%.2f', SUM(ROUND(j.TaxExclusiveAmount, 2))) "
+                                 "FROM JournalRecords j JOIN Accounts a ON a.AccountID = j.AccountID "
+                                 "WHERE j.TransactionDate BETWEEN '" + from + "' AND '2025-12-31' "
+                                 "AND substr(a.AccountNumber, 1, 1) IN (" + classes + ")")
+                            .at(0)
+                            .at(0));
+  };
+  const Money profit = -sql("'4', '5', '6', '8', '9'", "2025-07-01");
   const ReportRow* surplus = nullptr;
   for (const ReportRow& row : r.Rows)
     if (row.Name == "Surplus/Deficit") surplus = &row;
@@ -259,6 +267,18 @@ TEST_F(ComparisonTest, TotalsAddUpToTheirLines) {
   EXPECT_EQ(r.GrandTotals.back().Name, "Surplus/Deficit");
   EXPECT_EQ(r.GrandTotals.back().Fig.ActYTD, surplus->Fig.ActYTD);
   EXPECT_EQ(r.GrandTotals.back().Txt.ActYTD, surplus->Txt.ActYTD);
+  // Other Expenses as the file has them, in the Grand Totals and the body's closing row.
+  const GrandTotalRow* otherExpenses = nullptr;
+  for (const GrandTotalRow& g : r.GrandTotals)
+    if (g.Name == r.SecName[5]) otherExpenses = &g;
+  ASSERT_NE(otherExpenses, nullptr);
+  EXPECT_EQ(otherExpenses->Fig.ActYTD, sql("'9'", "2025-07-01"));
+  EXPECT_EQ(otherExpenses->Fig.ActMonth, sql("'9'", "2025-12-01"));
+  const auto closing = std::find_if(r.Rows.begin(), r.Rows.end(),
+                                    [&](const ReportRow& row) { return row.Name == "Total " + r.SecName[5]; });
+  ASSERT_NE(closing, r.Rows.end());
+  EXPECT_EQ(closing->Fig.ActYTD, otherExpenses->Fig.ActYTD);
+  EXPECT_EQ(closing->Fig.ActMonth, otherExpenses->Fig.ActMonth);
   std::vector<std::string> gtNames;
   for (const GrandTotalRow& g : r.GrandTotals) gtNames.push_back(g.Name);
   EXPECT_EQ(gtNames.front(), r.SecName[1]);

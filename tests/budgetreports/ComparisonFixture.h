@@ -35,12 +35,21 @@
 
 namespace qvx::test {
 
-// The test's own reading of a company file.
+// The test's own reading of a company file (and changing of a copy, before it is connected).
 class RawFile {
  public:
-  explicit RawFile(const std::string& path) {
-    if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
+  explicit RawFile(const std::string& path, bool writable = false) {
+    if (sqlite3_open_v2(path.c_str(), &db_, writable ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY, nullptr) !=
+        SQLITE_OK)
       throw std::runtime_error("cannot open " + path);
+  }
+  void Exec(const std::string& sql) const {
+    char* error = nullptr;
+    if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
+      const std::string text = error ? error : "?";
+      sqlite3_free(error);
+      throw std::runtime_error(text + ": " + sql);
+    }
   }
   ~RawFile() { sqlite3_close(db_); }
   RawFile(const RawFile&) = delete;
@@ -99,10 +108,12 @@ class ComparisonTest : public ::testing::Test {
 
   std::string Path(const std::string& name) const { return dir_.path().toStdString() + "/" + name; }
 
-  // Connects to a copy of a sample file (the copy keeps the sample itself untouched).
-  void OpenSample(const char* name) {
+  // Connects to a copy of a sample file (the copy keeps the sample itself untouched),
+  // changed first by the statements of change.
+  void OpenSample(const char* name, const std::string& change = {}) {
     const std::string copy = Path(name);
     std::filesystem::copy_file(samples::SamplePath(name), copy, std::filesystem::copy_options::overwrite_existing);
+    if (!change.empty()) RawFile(copy, true).Exec(change);
     Connect(copy);
   }
   // Builds a file with fill and connects to it.
