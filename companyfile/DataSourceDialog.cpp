@@ -219,9 +219,10 @@ void DataSourceForm::GetFileInfo() {
     info.CompanyFileProduct = FileOf(ds.ODBCDataFile);
     info.ODBCDriver = ds.ODBCDriver;
   } else {
+    // The company file set up stays: the driver may only be missing for a while, and the
+    // path is written back to the settings file at exit.
     ui::MsgBox("No ODBC drivers found\r\nPlease install the MYOB ODBC driver\r\n", ui::Buttons::OK,
                ui::Icon::Critical, "ODBC Driver");
-    ds.ODBCDataFile.clear();
     CmdTest.setEnabled(false);
   }
 }
@@ -330,7 +331,6 @@ void DataSourceForm::Exit_Click() {
     Reconnect();
   } else {
     G.DialogOK = kFalse;
-    ds.ODBCDataFile.clear();
   }
   Unload();
 }

@@ -1,5 +1,6 @@
 // The connection window driven as a user would, over private driver registrations, and
 // the driver check window over the sample files.
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -7,6 +8,7 @@
 #include "CompanyFileFixture.h"
 #include "companyfile/DataCheckODBC.h"
 #include "companyfile/DataSourceDialog.h"
+#include "core/Settings.h"
 #include "driver/AccessKey.h"
 #include "platform/help/Help.h"
 #include "samples/SamplePaths.h"
@@ -95,14 +97,16 @@ TEST_F(DataSourceDialogTest, DriverDiscovery) {
   }
 }
 
-TEST_F(DataSourceDialogTest, NoDriverLeavesNoCompanyFile) {
+TEST_F(DataSourceDialogTest, NoDriverKeepsTheStoredCompanyFile) {
+  // A driver not installed yet (or for a while): the company file set up stays, and the
+  // settings file written at exit still names it.
   DriverListScope registration({"PostgreSQL", "SQLite3"});
   Settings(kAu);
   bool testEnabled = true;
+  std::string whileOpen;
   Show([&](DataSourceForm& f) {
     testEnabled = f.CmdTest.isEnabled();
-    EXPECT_EQ(DataSource::Instance().ODBCDataFile, "");
-    DataSource::Instance().ODBCDataFile = "/typed/meanwhile.MYO";
+    whileOpen = DataSource::Instance().ODBCDataFile;
     f.Exit_Click();
   });
   ASSERT_EQ(ui_->shown.size(), 2u);  // the message, then the window
@@ -110,9 +114,13 @@ TEST_F(DataSourceDialogTest, NoDriverLeavesNoCompanyFile) {
   EXPECT_EQ(ui_->shown[0].title, "ODBC Driver");
   EXPECT_EQ(ui_->shown[0].icon, ui::Icon::Critical);
   EXPECT_FALSE(testEnabled);
-  EXPECT_EQ(DataSource::Instance().ODBCDataFile, "");
+  EXPECT_EQ(whileOpen, kAu);
+  EXPECT_EQ(DataSource::Instance().ODBCDataFile, kAu);
   EXPECT_EQ(G.DialogOK, kFalse);
   EXPECT_FALSE(Conn.ODBCConnected);
+  WriteIniFile();
+  const auto lines = sys::ReadTextLines(IniPath(), 100);
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "ODBCDataFile=" + kAu), lines.end());
 }
 
 TEST_F(DataSourceDialogTest, FieldsFromTheSettings) {
