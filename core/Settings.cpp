@@ -1,5 +1,6 @@
 #include "core/Settings.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cfloat>
 #include <cmath>
@@ -231,7 +232,21 @@ void ParseDataSetLine(std::string& line) {
   SplitLine(line, key, value);
   // An empty name (the settings file's default) would blank the name read from the
   // company file in the window and every report heading.
-  if (key == "CompanyName" && !value.empty()) G.DataSetCompany = value;
+  if (key == "CompanyName" && UsableCompanyName(value)) G.DataSetCompany = value;
+}
+
+bool UsableCompanyName(const std::string& name) {
+  const auto chars = std::count_if(name.begin(), name.end(), [](char c) { return (c & 0xC0) != 0x80; });
+  return chars > 0 && static_cast<size_t>(chars) <= kMaxCompanyNameChars;
+}
+
+void ApplyDefaultSetting(const std::string& key) {
+  for (const auto& line : DefaultIniLines()) {
+    if (line.compare(0, key.size() + 1, key + "=") == 0) {
+      ParseIniLine(line);
+      return;
+    }
+  }
 }
 
 void WriteDataSetFile() {

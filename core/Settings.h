@@ -48,9 +48,19 @@ void WriteIniLines(const std::string& path, const std::vector<std::string>& line
 // error of a failed write; the old file is then left as it was.
 void WriteIniFile();
 
+// Gives a setting the value of its default line.
+void ApplyDefaultSetting(const std::string& key);
+
+// Longest company name, in characters, that the settings file may give: the name is shown
+// on one line of the main window and centred in every report heading.
+inline constexpr size_t kMaxCompanyNameChars = 60;
+// Whether a company name from the settings file is used: one neither empty (the default)
+// nor longer than kMaxCompanyNameChars.
+bool UsableCompanyName(const std::string& name);
+
 // Applies one data-set line ("DS-CompanyName=..."). A line accepted with its "DS-"
-// prefix loses the prefix in the caller's variable too. An empty company name leaves
-// the name as it is.
+// prefix loses the prefix in the caller's variable too. A company name that is not
+// usable leaves the name as it is.
 void ParseDataSetLine(std::string& line);
 
 // Rewrites the data-set file, when one has been named. Raises on failure as WriteIniFile.

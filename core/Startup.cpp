@@ -27,6 +27,42 @@ void CorrectSettings() {
   if (G.FirstMonth < 1 || G.FirstMonth > 12) G.FirstMonth = 4;
   if (G.HeadingFont == 0) G.HeadingFont = 11;
   if (G.BodyFont == 0) G.BodyFont = 9;
+
+  // Values no report or window can use (a page of one line, a giant or negative font, a
+  // name wider than the screen) take their defaults, and the user is told which once.
+  // The settings file keeps what it holds until the program writes it back at its end.
+  struct Range {
+    const char* key;
+    int16_t* value;
+    int16_t low, high;
+    bool zeroAllowed;  // 0: the report chooses
+    const char* what;
+  };
+  const Range ranges[] = {
+      {"PTLines", &G.PTLines, 36, 119, true, "lines per portrait page"},
+      {"LSLines", &G.LSLines, 26, 79, true, "lines per landscape page"},
+      {"BodyFont", &G.BodyFont, 6, 14, false, "the size of report text"},
+      {"HeadingFont", &G.HeadingFont, 6, 24, false, "the size of heading text"},
+  };
+  std::string reset;
+  for (const Range& r : ranges) {
+    const int16_t v = *r.value;
+    if ((v >= r.low && v <= r.high) || (r.zeroAllowed && v == 0)) continue;
+    ApplyDefaultSetting(r.key);
+    reset += std::string(kCrLf) + r.key + "=" + std::to_string(v) + ": " + r.what + " must be " +
+             (r.zeroAllowed ? "0 or " : "") + std::to_string(r.low) + " to " + std::to_string(r.high) + "; " +
+             std::to_string(*r.value) + " is used.";
+  }
+  if (!G.CompanyName.empty() && !UsableCompanyName(G.CompanyName)) {
+    ApplyDefaultSetting("CompanyName");
+    reset += std::string(kCrLf) + "CompanyName: a name of more than " + std::to_string(kMaxCompanyNameChars) +
+             " characters does not fit on the screen; the company file's own name is used.";
+  }
+  if (reset.empty()) return;
+  ui::MsgBox("These settings in " + IniFilePath() + " are outside what Quorvex can use and take their default values:" +
+                 kCrLf + reset + kCrLf + kCrLf +
+                 "The file keeps what you wrote until Quorvex ends and writes these values back.",
+             ui::Buttons::OK, ui::Icon::Exclamation);
 }
 
 void ProbeExcel() {

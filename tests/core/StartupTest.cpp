@@ -5,6 +5,10 @@
 
 #include "CoreFixture.h"
 #include "core/Settings.h"
+#include "driver/AccessKey.h"
+#include "platform/locale/Locale.h"
+#include "samples/SamplePaths.h"
+#include "support/OdbcTestEnv.h"
 
 namespace qvx::test {
 namespace {
@@ -97,13 +101,14 @@ TEST_F(StartupTest, Corrections) {
   struct Case {
     std::string lines;
     int16_t underline, firstMonth, headingFont, bodyFont;
+    bool told;  // a font outside its range is named in a message; the others are silent
   };
   const std::vector<Case> cases = {
-      {"Underline=7\r\nFirstMonth=13\r\nHeadingFont=0\r\nBodyFont=-3\r\n", 2, 4, 11, -3},
-      {"Underline=0\r\nFirstMonth=0\r\nHeadingFont=-2\r\nBodyFont=0\r\n", 2, 4, -2, 9},
-      {"Underline=5\r\nFirstMonth=12\r\nHeadingFont=14\r\nBodyFont=10\r\n", 5, 12, 14, 10},
-      {"Underline=1\r\nFirstMonth=1\r\n", 1, 1, 11, 9},
-      {"", 2, 4, 11, 9},
+      {"Underline=7\r\nFirstMonth=13\r\nHeadingFont=0\r\nBodyFont=-3\r\n", 2, 4, 11, 9, true},
+      {"Underline=0\r\nFirstMonth=0\r\nHeadingFont=-2\r\nBodyFont=0\r\n", 2, 4, 11, 9, true},
+      {"Underline=5\r\nFirstMonth=12\r\nHeadingFont=14\r\nBodyFont=10\r\n", 5, 12, 14, 10, false},
+      {"Underline=1\r\nFirstMonth=1\r\n", 1, 1, 11, 9, false},
+      {"", 2, 4, 11, 9, false},
   };
   for (auto& c : cases) {
     SetUp();
@@ -113,8 +118,79 @@ TEST_F(StartupTest, Corrections) {
     EXPECT_EQ(G.FirstMonth, c.firstMonth) << c.lines;
     EXPECT_EQ(G.HeadingFont, c.headingFont) << c.lines;
     EXPECT_EQ(G.BodyFont, c.bodyFont) << c.lines;
-    EXPECT_TRUE(ui_->Messages().empty());
+    EXPECT_EQ(ui_->Messages().size(), c.told ? 1u : 0u) << c.lines;
     MainF::Instance().DestroyWindow();
+  }
+}
+
+TEST_F(StartupTest, UnusableSettingsTakeTheirDefaultsUntilWrittenBack) {
+  struct Case {
+    std::string line;
+    std::vector<std::string> named;  // the keys the one message names, in its order
+    std::string writtenBack;         // the line the file holds after the program ends
+  };
+  const std::string longName(5000, 'N');
+  const std::vector<Case> cases = {
+      {"LSLines=32767", {"LSLines=32767:"}, "LSLines=58"},
+      {"BodyFont=400", {"BodyFont=400:"}, "BodyFont=9"},
+      {"HeadingFont=-20", {"HeadingFont=-20:"}, "HeadingFont=11"},
+      {"CompanyName=" + longName, {"CompanyName:"}, "CompanyName="},
+      {"PTLines=35\r\nLSLines=80\r\nBodyFont=5\r\nHeadingFont=25",
+       {"PTLines=35:", "LSLines=80:", "BodyFont=5:", "HeadingFont=25:"},
+       "PTLines=68"},
+      // The ends of each range, 0 page lines (the report chooses) and a name that fits.
+      {"PTLines=36\r\nLSLines=79\r\nBodyFont=14\r\nHeadingFont=6", {}, "LSLines=79"},
+      {"PTLines=0\r\nLSLines=0\r\nBodyFont=6\r\nHeadingFont=24", {}, "PTLines=0"},
+      {"CompanyName=" + std::string(60, 'N'), {}, "CompanyName=" + std::string(60, 'N')},
+  };
+  // Connected to a sample company file, so that a new data-set file takes its first name
+  // from the settings file.
+  UsePrivateOdbcRegistration();
+  const std::string connection = CrLf({"ODBCUserID=Administrator",
+                                       "ODBCDataFile=" + samples::SamplePath(samples::kAustralianFile),
+                                       "ODBCProduct=/opt/accounts/accounts.exe",
+                                       std::string("ODBCDriver=") + driver::kDirectDriverName});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line.substr(0, 40));
+    SetUp();
+    locale::SetLocaleInfo(locale::kLocaleUserDefault, locale::kLocaleSShortDate, "dd/MM/yyyy");
+    std::filesystem::remove(Path("QVXDataSet-Clearwater.Txt"));  // each run makes it anew
+    const std::string written = connection + c.line + "\r\n";
+    WriteBytes(IniPath(), written);
+    Main();
+    ASSERT_TRUE(Conn.ODBCConnected);
+    const auto messages = ui_->Messages();
+    if (c.named.empty()) {
+      EXPECT_TRUE(messages.empty()) << messages[0];
+    } else {
+      ASSERT_EQ(messages.size(), 1u);
+      EXPECT_EQ(messages[0].rfind("These settings in " + IniPath() + " are outside what Quorvex can use", 0), 0u)
+          << messages[0];
+      size_t at = 0;
+      for (const std::string& key : c.named) {
+        at = messages[0].find("\r\n" + key, at);
+        EXPECT_NE(at, std::string::npos) << key << " in " << messages[0];
+      }
+      EXPECT_LT(messages[0].size(), 1000u);
+    }
+    EXPECT_GE(G.PTLines, 0);
+    EXPECT_LE(G.LSLines, 79);
+    EXPECT_LE(G.BodyFont, 14);
+    EXPECT_GE(G.HeadingFont, 6);
+    // The main window shows a name that fits, and stays the width of a screen.
+    EXPECT_EQ(G.DataSetCompany, c.line.rfind("CompanyName=N", 0) == 0 && c.named.empty()
+                                    ? std::string(60, 'N')
+                                    : "Clearwater Trading Pty Ltd");
+    ASSERT_NE(MainF::Instance().Window(), nullptr);
+    EXPECT_LT(MainF::Instance().Window()->sizeHint().width(), 1200);
+    // The file keeps what the user wrote until the program ends.
+    EXPECT_EQ(ReadBytes(IniPath()), written);
+    MainF::Instance().Window()->close();
+    const auto lines = sys::ReadTextLines(IniPath(), 100);
+    EXPECT_NE(std::find(lines.begin(), lines.end(), c.writtenBack), lines.end()) << c.writtenBack;
+    MainF::Instance().DestroyWindow();
+    Conn.MYOBConn.reset();
+    Conn = ConnectionState{};
   }
 }
 
@@ -233,15 +309,21 @@ TEST_F(StartupTest, BadSettingsFiles) {
   WriteBytes(IniPath(), text);
   Main();
 
+  // The bad lines as they were read, then the one message of the values out of range.
+  auto messages = ui_->Messages();
+  ASSERT_FALSE(messages.empty());
+  EXPECT_EQ(messages.back().rfind("These settings in ", 0), 0u);
+  EXPECT_NE(messages.back().find("\r\nCompanyName: "), std::string::npos);
+  messages.pop_back();
   std::vector<int> numbers;
-  for (auto& m : ui_->Messages()) {
+  for (auto& m : messages) {
     EXPECT_NE(m.find("\r\nLast Process Reading INI\r\n"), std::string::npos);
     auto p = m.find("Error        ");
     ASSERT_NE(p, std::string::npos);
     numbers.push_back(std::atoi(m.c_str() + p + 13));
   }
   EXPECT_EQ(numbers, (std::vector<int>{5, 5, 6, 6, 13, 6}));
-  EXPECT_EQ(G.CompanyName.size(), 100000u);
+  EXPECT_EQ(G.CompanyName, "");  // far too long for the screen: its default
   EXPECT_EQ(G.QtyDecimals, 2);
   EXPECT_EQ(G.BodyFont, 11);
   EXPECT_EQ(G.HeadingFont, 11);  // never set, corrected from 0
@@ -255,7 +337,7 @@ TEST_F(StartupTest, BadSettingsFiles) {
   auto lines = sys::ReadTextLines(IniPath(), 1000);
   ASSERT_EQ(lines.size(), 52u);
   EXPECT_EQ(lines[0], "BodyFont=11");
-  EXPECT_EQ(lines[2], "CompanyName=" + std::string(100000, 'A'));
+  EXPECT_EQ(lines[2], "CompanyName=");
 }
 
 TEST_F(StartupTest, DiskErrorsThatRecurCanEndTheProgram) {
