@@ -6,8 +6,9 @@
 //   Direct mode:  "Driver={MYOAU1001}; TYPE=MYOB; UID=...; PWD=...; ACCESS_TYPE=READ; KEY=<kAccessKey>; DATABASE=...; HOST_EXE_PATH=...; ..."
 //   DSN mode:     "DSN=MYOB_Accountright_2011; UID=...; PWD=...; ACCESS_TYPE=READ; KEY=<kAccessKey>; DATABASE=...; "
 //
-// The build registers both drivers and the data source with unixODBC (scripts/register-odbc.sh
-// for the machine; tests/support/OdbcTestEnv.h for a test process).
+// The build registers every driver name of kRegisteredDriverNames and the data source with
+// unixODBC (scripts/register-odbc.sh for the machine; tests/support/OdbcTestEnv.h for a
+// test process).
 #pragma once
 
 namespace qvx::driver {
@@ -20,6 +21,10 @@ inline constexpr char kAccessKey[] =
 inline constexpr char kDirectDriverName[] = "MYOAU1001";
 // Driver name of the DSN mode (files of the newer product line, "MYOX" in their names).
 inline constexpr char kDsnDriverName[] = "MYOB_AccountRight_2011";
+// Every driver name a sample company file names (the classic line names the driver of its
+// country, "MYO" + country + "1001"): each one is registered, all for this one driver, so
+// that every sample opens in direct mode with the driver its file asks for.
+inline constexpr const char* kRegisteredDriverNames[] = {kDirectDriverName, "MYOUSA1001", kDsnDriverName};
 // Data source the DSN mode connects through.
 inline constexpr char kDataSourceName[] = "MYOB_Accountright_2011";
 

@@ -1,5 +1,8 @@
 // qvx-make-samples FOLDER            builds the sample company files into FOLDER
 // qvx-make-samples --large FILE N    builds one file of about N journal lines
+// qvx-make-samples --driver-names    prints the driver names its files name, one a line
+//                                    (what scripts/register-odbc.sh registers)
+#include "driver/AccessKey.h"
 #include "samples/SampleBooks.h"
 
 #include <cstdio>
@@ -13,8 +16,12 @@ int main(int argc, char** argv) {
       qvx::samples::BuildLarge(argv[2], std::atoi(argv[3]));
       return 0;
     }
+    if (argc == 2 && std::string(argv[1]) == "--driver-names") {
+      for (const char* name : qvx::driver::kRegisteredDriverNames) std::printf("%s\n", name);
+      return 0;
+    }
     if (argc != 2) {
-      std::fprintf(stderr, "usage: qvx-make-samples FOLDER | --large FILE JOURNAL_LINES\n");
+      std::fprintf(stderr, "usage: qvx-make-samples FOLDER | --large FILE JOURNAL_LINES | --driver-names\n");
       return 2;
     }
     qvx::samples::BuildAll(argv[1]);

@@ -4,7 +4,9 @@
 #include "samples/CompanyFile.h"
 #include "samples/SampleBooks.h"
 #include "samples/SamplePaths.h"
+#include "driver/AccessKey.h"
 #include "driver/FileProbe.h"
+#include "platform/versioncheck/VersionCheck.h"
 
 #include <gtest/gtest.h>
 
@@ -453,6 +455,42 @@ TEST(FileProbe, TellsTheDriverCountryAndVersionOfAFile) {
     EXPECT_EQ(facts->country, c.expected->country) << c.file;
     EXPECT_EQ(facts->version, c.expected->version) << c.file;
   }
+}
+
+}  // namespace
+}  // namespace qvx
+
+namespace qvx {
+namespace {
+
+// Every company file the sample builder makes (the samples, their group folder, a
+// large-volume file) names a driver that the registration lists, and opens in direct mode
+// through the driver it names; only the file that refuses the usual password on purpose
+// answers with the password's state.
+TEST(SampleBooks, EveryFileOpensWithTheDriverItNames) {
+  test::UsePrivateOdbcRegistration();
+  const fs::path large = fs::temp_directory_path() / ("qvx-large-" + std::to_string(::getpid()) + ".MYO");
+  samples::BuildLarge(large.string(), 200);
+  std::vector<std::string> files = {large.string()};
+  for (const auto& entry : fs::recursive_directory_iterator(samples::SamplesDir()))
+    if (entry.is_regular_file()) files.push_back(entry.path().string());
+  const std::set<std::string> registered(std::begin(driver::kRegisteredDriverNames),
+                                         std::end(driver::kRegisteredDriverNames));
+  std::set<std::string> named;
+  for (const auto& file : files) {
+    versioncheck::AnswerBuffer answer{};
+    if (versioncheck::GetDriverName(file, answer) <= 0) continue;  // not a company file
+    const std::string name = versioncheck::AnswerText(answer);
+    named.insert(name);
+    EXPECT_TRUE(registered.count(name)) << file << " names the driver " << name;
+    const std::string standard = test::DirectConnectionString({.file = file});
+    const std::string own = "Driver={" + name + "}" + standard.substr(standard.find(';'));
+    TestConnection c;
+    const auto r = c.Connect(own);
+    EXPECT_TRUE(r.Ok() || r.sqlState == "28000") << file << " through " << name << ": " << r.message;
+  }
+  EXPECT_EQ(named, registered);
+  fs::remove(large);
 }
 
 }  // namespace

@@ -51,7 +51,7 @@ const std::string& UsePrivateOdbcRegistration() {
     inst << "[ODBC]\nTrace = No\n\n";
     // Threading = 2: the driver manager serializes calls per connection, which is what the
     // driver needs (its statements share the connection's statement cache), and no more.
-    for (const char* name : {driver::kDirectDriverName, driver::kDsnDriverName}) {
+    for (const char* name : driver::kRegisteredDriverNames) {
       inst << "[" << name << "]\nDescription = Company-file driver\nDriver = " << lib << "\nThreading = 2\n\n";
     }
   }

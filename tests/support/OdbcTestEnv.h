@@ -3,8 +3,9 @@
 // Call qvx::test::UsePrivateOdbcRegistration() before the first unixODBC call of a test
 // process (a test fixture's SetUpTestSuite, or the first line of a test). It writes
 // odbcinst.ini and odbc.ini into a private temporary folder, registering the driver built
-// by this tree (QVX_DRIVER_PATH) under the direct-mode name "MYOAU1001" and the DSN-mode
-// name "MYOB_AccountRight_2011", and the data source "MYOB_Accountright_2011" (whose
+// by this tree (QVX_DRIVER_PATH) under every name of driver::kRegisteredDriverNames (the
+// direct-mode "MYOAU1001", the country drivers the samples name, the DSN-mode
+// "MYOB_AccountRight_2011"), and the data source "MYOB_Accountright_2011" (whose
 // default company file is the sample ARSample.MYOX of the build); then it sets
 // ODBCSYSINI and ODBCINI to that folder, so the machine's registration is never consulted.
 // Further calls return the same folder.

@@ -136,7 +136,10 @@ TEST_F(ReportRunTest, WholeFinancialYearArrivesThroughEitherPeriodDialogAndEithe
     bool typed;
     const char* out;
   };
+  // The USA file first: once another file has connected in this process, the driver
+  // manager no longer refuses a driver name that its registration lacks.
   const Case cases[] = {
+      {samples::kUsaFile, false, false, "usa.pdf"},
       {samples::kAustralianFile, false, false, "au.pdf"},
       {samples::kAustralianFile, false, true, "au.xlsx"},
       {samples::kAr2011File, true, false, "ar.xlsx"},
