@@ -1,0 +1,121 @@
+#!/usr/bin/env bash
+# Checks the screen that `make run` serves when there is no display, as a VNC viewer meets
+# it, with no input at all. For each of STARTS starts of scripts/run.sh, each on a free
+# port with a configuration folder of its own:
+#   - the password file is new, 8 bytes as vncpasswd writes them, readable by its owner
+#     only, and the printed viewer command names it;
+#   - a client without the password is refused: VNC authentication is the only security
+#     type offered, a client that picks none is turned away, and a wrong password fails;
+#   - a client with the password file gets in and, within 30 s, sees a screen that is not
+#     all black (the program's first window, painted), with no input at all.
+# Each start's capture is kept as OUTDIR/start-N.jpg, to be looked at.
+#
+#   scripts/check-vnc-screen.sh [BUILD] [STARTS] [OUTDIR]     (default: build 5 /tmp/quorvex-vnc-check)
+#
+# The program runs from a scratch program folder inside BUILD: the build's own settings
+# file is left alone.
+set -euo pipefail
+ROOT="$(cd "$(dirname "$0")/.." && pwd)"
+BUILD="$(cd "${1:-build}" && pwd)"
+STARTS="${2:-5}"
+OUT="${3:-/tmp/quorvex-vnc-check}"
+for tool in vncsnapshot vncpasswd python3 timeout; do
+  if ! command -v "$tool" >/dev/null 2>&1; then
+    echo "check-vnc-screen: $tool is missing; scripts/setup.sh installs it" >&2
+    exit 1
+  fi
+done
+mkdir -p "$OUT"
+
+SCRATCH="$(mktemp -d "$BUILD/vnc-check.XXXXXX")"
+RUN=""
+cleanup() {
+  if [ -n "$RUN" ]; then kill "$RUN" 2>/dev/null || true; wait "$RUN" 2>/dev/null || true; fi
+  rm -rf "$SCRATCH"
+}
+trap cleanup EXIT
+mkdir "$SCRATCH/bin"
+ln "$BUILD/bin/quorvex" "$SCRATCH/bin/quorvex" 2>/dev/null || cp "$BUILD/bin/quorvex" "$SCRATCH/bin/quorvex"
+if [ -x "$BUILD/prepare-program-folder.sh" ]; then
+  printf '#!/bin/sh\nexec "%s/prepare-program-folder.sh" "$@"\n' "$BUILD" >"$SCRATCH/prepare-program-folder.sh"
+  chmod +x "$SCRATCH/prepare-program-folder.sh"
+fi
+head -c 6 /dev/urandom | base64 | vncpasswd -f >"$SCRATCH/wrong-passwd"
+
+FAILED=0
+fail() {
+  echo "check-vnc-screen: start $i: $*" >&2
+  FAILED=1
+}
+
+# Speaks the start of the protocol: prints the security types the server offers, then
+# picks "None" (1) and prints "refused" when the server turns that away.
+refuses_without_password() {
+  python3 - "$1" <<'EOF'
+import socket, struct, sys
+s = socket.create_connection(("127.0.0.1", int(sys.argv[1])), timeout=10)
+def read(n):
+    data = b""
+    while len(data) < n:
+        part = s.recv(n - len(data))
+        if not part:
+            return None
+        data += part
+    return data
+read(12)
+s.sendall(b"RFB 003.008\n")
+count = read(1)[0]
+types = list(read(count)) if count else []
+s.sendall(bytes([1]))
+result = read(4)
+offered = " ".join(str(t) for t in types)
+refused = result is None or struct.unpack(">I", result)[0] != 0
+print(f"offered {offered}; {'refused' if refused else 'let in'}")
+EOF
+}
+
+previous=""
+for i in $(seq "$STARTS"); do
+  port="$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')"
+  conf="$SCRATCH/config-$i"
+  log="$SCRATCH/run-$i.log"
+  env -u DISPLAY -u WAYLAND_DISPLAY XDG_CONFIG_HOME="$conf" QVX_VNC_PORT="$port" \
+    "$ROOT/scripts/run.sh" "$SCRATCH" >"$log" 2>&1 &
+  RUN=$!
+  for _ in $(seq 200); do
+    grep -q "vncviewer -passwd" "$log" && break
+    kill -0 "$RUN" 2>/dev/null || break
+    sleep 0.1
+  done
+  passwd="$conf/quorvex/vnc-passwd"
+  if ! grep -qF "vncviewer -passwd $passwd 127.0.0.1:$port" "$log"; then
+    fail "run.sh did not print the viewer command: $(cat "$log")"
+  elif [ "$(stat -c '%a %s' "$passwd")" != "600 8" ]; then
+    fail "the password file is not 8 bytes readable by its owner only: $(stat -c '%a %s' "$passwd")"
+  elif [ -n "$previous" ] && cmp -s "$previous" "$passwd"; then
+    fail "the password is the one of the start before"
+  else
+    cp "$passwd" "$SCRATCH/previous-passwd"
+    previous="$SCRATCH/previous-passwd"
+    answer="$(refuses_without_password "$port" 2>&1 || true)"
+    [ "$answer" = "offered 2; refused" ] || fail "a client without the password: $answer"
+    if timeout 10 vncsnapshot -quiet -passwd "$SCRATCH/wrong-passwd" -encodings "hextile raw" \
+      -rect 1280x800+0+0 "127.0.0.1::$port" "$SCRATCH/wrong.jpg" >/dev/null 2>&1; then
+      fail "a wrong password got in"
+    fi
+    # -ignoreblank waits for a picture that is not all black. The pointer rests at the
+    # centre of the screen, drawn on the black even when no window is: the left part up
+    # to it, which every window centred on the screen reaches into, is what is waited for.
+    if ! timeout 30 vncsnapshot -quiet -passwd "$passwd" -ignoreblank -encodings "hextile raw" \
+      -rect 620x800+0+0 "127.0.0.1::$port" "$SCRATCH/left.jpg" >/dev/null 2>&1; then
+      fail "the screen stayed black for 30 s"
+    fi
+    timeout 10 vncsnapshot -quiet -passwd "$passwd" -allowblank -encodings "hextile raw" \
+      -rect 1280x800+0+0 "127.0.0.1::$port" "$OUT/start-$i.jpg" >/dev/null 2>&1 || true
+  fi
+  kill "$RUN" 2>/dev/null || true
+  wait "$RUN" 2>/dev/null || true
+  RUN=""
+done
+if [ "$FAILED" -ne 0 ]; then exit 1; fi
+echo "check-vnc-screen: $STARTS starts, each refused without the password and showing the program; captures in $OUT"
