@@ -1,5 +1,6 @@
 #include "driver/Dialect.h"
 
+#include <array>
 #include <cctype>
 
 namespace qvx::driver {
@@ -14,10 +15,15 @@ std::string_view Trim(std::string_view s) {
   return s;
 }
 
-bool IsWordChar(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '$' ||
-         static_cast<unsigned char>(c) >= 0x80;
-}
+// A table, since the rewrite asks this of every character of every statement.
+constexpr auto kWordChars = [] {
+  std::array<bool, 256> t{};
+  for (int c = 0; c < 256; ++c)
+    t[c] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '$' || c >= 0x80;
+  return t;
+}();
+
+bool IsWordChar(char c) { return kWordChars[static_cast<unsigned char>(c)]; }
 
 }  // namespace
 
@@ -95,6 +101,9 @@ bool StartsWithMyob(std::string_view s, size_t i) {
          (s[i + 3] == 'B' || s[i + 3] == 'b') && s[i + 4] == '.';
 }
 
+// Characters that may begin a run the rewrite treats on its own (quotes, comments, "=>").
+bool StartsToken(char c) { return c == '\'' || c == '"' || c == '`' || c == '[' || c == '-' || c == '/' || c == '='; }
+
 // Index of the last character of `out` that is not blank (npos when none).
 size_t LastSignificant(const std::string& out) {
   size_t j = out.size();
@@ -170,10 +179,16 @@ std::string Rewrite(std::string_view sql, std::vector<long long>* literals) {
       }
       i = end;
     } else if (IsWordChar(c)) {
-      while (i < n && IsWordChar(sql[i])) out += sql[i++];
+      // Whole runs at once: the statements are hundreds of characters, sent per look-up.
+      size_t end = i + 1;
+      while (end < n && IsWordChar(sql[end])) ++end;
+      out.append(sql.substr(i, end - i));
+      i = end;
     } else {
-      out += c;
-      ++i;
+      size_t end = i + 1;
+      while (end < n && !IsWordChar(sql[end]) && !StartsToken(sql[end])) ++end;
+      out.append(sql.substr(i, end - i));
+      i = end;
     }
   }
   return out;
