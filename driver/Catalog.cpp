@@ -85,6 +85,21 @@ void ColTypeFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   }
 }
 
+bool HeldByAnotherProgram(int rc) {
+  return rc == SQLITE_READONLY_ROLLBACK || rc == SQLITE_READONLY_RECOVERY || (rc & 0xFF) == SQLITE_BUSY ||
+         (rc & 0xFF) == SQLITE_LOCKED;
+}
+
+SQLRETURN AddHeldFileDiag(HandleBase& h, const std::string& database, int rc, const std::string& msg) {
+  if (rc == SQLITE_READONLY_ROLLBACK || rc == SQLITE_READONLY_RECOVERY)
+    return h.AddDiag("HY000", "The company file \"" + database +
+                                  "\" holds a change that another program did not finish; open it in the "
+                                  "accounting program first (" + msg + ")");
+  return h.AddDiag("HYT00", "The company file \"" + database +
+                                "\" is locked by another program that is writing it; try again when it has "
+                                "finished (" + msg + ")");
+}
+
 SQLRETURN SqliteFailure(Statement& s, int rc) {
   Connection& c = *s.conn;
   std::string msg = sqlite3_errmsg(c.db.get());
@@ -93,16 +108,10 @@ SQLRETURN SqliteFailure(Statement& s, int rc) {
   // ways (damaged pages, short reads, tables gone); say what happened instead.
   if (SQLRETURN changed = CheckCompanyFile(s, true); changed != SQL_SUCCESS) return changed;
   if (c.refusedUsers) return s.AddAccessDiag("42000", "Access to the table DriverUsers is not allowed");
-  if (rc == SQLITE_READONLY_ROLLBACK || rc == SQLITE_READONLY_RECOVERY)
-    return s.AddDiag("HY000", "The company file \"" + c.database +
-                                  "\" holds a change that another program did not finish; open it in the "
-                                  "accounting program first (" + msg + ")");
+  if (rc == SQLITE_READONLY_ROLLBACK || rc == SQLITE_READONLY_RECOVERY) return AddHeldFileDiag(s, c.database, rc, msg);
   if (c.refusedWrite || primary == SQLITE_READONLY || primary == SQLITE_AUTH)
     return s.AddAccessDiag("42000", "The company file is open read-only: only queries (SELECT) are allowed (" + msg + ")");
-  if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED)
-    return s.AddDiag("HYT00", "The company file \"" + c.database +
-                                  "\" is locked by another program that is writing it; try again when it has "
-                                  "finished (" + msg + ")");
+  if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) return AddHeldFileDiag(s, c.database, rc, msg);
   if (primary == SQLITE_INTERRUPT) {
     if (s.cancel.load()) return s.AddDiag("HY008", "Operation canceled");
     return s.AddDiag("HYT00", "Timeout expired");

@@ -117,6 +117,14 @@ SQLRETURN GetData(Statement& s, SQLUSMALLINT col, Target t);
 
 // ---- Catalog.cpp: catalog functions and diagnostics
 
+// Whether a SQLite failure (extended code) means that another program keeps the company
+// file from being read: its lock, or a change it did not finish (a hot journal that a
+// read-only connection may not roll back).
+bool HeldByAnotherProgram(int rc);
+// The diagnostic for such a failure, naming the file: HYT00 for the lock, HY000 for the
+// unfinished change.
+SQLRETURN AddHeldFileDiag(HandleBase& h, const std::string& database, int rc, const std::string& msg);
+
 // ODBC description of a declared type, for SQLColumns: qvx_coltype(decl, field, odbc3).
 void ColTypeFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 // The arguments of a catalog function as the client gave them (null when absent).

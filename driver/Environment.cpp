@@ -6,6 +6,9 @@
 #include "driver/AccessKey.h"
 
 #include <odbcinst.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 namespace qvx::driver {
 
@@ -341,11 +344,17 @@ SQLRETURN Connect(Connection& c, const std::vector<ConnAttribute>& attrs) {
     if (key != kAccessKey) return c.AddDiag("28000", "The access key (KEY) is not valid for ACCESS_TYPE=READ");
   }
   if (database.empty()) return c.AddDiag("08001", "No company file given (DATABASE is empty)");
+  const std::string noPermission =
+      "The company file \"" + database + "\" may not be read by this user (permission denied)";
   struct stat st {};
-  if (::stat(database.c_str(), &st) != 0)
+  if (::stat(database.c_str(), &st) != 0) {
+    if (errno == EACCES) return c.AddDiag("08001", noPermission);
     return c.AddDiag("08001", "The company file \"" + database + "\" does not exist");
+  }
   if (S_ISDIR(st.st_mode)) return c.AddDiag("08001", "\"" + database + "\" is a folder, not a company file");
   if (!S_ISREG(st.st_mode)) return c.AddDiag("08001", "\"" + database + "\" is not a company file");
+  if (::access(database.c_str(), R_OK) != 0 && (errno == EACCES || errno == EPERM))
+    return c.AddDiag("08001", noPermission);
   if (uid.empty()) return c.AddDiag("28000", "No user ID given (UID is empty)");
 
   sqlite3* raw = nullptr;
@@ -379,8 +388,12 @@ SQLRETURN Connect(Connection& c, const std::vector<ConnAttribute>& attrs) {
     SqliteStmtPtr p(probe);
     int count = 0;
     if (rc == SQLITE_OK && (rc = sqlite3_step(p.get())) == SQLITE_ROW) count = sqlite3_column_int(p.get(), 0);
-    if (rc != SQLITE_ROW && rc != SQLITE_OK)
+    if (rc != SQLITE_ROW && rc != SQLITE_OK) {
+      // Another program's lock or unfinished change is no sign of a file of another kind.
+      const int code = sqlite3_extended_errcode(db.get());
+      if (HeldByAnotherProgram(code)) return AddHeldFileDiag(c, database, code, sqlite3_errmsg(db.get()));
       return c.AddDiag("08001", "\"" + database + "\" is not a company file (" + sqlite3_errmsg(db.get()) + ")");
+    }
     if (count != 4) return c.AddDiag("08001", "\"" + database + "\" is not a company file (its tables are missing)");
   }
   {

@@ -1,13 +1,15 @@
 #include "platform/versioncheck/VersionCheck.h"
 
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <optional>
-#include <sys/stat.h>
 
 namespace qvx::versioncheck {
 
@@ -38,22 +40,47 @@ std::string Trimmed(std::string s) {
   return s;
 }
 
-std::optional<FileFacts> ReadFacts(const std::string& path) {
+// The facts of a file, or why it gives none: words that follow the file's name.
+struct Reading {
+  std::optional<FileFacts> facts;
+  std::string why;
+};
+
+constexpr const char* kNoPermission = "may not be read by this user (permission denied)";
+constexpr const char* kNotCompanyFile = "is not a company file that can be read";
+
+Reading ReadFacts(const std::string& path) {
   // Only a regular file: SQLite would take an empty name for a temporary database.
   struct stat info {};
-  if (path.empty() || ::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+  if (path.empty()) return {std::nullopt, "names no company file"};
+  if (::stat(path.c_str(), &info) != 0) return {std::nullopt, errno == EACCES ? kNoPermission : "does not exist"};
+  if (S_ISDIR(info.st_mode)) return {std::nullopt, "is a folder, not a company file"};
+  if (!S_ISREG(info.st_mode)) return {std::nullopt, kNotCompanyFile};
+  if (::access(path.c_str(), R_OK) != 0 && (errno == EACCES || errno == EPERM)) return {std::nullopt, kNoPermission};
   sqlite3* raw = nullptr;
   const int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
   std::unique_ptr<sqlite3, DbCloser> db(raw);
-  if (rc != SQLITE_OK) return std::nullopt;
+  if (rc != SQLITE_OK) return {std::nullopt, kNotCompanyFile};
+  sqlite3_extended_result_codes(db.get(), 1);
   sqlite3_busy_timeout(db.get(), 2000);
+  // Another program may keep the file from being read: say so rather than doubt the file.
+  auto failed = [&](int code) -> Reading {
+    if (code == SQLITE_READONLY_ROLLBACK || code == SQLITE_READONLY_RECOVERY)
+      return {std::nullopt,
+              "holds a change that another program did not finish; open it in the accounting program first"};
+    if ((code & 0xFF) == SQLITE_BUSY || (code & 0xFF) == SQLITE_LOCKED)
+      return {std::nullopt, "is locked by another program that is writing it; try again when it has finished"};
+    return {std::nullopt, kNotCompanyFile};
+  };
   sqlite3_stmt* rawStmt = nullptr;
   if (sqlite3_prepare_v2(db.get(), "SELECT DataBaseVersion, DataFileCountry FROM DataFileInformation LIMIT 1", -1,
                          &rawStmt, nullptr) != SQLITE_OK)
-    return std::nullopt;
+    return failed(sqlite3_extended_errcode(db.get()));
   std::unique_ptr<sqlite3_stmt, StmtCloser> stmt(rawStmt);
-  if (sqlite3_step(stmt.get()) != SQLITE_ROW) return std::nullopt;
-  return FileFacts{Trimmed(Column(stmt.get(), 0)), Trimmed(Column(stmt.get(), 1))};
+  const int step = sqlite3_step(stmt.get());
+  if (step == SQLITE_DONE) return {std::nullopt, kNotCompanyFile};
+  if (step != SQLITE_ROW) return failed(sqlite3_extended_errcode(db.get()));
+  return {FileFacts{Trimmed(Column(stmt.get(), 0)), Trimmed(Column(stmt.get(), 1))}, {}};
 }
 
 int32_t Answer(const std::string& text, AnswerBuffer& answer) {
@@ -104,19 +131,21 @@ std::string CountryName(const std::string& code) {
 }  // namespace
 
 int32_t GetDriverName(const std::string& companyFile, AnswerBuffer& answer) {
-  const std::optional<FileFacts> facts = ReadFacts(companyFile);
+  const std::optional<FileFacts> facts = ReadFacts(companyFile).facts;
   return Answer(facts ? DriverFor(*facts) : std::string(), answer);
 }
 
 int32_t GetCountry(const std::string& companyFile, AnswerBuffer& answer) {
-  const std::optional<FileFacts> facts = ReadFacts(companyFile);
+  const std::optional<FileFacts> facts = ReadFacts(companyFile).facts;
   return Answer(facts && !facts->country.empty() ? CountryName(facts->country) : std::string(), answer);
 }
 
 int32_t GetCompanyFileVersion(const std::string& companyFile, AnswerBuffer& answer) {
-  const std::optional<FileFacts> facts = ReadFacts(companyFile);
+  const std::optional<FileFacts> facts = ReadFacts(companyFile).facts;
   return Answer(facts ? facts->version : std::string(), answer);
 }
+
+std::string WhyNoAnswer(const std::string& companyFile) { return ReadFacts(companyFile).why; }
 
 std::string AnswerText(const AnswerBuffer& answer) {
   const auto end = std::find(answer.begin(), answer.end(), '\0');

@@ -20,6 +20,12 @@ int32_t GetDriverName(const std::string& companyFile, AnswerBuffer& answer);
 int32_t GetCountry(const std::string& companyFile, AnswerBuffer& answer);
 int32_t GetCompanyFileVersion(const std::string& companyFile, AnswerBuffer& answer);
 
+// Why the file gives no answers, in words that follow its name: it does not exist, may
+// not be read by this user, is locked by another program that is writing it, holds a
+// change another program did not finish, or is not a company file that can be read.
+// Empty when the file answers. A lock is waited for up to 2 s, as by each function above.
+std::string WhyNoAnswer(const std::string& companyFile);
+
 // The answer as text: the buffer up to its terminating zero.
 std::string AnswerText(const AnswerBuffer& answer);
 

@@ -1,6 +1,7 @@
 // Connecting to sample and test-built company files through the registered test driver,
 // and the company information read afterwards, checked against the files themselves.
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -17,7 +18,9 @@
 #include "driver/AccessKey.h"
 #include "samples/CompanyFile.h"
 #include "samples/SamplePaths.h"
+#include "platform/versioncheck/VersionCheck.h"
 #include "support/OdbcTestEnv.h"
+#include "support/OtherProgram.h"
 
 namespace qvx::test {
 namespace {
@@ -174,6 +177,53 @@ TEST_F(CompanyConnectTest, RefusedConnectionsShowTheDriversDescription) {
     EXPECT_FALSE(Conn.ConnectError);
     EXPECT_EQ(DataSource::Instance().ODBCError, kFalse);
     EXPECT_TRUE(Messages().empty());
+  }
+}
+
+// A company file that another program keeps from being read, or that this user may not
+// read, is not called a file of another kind: the connection box and the runner's check
+// of the file both say which it is.
+TEST_F(CompanyConnectTest, AFileThatCannotBeReadSaysWhy) {
+  fs::permissions(folder_, fs::perms(0755));  // another user may look into the folder
+  struct Case {
+    std::string name, says;
+    std::function<bool(const std::string& file, const std::function<bool()>& look)> around;
+  };
+  const std::vector<Case> cases = {
+      {"Locked.MYO", "is locked by another program that is writing it",
+       [](const std::string& file, const std::function<bool()>& look) {
+         Writer w(file, "BEGIN EXCLUSIVE");
+         return w.Locked() && look();
+       }},
+      {"Unfinished.MYO", "holds a change that another program did not finish",
+       [](const std::string& file, const std::function<bool()>& look) {
+         return LeaveUnfinishedChange(file) && look();
+       }},
+      {"Private.MYO", "may not be read by this user",
+       [](const std::string& file, const std::function<bool()>& look) {
+         fs::permissions(file, fs::perms(0600));
+         return AsAnotherUser(look);
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SetUp();
+    const std::string file = Build(c.name, samples::CompanySetup{});
+    std::string seen;
+    auto look = [&] {
+      ui_->Clear();
+      Use(file);
+      ConnectODBC();
+      const std::string box = ui_->shown.empty() ? "" : ui_->shown[0].text;
+      const std::string probe = file + " " + versioncheck::WhyNoAnswer(file);
+      seen = box + "\n" + probe;
+      const bool ok = !Conn.ODBCConnected && box.rfind(kRefused, 0) == 0 && box.find(c.says) != std::string::npos &&
+                      box.find(file) != std::string::npos && probe.find(c.says) != std::string::npos &&
+                      (box + probe).find("not a company file") == std::string::npos;
+      if (!ok) std::fprintf(stderr, "%s\n", seen.c_str());  // also from another user's process
+      return ok;
+    };
+    EXPECT_TRUE(c.around(file, look)) << seen;
   }
 }
 

@@ -2,6 +2,7 @@
 // while the driver has it open: the driver answers with clear diagnostics, never crashes,
 // never reads one company's figures from another's file and never writes the file itself.
 #include "tests/support/OdbcTestEnv.h"
+#include "tests/support/OtherProgram.h"
 
 #include "samples/CompanyFile.h"
 
@@ -22,6 +23,8 @@ namespace fs = std::filesystem;
 using samples::CompanyFile;
 using samples::CompanySetup;
 using test::TestConnection;
+using test::Writer;
+using test::kWriterWaitMs;
 
 std::string ReadAll(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -30,60 +33,11 @@ std::string ReadAll(const fs::path& path) {
   return ss.str();
 }
 
-// How long a writer of the test waits for a lock, as the accounting program does.
-constexpr int kWriterWaitMs = 2000;
-
 std::set<std::string> FolderNames(const fs::path& dir) {
   std::set<std::string> names;
   for (const auto& e : fs::directory_iterator(dir)) names.insert(e.path().filename().string());
   return names;
 }
-
-// Another program holding a lock on the file: a child process that opens it with SQLite,
-// takes the lock, reports that it holds it, and rolls back when told to. Like the
-// accounting program, it waits for a reader's short read lease to end.
-class Writer {
- public:
-  Writer(const std::string& file, const char* begin) {
-    if (::pipe(ready_) != 0 || ::pipe(release_) != 0) return;
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      sqlite3* db = nullptr;
-      char ok = 'n';
-      if (sqlite3_open(file.c_str(), &db) == SQLITE_OK && sqlite3_busy_timeout(db, kWriterWaitMs) == SQLITE_OK &&
-          sqlite3_exec(db, begin, nullptr, nullptr, nullptr) == SQLITE_OK &&
-          sqlite3_exec(db, "UPDATE DataFileInformation SET Phone = 'being written'", nullptr, nullptr, nullptr) ==
-              SQLITE_OK)
-        ok = 'y';
-      if (::write(ready_[1], &ok, 1) != 1) _exit(2);
-      char c = 0;
-      if (::read(release_[0], &c, 1) != 1) _exit(3);
-      sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-      sqlite3_close(db);
-      _exit(0);
-    }
-    char ok = 0;
-    locked_ = ::read(ready_[0], &ok, 1) == 1 && ok == 'y';
-  }
-  ~Writer() {
-    if (pid_ > 0) {
-      char c = 'x';
-      if (::write(release_[1], &c, 1) == 1) {
-        int status = 0;
-        ::waitpid(pid_, &status, 0);
-      }
-    }
-    for (int fd : {ready_[0], ready_[1], release_[0], release_[1]})
-      if (fd >= 0) ::close(fd);
-  }
-  bool Locked() const { return locked_; }
-
- private:
-  int ready_[2] = {-1, -1};
-  int release_[2] = {-1, -1};
-  pid_t pid_ = -1;
-  bool locked_ = false;
-};
 
 class ChangingFileTest : public ::testing::Test {
  protected:

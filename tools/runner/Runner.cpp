@@ -306,10 +306,14 @@ bool Connect(const Arguments& a, std::ostream& err) {
   ds.ODBCProduct = sys::ProgramFolder() + "/qvx-report-run";
   // Direct mode takes the driver the file itself names; a file of the newer line goes
   // through the data source whatever the driver (ConnectODBC decides by the file name).
+  // A file that cannot be read is named with the reason (another program's lock, a
+  // change it did not finish, no permission), read once.
   versioncheck::AnswerBuffer driver{};
-  if (versioncheck::GetDriverName(a.file, driver) > 0) ds.ODBCDriver = versioncheck::AnswerText(driver);
+  const std::string why = versioncheck::WhyNoAnswer(a.file);
+  if (why.empty() && versioncheck::GetDriverName(a.file, driver) > 0) ds.ODBCDriver = versioncheck::AnswerText(driver);
   else if (Lower(a.file).find("myox") == std::string::npos) {
-    err << "qvx-report-run: " << a.file << " is not a company file that can be read\n";
+    err << "qvx-report-run: " << a.file << " " << (why.empty() ? "is not a company file that can be read" : why)
+        << "\n";
     return false;
   }
   ConnectODBC();

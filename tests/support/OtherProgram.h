@@ -1,0 +1,105 @@
+// Other programs at work on a company file while the program reads it, for tests: a writer
+// holding its lock, a writer stopped in the middle of a change, and another user of the
+// machine.
+#pragma once
+
+#include <grp.h>
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <functional>
+#include <string>
+
+namespace qvx::test {
+
+// How long a writer of the test waits for a lock, as the accounting program does.
+inline constexpr int kWriterWaitMs = 2000;
+
+// Another program holding a lock on the file: a child process that opens it with SQLite,
+// takes the lock, reports that it holds it, and rolls back when told to. Like the
+// accounting program, it waits for a reader's short read lease to end.
+class Writer {
+ public:
+  Writer(const std::string& file, const char* begin) {
+    if (::pipe(ready_) != 0 || ::pipe(release_) != 0) return;
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      sqlite3* db = nullptr;
+      char ok = 'n';
+      if (sqlite3_open(file.c_str(), &db) == SQLITE_OK && sqlite3_busy_timeout(db, kWriterWaitMs) == SQLITE_OK &&
+          sqlite3_exec(db, begin, nullptr, nullptr, nullptr) == SQLITE_OK &&
+          sqlite3_exec(db, "UPDATE DataFileInformation SET Phone = 'being written'", nullptr, nullptr, nullptr) ==
+              SQLITE_OK)
+        ok = 'y';
+      if (::write(ready_[1], &ok, 1) != 1) _exit(2);
+      char c = 0;
+      if (::read(release_[0], &c, 1) != 1) _exit(3);
+      sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+      sqlite3_close(db);
+      _exit(0);
+    }
+    char ok = 0;
+    locked_ = ::read(ready_[0], &ok, 1) == 1 && ok == 'y';
+  }
+  ~Writer() {
+    if (pid_ > 0) {
+      char c = 'x';
+      if (::write(release_[1], &c, 1) == 1) {
+        int status = 0;
+        ::waitpid(pid_, &status, 0);
+      }
+    }
+    for (int fd : {ready_[0], ready_[1], release_[0], release_[1]})
+      if (fd >= 0) ::close(fd);
+  }
+  Writer(const Writer&) = delete;
+  Writer& operator=(const Writer&) = delete;
+  bool Locked() const { return locked_; }
+
+ private:
+  int ready_[2] = {-1, -1};
+  int release_[2] = {-1, -1};
+  pid_t pid_ = -1;
+  bool locked_ = false;
+};
+
+// Runs `work` in a child process and gives its result; false when the child did not end
+// normally.
+inline bool InChildProcess(const std::function<bool()>& work) {
+  const pid_t pid = ::fork();
+  if (pid < 0) return false;
+  if (pid == 0) _exit(work() ? 0 : 1);
+  int status = 0;
+  return ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// Leaves the file as a writer leaves it that was killed in the middle of a change that had
+// begun to reach the file: a journal beside it that only a writer may roll back. The
+// writer's cache of one page sends the change to the file before it is committed.
+inline bool LeaveUnfinishedChange(const std::string& file) {
+  return InChildProcess([&] {
+    sqlite3* db = nullptr;
+    const bool changed =
+        sqlite3_open(file.c_str(), &db) == SQLITE_OK &&
+        sqlite3_exec(db,
+                     "PRAGMA cache_size = 1; BEGIN; CREATE TABLE Unfinished (x); "
+                     "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2000) "
+                     "INSERT INTO Unfinished SELECT randomblob(200) FROM n",
+                     nullptr, nullptr, nullptr) == SQLITE_OK;
+    return changed && ::access((file + "-journal").c_str(), F_OK) == 0;  // ends without its commit
+  });
+}
+
+// Runs `work` in a child process as a user with no rights to the test's files: the
+// unprivileged "nobody" when the test runs as root, who reads any file, otherwise the test's
+// own user.
+inline bool AsAnotherUser(const std::function<bool()>& work) {
+  return InChildProcess([&] {
+    if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
+      return false;
+    return work();
+  });
+}
+
+}  // namespace qvx::test
