@@ -3,6 +3,7 @@
 #include "budgetreports/BudgetReports.h"
 #include "budgetreports/BudgetSettings.h"
 #include "companyfile/DataSource.h"
+#include "core/ReportOutput.h"
 #include "app/MainF.h"
 #include "groupreports/GroupReports.h"
 #include "groupreports/GroupSettings.h"
@@ -14,6 +15,7 @@ void RegisterProgramParts() {
   BindConnectionSettings();
   BindBudgetReportSettings();
   BindGroupReportSettings();
+  InstallOutputChecks([] { return DataSource::Instance().ODBCDataFile; });
 }
 
 }  // namespace qvx

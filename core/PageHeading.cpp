@@ -199,7 +199,9 @@ void PrintReportHeading(const ReportHeadingArgs& args) {
   try {
     Heading(args);
   } catch (const std::exception& e) {
-    ui::MsgBox("An error has occurred - " + CurrentErrorInfo(e).description, ui::Buttons::OK);
+    // A user who gives up naming the PDF file has cancelled, as with the printer choice.
+    const ErrorInfo info = CurrentErrorInfo(e);
+    if (info.number != printer::kJobCancelled) ui::MsgBox("An error has occurred - " + info.description, ui::Buttons::OK);
     args.PrintCancelled = kTrue;
   }
   args.HeadingMode = 0;

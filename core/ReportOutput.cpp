@@ -2,6 +2,8 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 
 #include <unistd.h>
 
@@ -37,7 +39,53 @@ int16_t ErrorNumberOf(int e) {
   }
 }
 
+std::function<std::string()>& CompanyFileOfConnection() {
+  static std::function<std::string()> companyFile;
+  return companyFile;
+}
+
+bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
+  std::error_code ec;
+  return !a.empty() && !b.empty() && std::filesystem::equivalent(a, b, ec);
+}
+
+// The first bytes of the file say what it is: "%PDF-" for a PDF, a zip archive for a
+// workbook (an older workbook is an OLE compound file).
+bool IsOfKind(const std::filesystem::path& path, OutputKind kind) {
+  std::ifstream in(path, std::ios::binary);
+  char head[5] = {};
+  if (!in.read(head, sizeof head)) return false;
+  const std::string start(head, sizeof head);
+  if (kind == OutputKind::Pdf) return start == "%PDF-";
+  return start.compare(0, 4, "PK\x03\x04") == 0 || start.compare(0, 4, "\xD0\xCF\x11\xE0") == 0;
+}
+
 }  // namespace
+
+std::optional<std::string> RefuseOutputFile(const std::string& file, OutputKind kind) {
+  namespace fs = std::filesystem;
+  const fs::path path(file);
+  const std::string choose = "\n\nPlease choose another file.";
+  const std::string companyFile = CompanyFileOfConnection() ? CompanyFileOfConnection()() : std::string();
+  if (SameFile(path, companyFile)) return file + " is the company file that is open." + choose;
+  const std::string ext = UCase(path.extension().string());
+  if (!G.ConsPath.empty() && ext == ".MYO" && SameFile(path.parent_path(), G.ConsPath))
+    return file + " is a company file of the group folder " + G.ConsPath + "." + choose;
+  std::error_code ec;
+  const fs::file_status status = fs::status(path, ec);
+  if (!fs::exists(status)) return std::nullopt;
+  if (fs::is_directory(status)) return file + " is a folder." + choose;
+  const std::string what = kind == OutputKind::Pdf ? "a PDF file" : "an Excel workbook";
+  if (!fs::is_regular_file(status)) return file + " is not " + what + "." + choose;
+  if (fs::file_size(path, ec) == 0 && !ec) return std::nullopt;
+  if (!IsOfKind(path, kind)) return file + " is not " + what + ", so it is not replaced." + choose;
+  return std::nullopt;
+}
+
+void InstallOutputChecks(std::function<std::string()> companyFile) {
+  CompanyFileOfConnection() = std::move(companyFile);
+  printer::SetPdfTargetCheck([](const std::string& path) { return RefuseOutputFile(path, OutputKind::Pdf); });
+}
 
 bool CanWriteToFolder(const std::string& folder, int16_t& errorNumber) {
   errorNumber = 0;
@@ -130,6 +178,11 @@ void GetOutputFile(int16_t& ok, const std::string& outputType) {
   if (G.FileChosen) {
     ValidateFileName(name, G.FlagOK);
     if (G.FlagOK) {
+      if (const auto refusal = RefuseOutputFile(WithSlash(folder) + name, OutputKind::Workbook)) {
+        ui::MsgBox(*refusal, ui::Buttons::OK, ui::Icon::Exclamation, "File name");
+        ok = kFalse;
+        return;
+      }
       G.OutputFolder = folder;
       G.OutputFileName = name;
       G.PrintToPrinter = kFalse;
@@ -211,6 +264,9 @@ void SaveAndCloseExcel(const ExcelObjects& x, const std::string& folder, const s
   saved = kFalse;
   try {
     if (!x.xlBook || !x.xlSheet) Raise(err::ObjectNotSet);
+    // The choice was checked when it was made; the files may have changed since.
+    if (const auto refusal = RefuseOutputFile(WithSlash(folder) + fileName, OutputKind::Workbook))
+      Raise(err::PathFileAccess, *refusal);
     x.xlSheet->Cells(1, 1).Select();
     x.xlBook->SaveAs(WithSlash(folder) + fileName);
     saved = kTrue;

@@ -6,7 +6,9 @@
 
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -18,6 +20,19 @@ namespace qvx {
 // file that it creates exclusively and removes again; errorNumber gets the run-time error
 // number of a failure (76 no such folder, 75 not writable), else 0.
 bool CanWriteToFolder(const std::string& folder, int16_t& errorNumber);
+
+// The kinds of file a report writes.
+enum class OutputKind { Pdf, Workbook };
+
+// The message that refuses a file as a report's output, naming it, or nothing: the
+// company file that is open, a company file of the group folder, a folder, or an
+// existing file of another kind than the output (a PDF for the printer, a workbook for
+// Excel). An empty file may be replaced.
+std::optional<std::string> RefuseOutputFile(const std::string& path, OutputKind kind);
+
+// Puts that check in place for the printer's PDF files; companyFile tells where the
+// company file that is open lies. The program's start does this once.
+void InstallOutputChecks(std::function<std::string()> companyFile);
 
 // valid = False, after telling the user, when the name breaks the file-name rules.
 void ValidateFileName(const std::string& fileName, int16_t& valid);

@@ -293,6 +293,8 @@ void RemoveStaleTemporaryFiles() {
       fs::remove(it->path(), removeError);
     }
   }
+  // And the scratch files of workbooks and PDFs that a kill left beside their targets.
+  sys::RemoveLeftoverScratchFiles();
 }
 
 }  // namespace qvx

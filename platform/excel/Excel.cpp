@@ -18,6 +18,7 @@
 #include <xlsxwriter.h>
 
 #include "platform/runtime/Runtime.h"
+#include "platform/sys/Sys.h"
 #include "platform/ui/Ui.h"
 
 namespace qvx::excel {
@@ -593,8 +594,27 @@ class FormatCache {
   std::map<std::string, lxw_format*> formats_;
 };
 
+// Text as the workbook's XML can hold it: UTF-8 (bytes that are not are read as
+// Windows-1252, the code page such text comes from), without the characters XML 1.0
+// cannot carry (control characters other than tab, CR and LF, U+FFFE and U+FFFF), and
+// at most maxChars characters. A spreadsheet program refuses a file with any of these.
+std::string XmlText(std::string_view text, size_t maxChars = std::string::npos) {
+  const std::string decoded = sys::IsUtf8(text) ? std::string(text) : sys::FromCp1252(text);
+  std::string out;
+  out.reserve(decoded.size());
+  size_t chars = 0;
+  for (size_t i = 0; i < decoded.size() && chars < maxChars;) {
+    const char32_t cp = sys::NextCodePoint(decoded, i);
+    const bool allowed = cp == 0x9 || cp == 0xA || cp == 0xD || (cp >= 0x20 && cp != 0xFFFE && cp != 0xFFFF);
+    if (!allowed) continue;
+    sys::AppendUtf8(out, cp);
+    ++chars;
+  }
+  return out;
+}
+
 void WriteSheet(lxw_workbook* wb, Worksheet& sheet) {
-  lxw_worksheet* ws = workbook_add_worksheet(wb, sheet.Name().c_str());
+  lxw_worksheet* ws = workbook_add_worksheet(wb, XmlText(sheet.Name()).c_str());
   if (!ws) Raise(err::ApplicationDefined, "The worksheet " + sheet.Name() + " could not be written.");
   FormatCache formats(wb);
   for (auto& m : sheet.MergedAreas()) {
@@ -611,10 +631,9 @@ void WriteSheet(lxw_workbook* wb, Worksheet& sheet) {
       worksheet_write_number(ws, r, c, *d, f);
     } else if (auto* s = std::get_if<std::string>(&cell.value)) {
       // A cell holds at most 32,767 characters.
-      const std::string text = s->size() > 32767 ? s->substr(0, 32767) : *s;
-      worksheet_write_string(ws, r, c, text.c_str(), f);
+      worksheet_write_string(ws, r, c, XmlText(*s, 32767).c_str(), f);
     } else if (auto* fo = std::get_if<Formula>(&cell.value)) {
-      worksheet_write_formula_num(ws, r, c, fo->text.c_str(), f, fo->cached);
+      worksheet_write_formula_num(ws, r, c, XmlText(fo->text).c_str(), f, fo->cached);
     } else if (f) {
       worksheet_write_blank(ws, r, c, f);
     }
@@ -642,15 +661,6 @@ void WriteSheet(lxw_workbook* wb, Worksheet& sheet) {
                           static_cast<lxw_row_t>(sr - 1), static_cast<lxw_col_t>(sc - 1));
 }
 
-// The temporary file beside the target is removed unless it has been renamed.
-struct TempFile {
-  std::string path;
-  bool keep = false;
-  ~TempFile() {
-    if (!keep && !path.empty()) ::unlink(path.c_str());
-  }
-};
-
 }  // namespace
 
 void Workbook::SaveAs(const std::string& path) {
@@ -671,16 +681,8 @@ void Workbook::SaveAs(const std::string& path) {
     if (a != ui::Answer::Yes) Raise(err::ApplicationDefined, "Method 'SaveAs' of object '_Workbook' failed");
   }
   for (auto& s : sheets_) s->Recalculate();
-  TempFile tmp;
-  {
-    std::string pattern = (folder / ".qvx-save-XXXXXX").string();
-    int fd = ::mkstemp(pattern.data());
-    if (fd < 0)
-      Raise(err::PathFileAccess, "The folder " + folder.string() + " cannot be written: " + std::strerror(errno));
-    ::close(fd);
-    tmp.path = pattern;
-  }
-  lxw_workbook* wb = workbook_new(tmp.path.c_str());
+  sys::ScratchFile tmp(path);
+  lxw_workbook* wb = workbook_new(tmp.Path().c_str());
   if (!wb) Raise(err::PathFileAccess, "The workbook could not be written to " + folder.string() + ".");
   lxw_error result = LXW_NO_ERROR;
   try {
@@ -692,13 +694,7 @@ void Workbook::SaveAs(const std::string& path) {
   result = workbook_close(wb);
   if (result != LXW_NO_ERROR)
     Raise(err::PathFileAccess, std::string("The workbook could not be written: ") + lxw_strerror(result));
-  if (::rename(tmp.path.c_str(), path.c_str()) != 0)
-    Raise(err::PathFileAccess, "The workbook could not be saved as " + path + ": " + std::strerror(errno));
-  tmp.keep = true;
-  // The scratch file was created private to its owner; the workbook gets the usual rights.
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  ::chmod(path.c_str(), 0666 & ~mask);
+  tmp.Commit();
   fullName_ = path;
 }
 

@@ -4,15 +4,18 @@
 #include <cmath>
 #include <filesystem>
 
+#include <QFile>
 #include <QFont>
 #include <QFontMetricsF>
 #include <QPageLayout>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QPen>
 #include <QPrinter>
 #include <QPrinterInfo>
 
 #include "platform/runtime/Runtime.h"
+#include "platform/sys/Sys.h"
 #include "platform/ui/Ui.h"
 
 namespace qvx::printer {
@@ -22,6 +25,8 @@ constexpr int kPrinterError = 482;
 constexpr double kTwipsPerPoint = 20.0;
 // The PDF device's unprintable edge, as a desktop printer has one.
 constexpr double kPdfMarginPoints = 18.0;
+// Dots per inch of a PDF page, those of a high-resolution printer.
+constexpr int kPdfResolution = 1200;
 
 // Character columns follow the classic average width of a font: the weighted average of
 // the lower-case letters and the blank (weights per thousand, space first, then a to z),
@@ -37,6 +42,18 @@ void Record(DrawCall call) {
   if (Environment().recording) Environment().calls.push_back(std::move(call));
 }
 
+PdfTargetCheck& TargetCheck() {
+  static PdfTargetCheck check;
+  return check;
+}
+
+bool EndsWithPdf(const std::string& name) {
+  if (name.size() < 4) return false;
+  std::string ext = name.substr(name.size() - 4);
+  std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return ext == ".pdf";
+}
+
 }  // namespace
 
 PrinterEnvironment& Environment() {
@@ -44,31 +61,47 @@ PrinterEnvironment& Environment() {
   return env;
 }
 
+void SetPdfTargetCheck(PdfTargetCheck check) { TargetCheck() = std::move(check); }
+
 Printer::Printer(std::string deviceName) : device_(std::move(deviceName)) {}
 
 Printer::~Printer() {
   // A job nobody ended is finished, so that nothing drawn is silently lost.
-  if (painter_) painter_->end();
-}
-
-QPrinter& Printer::Device() const {
-  if (!qprinter_) {
-    qprinter_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
-    const bool toPdf = device_ == kPdfDevice || !Environment().redirectToPdf.empty();
-    if (toPdf) {
-      qprinter_->setOutputFormat(QPrinter::PdfFormat);
-      qprinter_->setPageMargins(QMarginsF(kPdfMarginPoints, kPdfMarginPoints, kPdfMarginPoints, kPdfMarginPoints),
-                                QPageLayout::Point);
-    } else {
-      qprinter_->setPrinterName(QString::fromStdString(device_));
-    }
-    qprinter_->setPageOrientation(orientation_ == kLandscape ? QPageLayout::Landscape : QPageLayout::Portrait);
-    qprinter_->setCopyCount(copies_);
+  try {
+    EndDoc();
+  } catch (const std::exception&) {
+    // Nobody is left to tell; the earlier file stays.
   }
-  return *qprinter_;
+  DropPdf();
 }
 
-double Printer::DevicePerTwip() const { return Device().resolution() / 1440.0; }
+QPagedPaintDevice& Printer::Device() const {
+  if (qprinter_) return *qprinter_;
+  if (pdfWriter_) return *pdfWriter_;
+  QPagedPaintDevice* device = nullptr;
+  if (device_ == kPdfDevice || !Environment().redirectToPdf.empty()) {
+    pdfFile_ = std::make_unique<QFile>();
+    pdfWriter_ = std::make_unique<QPdfWriter>(pdfFile_.get());
+    pdfWriter_->setResolution(kPdfResolution);
+    pdfWriter_->setPageMargins(QMarginsF(kPdfMarginPoints, kPdfMarginPoints, kPdfMarginPoints, kPdfMarginPoints),
+                               QPageLayout::Point);
+    device = pdfWriter_.get();
+  } else {
+    qprinter_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    qprinter_->setPrinterName(QString::fromStdString(device_));
+    qprinter_->setCopyCount(copies_);
+    device = qprinter_.get();
+  }
+  device->setPageOrientation(orientation_ == kLandscape ? QPageLayout::Landscape : QPageLayout::Portrait);
+  return *device;
+}
+
+int Printer::Resolution() const {
+  Device();
+  return qprinter_ ? qprinter_->resolution() : pdfWriter_->resolution();
+}
+
+double Printer::DevicePerTwip() const { return Resolution() / 1440.0; }
 
 void Printer::SetFontName(const std::string& name) {
   if (name.empty()) Raise(err::InvalidCall);
@@ -94,7 +127,7 @@ void Printer::SetOrientation(int orientation) {
 void Printer::SetCopies(int copies) {
   if (copies < 1 || copies > 9999) Raise(err::InvalidCall);
   copies_ = copies;
-  if (!painter_) Device().setCopyCount(copies);
+  if (!painter_ && qprinter_) qprinter_->setCopyCount(copies);
 }
 
 double Printer::ScaleWidth() const {
@@ -139,28 +172,96 @@ void Printer::ResetPosition() {
   tab_ = 0;
 }
 
+// The PDF file the user names in the save box, with ".pdf" added when the name does not
+// end in it. Giving up, declining to replace a file only found with that ending, or a
+// name the program's check refuses (after its message) raise kJobCancelled.
+std::string Printer::PdfFileName() {
+  const std::string& redirect = Environment().redirectToPdf;
+  if (!redirect.empty()) return redirect;
+  ui::FileRequest req;
+  req.kind = ui::FileDialogKind::Save;
+  req.title = "Print to PDF";
+  req.filters = {{"PDF files", "*.pdf"}};
+  req.promptOverwrite = true;
+  const std::optional<std::string> name = ui::Ui().File(req);
+  const std::string cancelled = "Printing was cancelled: no file name was given for the PDF.";
+  if (!name || name->empty()) Raise(kJobCancelled, cancelled);
+  std::string file = *name;
+  if (!EndsWithPdf(file)) {
+    file += ".pdf";
+    // The save box asked about the name as typed, not about this one.
+    std::error_code ec;
+    if (std::filesystem::exists(file, ec) &&
+        ui::MsgBox("A file named '" + file + "' already exists in this location. Do you want to replace it?",
+                   ui::Buttons::YesNo, ui::Icon::Exclamation) != ui::Answer::Yes)
+      Raise(kJobCancelled, cancelled);
+  }
+  if (TargetCheck()) {
+    if (const std::optional<std::string> refusal = TargetCheck()(file)) {
+      ui::MsgBox(*refusal, ui::Buttons::OK, ui::Icon::Exclamation, "Print to PDF");
+      Raise(kJobCancelled, "Printing was cancelled: " + *refusal);
+    }
+  }
+  return file;
+}
+
+// The PDF goes to a scratch file beside the target, renamed over it by FinishPdf. Only
+// something that is not a plain file (the null device) is written directly: renaming
+// over it would replace it.
+void Printer::OpenPdf(const std::string& target) {
+  std::error_code ec;
+  const auto status = std::filesystem::status(target, ec);
+  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+    pdfFile_->setFileName(QString::fromStdString(target));
+  } else {
+    scratch_ = std::make_unique<sys::ScratchFile>(target);
+    pdfFile_->setFileName(QString::fromStdString(scratch_->Path()));
+  }
+  if (!pdfFile_->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    const std::string reason = pdfFile_->errorString().toStdString();
+    scratch_.reset();
+    Raise(kPrinterError, "The PDF file " + target + " cannot be written: " + reason);
+  }
+}
+
+// Every byte of the finished PDF checked on its way to the disk, then the file put in
+// its target's place. The reason of a failure, or the empty text.
+std::string Printer::FinishPdf() {
+  pdfFile_->flush();
+  pdfFile_->close();
+  std::string failure;
+  if (pdfFile_->error() != QFileDevice::NoError) {
+    failure = pdfFile_->errorString().toStdString();
+  } else if (scratch_) {
+    try {
+      scratch_->Commit();
+    } catch (const std::exception& e) {
+      failure = CurrentErrorInfo(e).description;
+    }
+  }
+  DropPdf();
+  return failure;
+}
+
+// A fresh PDF device for the next job; an uncommitted scratch file goes with it.
+void Printer::DropPdf() {
+  pdfWriter_.reset();
+  pdfFile_.reset();
+  scratch_.reset();
+}
+
 void Printer::EnsureJob() {
   if (painter_) return;
-  QPrinter& dev = Device();
-  const std::string& redirect = Environment().redirectToPdf;
-  if (!redirect.empty()) {
-    outputFile_ = redirect;
-  } else if (device_ == kPdfDevice) {
-    ui::FileRequest req;
-    req.kind = ui::FileDialogKind::Save;
-    req.title = "Print to PDF";
-    req.filters = {{"PDF files", "*.pdf"}};
-    req.promptOverwrite = true;
-    std::optional<std::string> name = ui::Ui().File(req);
-    if (!name || name->empty()) Raise(kPrinterError, "Printing was cancelled: no file name was given for the PDF.");
-    outputFile_ = *name;
-    if (std::filesystem::path(outputFile_).extension().empty()) outputFile_ += ".pdf";
+  QPagedPaintDevice& dev = Device();
+  if (pdfWriter_) {
+    const std::string file = PdfFileName();
+    OpenPdf(file);
+    outputFile_ = file;
   }
-  if (!outputFile_.empty()) dev.setOutputFileName(QString::fromStdString(outputFile_));
-  dev.setCopyCount(copies_);
   auto painter = std::make_unique<QPainter>();
   if (!painter->begin(&dev)) {
     outputFile_.clear();
+    if (pdfWriter_) DropPdf();
     Raise(kPrinterError, "The printer " + device_ + " could not start the print job.");
   }
   painter_ = std::move(painter);
@@ -215,7 +316,7 @@ void Printer::Line(double x1, double y1, double x2, double y2) {
   EnsureJob();
   const double k = DevicePerTwip();
   QPen pen(ToQColor(color_));
-  pen.setWidthF(drawWidth_ * Device().resolution() / 600.0);
+  pen.setWidthF(drawWidth_ * Resolution() / 600.0);
   pen.setCapStyle(Qt::FlatCap);
   painter_->setPen(pen);
   painter_->drawLine(QPointF(x1 * k, y1 * k), QPointF(x2 * k, y2 * k));
@@ -238,24 +339,23 @@ void Printer::EndDoc() {
   const bool ok = painter_->end();
   painter_.reset();
   Record({DrawCall::EndDoc, 0, 0, 0, 0, outputFile_, {}, 0, false, 0, 1, page_});
+  const std::string file = outputFile_;
+  const std::string failure = pdfWriter_ ? FinishPdf() : std::string();
   outputFile_.clear();
   page_ = 0;
   ResetPosition();
   if (!ok) Raise(kPrinterError, "The print job on " + device_ + " could not be completed.");
+  if (!failure.empty()) Raise(kPrinterError, "The PDF file " + file + " could not be written: " + failure);
 }
 
 void Printer::KillDoc() {
   if (!painter_) return;
-  Device().abort();
+  if (qprinter_) qprinter_->abort();
   painter_->end();
   painter_.reset();
   Record({DrawCall::KillDoc, 0, 0, 0, 0, outputFile_, {}, 0, false, 0, 1, page_});
-  // The abandoned job's half-written PDF goes; a device or anything else that is not a
-  // plain file (a job sent to /dev/null) is never removed.
-  if (!outputFile_.empty()) {
-    std::error_code ec;
-    if (std::filesystem::is_regular_file(std::filesystem::symlink_status(outputFile_, ec))) std::filesystem::remove(outputFile_, ec);
-  }
+  // The abandoned job's scratch file goes; the file it was meant for is untouched.
+  DropPdf();
   outputFile_.clear();
   page_ = 0;
   ResetPosition();

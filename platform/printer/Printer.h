@@ -16,13 +16,24 @@
 #include <string>
 #include <vector>
 
-class QPrinter;
+class QFile;
+class QPagedPaintDevice;
 class QPainter;
+class QPdfWriter;
+class QPrinter;
+
+namespace qvx::sys {
+class ScratchFile;
+}
 
 namespace qvx::printer {
 
 // The name of the device that writes a PDF file, asking for its name when a job starts.
 inline constexpr const char* kPdfDevice = "PDF";
+
+// The error a print job raises when the user gives up naming its PDF file: the report
+// ends quietly, as when the printer choice is cancelled.
+inline constexpr int kJobCancelled = 32755;
 
 // Colours as the object model gives them: red + green*256 + blue*65536.
 constexpr uint32_t RGB(int r, int g, int b) {
@@ -122,16 +133,22 @@ class Printer {
   void Line(double x1, double y1, double x2, double y2);
   void NewPage();
   // Ends the job: the pages go to the printer (or the PDF file). Nothing happens when no
-  // job has started.
+  // job has started. A PDF is written to a scratch file beside the one named and takes
+  // its place only when every byte is on the disk: a failure raises, naming the reason,
+  // and leaves an earlier file of that name as it was.
   void EndDoc();
-  // Abandons the job: nothing is printed, a PDF file is not left behind.
+  // Abandons the job: nothing is printed, an earlier PDF file of that name stays.
   void KillDoc();
 
  private:
   void EnsureJob();
-  void ApplyLayout();
+  std::string PdfFileName();
+  void OpenPdf(const std::string& target);
+  std::string FinishPdf();
+  void DropPdf();
   void ResetPosition();
-  QPrinter& Device() const;
+  QPagedPaintDevice& Device() const;
+  int Resolution() const;
   double DevicePerTwip() const;
 
   std::string device_;
@@ -146,7 +163,11 @@ class Printer {
   int tab_ = 0;  // the tab column the position was last moved to, until text is placed
   int page_ = 0;
   std::string outputFile_;
+  // A system printer, or a PDF written through a file of ours whose every write is checked.
   mutable std::unique_ptr<QPrinter> qprinter_;
+  mutable std::unique_ptr<QFile> pdfFile_;
+  mutable std::unique_ptr<QPdfWriter> pdfWriter_;
+  std::unique_ptr<sys::ScratchFile> scratch_;
   std::unique_ptr<QPainter> painter_;
 };
 
@@ -159,6 +180,12 @@ Printer& Current();
 // Makes the named device current: a new printer object with default settings. Returns
 // false, changing nothing, when no installed printer has that name.
 bool SetCurrent(const std::string& deviceName);
+
+// Checks a PDF file name the user gave before a job writes there: the text that refuses
+// it (naming it), or nothing. The program installs the check of the files it must never
+// replace; without one every name is taken.
+using PdfTargetCheck = std::function<std::optional<std::string>(const std::string& path)>;
+void SetPdfTargetCheck(PdfTargetCheck check);
 
 // What tests and benchmarks change about the system.
 struct PrinterEnvironment {

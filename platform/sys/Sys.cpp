@@ -7,7 +7,9 @@
 #include <array>
 #include <cerrno>
 #include <climits>
+#include <cctype>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 
 #include <QStandardPaths>
@@ -61,88 +63,6 @@ std::string DesktopFolder() {
   std::string s = d.toStdString();
   while (s.size() > 1 && s.back() == '/') s.pop_back();
   return s;
-}
-
-// ---------------------------------------------------------------- Windows-1252
-
-namespace {
-// Code points of the bytes 0x80-0x9F; the other bytes stand for themselves.
-constexpr std::array<char16_t, 32> kHigh = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-void AppendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out.push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  }
-}
-
-// The next code point of UTF-8 text; a malformed sequence gives one U+FFFD per byte.
-char32_t NextCodePoint(std::string_view s, size_t& i) {
-  auto b = static_cast<unsigned char>(s[i]);
-  if (b < 0x80) {
-    ++i;
-    return b;
-  }
-  int len = b >= 0xF0 && b < 0xF5 ? 4 : b >= 0xE0 ? 3 : b >= 0xC2 && b < 0xE0 ? 2 : 0;
-  if (len == 0 || i + static_cast<size_t>(len) > s.size()) {
-    ++i;
-    return 0xFFFD;
-  }
-  char32_t cp = b & (0xFF >> (len + 1));
-  for (int k = 1; k < len; ++k) {
-    auto c = static_cast<unsigned char>(s[i + static_cast<size_t>(k)]);
-    if ((c & 0xC0) != 0x80) {
-      ++i;
-      return 0xFFFD;
-    }
-    cp = (cp << 6) | (c & 0x3F);
-  }
-  i += static_cast<size_t>(len);
-  return cp;
-}
-}  // namespace
-
-std::string FromCp1252(std::string_view bytes) {
-  std::string out;
-  out.reserve(bytes.size());
-  for (char c : bytes) {
-    auto b = static_cast<unsigned char>(c);
-    if (b < 0x80) out.push_back(c);
-    else if (b < 0xA0) AppendUtf8(out, kHigh[b - 0x80]);
-    else AppendUtf8(out, b);
-  }
-  return out;
-}
-
-std::string ToCp1252(std::string_view utf8) {
-  std::string out;
-  out.reserve(utf8.size());
-  size_t i = 0;
-  while (i < utf8.size()) {
-    char32_t cp = NextCodePoint(utf8, i);
-    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
-      out.push_back(static_cast<char>(cp));
-      continue;
-    }
-    char byte = '?';
-    for (size_t k = 0; k < kHigh.size(); ++k) {
-      if (kHigh[k] == cp) {
-        byte = static_cast<char>(0x80 + k);
-        break;
-      }
-    }
-    out.push_back(byte);
-  }
-  return out;
 }
 
 // ---------------------------------------------------------------- files
@@ -284,6 +204,78 @@ void WriteTextLines(const std::string& path, const std::vector<std::string>& lin
   f.fd = -1;
   if (::close(fd) != 0) fail(errno);
   if (::rename(tmp.c_str(), path.c_str()) != 0) fail(errno);
+}
+
+}  // namespace qvx::sys
+
+// ---------------------------------------------------------------- scratch files
+
+namespace qvx::sys {
+namespace {
+
+constexpr std::string_view kScratchPrefix = ".qvx-save-";
+constexpr std::string_view kLinkPrefix = "QVXScratch.";
+constexpr size_t kSuffix = 6;  // mkstemp's letters
+
+bool HasScratchSuffix(std::string_view name, std::string_view prefix) {
+  if (name.size() != prefix.size() + kSuffix || name.substr(0, prefix.size()) != prefix) return false;
+  for (char c : name.substr(prefix.size()))
+    if (!std::isalnum(static_cast<unsigned char>(c))) return false;
+  return true;
+}
+
+[[noreturn]] void RaiseWithReason(const std::string& what, int e) {
+  Raise(FileErrorNumber(e), what + ": " + std::strerror(e));
+}
+
+}  // namespace
+
+ScratchFile::ScratchFile(std::string target) : target_(std::move(target)) {
+  std::filesystem::path folder = std::filesystem::path(target_).parent_path();
+  if (folder.empty()) folder = ".";
+  std::string pattern = (folder / kScratchPrefix).string() + "XXXXXX";
+  const int fd = ::mkstemp(pattern.data());
+  if (fd < 0) RaiseWithReason("The folder " + folder.string() + " cannot be written", errno);
+  ::close(fd);
+  path_ = std::filesystem::absolute(pattern).lexically_normal().string();
+  // Without the link only a kill's leftover would stay; the output itself is unaffected.
+  const std::string link = InProgramFolder(std::string(kLinkPrefix) + path_.substr(path_.size() - kSuffix));
+  if (::symlink(path_.c_str(), link.c_str()) == 0) link_ = link;
+}
+
+ScratchFile::~ScratchFile() {
+  if (!committed_) ::unlink(path_.c_str());
+  if (!link_.empty()) ::unlink(link_.c_str());
+}
+
+void ScratchFile::Commit() {
+  {
+    Fd f{::open(path_.c_str(), O_RDONLY | O_CLOEXEC)};
+    if (f.fd < 0 || ::fsync(f.fd) != 0) RaiseWithReason("The file " + target_ + " could not be written", errno);
+  }
+  // The scratch file was created private to its owner; the output gets the usual rights.
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  ::chmod(path_.c_str(), 0666 & ~mask);
+  if (::rename(path_.c_str(), target_.c_str()) != 0)
+    RaiseWithReason("The file could not be saved as " + target_, errno);
+  committed_ = true;
+}
+
+void RemoveLeftoverScratchFiles() {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  for (fs::directory_iterator it(ProgramFolder(), ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    std::error_code linkError;
+    if (!HasScratchSuffix(name, kLinkPrefix) || !it->is_symlink(linkError)) continue;
+    const fs::path scratch = fs::read_symlink(it->path(), linkError);
+    // Only a scratch file of ours goes, never whatever else a link might point at.
+    if (!linkError && HasScratchSuffix(scratch.filename().string(), kScratchPrefix) &&
+        fs::is_regular_file(fs::symlink_status(scratch, linkError)))
+      fs::remove(scratch, linkError);
+    fs::remove(it->path(), linkError);
+  }
 }
 
 }  // namespace qvx::sys

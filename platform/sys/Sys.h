@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/sys/Text.h"
+
 namespace qvx::sys {
 
 // The folder of the running executable, without a final "/". Tests point it at a
@@ -19,12 +21,6 @@ std::string InProgramFolder(std::string_view fileName);
 // The user's desktop folder (the all-users desktop of the Windows system), without a
 // final "/".
 std::string DesktopFolder();
-
-// Windows-1252 bytes to UTF-8 and back. The five bytes the code page leaves undefined
-// map to the control characters of the same value, so any byte survives a round trip;
-// a character the code page cannot hold is written as "?".
-std::string FromCp1252(std::string_view bytes);
-std::string ToCp1252(std::string_view utf8);
 
 // The run-time error number of a failed file operation (errno value), as the run-time
 // library reports it: 53 file not found, 76 path not found, 70 permission denied, ...
@@ -47,5 +43,39 @@ std::vector<std::string> ReadTextLines(const std::string& path, size_t maxLines)
 enum class Readers { Usual, OwnerOnly };
 void WriteTextLines(const std::string& path, const std::vector<std::string>& lines,
                     bool replaceProtected = false, Readers readers = Readers::Usual);
+
+}  // namespace qvx::sys
+
+namespace qvx::sys {
+
+// A new file written beside its target and put in the target's place only when it is
+// complete, so that a failure or a kill never leaves a partial file under the target's
+// name and the earlier file stays until the new one is whole. While it exists, a link in
+// the program folder points at it, so that the next start removes one that a kill left
+// behind (RemoveLeftoverScratchFiles).
+class ScratchFile {
+ public:
+  // Creates the scratch file, empty and private to its owner, in the target's folder.
+  // Raises the run-time error of a failure, its description naming the folder and why.
+  explicit ScratchFile(std::string target);
+  // Removes the scratch file unless it was committed.
+  ~ScratchFile();
+  ScratchFile(const ScratchFile&) = delete;
+  ScratchFile& operator=(const ScratchFile&) = delete;
+
+  const std::string& Path() const { return path_; }
+  const std::string& Target() const { return target_; }
+  // Flushes the written file to the disk, gives it the usual permissions and renames it
+  // over the target. Raises the run-time error of a failure (the target unchanged).
+  void Commit();
+
+ private:
+  std::string target_, path_, link_;
+  bool committed_ = false;
+};
+
+// Removes the scratch files that a killed program left beside its output files, found by
+// their links in the program folder.
+void RemoveLeftoverScratchFiles();
 
 }  // namespace qvx::sys

@@ -241,7 +241,8 @@ TEST_F(ReportOutputTest, ExcelFailuresClaimNoSuccess) {
     shell_.opened.clear();
     const std::string path = Path("Report.XLSX");
     fs::remove(path);
-    if (c.existing) std::ofstream(path) << "earlier";
+    const std::string earlier = std::string("PK\x03\x04") + "an earlier workbook";
+    if (c.existing) std::ofstream(path) << earlier;
     G.OutputFolder = folder_ + "/";
     G.OutputFileName = "Report.XLSX";
     G.FileChosen = kTrue;
@@ -256,7 +257,7 @@ TEST_F(ReportOutputTest, ExcelFailuresClaimNoSuccess) {
     EXPECT_EQ(excel::Environment().running, 0);
     EXPECT_FALSE(G.ExcelOpen);
     if (c.existing)
-      EXPECT_EQ(ReadBytes(path), "earlier");
+      EXPECT_EQ(ReadBytes(path), earlier);
     else
       EXPECT_FALSE(fs::exists(path));
     EXPECT_EQ(FilesIn(folder_), c.existing ? 1u : 0u);
@@ -272,6 +273,108 @@ TEST_F(ReportOutputTest, ASavingFailureIsToldAndTheFolderLeftClean) {
   EXPECT_EQ(ui_->shown.back().title, "Saving Excel file");
   EXPECT_EQ(G.ExcelFile, kFalse);
   EXPECT_TRUE(shell_.opened.empty());
+}
+
+// Output never replaces the company file, a company file of the group folder, a folder
+// or a file of another kind; the PDF save box adds ".pdf", and giving it up ends the
+// report as quietly as cancelling the printer choice.
+TEST_F(ReportOutputTest, OutputFilesThatAreNotOursAreRefusedNamingThem) {
+  const std::string company = Path("Harbour.MYO");
+  std::ofstream(company) << "SQLite format 3";
+  fs::create_directories(Path("group"));
+  std::ofstream(Path("group/North.MYO")) << "SQLite format 3";
+  std::ofstream(Path("notes.pdf")) << "my notes";
+  std::ofstream(Path("old.pdf")) << "%PDF-1.4 an earlier report";
+  std::ofstream(Path("empty.XLSX"));
+  std::ofstream(Path("Notes.XLSX")) << "my notes";
+  fs::create_directories(Path("sub.pdf"));
+  InstallOutputChecks([&] { return company; });
+  G.ConsPath = Path("group") + "/";
+
+  struct Kind {
+    std::string file;
+    OutputKind kind;
+    const char* refused;  // the start of what follows the name ("" taken)
+  } kinds[] = {
+      {company, OutputKind::Pdf, " is the company file that is open."},
+      {Path("group/North.MYO"), OutputKind::Workbook, " is a company file of the group folder "},
+      {Path("notes.pdf"), OutputKind::Pdf, " is not a PDF file, so it is not replaced."},
+      {Path("old.pdf"), OutputKind::Workbook, " is not an Excel workbook, so it is not replaced."},
+      {Path("sub.pdf"), OutputKind::Pdf, " is a folder."},
+      {Path("old.pdf"), OutputKind::Pdf, ""},
+      {Path("empty.XLSX"), OutputKind::Workbook, ""},
+      {Path("new.pdf"), OutputKind::Pdf, ""},
+  };
+  for (const auto& k : kinds) {
+    SCOPED_TRACE(k.file);
+    const auto refusal = RefuseOutputFile(k.file, k.kind);
+    if (*k.refused) {
+      ASSERT_TRUE(refusal);
+      EXPECT_EQ(refusal->rfind(k.file + k.refused, 0), 0u) << *refusal;
+    } else {
+      EXPECT_FALSE(refusal) << *refusal;
+    }
+  }
+
+  // The Print to PDF save box, as a report's first heading meets it.
+  struct Typed {
+    const char* what;
+    std::optional<std::string> typed;
+    std::optional<ui::Answer> replace;  // the answer to "replace it?", when asked
+    std::string written;                // the PDF file made ("" none)
+    const char* message;                // the one message shown ("" none)
+  } typed[] = {
+      {"the company file's path", company, std::nullopt, company + ".pdf", ""},
+      {"a text file named .pdf", Path("notes.pdf"), std::nullopt, "", "is not a PDF file"},
+      {"a folder", Path("sub.pdf"), std::nullopt, "", "is a folder"},
+      {"the save box cancelled", std::nullopt, std::nullopt, "", ""},
+      {"a name whose PDF exists, kept", Path("old"), ui::Answer::No, "", "A file named '"},
+      {"a name whose PDF exists, replaced", Path("old"), ui::Answer::Yes, Path("old.pdf"), "A file named '"},
+  };
+  printer::Environment().redirectToPdf.clear();
+  for (const auto& t : typed) {
+    SCOPED_TRACE(t.what);
+    ui_->Clear();
+    printer::SetCurrent("Office Laser");
+    G.PrintToPrinter = kTrue;
+    G.PrintToExcel = kFalse;
+    G.ChoosePrinter = kTrue;
+    G.HeadingMode = kTrue;
+    G.PageNo = 0;
+    G.PrintCancelled = kFalse;
+    QueuePrinterChoice(printer::kPdfDevice);
+    ui_->QueueFile(t.typed);
+    if (t.replace) ui_->QueueAnswer(*t.replace);
+    PrintReportHeading();
+    G.ReportOK = Flag(!G.PrintCancelled);
+    EndReportOutput();
+    EXPECT_EQ(G.PrintCancelled != 0, t.written.empty());
+    const auto messages = ui_->Messages();
+    if (*t.message) {
+      ASSERT_EQ(messages.size(), 1u);
+      EXPECT_NE(messages[0].find(t.message), std::string::npos) << messages[0];
+    } else {
+      EXPECT_TRUE(messages.empty()) << messages.front();
+    }
+    if (!t.written.empty()) {
+      EXPECT_NE(PdfText(t.written).find("Harbour Traders"), std::string::npos);
+    }
+  }
+  EXPECT_EQ(ReadBytes(company), "SQLite format 3");
+  EXPECT_EQ(ReadBytes(Path("notes.pdf")), "my notes");
+
+  // A workbook of that name is refused when it is chosen: the dialog stays open.
+  ui_->Clear();
+  ui_->QueueAnswer(ui::Answer::OK);
+  ui_->QueueFile(Path("Notes.XLSX"));
+  int16_t ok = kTrue;
+  GetOutputFile(ok, "EXCEL");
+  EXPECT_EQ(ok, kFalse);
+  ASSERT_EQ(ui_->Messages().size(), 2u);
+  EXPECT_EQ(ui_->Messages()[1].rfind(Path("Notes.XLSX") + " is not an Excel workbook", 0), 0u);
+  EXPECT_EQ(ReadBytes(Path("Notes.XLSX")), "my notes");
+  InstallOutputChecks({});
+  G.ConsPath.clear();
 }
 
 TEST_F(ReportOutputTest, PrintJobIsEndedOrAbandonedAndThePrinterRestored) {

@@ -8,6 +8,11 @@
 #include <string>
 #include <vector>
 
+#include <csignal>
+#include <fstream>
+
+#include <sys/resource.h>
+
 #include <QDate>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -210,6 +215,70 @@ TEST_F(ReportRunTest, OptionsReachTheirFieldsAndMistakesEndWithStatusTwo) {
     EXPECT_NE(r.err.find(c.told), std::string::npos) << r.err;
     EXPECT_TRUE(seen.from.empty()) << "the report must not have run on";
   }
+}
+
+// Whatever stood at --out stays until a complete new file takes its place; the status is
+// 0 only then. A file of another kind, or a folder, is refused; a write that fails (here
+// the process's file-size limit) keeps the earlier file and ends with 1.
+TEST_F(ReportRunTest, TheStatusIsZeroOnlyWhenANewFileStandsAtOut) {
+  const std::string file = samples::SamplePath(samples::kAustralianFile);
+  const auto [year, last] = YearAndLastMonth(file, false);
+  const std::string month = Two(last) + "/" + std::to_string(year);
+  const std::string earlierPdf = "%PDF-1.4 the earlier report";
+  const std::string earlierBook = std::string("PK\x03\x04") + "the earlier workbook";
+  auto read = [](const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  struct Case {
+    const char* what;
+    const char* out;
+    std::string earlier;    // what stands at --out before the run ("" nothing)
+    bool limitFileSize;
+    int status;
+    const char* told;       // on stderr
+  } cases[] = {
+      {"a new PDF over an earlier one", "a.pdf", earlierPdf, false, 0, ""},
+      {"a new workbook over an earlier one", "b.xlsx", earlierBook, false, 0, ""},
+      {"the PDF cannot be written whole", "c.pdf", earlierPdf, true, 1, "File too large"},
+      {"the workbook cannot be written whole", "d.xlsx", earlierBook, true, 1, "could not be written"},
+      {"a text file named .pdf", "notes.pdf", "my notes", false, 1, "is not a PDF file"},
+      {"a text file named .xlsx", "notes.xlsx", "my notes", false, 1, "is not an Excel workbook"},
+      {"a folder named .XLSX", "dir.XLSX", "", false, 1, "is a folder"},
+  };
+  // The program's own spelling of a workbook's name, which must be left alone.
+  std::ofstream(Path("b.XLSX")) << earlierBook;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string out = Path(c.out);
+    if (std::string(c.out) == "dir.XLSX") fs::create_directory(out);
+    else std::ofstream(out, std::ios::binary) << c.earlier;
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    const auto savedSignal = std::signal(SIGXFSZ, SIG_IGN);
+    if (c.limitFileSize) {
+      rlimit small = saved;
+      small.rlim_cur = 4096;
+      ::setrlimit(RLIMIT_FSIZE, &small);
+    }
+    const auto r = Run({"--file", file, "--report", kCode, "--from", month, "--to", month, "--out", out});
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, savedSignal);
+    EXPECT_EQ(r.status, c.status) << r.err;
+    EXPECT_NE(r.err.find(c.told), std::string::npos) << r.err;
+    if (c.status == 0 && fs::path(out).extension() == ".pdf")
+      EXPECT_NE(PdfText(out).find("Second line"), std::string::npos);
+    else if (c.status == 0)
+      EXPECT_NE(read(out), c.earlier);
+    else if (fs::is_directory(out))
+      EXPECT_TRUE(fs::is_empty(out));
+    else
+      EXPECT_EQ(read(out), c.earlier);
+  }
+  EXPECT_EQ(read(Path("b.XLSX")), earlierBook);
+  // No scratch file is left beside the outputs.
+  for (const auto& e : fs::directory_iterator(dir_.path().toStdString()))
+    EXPECT_EQ(e.path().filename().string().rfind(".qvx-", 0), std::string::npos) << e.path();
 }
 
 // The program itself: argument mistakes (2) and reports it does not have (3), told on

@@ -7,6 +7,8 @@
 #include <optional>
 #include <ostream>
 
+#include <sys/stat.h>
+
 #include <QTemporaryDir>
 
 #include "ProgramParts.h"
@@ -18,6 +20,7 @@
 #include "core/Dates.h"
 #include "core/FilterOutput.h"
 #include "core/Globals.h"
+#include "core/ReportOutput.h"
 #include "core/SelectPrinter.h"
 #include "core/Settings.h"
 #include "core/Startup.h"
@@ -176,6 +179,12 @@ class RunnerUi : public ui::UiService {
         refused = true;
       }
     }
+    // The program names a workbook with its own extension (".XLSX"); the run's goes
+    // exactly where --out says, so that no other file is replaced or renamed.
+    if (run_.excel && G.ExcelFile && !G.OutputFileName.empty()) {
+      G.OutputFolder = fs::path(run_.out).parent_path().string() + "/";
+      G.OutputFileName = fs::path(run_.out).filename().string();
+    }
     if (form.Loaded()) {
       err_ << "qvx-report-run: the window \"" << form.windowTitle().toStdString()
            << "\" refused the answer; closed\n";
@@ -325,6 +334,24 @@ bool Connect(const Arguments& a, std::ostream& err) {
   return true;
 }
 
+// What stands at a path: a new file written there (always through a new file renamed into
+// place, or at least with a new modification time) differs from the earlier one.
+struct FileIdentity {
+  bool exists = false;
+  dev_t device = 0;
+  ino_t inode = 0;
+  timespec modified{};
+  static FileIdentity Of(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
+    return {true, st.st_dev, st.st_ino, st.st_mtim};
+  }
+  bool operator==(const FileIdentity& o) const {
+    return exists == o.exists && device == o.device && inode == o.inode && modified.tv_sec == o.modified.tv_sec &&
+           modified.tv_nsec == o.modified.tv_nsec;
+  }
+};
+
 bool ApplyOptions(const ReportRegistration& report, const Arguments& a, std::ostream& err) {
   for (const auto& [name, value] : a.options) {
     auto it = report.options.find(name);
@@ -451,6 +478,12 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     if (!Connect(a, err)) return kFailed;
     G.OutputPath = fs::path(run.out).parent_path().string() + "/";
     if (!run.folder.empty()) G.ConsPath = run.folder + "/";
+    // The program's own check, before anything runs: the company file, a folder or a
+    // file of another kind is never replaced.
+    if (const auto refusal = RefuseOutputFile(run.out, run.excel ? OutputKind::Workbook : OutputKind::Pdf)) {
+      err << "qvx-report-run: " << *refusal << "\n";
+      return kFailed;
+    }
     G.ReportCode = a.report;
     GetReportHelpID(G.ReportHelpID);
     // As a report started from the main window's list.
@@ -460,8 +493,8 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     G.BodyFont = 9;
     if (!ApplyOptions(*report, a, err)) return kBadArguments;
     printer::SetCurrent(printer::kPdfDevice);
-    std::error_code ec;
-    fs::remove(run.out, ec);  // what is there afterwards is this run's
+    // An earlier file at --out stays until the run's own file takes its place.
+    const FileIdentity before = FileIdentity::Of(run.out);
 
     ReportRowsWritten = 0;
     const auto start = std::chrono::steady_clock::now();
@@ -477,13 +510,8 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     G.ReportRunning = false;
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
 
-    // The program gives workbooks the extension ".XLSX": the file goes where --out says.
-    if (run.excel && !fs::exists(run.out, ec) && !G.OutputFileName.empty()) {
-      const fs::path saved = fs::path(G.OutputFolder) / G.OutputFileName;
-      if (fs::exists(saved, ec) && fs::path(run.out).parent_path() == saved.parent_path().lexically_normal())
-        fs::rename(saved, run.out, ec);
-    }
-    const bool written = fs::exists(run.out, ec);
+    const FileIdentity after = FileIdentity::Of(run.out);
+    const bool written = after.exists && !(after == before);
     if (!written) err << "qvx-report-run: nothing was written to " << run.out << "\n";
     out << "REPORT: " << ReportRowsWritten << " rows written, " << ms.count() << " ms" << std::endl;
     if (runnerUi.refused) return kBadArguments;

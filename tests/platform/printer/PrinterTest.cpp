@@ -164,7 +164,7 @@ TEST_F(PrinterTest, CancellingThePdfFileNameStartsNoJob) {
     p.Print({"x"});
     ADD_FAILURE() << "printed without a file";
   } catch (const VbError& e) {
-    EXPECT_EQ(e.Number(), 482);
+    EXPECT_EQ(e.Number(), kJobCancelled);
   }
   EXPECT_FALSE(p.JobStarted());
 }
