@@ -1,6 +1,7 @@
 #include "driver/Values.h"
 
 #include "driver/Dialect.h"
+#include "platform/sys/Text.h"
 
 #include <charconv>
 #include <cmath>
@@ -494,6 +495,13 @@ SQLRETURN ConvertColumn(Statement& s, int col, const Target& t) {
     case SQL_C_WCHAR: {
       std::string_view text;
       if (!RenderText(s, col, v, type, scratch, sizeof scratch, text)) return SQL_ERROR;
+      // Company files written on Windows hold their texts in its code page: what is not
+      // UTF-8 is read as Windows-1252, so that every text handed out is UTF-8.
+      std::string decoded;
+      if (type == SQLITE_TEXT && ctype != SQL_C_BINARY && !sys::IsUtf8(text)) {
+        decoded = sys::FromCp1252(text);
+        text = decoded;
+      }
       if (ctype == SQL_C_WCHAR) return PutWideChars(s, text, t);
       if (ctype == SQL_C_BINARY) {
         SQLLEN off = t.offset ? *t.offset : 0;

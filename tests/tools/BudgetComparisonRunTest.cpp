@@ -80,5 +80,32 @@ TEST(BudgetComparisonRun, EveryOptionOnTheCommandLine) {
   EXPECT_EQ(bad.status, 2) << bad.err;
 }
 
+// Company files written on Windows hold names in its code page: "Caf\xE9 Sales" prints and
+// opens as "Café Sales", and a character no workbook may hold (U+FFFF) is left out of
+// the workbook rather than spoiling it.
+TEST(BudgetComparisonRun, NamesInTheWindowsCodePagePrintAndOpenAsUtf8) {
+  UsePrivateOdbcRegistration();
+  QTemporaryDir dir;
+  const std::string folder = dir.path().toStdString();
+  const std::string file = folder + "/AUSample.MYO";
+  std::filesystem::copy_file(samples::SamplePath(samples::kAustralianFile), file);
+  CommandOutput("/usr/bin/python3 -c \"import sqlite3,sys; c=sqlite3.connect(sys.argv[1]); "
+                "c.execute(\\\"UPDATE Accounts SET AccountName=CAST(X'436166E92053616C6573' AS TEXT) "
+                "WHERE AccountNumber='4-1100'\\\"); "
+                "c.execute(\\\"UPDATE Accounts SET AccountName=CAST(X'50726F64756374EFBFBF2053616C6573' AS TEXT) "
+                "WHERE AccountNumber='4-1200'\\\"); c.commit()\" '" + file + "'");
+  const RunResult pdf = RunComparison(file, folder + "/names.pdf", {});
+  ASSERT_EQ(pdf.status, 0) << pdf.err;
+  EXPECT_NE(PdfText(folder + "/names.pdf").find("Café Sales"), std::string::npos);
+  const RunResult book = RunComparison(file, folder + "/names.xlsx", {});
+  ASSERT_EQ(book.status, 0) << book.err;
+  const std::string cells = CommandOutput(
+      "/usr/bin/python3 -c \"import openpyxl,sys; ws=openpyxl.load_workbook(sys.argv[1]).active; "
+      "print('\\n'.join(str(v) for r in ws.iter_rows(values_only=True) for v in r if v))\" '" + folder +
+      "/names.xlsx'");
+  EXPECT_NE(cells.find("Café Sales\n"), std::string::npos) << cells;
+  EXPECT_NE(cells.find("Product Sales\n"), std::string::npos) << cells;
+}
+
 }  // namespace
 }  // namespace qvx::test
