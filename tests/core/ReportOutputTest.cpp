@@ -25,6 +25,16 @@ class ReportOutputTest : public OutputTest {
     for ([[maybe_unused]] auto& e : fs::directory_iterator(folder)) ++n;
     return n;
   }
+  // A report about to print its first heading on the printer the user chooses.
+  static void StartPrinterReport() {
+    printer::SetCurrent("Office Laser");
+    G.PrintToPrinter = kTrue;
+    G.PrintToExcel = kFalse;
+    G.ChoosePrinter = kTrue;
+    G.HeadingMode = kTrue;
+    G.PageNo = 0;
+    G.PrintCancelled = kFalse;
+  }
   // Runs a report to Excel: start, a heading, optionally a line, and the end.
   void RunExcelReport(bool writeLine) {
     G.PrintToPrinter = kFalse;
@@ -335,13 +345,7 @@ TEST_F(ReportOutputTest, OutputFilesThatAreNotOursAreRefusedNamingThem) {
   for (const auto& t : typed) {
     SCOPED_TRACE(t.what);
     ui_->Clear();
-    printer::SetCurrent("Office Laser");
-    G.PrintToPrinter = kTrue;
-    G.PrintToExcel = kFalse;
-    G.ChoosePrinter = kTrue;
-    G.HeadingMode = kTrue;
-    G.PageNo = 0;
-    G.PrintCancelled = kFalse;
+    StartPrinterReport();
     QueuePrinterChoice(printer::kPdfDevice);
     ui_->QueueFile(t.typed);
     if (t.replace) ui_->QueueAnswer(*t.replace);
@@ -381,12 +385,7 @@ TEST_F(ReportOutputTest, PrintJobIsEndedOrAbandonedAndThePrinterRestored) {
   for (bool reportOK : {true, false}) {
     SCOPED_TRACE(reportOK);
     fs::remove(Path("out.pdf"));
-    printer::SetCurrent("Office Laser");
-    G.PrintToPrinter = kTrue;
-    G.PrintToExcel = kFalse;
-    G.ChoosePrinter = kTrue;
-    G.HeadingMode = kTrue;
-    G.PageNo = 0;
+    StartPrinterReport();
     G.PrintOrientation = 2;
     QueuePrinterChoice("Reception");
     PrintReportHeading();
