@@ -33,7 +33,7 @@ TEST(ConsolidatedRun, ReadsTheGroupFolderFromTheRunner) {
              "--from", "07/2025", "--to", "06/2026", "--folder",
              QString::fromStdString(samples::SamplePath(samples::kGroupFolder)), "--option",
              QString("ConsGroupName=") + group, "--option", "ShowHeaders=True", "--option", "PrintLevel=3", "--out",
-             out.filePath("group.xlsx")});
+             out.filePath(QString("group%1.xlsx").arg(group))});
     ASSERT_TRUE(p.waitForFinished(120000));
     const std::string err = p.readAllStandardError().toStdString();
     const std::string report = p.readAllStandardOutput().toStdString();
