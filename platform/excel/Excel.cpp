@@ -691,7 +691,12 @@ void Workbook::SaveAs(const std::string& path) {
     workbook_close(wb);
     throw;
   }
+  errno = 0;
   result = workbook_close(wb);
+  // A write the system refused (a full disk) is told by the system's own reason.
+  const int writeError = errno;
+  if (result == LXW_ERROR_ZIP_FILE_OPERATION && writeError != 0)
+    Raise(err::PathFileAccess, std::string("The workbook could not be written: ") + std::strerror(writeError));
   if (result != LXW_NO_ERROR)
     Raise(err::PathFileAccess, std::string("The workbook could not be written: ") + lxw_strerror(result));
   tmp.Commit();

@@ -66,11 +66,12 @@ void SetPdfTargetCheck(PdfTargetCheck check) { TargetCheck() = std::move(check);
 Printer::Printer(std::string deviceName) : device_(std::move(deviceName)) {}
 
 Printer::~Printer() {
-  // A job nobody ended is finished, so that nothing drawn is silently lost.
-  try {
-    EndDoc();
-  } catch (const std::exception&) {
-    // Nobody is left to tell; the earlier file stays.
+  // A job nobody ended is finished, so that nothing drawn is silently lost (a PDF that
+  // cannot be written whole leaves the earlier file; nobody is left to tell).
+  if (painter_) {
+    painter_->end();
+    painter_.reset();
+    if (pdfWriter_) FinishPdf();
   }
   DropPdf();
 }
