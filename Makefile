@@ -25,4 +25,4 @@ bench: setup
 	cmake --build build-bench -j $(JOBS)
 
 clean:
-	rm -rf build build-test build-bench
+	rm -rf build build-test build-bench build-release

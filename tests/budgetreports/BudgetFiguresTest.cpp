@@ -127,7 +127,8 @@ class BudgetFiguresTest : public test::CompanyReaderTest {
   }
 
   static std::string Date(int day, int month, int year) {
-    char buf[16];
+    // Room for three ints of any value: the optimiser checks the widest case.
+    char buf[40];
     std::snprintf(buf, sizeof buf, "%02d/%02d/%04d", day, month, year);
     return buf;
   }
