@@ -17,6 +17,7 @@
 #include "core/CompanyInfo.h"
 #include "core/Globals.h"
 #include "core/Preferences.h"
+#include "core/ReportRun.h"
 #include "core/Settings.h"
 #include "core/Startup.h"
 #include "platform/help/Help.h"
@@ -108,9 +109,11 @@ void MainF::CallReport() {
     GetReportHelpID(G.ReportHelpID);
     // Entered even when the connection attempt failed: the report says what it lacks.
     std::string code = G.ReportCode;
-    if (code == "BGTCMP" && Entries.BudgetComparison) Entries.BudgetComparison(code);
-    if (code == "BGTFCT" && Entries.BudgetForecast) Entries.BudgetForecast(code);
-    if (code == "CONPL" && Entries.Consolidated) Entries.Consolidated(code);
+    RunReport([&] {
+      if (code == "BGTCMP" && Entries.BudgetComparison) Entries.BudgetComparison(code);
+      if (code == "BGTFCT" && Entries.BudgetForecast) Entries.BudgetForecast(code);
+      if (code == "CONPL" && Entries.Consolidated) Entries.Consolidated(code);
+    });
   } catch (const std::exception& e) {
     // The reports handle their own errors; anything that still escapes is told here
     // rather than taking the program down.

@@ -129,6 +129,17 @@ void CloseRecordset(EngineRecordset& rs) {
 
 void ReadTransactions(TransactionArgs& a) {
   EngineState& e = Engine;
+  // A stopped run leaves the read at its failed query: what the read holds of the file
+  // is let go all the same.
+  struct Release {
+    ~Release() {
+      EngineState& s = Engine;
+      for (EngineRecordset* rs : {&s.rsJournal, &s.rsJournalSet, &s.rsPaymentLines, &s.rsPayment, &s.rsPurchPayLines,
+                                  &s.rsDocHeader, &s.rsDocLines, &s.rsActivities, &s.rsItems})
+        rs->reset();
+      s.Answers.clear();
+    }
+  } release;
 
   EngineStep([] {
     ReadingDBase::Instance().Show();

@@ -1,6 +1,7 @@
 #include "companyfile/Connection.h"
 
 #include "companyfile/DataSource.h"
+#include "core/ReportRun.h"
 #include "driver/AccessKey.h"
 #include "platform/sys/OsRelease.h"
 #include "platform/ui/Ui.h"
@@ -116,6 +117,14 @@ void ConnectODBC() {
   if (Left(c.WindowsName, 9) == "Microsoft") c.WindowsName = Mid(c.WindowsName, 10);
 }
 
+std::string ConnectionLostMessage(const std::string& description) {
+  const std::string& file = DataSource::Instance().ODBCDataFile;
+  std::string text = description;
+  if (!file.empty() && text.find(file) == std::string::npos)
+    text = "The company file \"" + file + "\" can no longer be read: " + text;
+  return text + "\r\n\r\nNothing has been printed or saved.";
+}
+
 std::unique_ptr<ado::Recordset> OpenRecordset(std::string sql) {
   try {
     auto rs = std::make_unique<ado::Recordset>();
@@ -125,6 +134,12 @@ std::unique_ptr<ado::Recordset> OpenRecordset(std::string sql) {
       rs->MoveFirst();
     }
     return rs;
+  } catch (const ado::ConnectionError& e) {
+    // The file itself can no longer be read: a report that reads it stops here, rather
+    // than going on to give wrong figures with a box for each read.
+    if (StopReport(ConnectionLostMessage(e.Description()))) return nullptr;
+    ui::MsgBox("An error has occurred - " + e.Description());
+    return nullptr;
   } catch (const std::exception& e) {
     const ErrorInfo info = CurrentErrorInfo(e);
     // Only a refusal of access is the user's rights; any other failure (a damaged or

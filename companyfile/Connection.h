@@ -37,8 +37,13 @@ void ConnectODBC();
 std::string BuildConnectionString();
 
 // Runs one query on the connection: a static, read-only recordset standing on its first
-// row, or nothing after a failure, which has been shown to the user.
+// row, or nothing after a failure, which has been shown to the user. A failure of the
+// connection itself while a report runs stops the report (core/ReportRun.h).
 std::unique_ptr<ado::Recordset> OpenRecordset(std::string sql);
+
+// The message of a stopped report: the driver's description, naming the company file
+// when it does not already, and what became of the output.
+std::string ConnectionLostMessage(const std::string& description);
 
 // The operating system's product name, or "Windows OS function not available".
 std::string GetWindowsProductName();

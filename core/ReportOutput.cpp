@@ -11,6 +11,7 @@
 #include "core/Lookups.h"
 #include "core/PageHeading.h"
 #include "core/Progress.h"
+#include "core/ReportRun.h"
 #include "platform/excel/Excel.h"
 #include "platform/printer/Printer.h"
 #include "platform/runtime/Runtime.h"
@@ -292,6 +293,13 @@ void FinishReportOutput(const ExcelObjects& x) {
     Progress::Instance().Unload();
     G.ProgressShown = false;
   }
+  const bool stopped = RunStopped();
+  if (stopped) {
+    // The read that stopped the run left its windows up; whatever was made is abandoned.
+    ReadingDBase::Instance().Unload();
+    G.ReportOK = kFalse;
+  }
+  TellRunEnd();
   if (G.PrintToPrinter) {
     // A job that was started is always finished: sent when the report produced output,
     // abandoned otherwise; the user's printer comes back either way.
@@ -316,6 +324,8 @@ void FinishReportOutput(const ExcelObjects& x) {
     if (G.ExcelOpen && G.ReportOK) {
       SaveAndCloseExcel(x, G.OutputFolder, G.OutputFileName, G.FileChosen);
       saved = G.FileChosen != 0;
+    } else if (G.ExcelOpen && stopped) {
+      CloseExcel(x);
     } else if (G.ExcelOpen) {
       // Nothing was written: the chosen file, if there is one already, stays as it was.
       CloseExcel(x);

@@ -100,11 +100,12 @@ bool ReportStep(F&& statement) {
   }
 }
 
-// The part of that end every report's finish shares: the progress window closed; a
-// print job sent when the report produced output and abandoned otherwise, the printer
-// back to portrait, one copy and the user's printer; a workbook saved only when the
-// report wrote to it (an empty one is closed without touching any file), then announced
-// and opened.
+// The part of that end every report's finish shares: the progress window closed; the
+// run's closing messages (core/ReportRun.h); a print job sent when the report produced
+// output and abandoned otherwise, the printer back to portrait, one copy and the user's
+// printer; a workbook saved only when the report wrote to it (an empty one is closed
+// without touching any file), then announced and opened. A stopped run's output is
+// abandoned whatever it holds.
 void FinishReportOutput(const ExcelObjects& objects);
 
 }  // namespace qvx

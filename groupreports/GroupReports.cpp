@@ -12,6 +12,7 @@
 #include "core/Dates.h"
 #include "core/Globals.h"
 #include "core/Progress.h"
+#include "core/ReportRun.h"
 #include "groupreports/ConsolidatedReport.h"
 #include "groupreports/ConsolidationFile.h"
 #include "platform/ui/Ui.h"
@@ -147,6 +148,8 @@ void ConsolidationRun::Run() {
   } catch (const std::exception& e) {
     // Whatever failed, the user's connection and output are still put back.
     ShowError(e);
+  } catch (const ReportStopped&) {
+    // A company file could no longer be read: the finish abandons the output.
   }
   Finish();
 }

@@ -53,6 +53,8 @@ std::string DiagMessage(SQLSMALLINT handleType, SQLHANDLE handle) {
 [[noreturn]] void RaiseDb(int number, SQLSMALLINT handleType, SQLHANDLE handle) {
   Diagnostic d = FirstDiagnostic(handleType, handle);
   if (d.message.empty()) d.message = ErrorDescription(number);
+  if (ConnectionError::IsConnectionState(d.sqlState))
+    throw ConnectionError(number, std::move(d.message), std::move(d.sqlState), d.native);
   throw DbError(number, std::move(d.message), std::move(d.sqlState), d.native);
 }
 

@@ -43,6 +43,18 @@ class DbError : public VbError {
   long native_ = 0;
 };
 
+// A failure of the connection itself rather than of one statement: SQLSTATE class 08 (the
+// company file is gone, replaced, truncated or changed under the driver) or HYT00 (it
+// stayed locked past the driver's wait). No later read on that connection can be trusted
+// to give right figures, so callers that read for a report end the report on it.
+class ConnectionError : public DbError {
+ public:
+  using DbError::DbError;
+  static bool IsConnectionState(std::string_view sqlState) {
+    return sqlState.starts_with("08") || sqlState == "HYT00";
+  }
+};
+
 inline constexpr int adUseServer = 2;
 inline constexpr int adUseClient = 3;
 inline constexpr int adOpenForwardOnly = 0;

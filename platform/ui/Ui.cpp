@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
+#include <unordered_map>
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -19,6 +20,16 @@ namespace {
 std::unique_ptr<UiService>& Installed() {
   static std::unique_ptr<UiService> service;
   return service;
+}
+
+struct MessageGate {
+  bool open = false;
+  std::unordered_map<std::string, size_t> index;  // text -> its entry in seen
+  std::vector<RepeatedMessage> seen;
+};
+MessageGate& Gate() {
+  static MessageGate gate;
+  return gate;
 }
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
@@ -38,7 +49,31 @@ std::unique_ptr<UiService> SetUi(std::unique_ptr<UiService> service) {
 }
 
 Answer MsgBox(const std::string& text, Buttons buttons, Icon icon, const std::string& title) {
+  MessageGate& gate = Gate();
+  if (gate.open && buttons == Buttons::OK) {
+    const auto [it, first] = gate.index.try_emplace(text, gate.seen.size());
+    if (!first) {
+      ++gate.seen[it->second].more;
+      return Answer::OK;
+    }
+    gate.seen.push_back({text, title, 0});
+  }
   return Ui().Message({text, buttons, icon, title, 1});
+}
+
+void OpenMessageGate() {
+  MessageGate& gate = Gate();
+  gate = MessageGate{};
+  gate.open = true;
+}
+
+std::vector<RepeatedMessage> CloseMessageGate() {
+  MessageGate& gate = Gate();
+  std::vector<RepeatedMessage> repeated;
+  for (RepeatedMessage& m : gate.seen)
+    if (m.more > 0) repeated.push_back(std::move(m));
+  gate = MessageGate{};
+  return repeated;
 }
 
 std::string InputBox(const std::string& prompt, const std::string& title, const std::string& defaultText) {

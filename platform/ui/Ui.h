@@ -109,6 +109,19 @@ std::unique_ptr<UiService> SetUi(std::unique_ptr<UiService> service);
 // Shorthands.
 Answer MsgBox(const std::string& text, Buttons buttons = Buttons::OK, Icon icon = Icon::None,
               const std::string& title = {});
+// The message gate of a report run. While it is open, a box that only informs (OK alone)
+// is shown the first time its text comes up; each later box of that text is counted
+// instead of shown, so that a fault met on every line is one box rather than hundreds.
+// A box that asks a question is always shown.
+struct RepeatedMessage {
+  std::string text;
+  std::string title;
+  long more = 0;  // boxes of this text counted after the one shown
+};
+void OpenMessageGate();
+// Closes the gate: the texts that came up more than once, in the order first shown.
+std::vector<RepeatedMessage> CloseMessageGate();
+
 // The input box gives the empty text when cancelled, as the original does.
 std::string InputBox(const std::string& prompt, const std::string& title = {},
                      const std::string& defaultText = {});

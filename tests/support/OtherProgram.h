@@ -1,6 +1,6 @@
 // Other programs at work on a company file while the program reads it, for tests: a writer
-// holding its lock, a writer stopped in the middle of a change, and another user of the
-// machine.
+// holding its lock, a program removing, truncating or replacing the file, a writer stopped
+// in the middle of a change, and another user of the machine.
 #pragma once
 
 #include <grp.h>
@@ -8,8 +8,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
+#include <utility>
 
 namespace qvx::test {
 
@@ -73,6 +76,43 @@ inline bool InChildProcess(const std::function<bool()>& work) {
   int status = 0;
   return ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
+
+// Another program changing the file at the moment a test chooses (Make): a child process
+// removes it, truncates it to half its size, or renames another company's file over it;
+// or, as a writer, locks it and holds the lock until this object ends.
+class FileChange {
+ public:
+  enum Kind { Removed, Truncated, Replaced, Locked };
+  FileChange(Kind kind, std::string file, std::string other = {})
+      : kind_(kind), file_(std::move(file)), other_(std::move(other)) {}
+
+  // Returns once the change has been made; false when it could not be.
+  bool Make() {
+    if (kind_ == Locked) {
+      writer_ = std::make_unique<Writer>(file_, "BEGIN EXCLUSIVE");
+      return writer_->Locked();
+    }
+    const bool made = InChildProcess([&] {
+      namespace fs = std::filesystem;
+      std::error_code ec;
+      if (kind_ == Removed) fs::remove(file_, ec);
+      if (kind_ == Truncated) fs::resize_file(file_, fs::file_size(file_, ec) / 2, ec);
+      if (kind_ == Replaced) {
+        fs::copy_file(other_, file_ + ".new", ec);
+        if (!ec) fs::rename(file_ + ".new", file_, ec);
+      }
+      return !ec;
+    });
+    // The driver looks at the file's path every few milliseconds.
+    ::usleep(30000);
+    return made;
+  }
+
+ private:
+  Kind kind_;
+  std::string file_, other_;
+  std::unique_ptr<Writer> writer_;
+};
 
 // Leaves the file as a writer leaves it that was killed in the middle of a change that had
 // begun to reach the file: a journal beside it that only a writer may roll back. The

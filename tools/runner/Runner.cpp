@@ -21,6 +21,7 @@
 #include "core/FilterOutput.h"
 #include "core/Globals.h"
 #include "core/ReportOutput.h"
+#include "core/ReportRun.h"
 #include "core/SelectPrinter.h"
 #include "core/Settings.h"
 #include "core/Startup.h"
@@ -500,8 +501,9 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     const auto start = std::chrono::steady_clock::now();
     G.ReportRunning = true;
     std::string code = a.report;
+    bool stopped = false;
     try {
-      report->entry(code);
+      stopped = !RunReport([&] { report->entry(code); });
     } catch (const ProgramExit&) {
       throw;
     } catch (const std::exception& e) {
@@ -515,6 +517,8 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     if (!written) err << "qvx-report-run: nothing was written to " << run.out << "\n";
     out << "REPORT: " << ReportRowsWritten << " rows written, " << ms.count() << " ms" << std::endl;
     if (runnerUi.refused) return kBadArguments;
+    // A stopped run wrote nothing; a file at the output path is an earlier one.
+    if (stopped) return kFailed;
     return written ? kWritten : kFailed;
   } catch (const ProgramExit& e) {
     err << "qvx-report-run: the program was ended (" << e.code << ")\n";
