@@ -49,7 +49,8 @@
 // its body it writes, printed or to the worksheet; the runner's last line on stdout is
 // "REPORT: N rows written, T ms".
 //
-// Exit status: 0 written; 1 the run failed (no connection, nothing written); 2 bad
+// Exit status: 0 written; 1 the run failed (no connection, nothing written, or stopped
+// because the company file could no longer be read); 2 bad
 // arguments, an unknown option or a value of the wrong type, a period or options the
 // dialogs refused; 3 the report is not built into this runner.
 #pragma once
