@@ -151,13 +151,19 @@ Money Money::operator-() const {
   return FromRaw(-raw_);
 }
 
+// An overflow leaves the amount as it was: a report whose error box lets the run go on
+// must not print the wrapped-around sum.
 Money& Money::operator+=(Money o) {
-  if (__builtin_add_overflow(raw_, o.raw_, &raw_)) Raise(err::Overflow);
+  int64_t sum = 0;
+  if (__builtin_add_overflow(raw_, o.raw_, &sum)) Raise(err::Overflow);
+  raw_ = sum;
   return *this;
 }
 
 Money& Money::operator-=(Money o) {
-  if (__builtin_sub_overflow(raw_, o.raw_, &raw_)) Raise(err::Overflow);
+  int64_t difference = 0;
+  if (__builtin_sub_overflow(raw_, o.raw_, &difference)) Raise(err::Overflow);
+  raw_ = difference;
   return *this;
 }
 

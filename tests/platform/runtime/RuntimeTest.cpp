@@ -38,6 +38,21 @@ TEST(Runtime, MoneyTextAndParse) {
   EXPECT_EQ((Money::Parse("10") * (1.0 / 3.0)).ToString(), "3.3333");
 }
 
+// A sum beyond the range raises Overflow and leaves the amount it was added to unchanged.
+TEST(Runtime, MoneyOverflowKeepsTheAmount) {
+  const Money half = Money::Parse("500000000000000");
+  struct Case { const char* name; Money start; void (*step)(Money&); };
+  for (const Case& c : std::initializer_list<Case>{
+           {"+=", half, [](Money& m) { m += Money::Parse("500000000000000"); }},
+           {"-=", -half, [](Money& m) { m -= Money::Parse("500000000000000"); }},
+           {"+= Min", Money::Min(), [](Money& m) { m += Money::FromRaw(-1); }},
+           {"-= Max", Money::Max(), [](Money& m) { m -= Money::FromRaw(-1); }}}) {
+    Money m = c.start;
+    EXPECT_THROW(c.step(m), VbError) << c.name;
+    EXPECT_EQ(m, c.start) << c.name;
+  }
+}
+
 TEST(Runtime, TruthAndNumberTexts) {
   EXPECT_TRUE(CBool("true"));
   EXPECT_FALSE(CBool("FALSE"));
