@@ -25,6 +25,20 @@ constexpr auto kWordChars = [] {
 
 bool IsWordChar(char c) { return kWordChars[static_cast<unsigned char>(c)]; }
 
+// What the rewrite must look at: a character of a word, a digit, an 'M' (the schema
+// prefix), a character that may open a quote, a comment or "=>", or anything else.
+enum CharClass : unsigned char { kOther, kWord, kDigit, kLetterM, kSpecial };
+constexpr auto kClasses = [] {
+  std::array<CharClass, 256> t{};
+  for (int c = 0; c < 256; ++c) {
+    if (c >= '0' && c <= '9') t[c] = kDigit;
+    else if (c == 'M' || c == 'm') t[c] = kLetterM;
+    else if (kWordChars[c]) t[c] = kWord;
+    else if (c == '\'' || c == '"' || c == '`' || c == '[' || c == '-' || c == '/' || c == '=') t[c] = kSpecial;
+  }
+  return t;
+}();
+
 }  // namespace
 
 std::string UpperAscii(std::string_view text) {
@@ -101,9 +115,6 @@ bool StartsWithMyob(std::string_view s, size_t i) {
          (s[i + 3] == 'B' || s[i + 3] == 'b') && s[i + 4] == '.';
 }
 
-// Characters that may begin a run the rewrite treats on its own (quotes, comments, "=>").
-bool StartsToken(char c) { return c == '\'' || c == '"' || c == '`' || c == '[' || c == '-' || c == '/' || c == '='; }
-
 // Index of the last character of `out` that is not blank (npos when none).
 size_t LastSignificant(const std::string& out) {
   size_t j = out.size();
@@ -133,6 +144,34 @@ std::string Rewrite(std::string_view sql, std::vector<long long>* literals) {
     }
   };
   while (i < n) {
+    // Everything up to the next place that needs a look is copied at once: the statements
+    // are hundreds of characters, sent once per look-up.
+    size_t run = i;
+    bool inWord = i > 0 && IsWordChar(sql[i - 1]);
+    while (run < n) {
+      const CharClass k = kClasses[static_cast<unsigned char>(sql[run])];
+      if (k == kOther || k == kWord) {
+        inWord = k == kWord;
+      } else if (k == kDigit) {
+        if (!inWord && literals != nullptr) break;
+        inWord = true;
+      } else if (k == kLetterM) {
+        if (!inWord && StartsWithMyob(sql, run)) break;
+        inWord = true;
+      } else {
+        const char c = sql[run];
+        const char next = run + 1 < n ? sql[run + 1] : '\0';
+        if (c != '-' && c != '/' && c != '=') break;
+        if ((c == '-' && next == '-') || (c == '/' && next == '*') || (c == '=' && next == '>')) break;
+        inWord = false;
+      }
+      ++run;
+    }
+    if (run > i) {
+      out.append(sql.substr(i, run - i));
+      i = run;
+      continue;
+    }
     char c = sql[i];
     if (c == '\'') {
       copyQuoted('\'');
@@ -179,16 +218,10 @@ std::string Rewrite(std::string_view sql, std::vector<long long>* literals) {
       }
       i = end;
     } else if (IsWordChar(c)) {
-      // Whole runs at once: the statements are hundreds of characters, sent per look-up.
-      size_t end = i + 1;
-      while (end < n && IsWordChar(sql[end])) ++end;
-      out.append(sql.substr(i, end - i));
-      i = end;
+      while (i < n && IsWordChar(sql[i])) out += sql[i++];
     } else {
-      size_t end = i + 1;
-      while (end < n && !IsWordChar(sql[end]) && !StartsToken(sql[end])) ++end;
-      out.append(sql.substr(i, end - i));
-      i = end;
+      out += c;
+      ++i;
     }
   }
   return out;
