@@ -28,14 +28,20 @@ inline long LinesInPeriod() {
   return rs ? (*rs)["N"].ToLong() : 0;
 }
 
-inline void RunComparison(benchmark::State& state, bool cash) {
-  const long lines = LinesInPeriod();
+// What a run of the report needs around it: a user interface that answers without a
+// window, the shell's calls recorded, the month tables and the day-first date order.
+struct ComparisonRun {
   test::ScriptedUiScope ui;
   shell::RecordingScope shell;
-  BuildMonthTables();
-  G.DateFormat = "DMY";
-  const std::string folder = std::filesystem::temp_directory_path().string() + "/";
-  for (auto _ : state) {
+  std::string folder = std::filesystem::temp_directory_path().string() + "/";
+
+  ComparisonRun() {
+    BuildMonthTables();
+    G.DateFormat = "DMY";
+  }
+
+  // One report into a fresh workbook; false when none was written.
+  bool Produce(bool cash) {
     std::filesystem::remove(folder + "qvx-bench-comparison.xlsx");
     G.OutputFolder = folder;
     G.OutputFileName = "qvx-bench-comparison.xlsx";
@@ -47,8 +53,15 @@ inline void RunComparison(benchmark::State& state, bool cash) {
     r.Opt.AnnualMode = 1;
     r.Opt.IncludeGrandTots = true;
     r.Opt.PrintAccountNumbers = true;
-    if (!r.Produce() || !std::filesystem::exists(folder + G.OutputFileName)) state.SkipWithError("no workbook");
+    return r.Produce() && std::filesystem::exists(folder + G.OutputFileName);
   }
+};
+
+inline void RunComparison(benchmark::State& state, bool cash) {
+  const long lines = LinesInPeriod();
+  ComparisonRun run;
+  for (auto _ : state)
+    if (!run.Produce(cash)) state.SkipWithError("no workbook");
   state.SetItemsProcessed(state.iterations() * lines);
   state.counters["lines"] = static_cast<double>(lines);
 }

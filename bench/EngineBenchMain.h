@@ -19,6 +19,13 @@
 
 namespace qvx::test {
 
+// The benchmark file "<fileStem><fileLines>-<revision>.MYO" in the temporary folder.
+inline std::string EngineBenchFile(const std::string& fileStem, int fileLines) {
+  return (std::filesystem::temp_directory_path() /
+          (fileStem + std::to_string(fileLines) + "-" + samples::kBooksRevision + ".MYO"))
+      .string();
+}
+
 // Builds (when missing) "<fileStem><fileLines>-<revision>.MYO" in the temporary folder with about
 // fileLines journal lines, connects to it and runs the benchmarks of the program.
 inline int RunEngineBenchmarks(int argc, char** argv, const std::string& fileStem, int fileLines) {
@@ -32,7 +39,7 @@ inline int RunEngineBenchmarks(int argc, char** argv, const std::string& fileSte
   QApplication app(argc, argv);
   UsePrivateOdbcRegistration();
 
-  const std::string path = (temp / (fileStem + std::to_string(fileLines) + "-" + samples::kBooksRevision + ".MYO")).string();
+  const std::string path = EngineBenchFile(fileStem, fileLines);
   if (!std::filesystem::exists(path)) samples::BuildLarge(path, fileLines);
   sys::SetProgramFolder(temp.string());
   EngineCaller::Connect(path);

@@ -46,7 +46,7 @@ bool OpenInto(EngineRecordset& rs, const std::string& sql, bool keepEarlier) {
 
 bool FirstPassOfSet() {
   EngineState& e = Engine;
-  return e.HandledSets.emplace(e.JrnSetID, e.TxnDateText).second;
+  return e.HandledSets.emplace(e.JrnSetID, e.JrnYMD).second;
 }
 
 Money AtRate(Money amount) {

@@ -24,14 +24,12 @@ using EngineRecordset = std::unique_ptr<ado::Recordset>;
 struct EngineState {
   // ---- the journal line being read
   int32_t RecCounter = 0;     // journal lines processed in this run
-  std::string TxnDateText;    // TransactionDate as text in the user's short-date layout
-  std::string JrnYMD;         // yyyymmdd of the line's date
+  int32_t JrnYMD = 0;         // the line's TransactionDate as the number yyyymmdd
   int32_t JrnRecordID = 0;    // JournalRecordID of the line
   int32_t JrnSetID = 0;
   Money JrnAmount;            // TaxExclusiveAmount of the line
   int16_t FlagOK = 0;         // the line still counts
   bool LineReadOK = false;    // every column of the line could be read
-  std::unordered_map<int64_t, std::string> DateTexts;  // this run's date texts by date
 
   // ---- the journal set
   std::string JournalType;    // also shown in the error box
@@ -45,7 +43,12 @@ struct EngineState {
   Money PostAmount;
   int32_t LineID = 0;         // the source-document line; part of the duplicate key
   int16_t InMonth = 0, InRange = 0;
-  std::string PostYMD;
+  int32_t PostYMD = 0;        // yyyymmdd of the amount being posted
+  // The period keys as numbers, so that a date is placed by comparing whole numbers:
+  // G's yyyymmdd texts as they stand when the read begins (after a last-year move).
+  struct PeriodKeys {
+    int32_t finYearStart = 0, from = 0, to = 0, finYearEnd = 0;
+  } Period;
   std::string FirstAcctClass;
   std::string AcctClass;
   std::string PostKey;
@@ -62,7 +65,7 @@ struct EngineState {
   std::set<std::tuple<std::string, int32_t, int32_t>> FreightDone;
   // Sets whose document handler has run in this run, by set and journal-line date: a
   // further line of the same set and date would offer the same postings again.
-  std::set<std::pair<int32_t, std::string>> HandledSets;
+  std::set<std::pair<int32_t, int32_t>> HandledSets;
   std::string DocTag;
   int32_t SuppPaymentID = 0;
   int32_t PaidPurchID = 0;
@@ -134,9 +137,12 @@ void ForgetAnswers();
 // (negative) rate converts nothing.
 inline double UsableRate(double rate) { return rate > 0.0 ? rate : 1.0; }
 
-// The yyyymmdd key of a date text in the user's short-date layout ("DMY": day first,
-// otherwise month first), written into key.
-void DateKeyOf(const std::string& dateText, std::string& key);
+// Takes G's period keys (FinYearStartYMD, FromYMD, ToYMD, FinYearEndYMD) into
+// Engine.Period. Every key has eight digits, so that the numbers order as the texts do.
+void TakePeriodKeys();
+
+// The number yyyymmdd of a date.
+inline int32_t DayKey(const ado::Date& d) { return (d.year * 100 + d.month) * 100 + d.day; }
 
 // True for a company file of country "USA", whose journal types differ.
 bool IsUSAFile();

@@ -50,7 +50,6 @@ void PostTransaction(TransactionArgs& a) {
   const bool cash = a.CashMode != 0;
   const bool lastYear = a.LastYear != 0;
   bool in12Months = false;
-  std::string number, name;
   int32_t row = 0;
 
   // Every step that fails ends this posting after its error box: going on with the
@@ -58,20 +57,26 @@ void PostTransaction(TransactionArgs& a) {
   const bool ok = EngineStep([&] {
     RoundTo(e.PostAmount, 2);
 
-    DateKeyOf(e.TxnDateText, e.PostYMD);
-    if (e.PostYMD.compare(0, 6, G.ToYMD, 0, 6) == 0) e.InMonth = kTrue;
-    if (G.FinYearStartYMD <= e.PostYMD && e.PostYMD <= G.ToYMD) e.InRange = kTrue;
-    if (lastYear && G.FinYearStartYMD <= e.PostYMD && e.PostYMD <= G.FinYearEndYMD)
-      in12Months = true;
+    // The date and the period keys are numbers yyyymmdd; a key over 100 is its month.
+    const EngineState::PeriodKeys& p = e.Period;
+    e.PostYMD = e.JrnYMD;
+    if (e.PostYMD / 100 == p.to / 100) e.InMonth = kTrue;
+    if (p.finYearStart <= e.PostYMD && e.PostYMD <= p.to) e.InRange = kTrue;
+    if (lastYear && p.finYearStart <= e.PostYMD && e.PostYMD <= p.finYearEnd) in12Months = true;
   });
   if (!ok || e.PostAmount.IsZero() || !(e.InMonth || e.InRange || in12Months)) return;
 
-  if (!EngineStep([&] { GetAccountDetails(a.AccountIDs, e.PostAcctID, number, name); }))
+  // The account's number is read in place: a copy of it and of its name per posting
+  // would cost more than the posting.
+  const std::string* number = nullptr;
+  if (!EngineStep([&] {
+        if (FindAccountIndex(a.AccountIDs, e.PostAcctID) >= 1) number = &G.AcctNumbers.at(static_cast<size_t>(G.AccountIndex));
+      }))
     return;
-  if (number.empty() || G.AccountIndex < 1) return;
+  if (number == nullptr || number->empty()) return;
 
   if (cash) {
-    e.PostKey = MakePostKey(number, e.JournalType, e.SourceID, e.LineID);
+    e.PostKey = MakePostKey(*number, e.JournalType, e.SourceID, e.LineID);
     if (e.PostedKeys.contains(e.PostKey)) return;
   }
 
@@ -91,7 +96,7 @@ void PostTransaction(TransactionArgs& a) {
     return;
   }
   EngineStep([&] {
-    const int month = static_cast<int>(Val(Mid(e.PostYMD, 5, 2)));
+    const int month = e.PostYMD / 100 % 100;
     a.MonthAmounts.at(row).at(month) += amount;
   });
   if (e.InMonth) AddTo(a.MonthTotal, row, amount);

@@ -1,6 +1,7 @@
 #include "cashbasis/ReadTransactions.h"
 
 #include <algorithm>
+#include <charconv>
 #include <optional>
 
 #include "cashbasis/EngineState.h"
@@ -61,20 +62,16 @@ void ForgetAnswers() { Engine.Answers.clear(); }
 
 bool IsUSAFile() { return Company.DataFileCountry == "USA"; }
 
-void DateKeyOf(const std::string& d, std::string& key) {
-  // Characters 7-10 are the year; day and month stand at 1-2 and 4-5 in the user's order.
-  auto part = [&](size_t pos, size_t len) {
-    if (pos < d.size()) key.append(d, pos, len);
+void TakePeriodKeys() {
+  auto number = [](const std::string& key) {
+    int32_t n = 0;
+    std::from_chars(key.data(), key.data() + key.size(), n);
+    return n;
   };
-  key.clear();
-  part(6, 4);
-  if (G.DateFormat == "DMY") {
-    part(3, 2);
-    part(0, 2);
-  } else {
-    part(0, 2);
-    part(3, 2);
-  }
+  Engine.Period = {.finYearStart = number(G.FinYearStartYMD),
+                   .from = number(G.FromYMD),
+                   .to = number(G.ToYMD),
+                   .finYearEnd = number(G.FinYearEndYMD)};
 }
 
 namespace {
@@ -89,18 +86,9 @@ struct JournalColumns {
   std::optional<ado::Field> recordID, date, account, amount;
 };
 
-// TransactionDate as text in the user's short-date layout. Many lines share a date, so
-// the text of each date is made once per run.
-std::string DateTextOf(const ado::Variant& v) {
-  if (v.Type() != ado::VarType::Date) return v.ToString();
-  const ado::Date& d = v.Get<ado::Date>();
-  const int64_t key = ((((static_cast<int64_t>(d.year) * 13 + d.month) * 32 + d.day) * 24 + d.hour) * 60 +
-                       d.minute) * 60 + d.second;
-  auto& cache = Engine.DateTexts;
-  auto it = cache.find(key);
-  if (it == cache.end()) it = cache.emplace(key, v.ToString()).first;
-  return it->second;
-}
+// TransactionDate as the number yyyymmdd: the column arrives as a date; a text would be
+// read in the system's short-date picture, as any date text is.
+int32_t DayOf(const ado::Variant& v) { return DayKey(v.ToDate()); }
 
 // Reads the current journal line into the engine state. A column that cannot be read
 // shows the error box and leaves the line out, so that no value of the previous line
@@ -109,7 +97,7 @@ void ReadLine(const JournalColumns& c) {
   EngineState& e = Engine;
   bool ok = true;
   ok = EngineStep([&] { e.JrnRecordID = c.recordID.value().Value().ToLong(); }) && ok;
-  ok = EngineStep([&] { e.TxnDateText = DateTextOf(c.date.value().Value()); }) && ok;
+  ok = EngineStep([&] { e.JrnYMD = DayOf(c.date.value().Value()); }) && ok;
   ok = EngineStep([&] { e.PostAcctID = c.account.value().Value().ToLong(); }) && ok;
   ok = EngineStep([&] { e.JrnAmount = c.amount.value().Value().ToCurrency(); }) && ok;
   e.LineReadOK = ok;
@@ -156,7 +144,6 @@ void ReadTransactions(TransactionArgs& a) {
   e.PostedKeys.clear();
   e.FreightDone.clear();
   e.HandledSets.clear();
-  e.DateTexts.clear();
   ForgetAnswers();
   e.ApplyRate = kTrue;
   e.PayRatio = 1.0;
@@ -170,6 +157,7 @@ void ReadTransactions(TransactionArgs& a) {
     EngineStep([] { YearBack(G.ToYMD); });
     EngineStep([] { YearBack(G.FinYearEndYMD); });
   }
+  TakePeriodKeys();
 
   Conn.SQLStr = "SELECT JournalRecordID, SetID, JobID, TransactionDate, TaxExclusiveAmount, AccountID, ";
   Conn.SQLStr += "IsForeignTransaction  ";
@@ -206,10 +194,9 @@ void ReadTransactions(TransactionArgs& a) {
 
     ReadLine(columns);
     if (e.LineReadOK) {
-      DateKeyOf(e.TxnDateText, e.JrnYMD);
       if (!cash) {
         if (!e.PostAmount.IsZero()) EngineStep([&] { PostTransaction(a); });
-      } else if (e.JrnYMD >= G.FromYMD) {
+      } else if (e.JrnYMD >= e.Period.from) {
         EngineStep([&] { JournalSet(a); });
       }
     }

@@ -137,11 +137,9 @@ void SortArray(std::vector<std::string>& keys, int32_t first, int32_t count, con
   }
 }
 
-void GetAccountDetails(const std::vector<int32_t>& ids, int32_t id, std::string& number, std::string& name) {
+int32_t FindAccountIndex(const std::vector<int32_t>& ids, int32_t id) {
   G.AccountIndex = 0;
-  number.clear();
-  name.clear();
-  if (G.NbrAccounts < 1) return;
+  if (G.NbrAccounts < 1) return 0;
   if (G.AccountsSorted) {
     G.AccountIndex = BinarySearch(ids, id, G.NbrAccounts);
   } else {
@@ -152,7 +150,13 @@ void GetAccountDetails(const std::vector<int32_t>& ids, int32_t id, std::string&
       }
     }
   }
-  if (G.AccountIndex >= 1) {
+  return G.AccountIndex;
+}
+
+void GetAccountDetails(const std::vector<int32_t>& ids, int32_t id, std::string& number, std::string& name) {
+  number.clear();
+  name.clear();
+  if (FindAccountIndex(ids, id) >= 1) {
     number = At(G.AcctNumbers, G.AccountIndex);
     name = At(G.AcctNames, G.AccountIndex);
   }

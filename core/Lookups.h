@@ -48,6 +48,9 @@ void SortArray(std::vector<std::string>& keys, int32_t first, int32_t count, con
 // match from 1), sets G.AccountIndex (below 1: not found) and gives the account's
 // number and name from G.AcctNumbers and G.AcctNames, or "" and "".
 void GetAccountDetails(const std::vector<int32_t>& ids, int32_t id, std::string& number, std::string& name);
+// The same lookup alone, for a caller that reads the tables itself: sets and returns
+// G.AccountIndex.
+int32_t FindAccountIndex(const std::vector<int32_t>& ids, int32_t id);
 
 // index = position of value in list(1..count); when absent the value is appended at
 // count + 1 (the caller sizes the list) and count grows by one.

@@ -114,7 +114,7 @@ TEST_F(CashReadTest, DateKeysFollowTheUsersDateOrderInAUSAFile) {
   ASSERT_EQ(G.DateFormat, "DMY");
   const EngineCaller run = ReadMarch();
   EXPECT_EQ(run.YTD("6-2000"), M("30"));
-  EXPECT_EQ(Engine.JrnYMD, "20140301");
+  EXPECT_EQ(Engine.JrnYMD, 20140301);
 }
 
 TEST_F(CashReadTest, ExchangeRatesOfTheSet) {

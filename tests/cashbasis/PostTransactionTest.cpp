@@ -57,9 +57,10 @@ class PostTransactionTest : public ::testing::Test {
     return 0;
   }
 
-  // Posts one amount dated by a date text in the user's layout.
+  // Posts one amount dated by a day-first date text, in the period of G's keys.
   void Post(int32_t account, const char* amount, const std::string& date, int32_t source = 1, int32_t line = 1) {
-    Engine.TxnDateText = date;
+    Engine.JrnYMD = std::stoi(date.substr(6, 4)) * 10000 + std::stoi(date.substr(3, 2)) * 100 + std::stoi(date.substr(0, 2));
+    TakePeriodKeys();
     Engine.PostAcctID = account;
     Engine.PostAmount = Money::Parse(amount);
     Engine.SourceID = source;
@@ -116,11 +117,12 @@ TEST_F(PostTransactionTest, SignRoundingAndColumnsByAccountAndDate) {
   }
 }
 
-TEST_F(PostTransactionTest, MonthFirstDatesWithMDY) {
+TEST_F(PostTransactionTest, TheUsersDateOrderDoesNotMoveADate) {
   G.DateFormat = "MDY";
-  Post(61, "10", "03/15/2014");
+  Post(61, "10", "15/03/2014");
   EXPECT_EQ(monthly[RowOf(61)][3], M("10"));
-  EXPECT_EQ(Engine.PostYMD, "20140315");
+  EXPECT_EQ(month[RowOf(61)], M("10"));
+  EXPECT_EQ(Engine.PostYMD, 20140315);
 }
 
 TEST_F(PostTransactionTest, UnknownAccountsAndEmptyNumbersPostNothing) {
