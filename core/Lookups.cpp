@@ -30,9 +30,10 @@ int32_t Search(const std::vector<T>& keys, const T& value, std::optional<int32_t
   int32_t result = lowerBound - 1;
   if (hi < lo) return result;
   bool descending = At(keys, lo) > At(keys, hi);
+  // Both ends are in the array, and so is every entry between them.
   while (lo <= hi) {
     int64_t mid = (lo + hi) / 2;
-    const T& entry = At(keys, mid);
+    const T& entry = keys[static_cast<size_t>(mid)];
     if (entry == value) return static_cast<int32_t>(mid);
     if ((entry < value) != descending) lo = mid + 1;
     else hi = mid - 1;

@@ -96,13 +96,36 @@ SQLLEN ElementSize(const BoundColumn& b) {
   }
 }
 
+// A bound column as one fetch writes it: the distance between two rows' values and the
+// conversion it takes, found once per fetch rather than once per value.
+struct BoundTarget {
+  SQLLEN stride = 0;
+  DirectPath path = DirectPath::None;
+};
+
+std::vector<BoundTarget> BoundTargets(const Statement& s) {
+  std::vector<BoundTarget> targets(std::min(s.bound.size(), s.columns.size()));
+  for (size_t i = 0; i < targets.size(); ++i) {
+    const BoundColumn& b = s.bound[i];
+    targets[i].stride = ElementSize(b);
+    // A direct path writes a value and its indicator: a column bound without either
+    // takes the general conversion, which minds that.
+    if (b.target != nullptr && b.indicator != nullptr) targets[i].path = DirectPathOf(s.columns[i], b.targetType);
+  }
+  return targets;
+}
+
 // Converts the current row into element `row` of every bound column.
-SQLRETURN ConvertBound(Statement& s, SQLULEN row) {
+SQLRETURN ConvertBound(Statement& s, const std::vector<BoundTarget>& targets, SQLULEN row) {
   SQLRETURN result = SQL_SUCCESS;
-  for (size_t i = 0; i < s.bound.size() && i < s.columns.size(); ++i) {
+  for (size_t i = 0; i < targets.size(); ++i) {
     const BoundColumn& b = s.bound[i];
     if (b.target == nullptr && b.indicator == nullptr) continue;
-    const SQLLEN offset = static_cast<SQLLEN>(row) * ElementSize(b);
+    const SQLLEN offset = static_cast<SQLLEN>(row) * targets[i].stride;
+    if (targets[i].path != DirectPath::None &&
+        ConvertDirect(targets[i].path, s.columns[i], sqlite3_column_value(s.stmt.get(), static_cast<int>(i)),
+                      static_cast<char*>(b.target) + offset, b.indicator + row))
+      continue;
     Target t{b.targetType, b.target ? static_cast<char*>(b.target) + offset : nullptr, b.bufferLength,
              b.indicator ? b.indicator + row : nullptr, nullptr};
     SQLRETURN rc = ConvertColumn(s, static_cast<int>(i), t);
@@ -251,6 +274,7 @@ SQLRETURN Fetch(Statement& s) {
   SQLULEN got = 0;
   SQLRETURN result = SQL_SUCCESS;
   bool rowErrors = false;
+  const std::vector<BoundTarget> targets = BoundTargets(s);
   while (got < size) {
     SQLRETURN step = StepRow(s);
     if (step == SQL_NO_DATA) break;
@@ -259,7 +283,7 @@ SQLRETURN Fetch(Statement& s) {
       if (s.rowsFetchedPtr) *s.rowsFetchedPtr = 0;
       return step;
     }
-    SQLRETURN rc = ConvertBound(s, got);
+    SQLRETURN rc = ConvertBound(s, targets, got);
     if (s.rowStatusPtr) s.rowStatusPtr[got] = RowStatusOf(rc);
     if (rc == SQL_ERROR) rowErrors = true;
     else if (rc == SQL_SUCCESS_WITH_INFO) result = SQL_SUCCESS_WITH_INFO;

@@ -101,6 +101,15 @@ bool ParseDouble(std::string_view s, double& out) {
   return r.ec == std::errc() && r.ptr == s.data() + s.size();
 }
 
+// A double stored in a DECIMAL column of `scale` decimals as its exact number in units of
+// the last decimal; false when it is too large for that.
+bool ScaledDecimal(double d, int scale, int64_t& mant) {
+  const double scaled = d * static_cast<double>(kPow10[scale]);
+  if (!(std::fabs(scaled) < 9.0e18)) return false;
+  mant = std::llround(scaled);
+  return true;
+}
+
 // Reads the column as a number; false (with 22018 added) when its text is not one.
 bool ReadNumber(Statement& s, int col, sqlite3_value* v, int type, Number& n) {
   const ColumnInfo& info = s.columns[static_cast<size_t>(col)];
@@ -112,14 +121,10 @@ bool ReadNumber(Statement& s, int col, sqlite3_value* v, int type, Number& n) {
       return true;
     case SQLITE_FLOAT: {
       double d = sqlite3_value_double(v);
-      if (info.kind == ColKind::Decimal) {
-        double scaled = d * static_cast<double>(kPow10[info.scale]);
-        if (std::fabs(scaled) < 9.0e18) {
-          n.exact = true;
-          n.mant = std::llround(scaled);
-          n.scale = info.scale;
-          return true;
-        }
+      if (info.kind == ColKind::Decimal && ScaledDecimal(d, info.scale, n.mant)) {
+        n.exact = true;
+        n.scale = info.scale;
+        return true;
       }
       n.exact = false;
       n.dbl = d;
@@ -360,6 +365,17 @@ SQLRETURN PutInteger(Statement& s, const Number& n, const Target& t) {
   return rc;
 }
 
+// An exact number of `scale` decimals as the ODBC numeric structure.
+SQL_NUMERIC_STRUCT NumericOf(int64_t mant, int scale) {
+  SQL_NUMERIC_STRUCT num{};
+  num.precision = 19;
+  num.scale = static_cast<SQLSCHAR>(scale);
+  num.sign = mant < 0 ? 0 : 1;
+  uint64_t mag = mant < 0 ? static_cast<uint64_t>(-(mant + 1)) + 1 : static_cast<uint64_t>(mant);
+  for (int i = 0; i < 8; ++i) num.val[i] = static_cast<SQLCHAR>((mag >> (8 * i)) & 0xFF);
+  return num;
+}
+
 SQLRETURN PutNumeric(Statement& s, Number n, int scale, const Target& t) {
   if (!n.exact) {
     double scaled = std::round(n.dbl * static_cast<double>(kPow10[scale]));
@@ -369,12 +385,7 @@ SQLRETURN PutNumeric(Statement& s, Number n, int scale, const Target& t) {
     n.scale = scale;
   }
   if (!Rescale(n, scale)) return s.AddDiag("22003", "Numeric value out of range");
-  SQL_NUMERIC_STRUCT num{};
-  num.precision = 19;
-  num.scale = static_cast<SQLSCHAR>(scale);
-  num.sign = n.mant < 0 ? 0 : 1;
-  uint64_t mag = n.mant < 0 ? static_cast<uint64_t>(-(n.mant + 1)) + 1 : static_cast<uint64_t>(n.mant);
-  for (int i = 0; i < 8; ++i) num.val[i] = static_cast<SQLCHAR>((mag >> (8 * i)) & 0xFF);
+  const SQL_NUMERIC_STRUCT num = NumericOf(n.mant, scale);
   if (t.buffer) std::memcpy(t.buffer, &num, sizeof num);
   if (t.indicator) *t.indicator = sizeof num;
   return SQL_SUCCESS;
@@ -612,6 +623,60 @@ SQLRETURN ConvertColumn(Statement& s, int col, const Target& t) {
     default:
       return s.AddDiag("HY003", "Program type out of range: C type " + std::to_string(ctype) + " is not supported");
   }
+}
+
+DirectPath DirectPathOf(const ColumnInfo& col, SQLSMALLINT cType) {
+  switch (cType) {
+    case SQL_C_SBIGINT: return col.kind == ColKind::Date ? DirectPath::None : DirectPath::WholeToBigInt;
+    case SQL_C_NUMERIC: return col.kind == ColKind::Decimal ? DirectPath::DecimalToNumeric : DirectPath::None;
+    case SQL_C_TYPE_DATE:
+    case SQL_C_DATE: return col.kind == ColKind::Date ? DirectPath::DateToDate : DirectPath::None;
+    default: return DirectPath::None;
+  }
+}
+
+bool ConvertDirect(DirectPath path, const ColumnInfo& col, sqlite3_value* v, void* target, SQLLEN* indicator) {
+  const int type = sqlite3_value_type(v);
+  switch (path) {
+    case DirectPath::WholeToBigInt: {
+      if (type != SQLITE_INTEGER) return false;
+      const SQLBIGINT i64 = sqlite3_value_int64(v);
+      std::memcpy(target, &i64, sizeof i64);
+      *indicator = sizeof i64;
+      return true;
+    }
+    case DirectPath::DecimalToNumeric: {
+      int64_t mant = 0;
+      if (type == SQLITE_FLOAT) {
+        if (!ScaledDecimal(sqlite3_value_double(v), col.scale, mant)) return false;
+      } else if (type == SQLITE_INTEGER) {
+        const int64_t whole = sqlite3_value_int64(v);
+        const int64_t limit = std::numeric_limits<int64_t>::max() / kPow10[col.scale];
+        if (whole > limit || whole < -limit) return false;
+        mant = whole * kPow10[col.scale];
+      } else {
+        return false;
+      }
+      const SQL_NUMERIC_STRUCT num = NumericOf(mant, col.scale);
+      std::memcpy(target, &num, sizeof num);
+      *indicator = sizeof num;
+      return true;
+    }
+    case DirectPath::DateToDate: {
+      if (type != SQLITE_TEXT) return false;
+      const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
+      SQL_TIMESTAMP_STRUCT ts{};
+      if (p == nullptr || !ParseDate(std::string_view(p, static_cast<size_t>(sqlite3_value_bytes(v))), ts) ||
+          ts.hour || ts.minute || ts.second)
+        return false;
+      const SQL_DATE_STRUCT d{ts.year, ts.month, ts.day};
+      std::memcpy(target, &d, sizeof d);
+      *indicator = sizeof d;
+      return true;
+    }
+    case DirectPath::None: return false;
+  }
+  return false;
 }
 
 }  // namespace qvx::driver

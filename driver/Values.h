@@ -28,4 +28,15 @@ struct Target {
 // (01004 truncation, 01S07 fractional truncation, 22003, 22018, 22007, 07006, 22002) to `s`.
 SQLRETURN ConvertColumn(Statement& s, int col, const Target& t);
 
+// The pairs of column kind and bound C type that a block fetch of the journal meets on
+// every row, each with a conversion of its own that skips ConvertColumn's dispatch.
+enum class DirectPath : uint8_t { None, WholeToBigInt, DecimalToNumeric, DateToDate };
+DirectPath DirectPathOf(const ColumnInfo& col, SQLSMALLINT cType);
+
+// Writes value v of a column on its direct path into target and indicator (both given)
+// and returns true; returns false, having written nothing, for a value the path does not
+// take (a null, another storage class, a date with a time of day, a number beyond the
+// type), which ConvertColumn then converts. Both give the same value.
+bool ConvertDirect(DirectPath path, const ColumnInfo& col, sqlite3_value* v, void* target, SQLLEN* indicator);
+
 }  // namespace qvx::driver

@@ -500,7 +500,8 @@ struct Recordset::Loader {
     }
   }
 
-  // Moves a block into the columns; false when a text did not fit its buffer.
+  // Moves a block into the columns; false when a text did not fit its buffer or a
+  // number its column's range.
   bool TakeBlock(size_t n) {
     for (size_t i = 0; i < columns.size(); ++i) {
       const Buffer& b = buffers[i];
@@ -511,59 +512,154 @@ struct Recordset::Loader {
     for (size_t i = 0; i < columns.size(); ++i) {
       Column& col = columns[i];
       const Buffer& b = buffers[i];
-      const unsigned char* p = b.data;
-      for (size_t r = 0; r < n; ++r, p += b.width) {
-        const size_t row = rows + r;
-        if (b.ind[r] == SQL_NULL_DATA) {
-          col.AddNull(row);
-          continue;
-        }
-        switch (col.fetch) {
-          case Fetch::Integer:
-          case Fetch::Long:
-          case Fetch::BigInt: {
-            SQLBIGINT v;
-            std::memcpy(&v, p, sizeof v);
-            col.AddWhole(row, v);
-            break;
-          }
-          case Fetch::Double: {
-            double v;
-            std::memcpy(&v, p, sizeof v);
-            col.AddDouble(row, v);
-            break;
-          }
-          case Fetch::Boolean: col.AddNumber(row, col.OwnTag(), *p ? 1 : 0); break;
-          case Fetch::Decimal: {
-            SQL_NUMERIC_STRUCT v;
-            std::memcpy(&v, p, sizeof v);
-            int64_t raw = 0;
-            // Beyond the currency range the value can only be a double: row by row.
-            if (!NumericToRaw(v, raw)) return false;
-            col.AddNumber(row, col.OwnTag(), raw);
-            break;
-          }
-          case Fetch::Date: {
-            SQL_DATE_STRUCT v;
-            std::memcpy(&v, p, sizeof v);
-            col.AddNumber(row, col.OwnTag(), PackDay(v.year, v.month, v.day));
-            break;
-          }
-          case Fetch::Timestamp:
-          case Fetch::Time: {
-            SQL_TIMESTAMP_STRUCT v;
-            std::memcpy(&v, p, sizeof v);
-            col.AddNumber(row, col.OwnTag(), PackStamp(col.fetch, v));
-            break;
-          }
-          case Fetch::Text:
-            col.AddText(row, col.OwnTag(),
-                        std::string_view(reinterpret_cast<const char*>(p), static_cast<size_t>(b.ind[r])));
-            break;
+      bool ok = true;
+      switch (col.fetch) {
+        case Fetch::Integer:
+          ok = TakeNumbers(col, b, n, [](const unsigned char* p, int64_t& v) {
+            SQLBIGINT x;
+            std::memcpy(&x, p, sizeof x);
+            v = x;
+            return x >= INT16_MIN && x <= INT16_MAX;
+          });
+          break;
+        case Fetch::Long:
+        case Fetch::BigInt:
+          ok = TakeNumbers(col, b, n, [](const unsigned char* p, int64_t& v) {
+            SQLBIGINT x;
+            std::memcpy(&x, p, sizeof x);
+            v = x;
+            return x >= INT32_MIN && x <= INT32_MAX;
+          });
+          break;
+        case Fetch::Double:
+          ok = TakeNumbers(col, b, n, [](const unsigned char* p, int64_t& v) {
+            double x;
+            std::memcpy(&x, p, sizeof x);
+            v = std::bit_cast<int64_t>(x);
+            return true;
+          });
+          break;
+        case Fetch::Boolean:
+          ok = TakeNumbers(col, b, n, [](const unsigned char* p, int64_t& v) {
+            v = *p ? 1 : 0;
+            return true;
+          });
+          break;
+        case Fetch::Decimal:
+          ok = TakeNumbers(col, b, n, [](const unsigned char* p, int64_t& v) {
+            SQL_NUMERIC_STRUCT x;
+            std::memcpy(&x, p, sizeof x);
+            return NumericToRaw(x, v);
+          });
+          break;
+        case Fetch::Date:
+          ok = TakeNumbers(col, b, n, [](const unsigned char* p, int64_t& v) {
+            SQL_DATE_STRUCT x;
+            std::memcpy(&x, p, sizeof x);
+            v = PackDay(x.year, x.month, x.day);
+            return true;
+          });
+          break;
+        case Fetch::Timestamp:
+        case Fetch::Time:
+          ok = TakeNumbers(col, b, n, [fetch = col.fetch](const unsigned char* p, int64_t& v) {
+            SQL_TIMESTAMP_STRUCT x;
+            std::memcpy(&x, p, sizeof x);
+            v = PackStamp(fetch, x);
+            return true;
+          });
+          break;
+        case Fetch::Text: {
+          const unsigned char* p = b.data;
+          for (size_t r = 0; r < n; ++r, p += b.width) TakeValue(col, b, p, r);
+          break;
         }
       }
+      if (!ok) return false;
     }
     rows += n;
+    return true;
+  }
+
+  // The block's rows of a numeric column. A value of the column's own type goes straight
+  // into its chunk while the chunk holds nothing else and the number fits the width the
+  // column keeps; every other row (a null, a whole number beyond the column's type, the
+  // first number beyond 32 bits) takes TakeValue's way. `plain` reads a value as the
+  // column keeps it and says whether it is of the column's own type.
+  template <class Plain>
+  bool TakeNumbers(Column& col, const Buffer& b, size_t n, Plain plain) {
+    const unsigned char* p = b.data;
+    for (size_t r = 0; r < n;) {
+      Column::Chunk& c = col.ChunkOf(rows + r);
+      const size_t end = std::min(n, r + kChunkRows - ((rows + r) & kChunkMask));
+      for (; r < end; ++r, p += b.width) {
+        int64_t v = 0;
+        if (b.ind[r] != SQL_NULL_DATA && c.tags.empty() && plain(p, v)) {
+          if (col.wide) {
+            c.n64.push_back(v);
+            continue;
+          }
+          if (v >= INT32_MIN && v <= INT32_MAX) {
+            c.n32.push_back(static_cast<int32_t>(v));
+            continue;
+          }
+        }
+        if (!TakeValue(col, b, p, r)) return false;
+      }
+    }
+    return true;
+  }
+
+  // Row r of the block (its value at p) into the column; false when a number does not fit
+  // the currency range, which only a row-by-row read can keep.
+  bool TakeValue(Column& col, const Buffer& b, const unsigned char* p, size_t r) {
+    const size_t row = rows + r;
+    if (b.ind[r] == SQL_NULL_DATA) {
+      col.AddNull(row);
+      return true;
+    }
+    switch (col.fetch) {
+      case Fetch::Integer:
+      case Fetch::Long:
+      case Fetch::BigInt: {
+        SQLBIGINT v;
+        std::memcpy(&v, p, sizeof v);
+        col.AddWhole(row, v);
+        break;
+      }
+      case Fetch::Double: {
+        double v;
+        std::memcpy(&v, p, sizeof v);
+        col.AddDouble(row, v);
+        break;
+      }
+      case Fetch::Boolean: col.AddNumber(row, col.OwnTag(), *p ? 1 : 0); break;
+      case Fetch::Decimal: {
+        SQL_NUMERIC_STRUCT v;
+        std::memcpy(&v, p, sizeof v);
+        int64_t raw = 0;
+        // Beyond the currency range the value can only be a double: row by row.
+        if (!NumericToRaw(v, raw)) return false;
+        col.AddNumber(row, col.OwnTag(), raw);
+        break;
+      }
+      case Fetch::Date: {
+        SQL_DATE_STRUCT v;
+        std::memcpy(&v, p, sizeof v);
+        col.AddNumber(row, col.OwnTag(), PackDay(v.year, v.month, v.day));
+        break;
+      }
+      case Fetch::Timestamp:
+      case Fetch::Time: {
+        SQL_TIMESTAMP_STRUCT v;
+        std::memcpy(&v, p, sizeof v);
+        col.AddNumber(row, col.OwnTag(), PackStamp(col.fetch, v));
+        break;
+      }
+      case Fetch::Text:
+        col.AddText(row, col.OwnTag(), std::string_view(reinterpret_cast<const char*>(p), static_cast<size_t>(b.ind[r])));
+        break;
+    }
     return true;
   }
 
@@ -734,9 +830,7 @@ void Recordset::Close() {
 
 int Recordset::State() const { return open_ ? adStateOpen : adStateClosed; }
 
-void Recordset::CheckOpen() const {
-  if (!open_) Raise(adoerr::ObjectClosed, "Operation is not allowed when the object is closed.");
-}
+void Recordset::RaiseClosed() { Raise(adoerr::ObjectClosed, "Operation is not allowed when the object is closed."); }
 
 bool Recordset::Eof() const {
   CheckOpen();

@@ -147,7 +147,10 @@ class Recordset {
  private:
   struct Column;
   struct Loader;
-  void CheckOpen() const;
+  void CheckOpen() const {
+    if (!open_) RaiseClosed();
+  }
+  [[noreturn]] static void RaiseClosed();
   size_t FindColumn(std::string_view name) const;
   Variant Cell(size_t column) const;
 
