@@ -100,7 +100,7 @@ SQLLEN ElementSize(const BoundColumn& b) {
 // conversion it takes, found once per fetch rather than once per value.
 struct BoundTarget {
   SQLLEN stride = 0;
-  DirectPath path = DirectPath::None;
+  DirectColumn direct;
 };
 
 std::vector<BoundTarget> BoundTargets(const Statement& s) {
@@ -110,21 +110,23 @@ std::vector<BoundTarget> BoundTargets(const Statement& s) {
     targets[i].stride = ElementSize(b);
     // A direct path writes a value and its indicator: a column bound without either
     // takes the general conversion, which minds that.
-    if (b.target != nullptr && b.indicator != nullptr) targets[i].path = DirectPathOf(s.columns[i], b.targetType);
+    if (b.target != nullptr && b.indicator != nullptr)
+      targets[i].direct.path = DirectPathOf(s.columns[i], b.targetType);
   }
   return targets;
 }
 
 // Converts the current row into element `row` of every bound column.
-SQLRETURN ConvertBound(Statement& s, const std::vector<BoundTarget>& targets, SQLULEN row) {
+SQLRETURN ConvertBound(Statement& s, std::vector<BoundTarget>& targets, SQLULEN row) {
   SQLRETURN result = SQL_SUCCESS;
   for (size_t i = 0; i < targets.size(); ++i) {
     const BoundColumn& b = s.bound[i];
     if (b.target == nullptr && b.indicator == nullptr) continue;
-    const SQLLEN offset = static_cast<SQLLEN>(row) * targets[i].stride;
-    if (targets[i].path != DirectPath::None &&
-        ConvertDirect(targets[i].path, s.columns[i], sqlite3_column_value(s.stmt.get(), static_cast<int>(i)),
-                      static_cast<char*>(b.target) + offset, b.indicator + row))
+    BoundTarget& bt = targets[i];
+    const SQLLEN offset = static_cast<SQLLEN>(row) * bt.stride;
+    if (bt.direct.path != DirectPath::None &&
+        ConvertDirect(bt.direct, s.columns[i], sqlite3_column_value(s.stmt.get(), static_cast<int>(i)),
+                      static_cast<char*>(b.target) + offset, b.bufferLength, b.indicator + row))
       continue;
     Target t{b.targetType, b.target ? static_cast<char*>(b.target) + offset : nullptr, b.bufferLength,
              b.indicator ? b.indicator + row : nullptr, nullptr};
@@ -274,7 +276,7 @@ SQLRETURN Fetch(Statement& s) {
   SQLULEN got = 0;
   SQLRETURN result = SQL_SUCCESS;
   bool rowErrors = false;
-  const std::vector<BoundTarget> targets = BoundTargets(s);
+  std::vector<BoundTarget> targets = BoundTargets(s);
   while (got < size) {
     SQLRETURN step = StepRow(s);
     if (step == SQL_NO_DATA) break;

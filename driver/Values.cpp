@@ -631,13 +631,15 @@ DirectPath DirectPathOf(const ColumnInfo& col, SQLSMALLINT cType) {
     case SQL_C_NUMERIC: return col.kind == ColKind::Decimal ? DirectPath::DecimalToNumeric : DirectPath::None;
     case SQL_C_TYPE_DATE:
     case SQL_C_DATE: return col.kind == ColKind::Date ? DirectPath::DateToDate : DirectPath::None;
+    case SQL_C_CHAR: return col.kind == ColKind::Text ? DirectPath::TextToChar : DirectPath::None;
     default: return DirectPath::None;
   }
 }
 
-bool ConvertDirect(DirectPath path, const ColumnInfo& col, sqlite3_value* v, void* target, SQLLEN* indicator) {
+bool ConvertDirect(DirectColumn& d, const ColumnInfo& col, sqlite3_value* v, void* target, SQLLEN bufferLength,
+                   SQLLEN* indicator) {
   const int type = sqlite3_value_type(v);
-  switch (path) {
+  switch (d.path) {
     case DirectPath::WholeToBigInt: {
       if (type != SQLITE_INTEGER) return false;
       const SQLBIGINT i64 = sqlite3_value_int64(v);
@@ -665,13 +667,29 @@ bool ConvertDirect(DirectPath path, const ColumnInfo& col, sqlite3_value* v, voi
     case DirectPath::DateToDate: {
       if (type != SQLITE_TEXT) return false;
       const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
-      SQL_TIMESTAMP_STRUCT ts{};
-      if (p == nullptr || !ParseDate(std::string_view(p, static_cast<size_t>(sqlite3_value_bytes(v))), ts) ||
-          ts.hour || ts.minute || ts.second)
-        return false;
-      const SQL_DATE_STRUCT d{ts.year, ts.month, ts.day};
-      std::memcpy(target, &d, sizeof d);
-      *indicator = sizeof d;
+      const int n = sqlite3_value_bytes(v);
+      if (p == nullptr || n != static_cast<int>(sizeof d.dateText)) return false;
+      if (!d.haveDate || std::memcmp(p, d.dateText, sizeof d.dateText) != 0) {
+        SQL_TIMESTAMP_STRUCT ts{};
+        if (!ParseDate(std::string_view(p, sizeof d.dateText), ts)) return false;
+        d.date = SQL_DATE_STRUCT{ts.year, ts.month, ts.day};
+        std::memcpy(d.dateText, p, sizeof d.dateText);
+        d.haveDate = true;
+      }
+      std::memcpy(target, &d.date, sizeof d.date);
+      *indicator = sizeof d.date;
+      return true;
+    }
+    case DirectPath::TextToChar: {
+      if (type != SQLITE_TEXT) return false;
+      const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
+      const int n = sqlite3_value_bytes(v);
+      if (p == nullptr || n >= bufferLength) return false;
+      for (int i = 0; i < n; ++i)
+        if (p[i] < 0x20 || p[i] > 0x7E) return false;
+      std::memcpy(target, p, static_cast<size_t>(n));
+      static_cast<char*>(target)[n] = '\0';
+      *indicator = n;
       return true;
     }
     case DirectPath::None: return false;

@@ -30,13 +30,25 @@ SQLRETURN ConvertColumn(Statement& s, int col, const Target& t);
 
 // The pairs of column kind and bound C type that a block fetch of the journal meets on
 // every row, each with a conversion of its own that skips ConvertColumn's dispatch.
-enum class DirectPath : uint8_t { None, WholeToBigInt, DecimalToNumeric, DateToDate };
+enum class DirectPath : uint8_t { None, WholeToBigInt, DecimalToNumeric, DateToDate, TextToChar };
 DirectPath DirectPathOf(const ColumnInfo& col, SQLSMALLINT cType);
 
-// Writes value v of a column on its direct path into target and indicator (both given)
-// and returns true; returns false, having written nothing, for a value the path does not
-// take (a null, another storage class, a date with a time of day, a number beyond the
-// type), which ConvertColumn then converts. Both give the same value.
-bool ConvertDirect(DirectPath path, const ColumnInfo& col, sqlite3_value* v, void* target, SQLLEN* indicator);
+// A bound column's direct path and what it keeps from row to row of one fetch: the last
+// date text and its date, since a read in date order meets each date on many rows.
+struct DirectColumn {
+  DirectPath path = DirectPath::None;
+  bool haveDate = false;
+  char dateText[10] = {};
+  SQL_DATE_STRUCT date{};
+};
+
+// Writes value v of a column on its direct path into target and indicator (both given;
+// bufferLength is the target's size for a text) and returns true; returns false, having
+// written nothing, for a value the path does not take (a null, another storage class, a
+// date with a time of day, a number beyond the type, a text with other than printable
+// ASCII characters or longer than the buffer), which ConvertColumn then converts. Both
+// give the same value.
+bool ConvertDirect(DirectColumn& d, const ColumnInfo& col, sqlite3_value* v, void* target, SQLLEN bufferLength,
+                   SQLLEN* indicator);
 
 }  // namespace qvx::driver
