@@ -41,11 +41,17 @@ std::string RowSql(int i) {
   const std::string small = i % 11 == 3 ? "NULL" : (i % 13 == 4 ? std::to_string(40000 + i) : std::to_string(i % 300 - 150));
   // Money as SQLite keeps it: whole numbers as integers, the rest as doubles.
   const std::string amount = i % 7 == 2 ? "NULL" : (i % 2 ? std::to_string(i * 3 - 5000) + ".2525" : std::to_string(i - 99));
-  const std::string day = i % 17 == 1 ? "NULL" : q("20" + std::to_string(10 + i % 20) + "-0" + std::to_string(1 + i % 9) + "-2" + std::to_string(i % 9));
+  // Runs of three rows share a date, as rows read in date order do; some carry a time.
+  const int k = i / 3;
+  std::string dayText = "20" + std::to_string(10 + k % 20) + "-0" + std::to_string(1 + k % 9) + "-2" + std::to_string(k % 9);
+  if (i % 53 == 20) dayText += " 10:30:00";
+  const std::string day = i % 17 == 1 ? "NULL" : q(dayText);
   const std::string ratio = i % 19 == 0 ? "NULL" : std::to_string(i) + ".5e-3";
   std::string name = "Name " + std::to_string(i);
   if (i % 1000 == 999) name = std::string(5000, static_cast<char>('a' + i % 26));  // beyond any buffer
   if (i % 23 == 0) name.clear();
+  if (i % 41 == 9) name = "Caf\u00e9 " + std::to_string(i);  // beyond ASCII
+  if (i % 43 == 10) name = "Tab\there " + std::to_string(i);
   const std::string nameSql = i % 29 == 7 ? "NULL" : q(name);
   const std::string flag = i % 31 == 6 ? "NULL" : q(i % 2 ? "Y" : "N");
   return "INSERT INTO Kinds VALUES (" + id + ", " + small + ", " + amount + ", " + day + ", " + ratio + ", " +
