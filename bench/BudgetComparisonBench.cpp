@@ -34,7 +34,7 @@ int64_t StepJournalDirectly(sqlite3* db) {
   const std::string sql = std::string(
                               "SELECT JournalRecordID, SetID, JobID, TransactionDate, TaxExclusiveAmount, AccountID, "
                               "IsForeignTransaction FROM JournalRecords WHERE TransactionDate >= '") +
-                          kFrom + "' AND TransactionDate <= '" + kTo + "'";
+                          bench::kFrom + "' AND TransactionDate <= '" + bench::kTo + "'";
   sqlite3_stmt* st = nullptr;
   if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) return -1;
   int64_t check = 0;
