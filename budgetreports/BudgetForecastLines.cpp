@@ -130,18 +130,24 @@ void BudgetForecast::RowFigures(ForecastReport& r, int32_t row, ForecastFigures&
   if (rowTotal.IsZero()) return;
   RowHasFigures = true;
 
+  // The line enters the totals whole or not at all: a line whose sums overflow is not
+  // shown, so no total may hold part of it.
+  auto levelTotals = LevelTotals;
+  ForecastFigures sectionSums = SectionSums;
   Money lineTotal;
   for (int16_t c = 1; c <= r.shownColumns; ++c) {
     const auto month = static_cast<size_t>(ColumnMonth(c));
     const Money figure = r.columnBasis[static_cast<size_t>(c)] == "A" ? actual[month] : budget[month];
     figures[static_cast<size_t>(c)] = figure;
-    for (int16_t level = 1; level < CurLevel; ++level) LevelTotals[static_cast<size_t>(level)][static_cast<size_t>(c)] += figure;
-    SectionSums[static_cast<size_t>(c)] += figure;
+    for (int16_t level = 1; level < CurLevel; ++level) levelTotals[static_cast<size_t>(level)][static_cast<size_t>(c)] += figure;
+    sectionSums[static_cast<size_t>(c)] += figure;
     lineTotal += figure;
   }
   figures[13] = lineTotal;
-  for (int16_t level = 1; level < CurLevel; ++level) LevelTotals[static_cast<size_t>(level)][13] += lineTotal;
-  SectionSums[13] += lineTotal;
+  for (int16_t level = 1; level < CurLevel; ++level) levelTotals[static_cast<size_t>(level)][13] += lineTotal;
+  sectionSums[13] += lineTotal;
+  LevelTotals = levelTotals;
+  SectionSums = sectionSums;
 
   for (int16_t level = static_cast<int16_t>(CurLevel - 1); level >= 1; --level)
     LevelLineCount[static_cast<size_t>(level)] += 1;

@@ -164,6 +164,33 @@ TEST_F(ForecastTest, SumsBeyondTheMoneyRangeShowTheErrorBoxAndFinish) {
     EXPECT_EQ(excel::Environment().running, 0) << "no workbook left open";
     EXPECT_FALSE(printer::Current().JobStarted()) << "no print job left open";
   }
+  // The line whose sum failed is not shown, and no total counts any part of it: each
+  // closing line equals the detail lines shown under its header.
+  BudgetForecast f;
+  const ForecastReport r = Lines(f, "01/07/2025", "31/12/2025", "01/07/2025", "30/06/2026", "A");
+  std::vector<ForecastFigures> open;  // sums of the shown detail lines, per open header
+  int closings = 0;
+  for (const ForecastLine& line : r.lines) {
+    if (line.kind != ForecastLine::Kind::Line || !line.summaryCode.empty()) continue;
+    if (line.type == "H") {
+      open.emplace_back();
+    } else if (line.type.empty() && line.text.starts_with("Total ") && !open.empty()) {
+      auto texts = [](const ForecastFigures& f) {
+        std::string t;
+        for (size_t c = 1; c <= 13; ++c) t += f[c].ToString() + " ";
+        return t;
+      };
+      EXPECT_EQ(texts(line.figures), texts(open.back())) << line.text;
+      const ForecastFigures closed = open.back();
+      open.pop_back();
+      if (!open.empty())
+        for (size_t c = 1; c <= 13; ++c) open.back()[c] += closed[c];
+      ++closings;
+    } else if (!line.type.empty() && line.output && !open.empty()) {
+      for (size_t c = 1; c <= 13; ++c) open.back()[c] += line.figures[c];
+    }
+  }
+  EXPECT_GE(closings, 2);
 }
 
 TEST_F(ForecastTest, NothingToShowSavesNoWorkbook) {
