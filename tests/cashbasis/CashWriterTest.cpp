@@ -9,7 +9,10 @@
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <string>
+#include <utility>
 
 #include "EngineFixture.h"
 #include "samples/SampleBooks.h"
@@ -20,14 +23,37 @@ namespace {
 // The driver's read lease (25 ms) and 100 ms for everything else.
 constexpr int64_t kLongestWaitUs = (25 + 100) * 1000;
 
+// How long the threads under a /proc folder have been ready to run but waited for a
+// processor, in microseconds (the kernel's scheduler statistics; 0 where it keeps none).
+int64_t RunQueueUs(const std::filesystem::path& tasks) {
+  int64_t waited = 0;
+  std::error_code ec;
+  for (const auto& task : std::filesystem::directory_iterator(tasks, ec)) {
+    std::ifstream stats(task.path() / "schedstat");
+    long long onCpuNs = 0, waitingNs = 0;
+    if (stats >> onCpuNs >> waitingNs) waited += waitingNs / 1000;
+  }
+  return waited;
+}
+
 // A second process committing small writes in a loop, as the accounting program does
 // while a user works, until told to stop; then it reports its commits and longest wait.
 class Writer {
  public:
   explicit Writer(const std::string& file) {
     if (::pipe(stop_) != 0 || ::pipe(report_) != 0) return;
+    // The reader's threads: the one that reads and holds the read lock, and the one that
+    // ends the lease when the reader is idle.
+    const std::string reader = "/proc/" + std::to_string(::getpid()) + "/task";
     pid_ = ::fork();
-    if (pid_ != 0) return;
+    if (pid_ != 0) {
+      // The read begins once the writer is at work, however late a loaded machine starts
+      // it; a writer that ended before that closes its end.
+      ::close(std::exchange(report_[1], -1));
+      char atWork = 0;
+      if (pid_ > 0 && ::read(report_[0], &atWork, 1) != 1) Stop();
+      return;
+    }
     sqlite3* db = nullptr;
     long commits = 0, failures = 0;
     int64_t longestUs = 0;
@@ -38,15 +64,21 @@ class Writer {
         db, [](void*, int tries) { return tries < 10000 && ::usleep(1000) == 0 ? 1 : 0; }, nullptr);
     // Its commits wait for locks, not for the disk.
     sqlite3_exec(db, "PRAGMA synchronous = OFF", nullptr, nullptr, nullptr);
+    const std::string writer = "/proc/" + std::to_string(::getpid()) + "/task";
     pollfd stop{stop_[0], POLLIN, 0};
     while (::poll(&stop, 1, 5) == 0) {
       const std::string sql = "UPDATE DataFileInformation SET Phone = '555 " + std::to_string(commits % 10000) + "'";
+      // On a loaded machine either process may wait for a processor meanwhile: the
+      // reader then holds its lock longer, and the writer sees it free later, through no
+      // fault of the lease. That time is the machine's and is not counted.
+      const int64_t queued = RunQueueUs(reader) + RunQueueUs(writer);
       const auto start = std::chrono::steady_clock::now();
       if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK) ++commits;
       else ++failures;
       const auto us =
           std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start).count();
-      longestUs = std::max<int64_t>(longestUs, us);
+      longestUs = std::max<int64_t>(longestUs, us - (RunQueueUs(reader) + RunQueueUs(writer) - queued));
+      if (commits + failures == 1 && ::write(report_[1], "w", 1) != 1) _exit(3);
     }
     sqlite3_close(db);
     char text[96];
@@ -70,7 +102,8 @@ class Writer {
     int status = 0;
     ::waitpid(pid_, &status, 0);
     pid_ = -1;
-    for (int fd : {stop_[0], stop_[1], report_[0], report_[1]}) ::close(fd);
+    for (int fd : {stop_[0], stop_[1], report_[0], report_[1]})
+      if (fd >= 0) ::close(fd);
     return r;
   }
 
@@ -103,7 +136,8 @@ TEST_F(CashWriterTest, CommitsGetThroughWhileACashReadRunsAndItsFiguresStand) {
   const auto busy = read();
   const Writer::Report r = writer.Stop();
 
-  // The writer was at work all through the read, and none of its commits waited long.
+  // The writer was at work all through the read, and none of its commits waited long
+  // (beyond the time the machine gave neither process a processor).
   EXPECT_GT(r.commits, 5);
   EXPECT_EQ(r.failures, 0);
   EXPECT_LE(r.longestUs, kLongestWaitUs);
