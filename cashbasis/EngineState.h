@@ -13,6 +13,7 @@
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
+#include <vector>
 
 #include "platform/ado/Ado.h"
 #include "platform/runtime/Runtime.h"
@@ -93,6 +94,13 @@ struct EngineState {
   };
   std::unordered_map<const EngineRecordset*, HeldAnswer> Answers;
   bool ReuseAnswers = true;  // off: every query is sent again, as a check of the reuse
+
+  // ---- account look-ups of the read running
+  // The account index each account ID gave in this read (-2: not looked up yet). The
+  // caller's account table stays as it is while a read runs, and a journal names the same
+  // few accounts on many lines.
+  bool Reading = false;
+  std::vector<int32_t> AccountIndexByID;
 };
 
 // Queries the engine's per-line lookups have sent to the driver and answered from what
@@ -132,6 +140,10 @@ void OpenAnswer(EngineRecordset& rs, const std::string& sql, bool keepEarlier = 
 // Forgets the held answers: at the start and end of each run, so that no answer outlives
 // the file it came from.
 void ForgetAnswers();
+
+// The account index of account ID `id` in `ids` as FindAccountIndex gives it (and sets
+// G.AccountIndex), remembered for the rest of the read when a read runs.
+int32_t AccountIndexOf(const std::vector<int32_t>& ids, int32_t id);
 
 // The exchange rate a set or document is converted by: a missing (0) or meaningless
 // (negative) rate converts nothing.

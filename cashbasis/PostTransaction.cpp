@@ -67,10 +67,10 @@ void PostTransaction(TransactionArgs& a) {
   if (!ok || e.PostAmount.IsZero() || !(e.InMonth || e.InRange || in12Months)) return;
 
   // The account's number is read in place: a copy of it and of its name per posting
-  // would cost more than the posting.
+  // would cost more than the posting. The look-up is remembered for the read.
   const std::string* number = nullptr;
   if (!EngineStep([&] {
-        if (FindAccountIndex(a.AccountIDs, e.PostAcctID) >= 1) number = &G.AcctNumbers.at(static_cast<size_t>(G.AccountIndex));
+        if (AccountIndexOf(a.AccountIDs, e.PostAcctID) >= 1) number = &G.AcctNumbers.at(static_cast<size_t>(G.AccountIndex));
       }))
     return;
   if (number == nullptr || number->empty()) return;

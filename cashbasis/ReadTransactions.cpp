@@ -11,6 +11,7 @@
 #include "companyfile/CompanyFileInfo.h"
 #include "companyfile/Connection.h"
 #include "core/Globals.h"
+#include "core/Lookups.h"
 #include "core/Progress.h"
 #include "platform/ui/Ui.h"
 
@@ -59,6 +60,19 @@ void OpenAnswer(EngineRecordset& rs, const std::string& sql, bool keepEarlier) {
 }
 
 void ForgetAnswers() { Engine.Answers.clear(); }
+
+int32_t AccountIndexOf(const std::vector<int32_t>& ids, int32_t id) {
+  // IDs are small numbers counted from 1; one far beyond is looked up each time.
+  constexpr int32_t kRemembered = 1 << 16;
+  EngineState& e = Engine;
+  if (!e.Reading || id < 0 || id >= kRemembered) return FindAccountIndex(ids, id);
+  auto& known = e.AccountIndexByID;
+  if (static_cast<size_t>(id) >= known.size()) known.resize(static_cast<size_t>(id) + 1, -2);
+  int32_t& index = known[static_cast<size_t>(id)];
+  if (index == -2) index = FindAccountIndex(ids, id);
+  else G.AccountIndex = index;
+  return index;
+}
 
 bool IsUSAFile() { return Company.DataFileCountry == "USA"; }
 
@@ -126,8 +140,11 @@ void ReadTransactions(TransactionArgs& a) {
                                   &s.rsDocHeader, &s.rsDocLines, &s.rsActivities, &s.rsItems})
         rs->reset();
       s.Answers.clear();
+      s.Reading = false;
     }
   } release;
+  e.Reading = true;
+  e.AccountIndexByID.clear();
 
   EngineStep([] {
     ReadingDBase::Instance().Show();

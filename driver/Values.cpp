@@ -625,6 +625,39 @@ SQLRETURN ConvertColumn(Statement& s, int col, const Target& t) {
   }
 }
 
+namespace {
+
+// Bytes between two rows' values of a column bound column-wise: the buffer length for
+// characters and bytes, the C type's own size otherwise.
+SQLLEN ElementSize(const BoundColumn& b) {
+  switch (b.targetType) {
+    case SQL_C_CHAR:
+    case SQL_C_WCHAR:
+    case SQL_C_BINARY: return b.bufferLength;
+    case SQL_C_SSHORT:
+    case SQL_C_SHORT:
+    case SQL_C_USHORT: return sizeof(SQLSMALLINT);
+    case SQL_C_STINYINT:
+    case SQL_C_TINYINT:
+    case SQL_C_UTINYINT:
+    case SQL_C_BIT: return 1;
+    case SQL_C_SBIGINT:
+    case SQL_C_UBIGINT: return sizeof(SQLBIGINT);
+    case SQL_C_DOUBLE: return sizeof(SQLDOUBLE);
+    case SQL_C_FLOAT: return sizeof(SQLREAL);
+    case SQL_C_NUMERIC: return sizeof(SQL_NUMERIC_STRUCT);
+    case SQL_C_TYPE_DATE:
+    case SQL_C_DATE: return sizeof(SQL_DATE_STRUCT);
+    case SQL_C_TYPE_TIMESTAMP:
+    case SQL_C_TIMESTAMP: return sizeof(SQL_TIMESTAMP_STRUCT);
+    case SQL_C_SLONG:
+    case SQL_C_LONG:
+    case SQL_C_ULONG: return sizeof(SQLINTEGER);
+    default: return b.bufferLength;
+  }
+}
+
+// The direct path of a column of kind col.kind bound as cType, or none.
 DirectPath DirectPathOf(const ColumnInfo& col, SQLSMALLINT cType) {
   switch (cType) {
     case SQL_C_SBIGINT: return col.kind == ColKind::Date ? DirectPath::None : DirectPath::WholeToBigInt;
@@ -636,7 +669,9 @@ DirectPath DirectPathOf(const ColumnInfo& col, SQLSMALLINT cType) {
   }
 }
 
-bool ConvertDirect(DirectColumn& d, const ColumnInfo& col, sqlite3_value* v, void* target, SQLLEN bufferLength,
+// Writes value v on the column's direct path; false, having written nothing, for a value
+// the path does not take.
+bool ConvertDirect(BoundTarget& d, const ColumnInfo& col, sqlite3_value* v, void* target, SQLLEN bufferLength,
                    SQLLEN* indicator) {
   const int type = sqlite3_value_type(v);
   switch (d.path) {
@@ -695,6 +730,41 @@ bool ConvertDirect(DirectColumn& d, const ColumnInfo& col, sqlite3_value* v, voi
     case DirectPath::None: return false;
   }
   return false;
+}
+
+}  // namespace
+
+std::vector<BoundTarget> BoundTargets(const Statement& s) {
+  std::vector<BoundTarget> targets(std::min(s.bound.size(), s.columns.size()));
+  for (size_t i = 0; i < targets.size(); ++i) {
+    const BoundColumn& b = s.bound[i];
+    targets[i].stride = ElementSize(b);
+    // A direct path writes a value and its indicator: a column bound without either
+    // takes the general conversion, which minds that.
+    if (b.target != nullptr && b.indicator != nullptr)
+      targets[i].path = DirectPathOf(s.columns[i], b.targetType);
+  }
+  return targets;
+}
+
+SQLRETURN ConvertBound(Statement& s, std::vector<BoundTarget>& targets, SQLULEN row) {
+  SQLRETURN result = SQL_SUCCESS;
+  for (size_t i = 0; i < targets.size(); ++i) {
+    const BoundColumn& b = s.bound[i];
+    if (b.target == nullptr && b.indicator == nullptr) continue;
+    BoundTarget& bt = targets[i];
+    const SQLLEN offset = static_cast<SQLLEN>(row) * bt.stride;
+    if (bt.path != DirectPath::None &&
+        ConvertDirect(bt, s.columns[i], sqlite3_column_value(s.stmt.get(), static_cast<int>(i)),
+                      static_cast<char*>(b.target) + offset, b.bufferLength, b.indicator + row))
+      continue;
+    Target t{b.targetType, b.target ? static_cast<char*>(b.target) + offset : nullptr, b.bufferLength,
+             b.indicator ? b.indicator + row : nullptr, nullptr};
+    SQLRETURN rc = ConvertColumn(s, static_cast<int>(i), t);
+    if (rc == SQL_ERROR) result = SQL_ERROR;
+    else if (rc == SQL_SUCCESS_WITH_INFO && result == SQL_SUCCESS) result = SQL_SUCCESS_WITH_INFO;
+  }
+  return result;
 }
 
 }  // namespace qvx::driver

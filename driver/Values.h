@@ -4,6 +4,7 @@
 #include "driver/Handles.h"
 
 #include <string_view>
+#include <vector>
 
 namespace qvx::driver {
 
@@ -31,24 +32,25 @@ SQLRETURN ConvertColumn(Statement& s, int col, const Target& t);
 // The pairs of column kind and bound C type that a block fetch of the journal meets on
 // every row, each with a conversion of its own that skips ConvertColumn's dispatch.
 enum class DirectPath : uint8_t { None, WholeToBigInt, DecimalToNumeric, DateToDate, TextToChar };
-DirectPath DirectPathOf(const ColumnInfo& col, SQLSMALLINT cType);
 
-// A bound column's direct path and what it keeps from row to row of one fetch: the last
-// date text and its date, since a read in date order meets each date on many rows.
-struct DirectColumn {
+// A bound column as one fetch writes it: the distance between two rows' values, its
+// direct path, and what that path keeps from row to row: the last date text and its
+// date, since a read in date order meets each date on many rows.
+struct BoundTarget {
+  SQLLEN stride = 0;
   DirectPath path = DirectPath::None;
   bool haveDate = false;
   char dateText[10] = {};
   SQL_DATE_STRUCT date{};
 };
 
-// Writes value v of a column on its direct path into target and indicator (both given;
-// bufferLength is the target's size for a text) and returns true; returns false, having
-// written nothing, for a value the path does not take (a null, another storage class, a
-// date with a time of day, a number beyond the type, a text with other than printable
-// ASCII characters or longer than the buffer), which ConvertColumn then converts. Both
-// give the same value.
-bool ConvertDirect(DirectColumn& d, const ColumnInfo& col, sqlite3_value* v, void* target, SQLLEN bufferLength,
-                   SQLLEN* indicator);
+// The bound columns of the statement as a fetch about to begin writes them.
+std::vector<BoundTarget> BoundTargets(const Statement& s);
+
+// Converts the current row into element `row` of every bound column: a value on its
+// column's direct path there, any other (a null, another storage class, a date with a
+// time of day, a number beyond the type, a text with other than printable ASCII or longer
+// than its buffer) through ConvertColumn, which gives the same value and the diagnostics.
+SQLRETURN ConvertBound(Statement& s, std::vector<BoundTarget>& targets, SQLULEN row);
 
 }  // namespace qvx::driver
