@@ -515,22 +515,19 @@ struct Recordset::Loader {
       bool ok = true;
       switch (col.fetch) {
         case Fetch::Integer:
-          ok = TakeNumbers(col, b, n, [](const unsigned char* p, int64_t& v) {
-            SQLBIGINT x;
-            std::memcpy(&x, p, sizeof x);
-            v = x;
-            return x >= INT16_MIN && x <= INT16_MAX;
-          });
-          break;
         case Fetch::Long:
-        case Fetch::BigInt:
-          ok = TakeNumbers(col, b, n, [](const unsigned char* p, int64_t& v) {
+        case Fetch::BigInt: {
+          // A whole number of a small-integer column is of its type within 16 bits, of
+          // any other within 32.
+          const int64_t limit = col.fetch == Fetch::Integer ? INT16_MAX : INT32_MAX;
+          ok = TakeNumbers(col, b, n, [limit](const unsigned char* p, int64_t& v) {
             SQLBIGINT x;
             std::memcpy(&x, p, sizeof x);
             v = x;
-            return x >= INT32_MIN && x <= INT32_MAX;
+            return x >= -limit - 1 && x <= limit;
           });
           break;
+        }
         case Fetch::Double:
           ok = TakeNumbers(col, b, n, [](const unsigned char* p, int64_t& v) {
             double x;
