@@ -505,9 +505,9 @@ struct Recordset::Loader {
   bool TakeBlock(size_t n) {
     for (size_t i = 0; i < columns.size(); ++i) {
       const Buffer& b = buffers[i];
+      if (b.ctype != SQL_C_CHAR) continue;
       for (size_t r = 0; r < n; ++r)
-        if (b.ind[r] != SQL_NULL_DATA && b.ctype == SQL_C_CHAR && (b.ind[r] < 0 || b.ind[r] >= b.width))
-          return false;
+        if (b.ind[r] != SQL_NULL_DATA && (b.ind[r] < 0 || b.ind[r] >= b.width)) return false;
     }
     for (size_t i = 0; i < columns.size(); ++i) {
       Column& col = columns[i];
