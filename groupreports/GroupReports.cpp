@@ -35,9 +35,10 @@ class FileNamingUi : public ui::UiService {
 
   ui::Answer Message(const ui::MessageRequest& request) override {
     ui::MessageRequest named = request;
-    if (named.text.find(path_) == std::string::npos) named.text += "\r\n\r\nCompany file " + path_;
+    named.text = Named(request.text);
     return inner->Message(named);
   }
+  std::string Shown(const std::string& text) override { return inner->Shown(Named(text)); }
   std::optional<std::string> Input(const ui::InputRequest& request) override { return inner->Input(request); }
   std::optional<std::string> File(const ui::FileRequest& request) override { return inner->File(request); }
   void RunModal(ui::Form& form) override { inner->RunModal(form); }
@@ -45,6 +46,10 @@ class FileNamingUi : public ui::UiService {
   void ExitProgram(int code) override { inner->ExitProgram(code); }
 
  private:
+  std::string Named(const std::string& text) const {
+    return text.find(path_) == std::string::npos ? text + "\r\n\r\nCompany file " + path_ : text;
+  }
+
   std::string path_;
 };
 

@@ -51,12 +51,13 @@ std::unique_ptr<UiService> SetUi(std::unique_ptr<UiService> service) {
 Answer MsgBox(const std::string& text, Buttons buttons, Icon icon, const std::string& title) {
   MessageGate& gate = Gate();
   if (gate.open && buttons == Buttons::OK) {
-    const auto [it, first] = gate.index.try_emplace(text, gate.seen.size());
+    std::string shown = Ui().Shown(text);
+    const auto [it, first] = gate.index.try_emplace(shown, gate.seen.size());
     if (!first) {
       ++gate.seen[it->second].more;
       return Answer::OK;
     }
-    gate.seen.push_back({text, title, 0});
+    gate.seen.push_back({std::move(shown), title, 0});
   }
   return Ui().Message({text, buttons, icon, title, 1});
 }

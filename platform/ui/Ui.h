@@ -89,6 +89,10 @@ class UiService {
  public:
   virtual ~UiService() = default;
   virtual Answer Message(const MessageRequest& request) = 0;
+  // The text a message box of this service shows for `text`. A service that adds to it
+  // (the file a message is about) says so here too, so that boxes about different files
+  // are not taken for repeats of one another.
+  virtual std::string Shown(const std::string& text) { return text; }
   // Cancel gives nullopt (the caller sees the empty text where it wants the original's
   // behaviour).
   virtual std::optional<std::string> Input(const InputRequest& request) = 0;
@@ -110,8 +114,9 @@ std::unique_ptr<UiService> SetUi(std::unique_ptr<UiService> service);
 Answer MsgBox(const std::string& text, Buttons buttons = Buttons::OK, Icon icon = Icon::None,
               const std::string& title = {});
 // The message gate of a report run. While it is open, a box that only informs (OK alone)
-// is shown the first time its text comes up; each later box of that text is counted
-// instead of shown, so that a fault met on every line is one box rather than hundreds.
+// is shown the first time its text (as the service shows it) comes up; each later box of
+// that text is counted instead of shown, so that a fault met on every line is one box
+// rather than hundreds.
 // A box that asks a question is always shown.
 struct RepeatedMessage {
   std::string text;

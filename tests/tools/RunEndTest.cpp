@@ -229,5 +229,49 @@ TEST_F(RunEndTest, HundredsOfUnreadableDatesGiveOneBoxAndACount) {
   EXPECT_EQ(Count(r.err, "\r\n…and the same message came up 299 more times in this report.\n"), 1u) << r.err;
 }
 
+// In the group run each member file's message names its file, so the boxes of two files
+// are told apart: a first box and a count for each, each count that of its file alone.
+TEST_F(RunEndTest, UnreadableDatesInTwoMemberFilesAreCountedPerFile) {
+  samples::GroupFolderOptions quick;
+  quick.acceptedFiles = 2;
+  quick.refusedFiles = false;
+  quick.months = 12;
+  const std::string company = Copy(samples::kAustralianFile);
+  auto run = [&](const std::vector<std::string>& broken) {
+    fs::remove_all(Folder("group"));
+    samples::BuildGroupFolder(Folder("group"), quick);
+    for (const std::string& member : broken)
+      Sql(Folder("group") + "/" + member,
+          "UPDATE JournalRecords SET TransactionDate = substr(TransactionDate, 1, 8) || '0x' "
+          "WHERE JournalRecordID % 2 = 0");
+    const std::string out = Folder("out") + "/group.pdf";
+    fs::remove(out);
+    const Result r = Run({"--file", company, "--report", "CONPL", "--folder", Folder("group"), "--from", "07/2024",
+                          "--to", "12/2024", "--out", out});
+    EXPECT_EQ(r.status, 0) << r.err;
+    return r.err;
+  };
+  const std::string summary = "…and the same message came up ";
+  // The count told for a member's box: the text from its first box up to the count.
+  auto told = [&](const std::string& err, const std::string& member) {
+    const std::string box = "An error has occurred - Type mismatch\r\n\r\nCompany file " + Folder("group") + "/" +
+                            member + "\r\n" + summary;
+    const size_t at = err.find(box);
+    if (at == std::string::npos) return std::string("none");
+    const size_t count = at + box.size();
+    return err.substr(count, err.find(' ', count) - count);
+  };
+  const std::string first = run({"Member01.MYO"});
+  const std::string second = run({"Member02.MYO"});
+  const std::string both = run({"Member01.MYO", "Member02.MYO"});
+  ASSERT_NE(told(first, "Member01.MYO"), "none") << first;
+  ASSERT_NE(told(second, "Member02.MYO"), "none") << second;
+  EXPECT_EQ(told(both, "Member01.MYO"), told(first, "Member01.MYO")) << both;
+  EXPECT_EQ(told(both, "Member02.MYO"), told(second, "Member02.MYO")) << both;
+  // Two first boxes and the one box with both counts.
+  EXPECT_EQ(Count(both, "MESSAGE "), 3u) << both;
+  EXPECT_EQ(Count(both, summary), 2u) << both;
+}
+
 }  // namespace
 }  // namespace qvx::test
