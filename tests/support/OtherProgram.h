@@ -4,6 +4,8 @@
 #pragma once
 
 #include <grp.h>
+#include <poll.h>
+#include <signal.h>
 #include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -11,6 +13,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -19,12 +22,51 @@ namespace qvx::test {
 // How long a writer of the test waits for a lock, as the accounting program does.
 inline constexpr int kWriterWaitMs = 2000;
 
+// How long a test waits for its other program to do its part, and how often it forks one
+// again when it hangs.
+inline constexpr int kChildWaitMs = 20000;
+inline constexpr int kChildAttempts = 3;
+
+// Waits for a child process to end, at most `waitMs`; a child still running then is killed
+// and nothing is returned. Its status otherwise.
+inline std::optional<int> EndChild(pid_t pid, int waitMs = kChildWaitMs) {
+  int status = 0;
+  for (int waited = 0; waited <= waitMs; waited += 5) {
+    const pid_t r = ::waitpid(pid, &status, WNOHANG);
+    if (r == pid) return status;
+    if (r < 0) return std::nullopt;
+    ::usleep(5000);
+  }
+  ::kill(pid, SIGKILL);
+  ::waitpid(pid, &status, 0);
+  return std::nullopt;
+}
+
 // Another program holding a lock on the file: a child process that opens it with SQLite,
 // takes the lock, reports that it holds it, and rolls back when told to. Like the
 // accounting program, it waits for a reader's short read lease to end.
 class Writer {
  public:
   Writer(const std::string& file, const char* begin) {
+    // A child forked from a test program with threads of its own can, rarely, hang on a
+    // lock another thread held at the fork; it is then given up and forked again.
+    for (int attempt = 0; attempt < kChildAttempts && !started_; ++attempt) Start(file, begin);
+  }
+  ~Writer() {
+    if (pid_ > 0) {
+      char c = 'x';
+      (void)!::write(release_[1], &c, 1);
+      EndChild(pid_);
+    }
+    CloseAll();
+  }
+  Writer(const Writer&) = delete;
+  Writer& operator=(const Writer&) = delete;
+  bool Locked() const { return locked_; }
+
+ private:
+  void Start(const std::string& file, const char* begin) {
+    CloseAll();
     if (::pipe(ready_) != 0 || ::pipe(release_) != 0) return;
     pid_ = ::fork();
     if (pid_ == 0) {
@@ -42,39 +84,43 @@ class Writer {
       sqlite3_close(db);
       _exit(0);
     }
+    if (pid_ < 0) return;
+    // Only the child writes "ready" and reads "release": a child that dies then reads as
+    // the end of its pipe rather than a wait for ever.
+    ::close(std::exchange(ready_[1], -1));
+    ::close(std::exchange(release_[0], -1));
+    pollfd ready{ready_[0], POLLIN, 0};
     char ok = 0;
-    locked_ = ::read(ready_[0], &ok, 1) == 1 && ok == 'y';
-  }
-  ~Writer() {
-    if (pid_ > 0) {
-      char c = 'x';
-      if (::write(release_[1], &c, 1) == 1) {
-        int status = 0;
-        ::waitpid(pid_, &status, 0);
-      }
+    if (::poll(&ready, 1, kChildWaitMs) == 1 && ::read(ready_[0], &ok, 1) == 1) {
+      started_ = true;
+      locked_ = ok == 'y';
+      return;
     }
-    for (int fd : {ready_[0], ready_[1], release_[0], release_[1]})
-      if (fd >= 0) ::close(fd);
+    ::kill(pid_, SIGKILL);
+    EndChild(std::exchange(pid_, -1));
   }
-  Writer(const Writer&) = delete;
-  Writer& operator=(const Writer&) = delete;
-  bool Locked() const { return locked_; }
+  void CloseAll() {
+    for (int* fd : {&ready_[0], &ready_[1], &release_[0], &release_[1]})
+      if (*fd >= 0) ::close(std::exchange(*fd, -1));
+  }
 
- private:
   int ready_[2] = {-1, -1};
   int release_[2] = {-1, -1};
   pid_t pid_ = -1;
+  bool started_ = false;
   bool locked_ = false;
 };
 
 // Runs `work` in a child process and gives its result; false when the child did not end
-// normally.
+// normally. A child that hangs (see Writer) is given up and the work tried again.
 inline bool InChildProcess(const std::function<bool()>& work) {
-  const pid_t pid = ::fork();
-  if (pid < 0) return false;
-  if (pid == 0) _exit(work() ? 0 : 1);
-  int status = 0;
-  return ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  for (int attempt = 0; attempt < kChildAttempts; ++attempt) {
+    const pid_t pid = ::fork();
+    if (pid < 0) return false;
+    if (pid == 0) _exit(work() ? 0 : 1);
+    if (const auto status = EndChild(pid, kChildWaitMs)) return WIFEXITED(*status) && WEXITSTATUS(*status) == 0;
+  }
+  return false;
 }
 
 // Another program changing the file at the moment a test chooses (Make): a child process
