@@ -58,11 +58,38 @@ std::string DiagMessage(SQLSMALLINT handleType, SQLHANDLE handle) {
   throw DbError(number, std::move(d.message), std::move(d.sqlState), d.native);
 }
 
-// Statement handles are released however the fetch ends.
+// A statement handle in use is released however the fetch ends, unless it is given back
+// to its connection after a command that succeeded.
 struct StatementHandle {
   SQLHSTMT h = SQL_NULL_HSTMT;
   ~StatementHandle() {
     if (h != SQL_NULL_HSTMT) SQLFreeHandle(SQL_HANDLE_STMT, h);
+  }
+};
+
+// The block buffers of one column, in the statement's one allocation.
+struct BlockBuffer {
+  SQLSMALLINT ctype = 0;
+  SQLLEN width = 0;
+  unsigned char* data = nullptr;
+  SQLLEN* ind = nullptr;
+};
+
+// What a connection keeps between commands: one statement handle, with the buffers its
+// block fetches were bound to. Allocating a handle through the driver manager costs more
+// than most of the one-row look-ups run on it. The handle is kept only after a command
+// that succeeded, with its cursor closed and its columns unbound; the buffers stay, so
+// the row-state and fetched-count addresses the handle was given never dangle.
+struct StatementSlot {
+  SQLHSTMT h = SQL_NULL_HSTMT;
+  std::vector<BlockBuffer> buffers;
+  std::unique_ptr<unsigned char[]> arena;  // left unfilled: the driver writes what is read
+  size_t arenaSize = 0;
+  SQLULEN fetched = 0;
+
+  void Free() {
+    if (h != SQL_NULL_HSTMT) SQLFreeHandle(SQL_HANDLE_STMT, h);
+    h = SQL_NULL_HSTMT;
   }
 };
 
@@ -146,13 +173,16 @@ struct Connection::Impl {
   SQLHDBC dbc = SQL_NULL_HDBC;
   bool open = false;
   std::string connectionString;
+  StatementSlot statement;
 
   void FreeDbc() {
+    statement.Free();
     if (dbc != SQL_NULL_HDBC) SQLFreeHandle(SQL_HANDLE_DBC, dbc);
     dbc = SQL_NULL_HDBC;
   }
   ~Impl() {
     if (ProcessEnd::Instance().reached) return;
+    statement.Free();
     if (open) SQLDisconnect(dbc);
     FreeDbc();
     if (env != SQL_NULL_HENV) SQLFreeHandle(SQL_HANDLE_ENV, env);
@@ -202,6 +232,7 @@ void Connection::Open(const std::string& connectionString, const std::string& us
 
 void Connection::Close() {
   if (!impl_->open) Raise(adoerr::ObjectClosed, "Operation is not allowed when the object is closed.");
+  impl_->statement.Free();
   SQLDisconnect(impl_->dbc);
   impl_->FreeDbc();
   impl_->open = false;
@@ -368,32 +399,28 @@ struct Recordset::Column {
 // the start row by row, where each value that cannot be converted is kept as such and
 // raised when read.
 struct Recordset::Loader {
-  Loader(SQLHSTMT h, const std::string& text, std::vector<Column>& into) : stmt(h), source(text), columns(into) {}
+  Loader(SQLHSTMT h, StatementSlot& slot, const std::string& text, std::vector<Column>& into)
+      : stmt(h), source(text), columns(into), buffers(slot.buffers), arena(slot.arena), arenaSize(slot.arenaSize),
+        fetched(slot.fetched) {}
 
   SQLHSTMT stmt;
   const std::string& source;
   std::vector<Column>& columns;
   size_t rows = 0;
 
-  // The block buffers of one column, in the loader's one allocation.
-  struct Buffer {
-    SQLSMALLINT ctype = 0;
-    SQLLEN width = 0;
-    unsigned char* data = nullptr;
-    SQLLEN* ind = nullptr;
-  };
-  std::vector<Buffer> buffers;
-  std::unique_ptr<unsigned char[]> arena;  // left unfilled: the driver writes what is read
-  size_t arenaSize = 0;
+  using Buffer = BlockBuffer;
+  std::vector<Buffer>& buffers;
+  std::unique_ptr<unsigned char[]>& arena;
+  size_t& arenaSize;
   SQLUSMALLINT* status = nullptr;
-  SQLULEN fetched = 0;
+  SQLULEN& fetched;
 
   [[noreturn]] void Fail() { RaiseDb(err::DbCommandFailed, SQL_HANDLE_STMT, stmt); }
 
   void Execute() {
-    std::vector<SQLCHAR> text(source.begin(), source.end());
-    text.push_back(0);
-    SQLRETURN rc = SQLExecDirect(stmt, text.data(), static_cast<SQLINTEGER>(source.size()));
+    // The driver manager only reads the text; its terminating zero is the string's own.
+    SQLCHAR* text = reinterpret_cast<SQLCHAR*>(const_cast<char*>(source.c_str()));
+    SQLRETURN rc = SQLExecDirect(stmt, text, static_cast<SQLINTEGER>(source.size()));
     if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) Fail();
   }
 
@@ -800,17 +827,22 @@ void Recordset::Open(const std::string& source, Connection& connection, int /*cu
     Raise(adoerr::ConnectionNotUsable,
           "The connection cannot be used to perform this operation. It is either closed or invalid in this "
           "context.");
-  SQLHDBC dbc = connection.impl_->dbc;
-  StatementHandle stmt;
-  if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &stmt.h))) {
-    stmt.h = SQL_NULL_HSTMT;
-    RaiseDb(err::DbCommandFailed, SQL_HANDLE_DBC, dbc);
-  }
   if (source.size() > static_cast<size_t>(std::numeric_limits<SQLINTEGER>::max()))
     Raise(err::DbCommandFailed, "The command text is too long.");
+  Connection::Impl& c = *connection.impl_;
+  // The connection's kept handle is out of its keeping while the command runs: should
+  // the command fail, the handle is freed rather than used again.
+  StatementHandle stmt;
+  stmt.h = std::exchange(c.statement.h, static_cast<SQLHSTMT>(SQL_NULL_HSTMT));
+  if (stmt.h == SQL_NULL_HSTMT && !SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, c.dbc, &stmt.h))) {
+    stmt.h = SQL_NULL_HSTMT;
+    RaiseDb(err::DbCommandFailed, SQL_HANDLE_DBC, c.dbc);
+  }
   std::vector<Column> columns;
-  Loader loader(stmt.h, source, columns);
+  Loader loader(stmt.h, c.statement, source, columns);
   loader.Run();
+  if (SQL_SUCCEEDED(SQLFreeStmt(stmt.h, SQL_CLOSE)) && SQL_SUCCEEDED(SQLFreeStmt(stmt.h, SQL_UNBIND)))
+    c.statement.h = std::exchange(stmt.h, static_cast<SQLHSTMT>(SQL_NULL_HSTMT));
   columns_ = std::move(columns);
   rows_ = static_cast<long>(loader.rows);
   pos_ = 0;

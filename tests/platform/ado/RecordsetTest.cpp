@@ -143,6 +143,8 @@ TEST_F(RecordsetTest, FailuresCarryTheDriversMessage) {
            {"SELECT * FROM MYOB.NoSuchTable", "NoSuchTable"},
            {"DELETE FROM MYOB.Kinds", ""},
            {"SELECT 'unterminated FROM MYOB.Kinds", ""},
+           // Fails on its second row, with a cursor open on the statement.
+           {"SELECT abs(x) AS v FROM (SELECT 1 AS x UNION ALL SELECT -9223372036854775808)", "overflow"},
        }) {
     ado::Recordset rs;
     std::string description;
@@ -151,10 +153,23 @@ TEST_F(RecordsetTest, FailuresCarryTheDriversMessage) {
     EXPECT_NE(description.find(c.inMessage), std::string::npos) << description;
     EXPECT_EQ(rs.State(), ado::adStateClosed);
   }
-  // The connection is still good.
-  ado::Recordset rs;
-  rs.Open("SELECT COUNT(*) AS N FROM MYOB.Kinds", conn_);
-  EXPECT_EQ(rs["N"].ToLong(), 3);
+  // The connection is still good, after each failure and for commands of any shape.
+  for (const Case& c : std::vector<Case>{{"SELECT Nope FROM MYOB.Kinds", ""},
+                                         {"SELECT abs(x) AS v FROM (SELECT 1 AS x UNION ALL SELECT "
+                                          "-9223372036854775808)", ""}}) {
+    ado::Recordset bad;
+    EXPECT_EQ(ErrorOf([&] { bad.Open(c.sql, conn_); }), err::DbCommandFailed) << c.sql;
+    ado::Recordset rs;
+    rs.Open("SELECT Id, Small, Amount, Day, Ratio, Name, Flag FROM MYOB.Kinds ORDER BY Id", conn_);
+    ASSERT_EQ(rs.RecordCount(), 3);
+    EXPECT_EQ(rs["Name"].ToString(), "Alpha");
+    rs.MoveLast();
+    EXPECT_EQ(rs["Name"].ToString(), std::string(300, 'x'));
+    EXPECT_EQ(rs["Amount"].ToCurrency(), Money::Parse("-0.0001"));
+    ado::Recordset count;
+    count.Open("SELECT COUNT(*) AS N FROM MYOB.Kinds", conn_);
+    EXPECT_EQ(count["N"].ToLong(), 3);
+  }
 }
 
 TEST_F(RecordsetTest, ConnectionOpenAndClose) {
@@ -180,9 +195,12 @@ TEST_F(RecordsetTest, ConnectionOpenAndClose) {
     EXPECT_NE(description.find(c.inMessage), std::string::npos) << description;
     EXPECT_EQ(other.State(), ado::adStateClosed);
   }
-  // Reopened after a close, many times.
+  // Reopened after a close, many times, with a command on each opening.
   for (int i = 0; i < 25; ++i) {
     conn_.Open(Direct(file_));
+    rs.Open("SELECT Id FROM MYOB.Kinds WHERE Id = " + std::to_string(i % 3 + 1), conn_);
+    EXPECT_EQ(rs["Id"].ToLong(), i % 3 + 1);
+    rs.Close();
     conn_.Close();
   }
   conn_.Open(Direct(file_));
