@@ -73,23 +73,36 @@ struct BlockBuffer {
   SQLLEN width = 0;
   unsigned char* data = nullptr;
   SQLLEN* ind = nullptr;
+  bool operator==(const BlockBuffer&) const = default;
 };
 
 // What a connection keeps between commands: one statement handle, with the buffers its
-// block fetches were bound to. Allocating a handle through the driver manager costs more
-// than most of the one-row look-ups run on it. The handle is kept only after a command
-// that succeeded, with its cursor closed and its columns unbound; the buffers stay, so
-// the row-state and fetched-count addresses the handle was given never dangle.
+// block fetches are bound to. Allocating a handle through the driver manager costs more
+// than most of the one-row look-ups run on it, and so does binding each column anew. The
+// handle is kept only after a command that succeeded, with its cursor closed. Its
+// bindings stay: they point into `arena`, which lives as long as the slot, so a command
+// of the same columns finds them made, and a command of other columns binds again
+// (unbinding all first when it has fewer).
 struct StatementSlot {
   SQLHSTMT h = SQL_NULL_HSTMT;
-  std::vector<BlockBuffer> buffers;
+  std::vector<BlockBuffer> buffers;  // the current command's
+  std::vector<BlockBuffer> bound;    // what the handle's columns are bound to
+  SQLULEN boundRows = 0;             // the handle's row-array size (0: not set by a block fetch)
+  SQLUSMALLINT* boundStatus = nullptr;
   std::unique_ptr<unsigned char[]> arena;  // left unfilled: the driver writes what is read
   size_t arenaSize = 0;
   SQLULEN fetched = 0;
 
+  // What a handle new to the slot, or one unbound, has set.
+  void ForgetBindings() {
+    bound.clear();
+    boundRows = 0;
+    boundStatus = nullptr;
+  }
   void Free() {
     if (h != SQL_NULL_HSTMT) SQLFreeHandle(SQL_HANDLE_STMT, h);
     h = SQL_NULL_HSTMT;
+    ForgetBindings();
   }
 };
 
@@ -400,10 +413,11 @@ struct Recordset::Column {
 // raised when read.
 struct Recordset::Loader {
   Loader(SQLHSTMT h, StatementSlot& slot, const std::string& text, std::vector<Column>& into)
-      : stmt(h), source(text), columns(into), buffers(slot.buffers), arena(slot.arena), arenaSize(slot.arenaSize),
-        fetched(slot.fetched) {}
+      : stmt(h), slot(slot), source(text), columns(into), buffers(slot.buffers), arena(slot.arena),
+        arenaSize(slot.arenaSize), fetched(slot.fetched) {}
 
   SQLHSTMT stmt;
+  StatementSlot& slot;
   const std::string& source;
   std::vector<Column>& columns;
   size_t rows = 0;
@@ -490,14 +504,27 @@ struct Recordset::Loader {
       b.data = p;
       p += up8(blockRows * static_cast<size_t>(b.width));
     }
-    if (!SQL_SUCCEEDED(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(blockRows), 0)) ||
-        !SQL_SUCCEEDED(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_STATUS_PTR, status, 0)) ||
-        !SQL_SUCCEEDED(SQLSetStmtAttr(stmt, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0)))
-      Fail();
+    // Only what differs from the handle's settings is set.
+    if (blockRows != slot.boundRows || status != slot.boundStatus) {
+      slot.boundRows = 0;
+      if (!SQL_SUCCEEDED(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(blockRows), 0)) ||
+          !SQL_SUCCEEDED(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_STATUS_PTR, status, 0)) ||
+          !SQL_SUCCEEDED(SQLSetStmtAttr(stmt, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0)))
+        Fail();
+      slot.boundRows = blockRows;
+      slot.boundStatus = status;
+    }
+    if (slot.bound.size() > buffers.size()) {
+      slot.bound.clear();
+      if (!SQL_SUCCEEDED(SQLFreeStmt(stmt, SQL_UNBIND))) Fail();
+    }
     for (size_t i = 0; i < buffers.size(); ++i) {
       Buffer& b = buffers[i];
+      if (i < slot.bound.size() && slot.bound[i] == b) continue;
+      slot.bound.resize(i);
       if (!SQL_SUCCEEDED(SQLBindCol(stmt, static_cast<SQLUSMALLINT>(i + 1), b.ctype, b.data, b.width, b.ind)))
         Fail();
+      slot.bound.push_back(b);
     }
   }
 
@@ -705,6 +732,7 @@ struct Recordset::Loader {
 
   void FetchRows() {
     // Back to one row per fetch, nothing bound, from the first row.
+    slot.ForgetBindings();
     SQLFreeStmt(stmt, SQL_CLOSE);
     SQLFreeStmt(stmt, SQL_UNBIND);
     if (!SQL_SUCCEEDED(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(1), 0)) ||
@@ -834,15 +862,17 @@ void Recordset::Open(const std::string& source, Connection& connection, int /*cu
   // the command fail, the handle is freed rather than used again.
   StatementHandle stmt;
   stmt.h = std::exchange(c.statement.h, static_cast<SQLHSTMT>(SQL_NULL_HSTMT));
-  if (stmt.h == SQL_NULL_HSTMT && !SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, c.dbc, &stmt.h))) {
-    stmt.h = SQL_NULL_HSTMT;
-    RaiseDb(err::DbCommandFailed, SQL_HANDLE_DBC, c.dbc);
+  if (stmt.h == SQL_NULL_HSTMT) {
+    c.statement.ForgetBindings();
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, c.dbc, &stmt.h))) {
+      stmt.h = SQL_NULL_HSTMT;
+      RaiseDb(err::DbCommandFailed, SQL_HANDLE_DBC, c.dbc);
+    }
   }
   std::vector<Column> columns;
   Loader loader(stmt.h, c.statement, source, columns);
   loader.Run();
-  if (SQL_SUCCEEDED(SQLFreeStmt(stmt.h, SQL_CLOSE)) && SQL_SUCCEEDED(SQLFreeStmt(stmt.h, SQL_UNBIND)))
-    c.statement.h = std::exchange(stmt.h, static_cast<SQLHSTMT>(SQL_NULL_HSTMT));
+  if (SQL_SUCCEEDED(SQLFreeStmt(stmt.h, SQL_CLOSE))) c.statement.h = std::exchange(stmt.h, static_cast<SQLHSTMT>(SQL_NULL_HSTMT));
   columns_ = std::move(columns);
   rows_ = static_cast<long>(loader.rows);
   pos_ = 0;
