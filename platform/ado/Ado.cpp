@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <unordered_map>
 
 namespace qvx::ado {
 
@@ -67,6 +68,29 @@ struct StatementHandle {
   }
 };
 
+char FoldChar(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+std::string Folded(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = FoldChar(c);
+  return out;
+}
+
+}  // namespace
+
+// The names of a command's columns, shared by every recordset of the same names in the
+// same order: most commands are look-ups run again and again for other rows.
+struct ColumnNames {
+  struct Name {
+    std::string name;
+    std::string folded;  // the name in lower case, made once
+    size_t first = 0;    // the first column whose name folds the same
+  };
+  std::vector<Name> names;
+};
+
+namespace {
+
 // The block buffers of one column, in the statement's one allocation.
 struct BlockBuffer {
   SQLSMALLINT ctype = 0;
@@ -84,6 +108,11 @@ struct BlockBuffer {
 // of the same columns finds them made, and a command of other columns binds again
 // (unbinding all first when it has fewer).
 struct StatementSlot {
+  // The names of the commands run, by their names joined with zeros, made once each.
+  std::unordered_map<std::string, std::shared_ptr<const ColumnNames>> names;
+  std::string nameKey;
+  const std::shared_ptr<const ColumnNames>& NamesOf(const std::string& key, size_t count);
+
   SQLHSTMT h = SQL_NULL_HSTMT;
   std::vector<BlockBuffer> buffers;  // the current command's
   std::vector<BlockBuffer> bound;    // what the handle's columns are bound to
@@ -311,15 +340,32 @@ uint8_t BadValueTag(const std::string& state) {
   return 0;
 }
 
-char FoldChar(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-std::string Folded(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = FoldChar(c);
-  return out;
-}
-
 }  // namespace
+
+const std::shared_ptr<const ColumnNames>& StatementSlot::NamesOf(const std::string& key, size_t count) {
+  auto it = names.find(key);
+  if (it != names.end()) return it->second;
+  // A program runs a few dozen different commands; a bound keeps one that makes its
+  // commands up as it goes from growing without end.
+  if (names.size() >= 512) names.clear();
+  auto made = std::make_shared<ColumnNames>();
+  made->names.resize(count);
+  std::string_view rest = key;
+  for (size_t i = 0; i < count; ++i) {
+    ColumnNames::Name& n = made->names[i];
+    const size_t end = rest.find('\0');
+    n.name.assign(rest.substr(0, end));
+    rest.remove_prefix(std::min(end + 1, rest.size()));
+    n.folded = Folded(n.name);
+    n.first = i;
+    for (size_t j = 0; j < i; ++j)
+      if (made->names[j].folded == n.folded) {
+        n.first = j;
+        break;
+      }
+  }
+  return names.emplace(key, std::move(made)).first->second;
+}
 
 struct Recordset::Column {
   struct Chunk {
@@ -330,9 +376,6 @@ struct Recordset::Column {
     std::string pool;
   };
 
-  std::string name;
-  std::string folded;  // the name in lower case, made once
-  size_t first = 0;    // the first column whose name folds the same
   VarType type = VarType::String;
   Fetch fetch = Fetch::Text;
   bool wide = false;
@@ -420,6 +463,7 @@ struct Recordset::Loader {
   StatementSlot& slot;
   const std::string& source;
   std::vector<Column>& columns;
+  std::shared_ptr<const ColumnNames> names;
   size_t rows = 0;
 
   using Buffer = BlockBuffer;
@@ -441,6 +485,7 @@ struct Recordset::Loader {
   void Describe(SQLSMALLINT ncols) {
     columns.resize(static_cast<size_t>(std::max<SQLSMALLINT>(ncols, 0)));
     buffers.resize(columns.size());
+    slot.nameKey.clear();
     for (SQLUSMALLINT i = 0; i < columns.size(); ++i) {
       SQLCHAR name[512];
       SQLSMALLINT nameLen = 0, sqlType = 0, decimals = 0, nullable = 0;
@@ -448,16 +493,12 @@ struct Recordset::Loader {
       if (!SQL_SUCCEEDED(SQLDescribeCol(stmt, static_cast<SQLUSMALLINT>(i + 1), name, sizeof name, &nameLen, &sqlType,
                                         &size, &decimals, &nullable)))
         Fail();
+      slot.nameKey.append(reinterpret_cast<const char*>(name),
+                          strnlen(reinterpret_cast<const char*>(name),
+                                  std::min<size_t>(static_cast<size_t>(std::max<SQLSMALLINT>(nameLen, 0)),
+                                                   sizeof name - 1)));
+      slot.nameKey.push_back('\0');
       Column& col = columns[i];
-      col.name.assign(reinterpret_cast<const char*>(name),
-                      std::min<size_t>(static_cast<size_t>(std::max<SQLSMALLINT>(nameLen, 0)), sizeof name - 1));
-      col.folded = Folded(col.name);
-      col.first = i;
-      for (size_t j = 0; j < i; ++j)
-        if (columns[j].folded == col.folded) {
-          col.first = j;
-          break;
-        }
       col.fetch = FetchOf(sqlType, decimals);
       col.type = TypeOf(col.fetch);
       col.wide = col.fetch == Fetch::Double || col.fetch == Fetch::Decimal || col.fetch == Fetch::Timestamp ||
@@ -480,6 +521,7 @@ struct Recordset::Loader {
           break;
       }
     }
+    names = slot.NamesOf(slot.nameKey, columns.size());
   }
 
   void Bind(size_t blockRows) {
@@ -874,6 +916,7 @@ void Recordset::Open(const std::string& source, Connection& connection, int /*cu
   loader.Run();
   if (SQL_SUCCEEDED(SQLFreeStmt(stmt.h, SQL_CLOSE))) c.statement.h = std::exchange(stmt.h, static_cast<SQLHSTMT>(SQL_NULL_HSTMT));
   columns_ = std::move(columns);
+  names_ = std::move(loader.names);
   rows_ = static_cast<long>(loader.rows);
   pos_ = 0;
   open_ = true;
@@ -882,6 +925,7 @@ void Recordset::Open(const std::string& source, Connection& connection, int /*cu
 void Recordset::Close() {
   CheckOpen();
   columns_.clear();
+  names_.reset();
   rows_ = 0;
   pos_ = 0;
   open_ = false;
@@ -944,10 +988,11 @@ long Recordset::FieldCount() const {
 size_t Recordset::FindColumn(std::string_view name) const {
   CheckOpen();
   // Callers mostly write a name as the query does: that is found without folding.
-  for (const Column& col : columns_)
-    if (col.name == name) return col.first;
-  for (size_t i = 0; i < columns_.size(); ++i) {
-    const std::string& folded = columns_[i].folded;
+  const std::vector<ColumnNames::Name>& names = names_->names;
+  for (const ColumnNames::Name& n : names)
+    if (n.name == name) return n.first;
+  for (size_t i = 0; i < names.size(); ++i) {
+    const std::string& folded = names[i].folded;
     if (folded.size() != name.size()) continue;
     size_t k = 0;
     while (k < name.size() && FoldChar(name[k]) == folded[k]) ++k;
@@ -994,7 +1039,7 @@ Variant Recordset::Cell(size_t column) const {
 
 const std::string& Field::Name() const {
   rs_->CheckOpen();
-  return rs_->columns_[column_].name;
+  return rs_->names_->names[column_].name;
 }
 
 VarType Field::Type() const {

@@ -65,6 +65,7 @@ inline constexpr int adStateClosed = 0;
 inline constexpr int adStateOpen = 1;
 
 class Recordset;
+struct ColumnNames;
 
 // Rows asked of the driver per fetch: a small first block, so that the many one-row
 // look-ups stay cheap, then larger blocks. Tests set them to exercise the block edges.
@@ -156,6 +157,7 @@ class Recordset {
 
   bool open_ = false;
   std::vector<Column> columns_;
+  std::shared_ptr<const ColumnNames> names_;  // shared with the recordsets of the same columns
   long rows_ = 0;
   long pos_ = 0;  // -1: before the first row; rows_: after the last
   friend class Field;
