@@ -379,14 +379,26 @@ struct Recordset::Column {
   VarType type = VarType::String;
   Fetch fetch = Fetch::Text;
   bool wide = false;
-  std::vector<Chunk> chunks;
+  // The first chunk is held in the column itself: most answers are a row or a few.
+  Chunk head;
+  std::vector<Chunk> more;  // the chunks after the first
+  size_t chunkCount = 0;
+
+  Chunk& At(size_t index) { return index == 0 ? head : more[index - 1]; }
+  const Chunk& At(size_t index) const { return index == 0 ? head : more[index - 1]; }
+  void Clear() {
+    head = Chunk();
+    more.clear();
+    chunkCount = 0;
+  }
 
   uint8_t OwnTag() const { return static_cast<uint8_t>(type); }
 
   Chunk& ChunkOf(size_t row) {
     const size_t index = row >> kChunkShift;
-    if (index == chunks.size()) {
-      Chunk& c = chunks.emplace_back();
+    if (index == chunkCount) {
+      Chunk& c = index == 0 ? head : more.emplace_back();
+      ++chunkCount;
       // Later chunks are filled whole: their room is taken at once.
       if (index > 0) {
         if (type == VarType::String) c.ends.reserve(kChunkRows);
@@ -394,7 +406,7 @@ struct Recordset::Column {
         else c.n32.reserve(kChunkRows);
       }
     }
-    return chunks[index];
+    return At(index);
   }
 
   void Tag(Chunk& c, size_t row, uint8_t tag) {
@@ -407,7 +419,8 @@ struct Recordset::Column {
 
   // Moves the numbers to 64 bits when a value does not fit 32.
   void Widen() {
-    for (Chunk& c : chunks) {
+    for (size_t i = 0; i < chunkCount; ++i) {
+      Chunk& c = At(i);
       c.n64.assign(c.n32.begin(), c.n32.end());
       std::vector<int32_t>().swap(c.n32);
     }
@@ -782,7 +795,7 @@ struct Recordset::Loader {
         !SQL_SUCCEEDED(SQLSetStmtAttr(stmt, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0)))
       Fail();
     for (Column& col : columns) {
-      col.chunks.clear();
+      col.Clear();
       col.wide = col.fetch == Fetch::Double || col.fetch == Fetch::Decimal || col.fetch == Fetch::Timestamp ||
                  col.fetch == Fetch::Time;
     }
@@ -1015,7 +1028,7 @@ Variant Recordset::Cell(size_t column) const {
   if (pos_ < 0 || pos_ >= rows_) NoCurrentRecord();
   const Column& col = columns_[column];
   const auto row = static_cast<size_t>(pos_);
-  const Column::Chunk& c = col.chunks[row >> kChunkShift];
+  const Column::Chunk& c = col.At(row >> kChunkShift);
   const size_t i = row & kChunkMask;
   const uint8_t tag = c.tags.empty() ? col.OwnTag() : c.tags[i];
   if (tag == kBadType) Raise(err::TypeMismatch);
