@@ -31,6 +31,11 @@ MessageGate& Gate() {
   static MessageGate gate;
   return gate;
 }
+// Modal windows up: their boxes answer what the user just did there.
+int& DialogsUp() {
+  static int up = 0;
+  return up;
+}
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 QString TitleOrProgram(const std::string& title) { return Q(title.empty() ? kProgramTitle : title); }
@@ -50,7 +55,7 @@ std::unique_ptr<UiService> SetUi(std::unique_ptr<UiService> service) {
 
 Answer MsgBox(const std::string& text, Buttons buttons, Icon icon, const std::string& title) {
   MessageGate& gate = Gate();
-  if (gate.open && buttons == Buttons::OK) {
+  if (gate.open && DialogsUp() == 0 && buttons == Buttons::OK) {
     std::string shown = Ui().Shown(text);
     const auto [it, first] = gate.index.try_emplace(shown, gate.seen.size());
     if (!first) {
@@ -92,6 +97,10 @@ Form::Form(QWidget* parent) : QDialog(parent) {
 Form::~Form() = default;
 
 void Form::ShowModal() {
+  struct Up {
+    Up() { ++DialogsUp(); }
+    ~Up() { --DialogsUp(); }
+  } up;
   loaded_ = true;
   Form_Load();
   if (!loaded_) return;  // the load handler closed the window itself

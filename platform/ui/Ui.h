@@ -117,7 +117,8 @@ Answer MsgBox(const std::string& text, Buttons buttons = Buttons::OK, Icon icon 
 // is shown the first time its text (as the service shows it) comes up; each later box of
 // that text is counted instead of shown, so that a fault met on every line is one box
 // rather than hundreds.
-// A box that asks a question is always shown.
+// A box that asks a question is always shown, and so is every box of a dialog (a window
+// shown modally): it answers what the user just did there, each time.
 struct RepeatedMessage {
   std::string text;
   std::string title;
