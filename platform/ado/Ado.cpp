@@ -100,13 +100,13 @@ struct BlockBuffer {
   bool operator==(const BlockBuffer&) const = default;
 };
 
-// What a connection keeps between commands: one statement handle, with the buffers its
-// block fetches are bound to. Allocating a handle through the driver manager costs more
-// than most of the one-row look-ups run on it, and so does binding each column anew. The
-// handle is kept only after a command that succeeded, with its cursor closed. Its
-// bindings stay: they point into `arena`, which lives as long as the slot, so a command
-// of the same columns finds them made, and a command of other columns binds again
-// (unbinding all first when it has fewer).
+// What a connection keeps between commands of one shape: a statement handle, with the
+// buffers its block fetches are bound to. Allocating a handle through the driver manager
+// costs more than most of the one-row look-ups run on it, and so does binding each column
+// anew. The handle is kept only after a command that succeeded, with its cursor closed.
+// Its bindings stay: they point into `arena`, which lives as long as the slot, so a
+// command of the same columns finds them made, and a command of other columns binds
+// again (unbinding all first when it has fewer).
 struct StatementSlot {
   // The names of the commands run, by their names joined with zeros, made once each.
   std::unordered_map<std::string, std::shared_ptr<const ColumnNames>> names;
@@ -132,6 +132,31 @@ struct StatementSlot {
     if (h != SQL_NULL_HSTMT) SQLFreeHandle(SQL_HANDLE_STMT, h);
     h = SQL_NULL_HSTMT;
     ForgetBindings();
+  }
+};
+
+// A connection's slots, one per shape of command text: the text up to its first digit,
+// so that a look-up run again for other rows takes the slot it left bound for its
+// columns. The shape only decides what has to be set again, never what is read: a slot
+// whose handle was bound for other columns binds them anew.
+struct StatementSlots {
+  static constexpr size_t kMostShapes = 64;
+  std::unordered_map<size_t, StatementSlot> byShape;
+
+  StatementSlot& For(std::string_view source) {
+    size_t digit = 0;
+    while (digit < source.size() && (source[digit] < '0' || source[digit] > '9')) ++digit;
+    const size_t shape = std::hash<std::string_view>()(source.substr(0, digit));
+    auto it = byShape.find(shape);
+    if (it != byShape.end()) return it->second;
+    // A program that makes its commands up as it goes starts over rather than keeping
+    // a handle for each.
+    if (byShape.size() >= kMostShapes) FreeAll();
+    return byShape[shape];
+  }
+  void FreeAll() {
+    for (auto& [shape, slot] : byShape) slot.Free();
+    byShape.clear();
   }
 };
 
@@ -215,16 +240,16 @@ struct Connection::Impl {
   SQLHDBC dbc = SQL_NULL_HDBC;
   bool open = false;
   std::string connectionString;
-  StatementSlot statement;
+  StatementSlots statements;
 
   void FreeDbc() {
-    statement.Free();
+    statements.FreeAll();
     if (dbc != SQL_NULL_HDBC) SQLFreeHandle(SQL_HANDLE_DBC, dbc);
     dbc = SQL_NULL_HDBC;
   }
   ~Impl() {
     if (ProcessEnd::Instance().reached) return;
-    statement.Free();
+    statements.FreeAll();
     if (open) SQLDisconnect(dbc);
     FreeDbc();
     if (env != SQL_NULL_HENV) SQLFreeHandle(SQL_HANDLE_ENV, env);
@@ -274,7 +299,7 @@ void Connection::Open(const std::string& connectionString, const std::string& us
 
 void Connection::Close() {
   if (!impl_->open) Raise(adoerr::ObjectClosed, "Operation is not allowed when the object is closed.");
-  impl_->statement.Free();
+  impl_->statements.FreeAll();
   SQLDisconnect(impl_->dbc);
   impl_->FreeDbc();
   impl_->open = false;
@@ -913,21 +938,22 @@ void Recordset::Open(const std::string& source, Connection& connection, int /*cu
   if (source.size() > static_cast<size_t>(std::numeric_limits<SQLINTEGER>::max()))
     Raise(err::DbCommandFailed, "The command text is too long.");
   Connection::Impl& c = *connection.impl_;
-  // The connection's kept handle is out of its keeping while the command runs: should
-  // the command fail, the handle is freed rather than used again.
+  StatementSlot& slot = c.statements.For(source);
+  // The slot's kept handle is out of its keeping while the command runs: should the
+  // command fail, the handle is freed rather than used again.
   StatementHandle stmt;
-  stmt.h = std::exchange(c.statement.h, static_cast<SQLHSTMT>(SQL_NULL_HSTMT));
+  stmt.h = std::exchange(slot.h, static_cast<SQLHSTMT>(SQL_NULL_HSTMT));
   if (stmt.h == SQL_NULL_HSTMT) {
-    c.statement.ForgetBindings();
+    slot.ForgetBindings();
     if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, c.dbc, &stmt.h))) {
       stmt.h = SQL_NULL_HSTMT;
       RaiseDb(err::DbCommandFailed, SQL_HANDLE_DBC, c.dbc);
     }
   }
   std::vector<Column> columns;
-  Loader loader(stmt.h, c.statement, source, columns);
+  Loader loader(stmt.h, slot, source, columns);
   loader.Run();
-  if (SQL_SUCCEEDED(SQLFreeStmt(stmt.h, SQL_CLOSE))) c.statement.h = std::exchange(stmt.h, static_cast<SQLHSTMT>(SQL_NULL_HSTMT));
+  if (SQL_SUCCEEDED(SQLFreeStmt(stmt.h, SQL_CLOSE))) slot.h = std::exchange(stmt.h, static_cast<SQLHSTMT>(SQL_NULL_HSTMT));
   columns_ = std::move(columns);
   names_ = std::move(loader.names);
   rows_ = static_cast<long>(loader.rows);
