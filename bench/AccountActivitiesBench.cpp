@@ -14,7 +14,7 @@
 #include "platform/sys/Sys.h"
 #include "platform/ui/ScriptedUi.h"
 #include "samples/CompanyFile.h"
-#include "tests/support/OdbcTestEnv.h"
+#include "BenchSession.h"
 
 namespace {
 
@@ -46,21 +46,11 @@ void EnsureFile() {
   fs::rename(building, BalancesFile());
 }
 
-struct Session {
-  std::unique_ptr<qvx::ui::UiService> previousUi;
-  std::string programFolder = Folder() + "/program";
-  Session() {
+struct Session : qvx::test::BenchSession {
+  Session() : BenchSession(Folder() + "/program") {
     EnsureFile();
-    qvx::test::UsePrivateOdbcRegistration();
-    previousUi = qvx::ui::SetUi(std::make_unique<qvx::ui::ScriptedUi>());
-    fs::create_directories(programFolder);
-    qvx::sys::SetProgramFolder(programFolder);
     qvx::DataSource& ds = qvx::DataSource::Instance();
-    ds.ODBCAccessMode = "R";
     ds.ODBCDataFile = BalancesFile();
-    ds.ODBCDriver = "MYOAU1001";
-    ds.ODBCUserID = "Administrator";
-    ds.ODBCProduct = "/opt/accounts/accounts.exe";
     ds.MakeConnection();
     if (!qvx::Conn.ODBCConnected) throw std::runtime_error("no connection to " + BalancesFile());
     qvx::G.FirstMonth = 7;

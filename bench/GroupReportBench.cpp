@@ -22,7 +22,7 @@
 #include "platform/sys/Sys.h"
 #include "platform/ui/ScriptedUi.h"
 #include "samples/SampleBooks.h"
-#include "tests/support/OdbcTestEnv.h"
+#include "BenchSession.h"
 
 namespace {
 
@@ -56,20 +56,9 @@ void EnsureFiles() {
   }
 }
 
-struct Session {
-  std::unique_ptr<qvx::ui::UiService> previousUi;
-  std::string programFolder = Folder() + "/program";
-  Session() {
+struct Session : qvx::test::BenchSession {
+  Session() : BenchSession(Folder() + "/program") {
     EnsureFiles();
-    qvx::test::UsePrivateOdbcRegistration();
-    previousUi = qvx::ui::SetUi(std::make_unique<qvx::ui::ScriptedUi>());
-    fs::create_directories(programFolder);
-    qvx::sys::SetProgramFolder(programFolder);
-    qvx::DataSource& ds = qvx::DataSource::Instance();
-    ds.ODBCAccessMode = "R";
-    ds.ODBCDriver = "MYOAU1001";
-    ds.ODBCUserID = "Administrator";
-    ds.ODBCProduct = "/opt/accounts/accounts.exe";
     // The period: the financial year July 2025 to June 2026.
     qvx::G.ODBCYearStartDate = "2025-07-01";
     qvx::G.ODBCFromDate = "2025-07-01";
