@@ -1,5 +1,6 @@
 # make run   sets up, builds and starts the program in its program folder (build/bin)
 # make test  sets up, builds with the sanitizers and runs every test
+# make bench builds the benchmarks (Release, in build-bench); the program build leaves them out
 JOBS ?= $(shell nproc)
 
 .PHONY: setup build run test bench clean
@@ -8,7 +9,7 @@ setup:
 	@scripts/setup.sh
 
 build: setup
-	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQVX_TESTS=OFF
+	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQVX_TESTS=OFF -DQVX_BENCH=OFF
 	cmake --build build -j $(JOBS)
 	@scripts/register-odbc.sh build
 

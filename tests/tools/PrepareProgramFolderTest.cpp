@@ -5,7 +5,10 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <string>
+
+#include <sqlite3.h>
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -43,13 +46,25 @@ TEST(PrepareProgramFolder, ANewUserStartsOnTheAustralianSampleCompany) {
   QTemporaryDir dir;
   const std::string folder = dir.path().toStdString() + "/bin";
   ASSERT_EQ(Prepare(folder), 0);
-  for (const char* name : {samples::kAustralianFile, samples::kUsaFile, samples::kAr2011File, samples::kGroupFolder})
-    EXPECT_TRUE(fs::exists(folder + "/samples/" + name)) << name;
+  // Browse boxes opened there list the company files and the group folder, nothing of the build.
+  std::set<std::string> entries;
+  for (const auto& entry : fs::recursive_directory_iterator(folder + "/samples"))
+    entries.insert(fs::relative(entry.path(), folder + "/samples").string());
+  const std::set<std::string> shipped = {samples::kAustralianFile,
+                                         samples::kUsaFile,
+                                         samples::kAr2011File,
+                                         samples::kGroupFolder,
+                                         "Group/NorthHoldings.MYO",
+                                         "Group/NorthRetail.MYO",
+                                         "Group/NorthServices.MYO",
+                                         "Group/SouthFreight.MYO",
+                                         "Group/SouthTraders.MYO"};
+  EXPECT_EQ(entries, shipped);
 
   const std::string ini = folder + "/Tallymoor.Ini";
   const std::string written = ReadBytes(ini);
   const std::string au = folder + "/samples/" + samples::kAustralianFile;
-  for (const std::string line : {"BodyFont=9\r\n", "CompanyName=Clearwater Trading Pty Ltd\r\n", "ODBCMode=Direct\r\n",
+  for (const std::string line : {"BodyFont=9\r\n", "CompanyName=\r\n", "ODBCMode=Direct\r\n",
                                  "ODBCUserID=Administrator\r\n", "ODBCPassword=\r\n", "ODBCDriver=MYOAU1001\r\n",
                                  "LblWidth=\r\n"}) {
     EXPECT_NE(written.find(line), std::string::npos) << line;
@@ -63,9 +78,16 @@ TEST(PrepareProgramFolder, ANewUserStartsOnTheAustralianSampleCompany) {
   ASSERT_EQ(Prepare(folder), 0);
   EXPECT_EQ(ReadBytes(ini), mine);
 
-  // The first start in the prepared folder opens the sample company by name.
+  // The first start in the prepared folder shows the name the company file holds, not
+  // one the preparation took from the sample.
   fs::remove(ini);
   ASSERT_EQ(Prepare(folder), 0);
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(au.c_str(), &db), SQLITE_OK);
+  EXPECT_EQ(sqlite3_exec(db, "UPDATE DataFileInformation SET CompanyName = 'Bluegum Orchards Pty Ltd'", nullptr,
+                         nullptr, nullptr),
+            SQLITE_OK);
+  sqlite3_close(db);
   ScriptedUiScope ui;
   sys::SetProgramFolder(folder);
   G = Globals{};
@@ -74,9 +96,10 @@ TEST(PrepareProgramFolder, ANewUserStartsOnTheAustralianSampleCompany) {
   Startup = StartupState{};
   Main();
   EXPECT_TRUE(Conn.ODBCConnected);
-  EXPECT_EQ(G.DataSetCompany, "Clearwater Trading Pty Ltd");
+  EXPECT_EQ(G.DataSetCompany, "Bluegum Orchards Pty Ltd");
+  EXPECT_EQ(MainF::Instance().Window()->Label5.text().toStdString(), "Bluegum Orchards Pty Ltd");
   EXPECT_TRUE(ui->Messages().empty()) << ui->Messages()[0];
-  EXPECT_EQ(ReadBytes(folder + "/QVXDataSet-Clearwater.Txt"), "DS-CompanyName=\r\n");
+  EXPECT_EQ(ReadBytes(folder + "/QVXDataSet-Bluegum.Txt"), "DS-CompanyName=\r\n");
   MainF::Instance().DestroyWindow();
   Conn = ConnectionState{};
   sys::SetProgramFolder({});
