@@ -7,7 +7,13 @@
 #   - a client without the password is refused: VNC authentication is the only security
 #     type offered, a client that picks none is turned away, and a wrong password fails;
 #   - a client with the password file gets in and, within 30 s, sees a screen that is not
-#     all black (the program's first window, painted), with no input at all.
+#     all black (the program's first window, painted), with no input at all;
+#   - the X display itself lets in only a client with the cookie of the authority file
+#     (new, owner-only, handed to the program through XAUTHORITY): a client without it is
+#     refused, and so is another local user (nobody, when this runs as root);
+#   - the logs are written in the user's private folder (the runtime folder when it is
+#     private, else the state folder), and a link standing at a log's name is not written
+#     through.
 # Each start's capture is kept as OUTDIR/start-N.jpg, to be looked at.
 #
 #   scripts/check-vnc-screen.sh [BUILD] [STARTS] [OUTDIR]     (default: build 5 /tmp/quorvex-vnc-check)
@@ -19,7 +25,7 @@ ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 BUILD="$(cd "${1:-build}" && pwd)"
 STARTS="${2:-5}"
 OUT="${3:-/tmp/quorvex-vnc-check}"
-for tool in vncsnapshot vncpasswd python3 timeout; do
+for tool in vncsnapshot vncpasswd python3 timeout xdpyinfo; do
   if ! command -v "$tool" >/dev/null 2>&1; then
     echo "check-vnc-screen: $tool is missing; scripts/setup.sh installs it" >&2
     exit 1
@@ -74,12 +80,49 @@ print(f"offered {offered}; {'refused' if refused else 'let in'}")
 EOF
 }
 
+# The environment of run.sh's child NAME, one variable a line, once it has started.
+child_environment() {
+  local p pid comm state ppid rest
+  for _ in $(seq 100); do
+    for p in /proc/[0-9]*; do
+      read -r pid comm state ppid rest <"$p/stat" 2>/dev/null || continue
+      if [ "$ppid" = "$RUN" ] && [ "$comm" = "($1)" ]; then
+        tr '\0' '\n' <"$p/environ"
+        return 0
+      fi
+    done
+    sleep 0.1
+  done
+  return 1
+}
+
+# Whether a client gets onto the display: xdpyinfo with the given authority file.
+x_client_gets_in() {
+  XAUTHORITY="$2" timeout 10 xdpyinfo -display "$1" >/dev/null 2>&1
+}
+
+echo planted >"$SCRATCH/victim"
 previous=""
+previous_auth=""
 for i in $(seq "$STARTS"); do
   port="$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')"
   conf="$SCRATCH/config-$i"
   log="$SCRATCH/run-$i.log"
-  env -u DISPLAY -u WAYLAND_DISPLAY XDG_CONFIG_HOME="$conf" QVX_VNC_PORT="$port" \
+  # A runtime folder others may read is passed over for the state folder; a private one
+  # takes the logs.
+  runtime="$SCRATCH/runtime-$i"
+  mkdir -p "$runtime"
+  if [ $((i % 2)) -eq 1 ]; then
+    chmod 755 "$runtime"
+    logs="$SCRATCH/state-$i/quorvex"
+  else
+    chmod 700 "$runtime"
+    logs="$runtime/quorvex"
+  fi
+  mkdir -p "$logs"
+  ln -s "$SCRATCH/victim" "$logs/xvnc-$port.log"
+  env -u DISPLAY -u WAYLAND_DISPLAY XDG_CONFIG_HOME="$conf" XDG_RUNTIME_DIR="$runtime" \
+    XDG_STATE_HOME="$SCRATCH/state-$i" QVX_VNC_PORT="$port" \
     "$ROOT/scripts/run.sh" "$SCRATCH" >"$log" 2>&1 &
   RUN=$!
   for _ in $(seq 200); do
@@ -112,10 +155,37 @@ for i in $(seq "$STARTS"); do
     fi
     timeout 10 vncsnapshot -quiet -passwd "$passwd" -allowblank -encodings "hextile raw" \
       -rect 1280x800+0+0 "127.0.0.1::$port" "$OUT/start-$i.jpg" >/dev/null 2>&1 || true
+
+    auth="$conf/quorvex/xauthority"
+    environment="$(child_environment quorvex || true)"
+    display="$(sed -n 's/^DISPLAY=//p' <<<"$environment")"
+    if [ "$(stat -c '%a %s' "$auth" 2>&1)" != "600 44" ]; then
+      fail "the X authority file is not one entry readable by its owner only: $(stat -c '%a %s' "$auth" 2>&1)"
+    elif [ -n "$previous_auth" ] && cmp -s "$previous_auth" "$auth"; then
+      fail "the X cookie is the one of the start before"
+    elif ! grep -qxF "XAUTHORITY=$auth" <<<"$environment" || [ -z "$display" ]; then
+      fail "the program was not given the display and its authority file: $environment"
+    else
+      cp "$auth" "$SCRATCH/previous-xauthority"
+      previous_auth="$SCRATCH/previous-xauthority"
+      if x_client_gets_in "$display" /dev/null; then fail "a client without the X cookie got onto $display"; fi
+      x_client_gets_in "$display" "$auth" || fail "a client with the X cookie was refused by $display"
+      if [ "$(id -u)" -eq 0 ] && command -v runuser >/dev/null 2>&1 &&
+        runuser -u nobody -- env XAUTHORITY="$auth" timeout 10 xdpyinfo -display "$display" >/dev/null 2>&1; then
+        fail "user nobody got onto $display"
+      fi
+    fi
+    if [ "$(cat "$SCRATCH/victim")" != planted ]; then
+      fail "the Xvnc log was written through a link standing at its name"
+    elif [ -L "$logs/xvnc-$port.log" ] || [ ! -s "$logs/xvnc-$port.log" ] || [ ! -f "$logs/openbox-$port.log" ]; then
+      fail "the logs are not in $logs: $(ls -la "$logs" 2>&1)"
+    elif [ "$(stat -c %a "$logs")" != 700 ]; then
+      fail "the log folder $logs is not private: $(stat -c %a "$logs")"
+    fi
   fi
   kill "$RUN" 2>/dev/null || true
   wait "$RUN" 2>/dev/null || true
   RUN=""
 done
 if [ "$FAILED" -ne 0 ]; then exit 1; fi
-echo "check-vnc-screen: $STARTS starts, each refused without the password and showing the program; captures in $OUT"
+echo "check-vnc-screen: $STARTS starts, each refused without the password or the X cookie and showing the program; captures in $OUT"

@@ -3,13 +3,18 @@
 # Without a display the program runs on a private X server whose screen is served over
 # VNC on 127.0.0.1 only (TigerVNC's Xvnc), behind a password made new at every start and
 # kept for the viewer in $XDG_CONFIG_HOME/quorvex/vnc-passwd (default ~/.config/quorvex),
-# readable by its owner only. Qt's own VNC platform is not used: it always listens on
-# every network interface.
+# readable by its owner only. The X server itself lets in only clients that hold the
+# cookie in $XDG_CONFIG_HOME/quorvex/xauthority, new at every start as well. Its logs and
+# the window manager's are kept in a folder of the user's own: $XDG_RUNTIME_DIR/quorvex, or
+# ${XDG_STATE_HOME:-~/.local/state}/quorvex when there is no private runtime folder.
+# Qt's own VNC platform is not used: it always listens on every network interface.
 set -euo pipefail
 BUILD="${1:-build}"
 BIN="$BUILD/bin"
 CONF="${XDG_CONFIG_HOME:-$HOME/.config}/quorvex"
 case "$CONF" in /*) ;; *) CONF="$PWD/$CONF" ;; esac
+STATE="${XDG_STATE_HOME:-$HOME/.local/state}/quorvex"
+case "$STATE" in /*) ;; *) STATE="$PWD/$STATE" ;; esac
 if [ -x "$BUILD/prepare-program-folder.sh" ]; then "$BUILD/prepare-program-folder.sh" "$BIN"; fi
 cd "$BIN"
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
@@ -43,13 +48,49 @@ fi
 chmod 600 "$new"
 mv -f "$new" "$PASSWD"
 
+# The X server's own door: without an authority file any local user could connect to the
+# display directly, past the VNC password, and type into the program or read its windows.
+# One entry with a new random cookie, written in the authority file's layout (family
+# "any" 0xffff, empty address and display number so that it holds for whichever display
+# the server takes, the name MIT-MAGIC-COOKIE-1, 16 bytes of cookie), owner-only from the
+# start as the password is. A server whose authority file is missing or empty lets
+# everybody in, so it starts only once the file stands.
+AUTH="$CONF/xauthority"
+new="$(mktemp "$CONF/.xauthority.XXXXXX")"
+if ! { printf '\377\377\000\000\000\000\000\022MIT-MAGIC-COOKIE-1\000\020' && head -c 16 /dev/urandom; } >"$new" ||
+  [ "$(stat -c %s "$new")" -ne 44 ]; then
+  rm -f "$new"
+  echo "run: cannot write the X authority file into $CONF" >&2
+  exit 1
+fi
+chmod 600 "$new"
+mv -f "$new" "$AUTH"
+export XAUTHORITY="$AUTH"
+
+# The logs go into a folder only the user can write to, so that nobody else can plant a
+# link where a log is about to be written. A log from an earlier start is removed and
+# the new one created afresh (noclobber: a name that stands again is not written through).
+LOGS="$STATE"
+case "${XDG_RUNTIME_DIR:-}" in
+  /*) if [ -d "$XDG_RUNTIME_DIR" ] && [ -O "$XDG_RUNTIME_DIR" ] &&
+    [ "$(stat -L -c %a "$XDG_RUNTIME_DIR")" = 700 ]; then LOGS="$XDG_RUNTIME_DIR/quorvex"; fi ;;
+esac
+mkdir -p -m 700 "$LOGS"
+if [ ! -d "$LOGS" ] || [ ! -O "$LOGS" ] || ! chmod 700 "$LOGS"; then
+  echo "run: $LOGS is not a folder of yours; the logs cannot be kept there" >&2
+  exit 1
+fi
+LOG="$LOGS/xvnc-$PORT.log"
+WMLOG="$LOGS/openbox-$PORT.log"
+rm -f "$LOG" "$WMLOG"
+set -o noclobber
+
 # Xvnc takes the first free display and names it on descriptor 3: no race with another
 # server starting at the same time.
-LOG="/tmp/quorvex-xvnc-$PORT.log"
 DISPLAY_FILE="$(mktemp)"
 Xvnc -displayfd 3 -interface 127.0.0.1 -localhost -rfbport "$PORT" \
-  -SecurityTypes VncAuth -PasswordFile "$PASSWD" \
-  -geometry 1280x800 -depth 24 -AlwaysShared -nolisten tcp 3>"$DISPLAY_FILE" >"$LOG" 2>&1 &
+  -SecurityTypes VncAuth -PasswordFile "$PASSWD" -auth "$AUTH" \
+  -geometry 1280x800 -depth 24 -AlwaysShared -nolisten tcp 3>>"$DISPLAY_FILE" >"$LOG" 2>&1 &
 XVNC=$!
 APP=""
 WM=""
@@ -76,7 +117,7 @@ export DISPLAY=":$N"
 # stays unpainted in the viewer until the first click, so the program starts only once
 # the window manager has announced itself on the root window.
 if command -v openbox >/dev/null 2>&1; then
-  openbox --sm-disable >"/tmp/quorvex-openbox-$PORT.log" 2>&1 &
+  openbox --sm-disable >"$WMLOG" 2>&1 &
   WM=$!
   for _ in $(seq 100); do
     if xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"; then break; fi
