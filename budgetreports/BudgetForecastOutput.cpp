@@ -33,17 +33,6 @@ std::string AmountText(Money amount, bool dollar) {
   return G.CellText;
 }
 
-// A name typed into a cell must stay a text: one that a spreadsheet would take as a
-// formula or a number is kept as text by a leading apostrophe.
-std::string CellTextOf(const std::string& name) {
-  if (name.empty()) return name;
-  const char first = name.front();
-  if (first == '=' || first == '+' || first == '-' || first == '@' || first == '\'') return "'" + name;
-  excel::TypedValue typed = excel::InterpretTyped(name);
-  if (!std::holds_alternative<std::string>(typed.value)) return "'" + name;
-  return name;
-}
-
 excel::Worksheet& Sheet() {
   if (!G.xlSheet) Raise(err::ObjectNotSet);
   return *G.xlSheet;
@@ -125,7 +114,7 @@ void BudgetForecast::DrawLine(const ForecastReport& r, const ForecastLine& line)
   if (sheet) {
     DrawStep([&] {
       excel::Range cell = Sheet().Cells(G.ExcelRow, 1);
-      cell.SetValue(CellTextOf(line.text));
+      cell.SetText(line.text);
       if (line.type == "H" && line.level == 1) cell.Font().SetBold(true);
     });
   } else {

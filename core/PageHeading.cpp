@@ -124,7 +124,7 @@ void SheetLine(excel::Worksheet& sheet, const ReportHeadingArgs& a, const std::s
     cell.Font().SetSize(12);
   }
   if (color) cell.Font().SetColor(*color);
-  cell.SetValue(text);
+  cell.SetText(text);
 }
 
 void SheetFull(excel::Worksheet& sheet, const ReportHeadingArgs& a) {

@@ -136,10 +136,7 @@ void ConsolidatedOutput::PrintAt(int column, const std::string& text) {
 
 // Names and labels stay text even when they read as a number or a formula.
 void ConsolidatedOutput::SheetText(int row, int column, const std::string& text) {
-  const excel::TypedValue t = excel::InterpretTyped(text);
-  const auto* s = std::get_if<std::string>(&t.value);
-  const bool plain = text.empty() || (s && *s == text);
-  G.xlSheet->Cells(row, column).SetValue(plain ? text : "'" + text);
+  G.xlSheet->Cells(row, column).SetText(text);
 }
 
 void ConsolidatedOutput::SheetAmount(int row, int column, const std::string& text) {

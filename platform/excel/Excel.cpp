@@ -191,6 +191,11 @@ void Range::SetValue(const std::string& text) {
     }
 }
 
+void Range::SetText(const std::string& text) {
+  for (int r = r1_; r <= r2_; ++r)
+    for (int c = c1_; c <= c2_; ++c) s_.Put(r, c, text.empty() ? CellValue{} : CellValue{text});
+}
+
 void Range::SetValue(double number) {
   if (!std::isfinite(number)) Raise(err::Overflow);
   for (int r = r1_; r <= r2_; ++r)

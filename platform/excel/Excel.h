@@ -6,7 +6,8 @@
 // Values assigned as text behave as if typed: a text that reads as a number becomes that
 // number (with a matching number format when the cell has none), a text starting with
 // "=" becomes a formula, and a leading apostrophe keeps the rest as text. A formula put
-// into a General cell takes the number format of the first cell it refers to.
+// into a General cell takes the number format of the first cell it refers to. Texts that
+// come from a company file go in through SetText, which never types them.
 #pragma once
 
 #include <cstdint>
@@ -111,6 +112,10 @@ class Range {
   void SetValue(const char* text) { SetValue(std::string(text)); }
   void SetValue(double number);
   void SetValue(int number) { SetValue(static_cast<double>(number)); }
+  // A text stored as it is, whatever it begins with: a name or an address read from a
+  // company file is never made a formula (=WEBSERVICE(...)) or a number (-5), nor loses
+  // a leading apostrophe.
+  void SetText(const std::string& text);
   void ClearContents();
   void SetFormula(const std::string& formula);
   // The first cell's value.
