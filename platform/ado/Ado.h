@@ -2,6 +2,11 @@
 // and static, read-only recordsets that hold all their rows, know their record count and
 // stand on their first row. Failures are raised as run-time errors carrying the driver's
 // message: a refused open as 0x80004005, a failed command as 0x80040E14.
+//
+//   Connection.cpp      opening and closing, the driver's diagnostics as run-time errors
+//   StatementSlots.cpp  the statement handles a connection keeps between commands
+//   BlockLoader.cpp     reading a command's rows, in bound blocks or row by row
+//   Recordset.cpp       the rows as the caller moves over them and reads their fields
 #pragma once
 
 #include <cstdint>
