@@ -23,47 +23,13 @@
 #include "core/Startup.h"
 #include "samples/SamplePaths.h"
 #include "support/OdbcTestEnv.h"
+#include "support/SampleCopy.h"
 
 namespace qvx::test {
 
-// A plain SQLite handle on a company file.
-class SqlFile {
- public:
-  explicit SqlFile(const std::string& path) {
-    if (sqlite3_open(path.c_str(), &db_) != SQLITE_OK) throw std::runtime_error("cannot open " + path);
-  }
-  ~SqlFile() { sqlite3_close(db_); }
-  SqlFile(const SqlFile&) = delete;
-  SqlFile& operator=(const SqlFile&) = delete;
-
-  void Exec(const std::string& sql) {
-    char* error = nullptr;
-    if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
-      const std::string text = error ? error : "?";
-      sqlite3_free(error);
-      throw std::runtime_error(text + ": " + sql);
-    }
-  }
-  // Every row as texts (NULL as "").
-  std::vector<std::vector<std::string>> Rows(const std::string& sql) {
-    sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &st, nullptr) != SQLITE_OK)
-      throw std::runtime_error(std::string(sqlite3_errmsg(db_)) + ": " + sql);
-    std::vector<std::vector<std::string>> rows;
-    while (sqlite3_step(st) == SQLITE_ROW) {
-      std::vector<std::string> row;
-      for (int i = 0; i < sqlite3_column_count(st); ++i) {
-        const unsigned char* t = sqlite3_column_text(st, i);
-        row.emplace_back(t ? reinterpret_cast<const char*>(t) : "");
-      }
-      rows.push_back(std::move(row));
-    }
-    sqlite3_finalize(st);
-    return rows;
-  }
-
- private:
-  sqlite3* db_ = nullptr;
+// A company file opened for the test's own reading and changing.
+struct SqlFile : RawFile {
+  explicit SqlFile(const std::string& path) : RawFile(path, true) {}
 };
 
 // (account number, calendar month) -> amount.
