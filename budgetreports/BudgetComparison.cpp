@@ -631,6 +631,9 @@ void BudgetComparison::LoadAccountFields() {
   // Levels beyond the four the report knows count as the deepest one.
   CurLevel = std::clamp<int16_t>(G.AcctLevels.at(i), 1, 4);
   CurType = G.AcctTypes.at(i);
+  // A detail account without a name still has its line, which its totals count: under its
+  // number, or with the number in the name's place where numbers are not printed.
+  if (RowName.empty() && CurType != "H" && !Opt.PrintAccountNumbers) RowName = CurAcctNo;
 }
 
 void BudgetComparison::LineRoutine(int32_t pos) {
@@ -640,16 +643,12 @@ void BudgetComparison::LineRoutine(int32_t pos) {
   CurClass = Left(CurAcctNo, 1);
   if (CurLevel < PrevLevel || CurType == "H" || CurAcctNo != PrevAcctNo) {
     // A line of another class ends every group of the class before it, also where the
-    // new class has no header of its own at level 1; those groups' headers are done with.
+    // new class has no header of its own at level 1.
     const int16_t level = CurLevel;
     const bool newClass = !PrevClass.empty() && CurClass != PrevClass;
     if (newClass) CurLevel = 1;
     SectionTotalsRows();
-    if (newClass)
-      for (Level& lv : Lvl) {
-        lv = Level{};
-        lv.Headerless = true;
-      }
+    if (newClass) Lvl.fill(Level{});
     CurLevel = level;
     ClearLevelsFrom();
   }
@@ -660,7 +659,7 @@ void BudgetComparison::LineRoutine(int32_t pos) {
     Level& lv = Lvl[static_cast<size_t>(CurLevel)];
     lv.HeaderName = RowName;
     lv.HeaderPending = true;
-    lv.Headerless = false;
+    lv.HasHeader = true;
     ClearLevelsFrom();
   }
   PrevClass = Left(CurAcctNo, 1);
@@ -734,7 +733,10 @@ void BudgetComparison::SectionTotalsRows() {
   for (int closeLvl = 3; closeLvl >= CurLevel; --closeLvl) {
     Level& lv = Lvl[static_cast<size_t>(closeLvl)];
     Slots = lv.Tot;
-    if (lv.Lines <= 1 && closeLvl != o.PrintLevel && CurClass == PrevClass) {
+    if (!lv.HasHeader) {
+      // Lines without a header of their own at this level have no closing row: they count
+      // in the total of the group around them.
+    } else if (lv.Lines <= 1 && closeLvl != o.PrintLevel && CurClass == PrevClass) {
       if (lv.Lines > 0 && closeLvl < o.PrintLevel) {
         ReportRow r;
         r.kind = ReportRow::Separator;
@@ -746,8 +748,7 @@ void BudgetComparison::SectionTotalsRows() {
         TotalKind = AccountSection(PrevClass);
       if (CurLevel <= o.PrintLevel) {
         const std::string label = o.PrintLevel == 1 ? "" : (closeLvl < o.PrintLevel ? "Total " : "");
-        // Lines of a class without a header close into a row without a name: none is written.
-        RowName = lv.Headerless ? std::string() : label + lv.HeaderName;
+        RowName = label + lv.HeaderName;
         const int16_t saved = CurLevel;
         CurLevel = static_cast<int16_t>(closeLvl);
         CurType = "";
@@ -757,8 +758,9 @@ void BudgetComparison::SectionTotalsRows() {
       // A total kind belongs to the closing row it was set for.
       TotalKind = 0;
     }
-    lv.Tot = RowFigures{};
-    lv.Lines = 0;
+    // The group has ended, and its header with it: lines that follow without a header of
+    // their own are not its lines.
+    lv = Level{};
   }
   ProfitRows();
 }
@@ -819,9 +821,11 @@ void BudgetComparison::RowOutput() {
   r.TotalKind = TotalKind;
   r.Fig = Slots;
   const int16_t printLevel = Opt.PrintLevel;
-  // A row without a name writes nothing; its total kind goes with it.
+  // A row without a name writes nothing; its total kind goes with it. A detail line always
+  // shows (its account number stands for the name).
   TotalKind = 0;
-  if (RowName.empty()) {
+  const bool detail = !CurType.empty() && CurType != "H" && r.TotalKind != 6;
+  if (RowName.empty() && !detail) {
     r.Written = false;
     Rows.push_back(std::move(r));
     return;

@@ -174,7 +174,7 @@ class BudgetComparison {
   struct Level {
     std::string HeaderName;
     bool HeaderPending = false;
-    bool Headerless = false;  // the class changed and no header has opened this level since
+    bool HasHeader = false;  // a header opened the level's group; only such a group has a closing row
     int32_t Lines = 0;
     RowFigures Tot;
   };

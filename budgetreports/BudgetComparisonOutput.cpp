@@ -134,7 +134,8 @@ void BudgetComparison::DrawRow(const ReportRow& r) {
       G.HeadingMode = 0;
     }
   }
-  if (r.Name.empty()) return;
+  // A detail line without a name still shows, under its account number.
+  if (r.Name.empty() && r.AcctNo.empty()) return;
   if (G.HeadingMode || G.NewPageFlag) PrintColumnHeadings();
   if (G.PrintCancelled || !r.Written) return;
 

@@ -41,6 +41,11 @@ int32_t MonthBoundaries(const std::string& from, const std::string& to) {
 
 int16_t BudgetForecast::SectionOf(const std::string& accountNumber) { return AccountSection(accountNumber); }
 
+bool BudgetForecast::InASection(int32_t account) const {
+  return account >= 1 && static_cast<size_t>(account) < acctSection_.size() &&
+         acctSection_[static_cast<size_t>(account)] != kSectionNone;
+}
+
 void ReportBudgetForecast(std::string& /*reportCode*/) {
   BudgetForecast run;
   run.Run();
@@ -338,6 +343,10 @@ void BudgetForecast::ReadCashBasis() {
                        .Reserved22 = annual,
                        .LastYear = lastYear};
   Step([&] { ReadTransactions(args); });
+  // The engine counts every account it is given; one of a class without a section counts
+  // in none, as on the accrual basis.
+  for (int32_t row = 1; row <= G.TxRowCount; ++row)
+    if (!InASection(RowAcct[static_cast<size_t>(row)])) MthActual[static_cast<size_t>(row)] = {};
 }
 
 bool BudgetForecast::ReadJournal() {
@@ -391,8 +400,8 @@ bool BudgetForecast::ReadJournal() {
       const int32_t accountID = accountField->Value().ToLong();
       const int32_t index = BinarySearch(G.AcctIDs, accountID, G.NbrAccounts);
       if (index < 1) return;
+      if (!InASection(index)) return;
       const int16_t section = acctSection_[static_cast<size_t>(index)];
-      if (section == 0) return;
       const int16_t month = monthOf(dateField->Value());
       const Money amount = amountField->Value().ToCurrency();
       if (month < 0 || month > 12) Raise(err::SubscriptOutOfRange);

@@ -113,6 +113,7 @@ class BudgetForecast {
   int16_t PrevLevel = 0;
   std::array<std::string, 5> LevelHeaderName{};
   std::array<int16_t, 5> LevelHeaderOpen{};
+  std::array<int16_t, 5> LevelHasHeader{};  // a header opened the level's block; only such a block closes
   std::array<int32_t, 5> LevelLineCount{};
   std::array<ForecastFigures, 5> LevelTotals{};
   ForecastFigures SectionSums{}, GrossProfitSums{}, OperatingProfitSums{}, SurplusSums{};
@@ -133,6 +134,9 @@ class BudgetForecast {
   void FitColumnsToPage();
   // Section 1..5 of an account number or class (0: none).
   static int16_t SectionOf(const std::string& accountNumber);
+  // The loaded account (index 1..NbrAccounts) is of a section: only such an account has
+  // actual figures.
+  bool InASection(int32_t account) const;
   int16_t ShownColumns() const { return ColumnMode == "AB" ? int16_t{12} : MonthCount; }
   int16_t ColumnMonth(int16_t column) const;
 

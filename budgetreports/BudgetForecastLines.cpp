@@ -58,6 +58,7 @@ ForecastReport BudgetForecast::BuildLines() {
   }
   LevelHeaderName = {};
   LevelHeaderOpen = {};
+  LevelHasHeader = {};
   LevelLineCount = {};
   LevelTotals = {};
   SectionSums = GrossProfitSums = OperatingProfitSums = SurplusSums = {};
@@ -86,6 +87,9 @@ ForecastReport BudgetForecast::BuildLines() {
 
     const std::string number = CurAcctNumber, name = CurAcctName, type = CurAcctType, cls = AcctClass;
     const int16_t level = CurLevel;
+    // A row of another class ends every block of the class before it, also where the new
+    // class has no header of its own at level 1.
+    if (!PrevAcctClass.empty() && cls != PrevAcctClass) CurLevel = 1;
     // A sum beyond the money range shows the report's error box; the run goes on.
     ReportStep([&] { CloseBlocks(r); });
     CurAcctNumber = number, CurAcctName = name, CurAcctType = type, AcctClass = cls, CurLevel = level;
@@ -98,6 +102,7 @@ ForecastReport BudgetForecast::BuildLines() {
     } else {
       LevelHeaderName[static_cast<size_t>(level)] = name;
       LevelHeaderOpen[static_cast<size_t>(level)] = kTrue;
+      LevelHasHeader[static_cast<size_t>(level)] = kTrue;
       ClearLevelTotals();
     }
     PrevAcctClass = cls;
@@ -107,6 +112,9 @@ ForecastReport BudgetForecast::BuildLines() {
       ForecastLine line;
       line.number = number;
       line.text = name;
+      // A detail account without a name still has its line, which the totals count: under
+      // its number where numbers print, with the number for a name where they don't.
+      if (name.empty() && !(G.PrintAccountNumbers && !G.ExcelFile && type == "D")) line.text = number;
       line.level = level;
       line.type = type;
       line.figures = figures;
@@ -174,7 +182,10 @@ void BudgetForecast::CloseBlocks(ForecastReport& r) {
   for (int16_t L = 3; L >= CurLevel && L > 0; --L) {
     const auto l = static_cast<size_t>(L);
     const Money total = LevelTotals[l][13];
-    if (LevelLineCount[l] <= 1 && L != G.PrintLevel && sectionSame) {
+    if (!LevelHasHeader[l]) {
+      // Lines without a header of their own at this level have no closing line: they
+      // count in the total of the block around them.
+    } else if (LevelLineCount[l] <= 1 && L != G.PrintLevel && sectionSame) {
       if (LevelLineCount[l] > 0 && L < G.PrintLevel) r.lines.push_back(BlankLine());
     } else if (!total.IsZero()) {
       TotalSection = 0;
@@ -190,6 +201,10 @@ void BudgetForecast::CloseBlocks(ForecastReport& r) {
     }
     LevelTotals[l] = {};
     LevelLineCount[l] = 0;
+    // The block has ended, and its header with it.
+    LevelHeaderName[l].clear();
+    LevelHeaderOpen[l] = kFalse;
+    LevelHasHeader[l] = kFalse;
   }
 
   if (PrevAcctClass.empty() || sectionSame) return;
@@ -243,7 +258,7 @@ void BudgetForecast::CloseBlocks(ForecastReport& r) {
 
 void BudgetForecast::PrintLine(ForecastReport& r, ForecastLine line) {
   line.totalSection = TotalSection;
-  line.output = !line.text.empty() && line.level <= G.PrintLevel;
+  line.output = (!line.text.empty() || !line.number.empty()) && line.level <= G.PrintLevel;
   if (line.output) {
     line.ruleBefore = (G.PrintLevel > 1 && line.totalSection >= 1 && line.totalSection <= 5 &&
                        line.level < G.PrintLevel) ||

@@ -96,7 +96,8 @@ void BudgetForecast::DrawLine(const ForecastReport& r, const ForecastLine& line)
       G.HeadingMode = 0;
     }
   }
-  if (line.text.empty()) return;
+  // A detail line without a name still shows, under its account number.
+  if (line.text.empty() && line.number.empty()) return;
   if (G.HeadingMode || G.NewPageFlag) {
     PrintForecastHeadings(r);
     if (G.PrintCancelled) return;

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <unordered_map>
 
+#include "core/Globals.h"
 #include "core/Lookups.h"
 #include "core/NumberFormat.h"
 
@@ -115,6 +116,9 @@ void LineAmounts(const ConsolidationData& d, const std::vector<RowIndex>& rows, 
         if (!header) line.Amount += balance;
       }
     }
+    // A detail account without a name is known by its number: where numbers are not
+    // printed, the number stands in the name's place.
+    if (line.Name.empty() && line.Type != "UH" && !G.PrintAccountNumbers) line.Name = line.Number;
   }
 }
 
