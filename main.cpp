@@ -6,8 +6,10 @@
 #include "ProgramParts.h"
 #include "app/MainF.h"
 #include "app/ProgramStart.h"
+#include "platform/sys/Sys.h"
 
 int main(int argc, char** argv) {
+  qvx::sys::IgnoreFileSizeSignal();
   QApplication app(argc, argv);
   QApplication::setApplicationName("Quorvex");
   qvx::RegisterProgramParts();

@@ -1,9 +1,13 @@
 #include "platform/sys/Sys.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
+
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <climits>
@@ -75,7 +79,8 @@ int FileErrorNumber(int e, bool fileMissingButFolderExists) {
     case EPERM:
     case ETXTBSY: return err::PermissionDenied;
     case ENOSPC:
-    case EDQUOT: return err::DiskFull;
+    case EDQUOT:
+    case EFBIG: return err::DiskFull;
     case EIO: return err::DeviceIO;
     case EMFILE:
     case ENFILE: return 67;  // too many files
@@ -112,25 +117,31 @@ struct Fd {
 
 }  // namespace
 
-std::vector<std::string> ReadTextLines(const std::string& path, size_t maxLines) {
-  Fd f{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+std::vector<std::string> ReadTextLines(const std::string& path, size_t maxLines, size_t maxBytes) {
+  // Without waiting: opening a pipe for reading would wait for a writer for ever.
+  Fd f{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
   if (f.fd < 0) RaiseFileError(path, errno);
   struct stat st {};
   if (::fstat(f.fd, &st) != 0) RaiseFileError(path, errno);
   if (S_ISDIR(st.st_mode)) Raise(err::PathFileAccess);
+  if (!S_ISREG(st.st_mode)) Raise(err::PathFileAccess, "not an ordinary file but a device, pipe or socket");
+  if (static_cast<uint64_t>(st.st_size) > maxBytes)
+    Raise(err::PathFileAccess, "larger than the " + std::to_string(maxBytes / 1024) + " KB it may have");
 
   std::vector<std::string> lines;
   std::string current;
   bool pending = false;   // current holds the start of a line not yet ended
   bool afterCr = false;   // the last byte was a CR, so a following LF belongs to it
   std::array<char, 65536> buf{};
-  while (lines.size() < maxLines) {
-    ssize_t n = ::read(f.fd, buf.data(), buf.size());
+  size_t left = maxBytes;  // a file that grows while it is read is cut here
+  while (lines.size() < maxLines && left > 0) {
+    ssize_t n = ::read(f.fd, buf.data(), std::min(buf.size(), left));
     if (n < 0) {
       if (errno == EINTR) continue;
       RaiseFileError(path, errno);
     }
     if (n == 0) break;
+    left -= static_cast<size_t>(n);
     for (ssize_t k = 0; k < n && lines.size() < maxLines; ++k) {
       char c = buf[static_cast<size_t>(k)];
       if (c == '\n' && afterCr) {
@@ -228,15 +239,29 @@ bool HasScratchSuffix(std::string_view name, std::string_view prefix) {
   Raise(FileErrorNumber(e), what + ": " + std::strerror(e));
 }
 
+CommitWatch& Watch() {
+  static CommitWatch watch;
+  return watch;
+}
+
+// Takes the lock of a file or folder open at fd without waiting: false when another
+// open of it, in this process or another, holds it.
+bool TryLock(int fd) {
+  while (::flock(fd, LOCK_EX | LOCK_NB) != 0)
+    if (errno != EINTR) return false;
+  return true;
+}
+
 }  // namespace
 
 ScratchFile::ScratchFile(std::string target) : target_(std::move(target)) {
   std::filesystem::path folder = std::filesystem::path(target_).parent_path();
   if (folder.empty()) folder = ".";
   std::string pattern = (folder / kScratchPrefix).string() + "XXXXXX";
-  const int fd = ::mkstemp(pattern.data());
-  if (fd < 0) RaiseWithReason("The folder " + folder.string() + " cannot be written", errno);
-  ::close(fd);
+  lock_ = ::mkostemp(pattern.data(), O_CLOEXEC);
+  if (lock_ < 0) RaiseWithReason("The folder " + folder.string() + " cannot be written", errno);
+  // Locked before its link exists: whoever finds the file through the link sees it held.
+  TryLock(lock_);
   path_ = std::filesystem::absolute(pattern).lexically_normal().string();
   // Without the link only a kill's leftover would stay; the output itself is unaffected.
   const std::string link = InProgramFolder(std::string(kLinkPrefix) + path_.substr(path_.size() - kSuffix));
@@ -246,6 +271,7 @@ ScratchFile::ScratchFile(std::string target) : target_(std::move(target)) {
 ScratchFile::~ScratchFile() {
   if (!committed_) ::unlink(path_.c_str());
   if (!link_.empty()) ::unlink(link_.c_str());
+  ::close(lock_);
 }
 
 void ScratchFile::Commit() {
@@ -253,29 +279,104 @@ void ScratchFile::Commit() {
     Fd f{::open(path_.c_str(), O_RDONLY | O_CLOEXEC)};
     if (f.fd < 0 || ::fsync(f.fd) != 0) RaiseWithReason("The file " + target_ + " could not be written", errno);
   }
-  // The scratch file was created private to its owner; the output gets the usual rights.
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  ::chmod(path_.c_str(), 0666 & ~mask);
+  // The scratch file was created private to its owner. Written over a file, the output
+  // keeps that file's permissions (a report kept private stays private); a new one gets
+  // the usual rights.
+  struct stat st {};
+  mode_t mode = 0666;
+  if (::stat(target_.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+    mode = st.st_mode & 0777;
+  } else {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    mode &= ~mask;
+  }
+  ::fchmod(lock_, mode);
   if (::rename(path_.c_str(), target_.c_str()) != 0)
     RaiseWithReason("The file could not be saved as " + target_, errno);
   committed_ = true;
+  if (Watch()) Watch()(target_);
 }
 
-void RemoveLeftoverScratchFiles() {
+CommitWatch SetCommitWatch(CommitWatch watch) {
+  CommitWatch previous = std::move(Watch());
+  Watch() = std::move(watch);
+  return previous;
+}
+
+void RemoveLeftoverScratchFiles(const std::string& folder) {
   namespace fs = std::filesystem;
   std::error_code ec;
-  for (fs::directory_iterator it(ProgramFolder(), ec), end; !ec && it != end; it.increment(ec)) {
+  for (fs::directory_iterator it(folder.empty() ? ProgramFolder() : folder, ec), end; !ec && it != end;
+       it.increment(ec)) {
     const std::string name = it->path().filename().string();
     std::error_code linkError;
     if (!HasScratchSuffix(name, kLinkPrefix) || !it->is_symlink(linkError)) continue;
     const fs::path scratch = fs::read_symlink(it->path(), linkError);
-    // Only a scratch file of ours goes, never whatever else a link might point at.
+    // Only a scratch file of ours goes, never whatever else a link might point at, and
+    // only once no running program holds it (another copy may be writing it now).
     if (!linkError && HasScratchSuffix(scratch.filename().string(), kScratchPrefix) &&
-        fs::is_regular_file(fs::symlink_status(scratch, linkError)))
+        fs::is_regular_file(fs::symlink_status(scratch, linkError))) {
+      Fd f{::open(scratch.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK)};
+      if (f.fd >= 0 && !TryLock(f.fd)) continue;
       fs::remove(scratch, linkError);
+    }
     fs::remove(it->path(), linkError);
   }
 }
+
+namespace {
+
+std::filesystem::path TemporaryRoot() {
+  std::error_code ec;
+  std::filesystem::path root = std::filesystem::temp_directory_path(ec);
+  return ec ? std::filesystem::path("/tmp") : root;
+}
+
+}  // namespace
+
+TemporaryFolder::TemporaryFolder(std::string_view prefix) {
+  const std::filesystem::path root = TemporaryRoot();
+  for (;;) {
+    std::string pattern = (root / prefix).string() + "XXXXXX";
+    if (!::mkdtemp(pattern.data())) RaiseWithReason("The folder " + root.string() + " cannot be written", errno);
+    const int fd = ::open(pattern.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) RaiseWithReason("The folder " + pattern + " cannot be opened", errno);
+    // Between its making and its lock another run may have taken it for abandoned and
+    // removed it: then it is made again.
+    struct stat st {};
+    if (TryLock(fd) && ::fstat(fd, &st) == 0 && st.st_nlink > 0) {
+      path_ = pattern;
+      lock_ = fd;
+      return;
+    }
+    ::close(fd);
+  }
+}
+
+TemporaryFolder::~TemporaryFolder() {
+  std::error_code ec;
+  std::filesystem::remove_all(path_, ec);
+  ::close(lock_);
+}
+
+void RemoveAbandonedTemporaryFolders(std::string_view prefix) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  for (fs::directory_iterator it(TemporaryRoot(), ec), end; !ec && it != end; it.increment(ec)) {
+    std::error_code statError;
+    if (!HasScratchSuffix(it->path().filename().string(), prefix) || it->is_symlink(statError) ||
+        !it->is_directory(statError))
+      continue;
+    Fd f{::open(it->path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW)};
+    // Another user's folder, or one a running process holds, stays.
+    struct stat st {};
+    if (f.fd < 0 || ::fstat(f.fd, &st) != 0 || st.st_uid != ::geteuid() || !TryLock(f.fd)) continue;
+    RemoveLeftoverScratchFiles(it->path().string());
+    fs::remove_all(it->path(), statError);
+  }
+}
+
+void IgnoreFileSizeSignal() { std::signal(SIGXFSZ, SIG_IGN); }
 
 }  // namespace qvx::sys

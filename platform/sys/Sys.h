@@ -3,6 +3,8 @@
 // (Windows-1252, CR LF) that the settings and data-set files are kept in.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,8 +31,10 @@ int FileErrorNumber(int errnoValue, bool fileMissingButFolderExists = true);
 // Reads at most maxLines lines of a Windows-1252 text file, each without its line end
 // (CR LF, LF or CR), converted to UTF-8. A last line without a line end counts; a file
 // that ends with a line end has no empty line after it. Raises the run-time error of a
-// failed open or read.
-std::vector<std::string> ReadTextLines(const std::string& path, size_t maxLines);
+// failed open or read. Only an ordinary file is read (never waiting on a pipe or reading
+// a device without end), and with maxBytes only one of at most that many bytes: either
+// refusal raises error 75 with a description saying why.
+std::vector<std::string> ReadTextLines(const std::string& path, size_t maxLines, size_t maxBytes = SIZE_MAX);
 
 // Writes lines as Windows-1252, each ended by CR LF, replacing the file. The text goes
 // to a temporary file in the same folder first, which is then renamed over the old one,
@@ -52,7 +56,8 @@ namespace qvx::sys {
 // complete, so that a failure or a kill never leaves a partial file under the target's
 // name and the earlier file stays until the new one is whole. While it exists, a link in
 // the program folder points at it, so that the next start removes one that a kill left
-// behind (RemoveLeftoverScratchFiles).
+// behind (RemoveLeftoverScratchFiles), and this object holds a lock on it, so that
+// another copy of the program starting meanwhile leaves it alone.
 class ScratchFile {
  public:
   // Creates the scratch file, empty and private to its owner, in the target's folder.
@@ -65,17 +70,51 @@ class ScratchFile {
 
   const std::string& Path() const { return path_; }
   const std::string& Target() const { return target_; }
-  // Flushes the written file to the disk, gives it the usual permissions and renames it
-  // over the target. Raises the run-time error of a failure (the target unchanged).
+  // Flushes the written file to the disk, gives it the permissions of the file it
+  // replaces (a new file the usual ones) and renames it over the target. Raises the
+  // run-time error of a failure (the target unchanged).
   void Commit();
 
  private:
   std::string target_, path_, link_;
+  int lock_ = -1;  // open while the file is ours, holding its lock
   bool committed_ = false;
 };
 
 // Removes the scratch files that a killed program left beside its output files, found by
-// their links in the program folder.
-void RemoveLeftoverScratchFiles();
+// their links in the folder (the program folder when none is given). A scratch file that
+// a running program holds stays, with its link.
+void RemoveLeftoverScratchFiles(const std::string& folder = {});
+
+// Told the target of every scratch file committed from now on (the report runner judges
+// its run by whether the program itself saved the output). Returns the previous watcher.
+using CommitWatch = std::function<void(const std::string& target)>;
+CommitWatch SetCommitWatch(CommitWatch watch);
+
+// A private folder in the system's temporary folder, named prefix and six letters, held
+// by a lock while this object lives and removed with everything in it at its end. A
+// process killed meanwhile leaves it behind unlocked, for RemoveAbandonedTemporaryFolders.
+class TemporaryFolder {
+ public:
+  // Raises the run-time error of a failure, its description naming the folder and why.
+  explicit TemporaryFolder(std::string_view prefix);
+  ~TemporaryFolder();
+  TemporaryFolder(const TemporaryFolder&) = delete;
+  TemporaryFolder& operator=(const TemporaryFolder&) = delete;
+
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+  int lock_ = -1;
+};
+
+// Removes the folders of the system's temporary folder named prefix and six letters that
+// no living process holds (TemporaryFolder), first the scratch files their links name.
+void RemoveAbandonedTemporaryFolders(std::string_view prefix);
+
+// A write beyond the process's file-size limit then fails like one on a full disk
+// (EFBIG), told and cleaned up, instead of the signal ending the program at once.
+void IgnoreFileSizeSignal();
 
 }  // namespace qvx::sys

@@ -11,6 +11,7 @@
 #include <csignal>
 #include <fstream>
 
+#include <stdlib.h>
 #include <sys/resource.h>
 
 #include <QDate>
@@ -26,6 +27,7 @@
 #include "core/SelectPrinter.h"
 #include "platform/excel/Excel.h"
 #include "platform/printer/Printer.h"
+#include "platform/sys/Sys.h"
 #include "platform/ui/Ui.h"
 #include "samples/SamplePaths.h"
 #include "support/OdbcTestEnv.h"
@@ -47,6 +49,8 @@ struct Seen {
 };
 Seen seen;
 bool useTypedDates = false;
+// When set, "another program" puts a text file of its own there once the output is chosen.
+std::string otherProgramsFile;
 
 // A report in the shape of the real ones: period dialog, a message, the output choice,
 // two body lines to the printer or the worksheet, and the common end.
@@ -68,6 +72,7 @@ void ProbeReport(std::string&) {
   ui::MsgBox("Reading the probe figures", ui::Buttons::OKCancel, ui::Icon::Information, "Probe title");
   FilterOutputForm().ShowModal();
   if (!G.DialogOK) return;
+  if (!otherProgramsFile.empty()) std::ofstream(otherProgramsFile) << "my notes";
   const std::vector<std::string> lines = {"Probe report " + from + " to " + to, "Second line"};
   if (G.PrintToExcel) {
     StartExcel(ExcelObjects::FromGlobals(), "L");
@@ -105,6 +110,7 @@ class ReportRunTest : public ::testing::Test {
   void SetUp() override {
     seen = {};
     useTypedDates = false;
+    otherProgramsFile.clear();
     ASSERT_TRUE(dir_.isValid());
   }
 
@@ -237,6 +243,7 @@ TEST_F(ReportRunTest, TheStatusIsZeroOnlyWhenANewFileStandsAtOut) {
     bool limitFileSize;
     int status;
     const char* told;       // on stderr
+    bool otherProgramWrites = false;  // a text file put at --out during the run
   } cases[] = {
       {"a new PDF over an earlier one", "a.pdf", earlierPdf, false, 0, ""},
       {"a new workbook over an earlier one", "b.xlsx", earlierBook, false, 0, ""},
@@ -245,6 +252,10 @@ TEST_F(ReportRunTest, TheStatusIsZeroOnlyWhenANewFileStandsAtOut) {
       {"a text file named .pdf", "notes.pdf", "my notes", false, 1, "is not a PDF file"},
       {"a text file named .xlsx", "notes.xlsx", "my notes", false, 1, "is not an Excel workbook"},
       {"a folder named .XLSX", "dir.XLSX", "", false, 1, "is a folder"},
+      // The file at --out changed, but the program saved nothing.
+      {"a text file put at a .pdf meanwhile", "later.pdf", "", false, 1, "is not a PDF file, so it is not replaced", true},
+      {"a text file put at a .xlsx meanwhile", "later.xlsx", "", false, 1,
+       "is not an Excel workbook, so it is not replaced", true},
   };
   // The program's own spelling of a workbook's name, which must be left alone.
   std::ofstream(Path("b.XLSX")) << earlierBook;
@@ -261,6 +272,7 @@ TEST_F(ReportRunTest, TheStatusIsZeroOnlyWhenANewFileStandsAtOut) {
       small.rlim_cur = 4096;
       ::setrlimit(RLIMIT_FSIZE, &small);
     }
+    otherProgramsFile = c.otherProgramWrites ? out : "";
     const auto r = Run({"--file", file, "--report", kCode, "--from", month, "--to", month, "--out", out});
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, savedSignal);
@@ -273,12 +285,56 @@ TEST_F(ReportRunTest, TheStatusIsZeroOnlyWhenANewFileStandsAtOut) {
     else if (fs::is_directory(out))
       EXPECT_TRUE(fs::is_empty(out));
     else
-      EXPECT_EQ(read(out), c.earlier);
+      EXPECT_EQ(read(out), c.otherProgramWrites ? "my notes" : c.earlier);
   }
   EXPECT_EQ(read(Path("b.XLSX")), earlierBook);
   // No scratch file is left beside the outputs.
   for (const auto& e : fs::directory_iterator(dir_.path().toStdString()))
     EXPECT_EQ(e.path().filename().string().rfind(".qvx-", 0), std::string::npos) << e.path();
+}
+
+// The program itself, under a file-size limit as `ulimit -f 16` sets it: the write fails
+// and is told like a full disk, instead of the signal ending the run without a word and
+// leaving its scratch file. The run also removes what a killed run left (its two folders
+// and its scratch file), but not the folder of a run still going.
+TEST_F(ReportRunTest, AFileSizeLimitFailsTheWriteAndAKilledRunsLeftoversGo) {
+  const std::string file = samples::SamplePath(samples::kAustralianFile);
+  const auto [year, last] = YearAndLastMonth(file, false);
+  const std::string month = Two(last) + "/" + std::to_string(year);
+  auto leftover = [] {
+    std::string folder = (fs::temp_directory_path() / runner::kTemporaryFolderPrefix).string() + "XXXXXX";
+    EXPECT_NE(::mkdtemp(folder.data()), nullptr);
+    return folder;
+  };
+  const std::string killedProgram = leftover(), killedConfig = leftover();
+  fs::create_directories(killedConfig + "/quorvex");
+  std::ofstream(Path(".qvx-save-Ki11ed")) << "half a report";
+  fs::create_symlink(Path(".qvx-save-Ki11ed"), killedProgram + "/QVXScratch.Ki11ed");
+  const sys::TemporaryFolder running(runner::kTemporaryFolderPrefix);
+
+  const std::string out = Path("limited.pdf");
+  std::ofstream(out) << "%PDF-1.4 the earlier report";
+  QProcess p;
+  p.setChildProcessModifier([] {
+    const rlimit sixteenBlocks{16 * 1024, 16 * 1024};
+    ::setrlimit(RLIMIT_FSIZE, &sixteenBlocks);
+    std::signal(SIGXFSZ, SIG_DFL);
+  });
+  p.start(QVX_REPORT_RUN, {"--file", QString::fromStdString(file), "--report", "BGTCMP", "--from",
+                           QString::fromStdString(month), "--to", QString::fromStdString(month), "--out",
+                           QString::fromStdString(out)});
+  ASSERT_TRUE(p.waitForFinished(120000));
+  const std::string err = p.readAllStandardError().toStdString();
+  EXPECT_EQ(p.exitStatus(), QProcess::NormalExit) << err;
+  EXPECT_EQ(p.exitCode(), 1) << err;
+  EXPECT_NE(err.find("The PDF file " + out + " could not be written: File too large"), std::string::npos) << err;
+  std::ifstream in(out);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "%PDF-1.4 the earlier report");
+  for (const auto& e : fs::directory_iterator(dir_.path().toStdString()))
+    EXPECT_EQ(e.path().filename().string().rfind(".qvx-", 0), std::string::npos) << e.path();
+  EXPECT_FALSE(fs::exists(killedProgram));
+  EXPECT_FALSE(fs::exists(killedConfig));
+  EXPECT_TRUE(fs::is_directory(running.Path()));
 }
 
 // The program itself: argument mistakes (2) and reports it does not have (3), told on

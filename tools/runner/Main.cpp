@@ -5,11 +5,13 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include <QApplication>
 
+#include "platform/sys/Sys.h"
 #include "tools/runner/Runner.h"
 
 #ifdef QVX_LSAN_SUPPRESSIONS
@@ -21,13 +23,18 @@ extern "C" const char* __lsan_default_options() {
 #endif
 
 int main(int argc, char** argv) {
+  qvx::sys::IgnoreFileSizeSignal();
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  char tmpl[] = "/tmp/qvx-report-run-XXXXXX";
-  const char* config = mkdtemp(tmpl);
-  if (config) {
-    std::filesystem::create_directories(std::string(config) + "/quorvex");
-    std::ofstream(std::string(config) + "/quorvex/short-date") << "dd/MM/yyyy\n";
-    setenv("XDG_CONFIG_HOME", config, 1);
+  // What a killed run left behind (its folders and its unfinished output) goes first.
+  qvx::sys::RemoveAbandonedTemporaryFolders(qvx::runner::kTemporaryFolderPrefix);
+  std::unique_ptr<qvx::sys::TemporaryFolder> config;
+  try {
+    config = std::make_unique<qvx::sys::TemporaryFolder>(qvx::runner::kTemporaryFolderPrefix);
+    std::filesystem::create_directories(config->Path() + "/quorvex");
+    std::ofstream(config->Path() + "/quorvex/short-date") << "dd/MM/yyyy\n";
+    setenv("XDG_CONFIG_HOME", config->Path().c_str(), 1);
+  } catch (const std::exception&) {
+    // Without a folder of its own the run takes the user's short-date format.
   }
   int rc = 0;
   {
@@ -35,7 +42,5 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName("Quorvex");
     rc = qvx::runner::Run(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr);
   }
-  std::error_code ec;
-  if (config) std::filesystem::remove_all(config, ec);
   return rc;
 }

@@ -4,12 +4,11 @@
 #include <chrono>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <optional>
 #include <ostream>
 
 #include <sys/stat.h>
-
-#include <QTemporaryDir>
 
 #include "ProgramParts.h"
 #include "companyfile/CompanyFileInfo.h"
@@ -335,8 +334,8 @@ bool Connect(const Arguments& a, std::ostream& err) {
   return true;
 }
 
-// What stands at a path: a new file written there (always through a new file renamed into
-// place, or at least with a new modification time) differs from the earlier one.
+// What stands at a path: a file put there later (renamed into place, or at least with a
+// new modification time) differs from the earlier one.
 struct FileIdentity {
   bool exists = false;
   dev_t device = 0;
@@ -351,6 +350,18 @@ struct FileIdentity {
     return exists == o.exists && device == o.device && inode == o.inode && modified.tv_sec == o.modified.tv_sec &&
            modified.tv_nsec == o.modified.tv_nsec;
   }
+};
+
+// Watches the scratch files committed while it lives.
+class CommitWatchScope {
+ public:
+  explicit CommitWatchScope(sys::CommitWatch watch) : previous_(sys::SetCommitWatch(std::move(watch))) {}
+  ~CommitWatchScope() { sys::SetCommitWatch(std::move(previous_)); }
+  CommitWatchScope(const CommitWatchScope&) = delete;
+  CommitWatchScope& operator=(const CommitWatchScope&) = delete;
+
+ private:
+  sys::CommitWatch previous_;
 };
 
 bool ApplyOptions(const ReportRegistration& report, const Arguments& a, std::ostream& err) {
@@ -458,9 +469,11 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   // reset the program's state), so that a mistake costs nothing.
   if (!ApplyOptions(*report, a, err)) return kBadArguments;
 
-  QTemporaryDir folder;
-  if (!folder.isValid()) {
-    err << "qvx-report-run: no temporary folder for the run\n";
+  std::unique_ptr<sys::TemporaryFolder> folder;
+  try {
+    folder = std::make_unique<sys::TemporaryFolder>(kTemporaryFolderPrefix);
+  } catch (const std::exception& e) {
+    err << "qvx-report-run: no temporary folder for the run: " << CurrentErrorInfo(e).description << "\n";
     return kFailed;
   }
   RunContext run;
@@ -469,7 +482,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   if (!a.folder.empty()) run.folder = fs::absolute(a.folder).lexically_normal().string();
   a.file = fs::absolute(a.file).lexically_normal().string();
 
-  RunState state(folder.path().toStdString());
+  RunState state(folder->Path());
   auto service = std::make_unique<RunnerUi>(a, *report, run, err);
   RunnerUi& runnerUi = *service;
   UiScope uiScope(std::move(service));
@@ -494,8 +507,13 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     G.BodyFont = 9;
     if (!ApplyOptions(*report, a, err)) return kBadArguments;
     printer::SetCurrent(printer::kPdfDevice);
-    // An earlier file at --out stays until the run's own file takes its place.
-    const FileIdentity before = FileIdentity::Of(run.out);
+    // An earlier file at --out stays until the run's own file takes its place. Only a
+    // file the program saved there counts, not one another program put there meanwhile.
+    FileIdentity saved;
+    const CommitWatchScope watch([&](const std::string& target) {
+      const FileIdentity committed = FileIdentity::Of(target);
+      if (committed.exists && committed == FileIdentity::Of(run.out)) saved = committed;
+    });
 
     ReportRowsWritten = 0;
     const auto start = std::chrono::steady_clock::now();
@@ -512,8 +530,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     G.ReportRunning = false;
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
 
-    const FileIdentity after = FileIdentity::Of(run.out);
-    const bool written = after.exists && !(after == before);
+    const bool written = saved.exists && FileIdentity::Of(run.out) == saved;
     if (!written) err << "qvx-report-run: nothing was written to " << run.out << "\n";
     out << "REPORT: " << ReportRowsWritten << " rows written, " << ms.count() << " ms" << std::endl;
     if (runnerUi.refused) return kBadArguments;

@@ -49,8 +49,9 @@
 // its body it writes, printed or to the worksheet; the runner's last line on stdout is
 // "REPORT: N rows written, T ms".
 //
-// Exit status: 0 written; 1 the run failed (no connection, nothing written, or stopped
-// because the company file could no longer be read); 2 bad
+// Exit status: 0 written (the program itself saved the file at --out, and it still stands
+// there); 1 the run failed (no connection, nothing written, a save refused or failed, or
+// stopped because the company file could no longer be read); 2 bad
 // arguments, an unknown option or a value of the wrong type, a period or options the
 // dialogs refused; 3 the report is not built into this runner.
 #pragma once
@@ -121,6 +122,10 @@ const ReportRegistration* Find(const std::string& code);
 struct Registrar {
   explicit Registrar(ReportRegistration registration) { Register(std::move(registration)); }
 };
+
+// The name of the run's temporary folders (its configuration and program folders), by
+// which the next run finds those that a killed run left behind.
+inline constexpr const char* kTemporaryFolderPrefix = "qvx-runner-";
 
 // The whole run (a QApplication must exist). Returns the exit status.
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);

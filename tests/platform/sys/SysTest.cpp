@@ -1,7 +1,10 @@
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <string>
 #include <set>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -99,6 +102,92 @@ TEST(Sys, AKilledOutputLeavesAScratchFileThatTheNextStartRemoves) {
   EXPECT_EQ(names(program), std::set<std::string>{"QVXScratch.keep"});
   std::ifstream in(target);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "the earlier report");
+  sys::SetProgramFolder({});
+}
+
+// Two copies of the program: the one starting removes what a kill left, never the
+// output the other is still writing, which then takes its target's place whole and with
+// the target's permissions.
+TEST(Sys, AScratchFileAnotherProcessIsWritingSurvivesTheNextStart) {
+  namespace fs = std::filesystem;
+  QTemporaryDir program, out;
+  sys::SetProgramFolder(program.path().toStdString());
+  const std::string target = out.path().toStdString() + "/report.pdf";
+  std::ofstream(target) << "the earlier report";
+  fs::permissions(target, fs::perms(0600));
+  int toChild[2], toParent[2];
+  ASSERT_EQ(::pipe(toChild), 0);
+  ASSERT_EQ(::pipe(toParent), 0);
+  char byte = 0;
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    int status = 1;
+    try {
+      sys::ScratchFile scratch(target);
+      std::ofstream(scratch.Path()) << "the first half";
+      if (::write(toParent[1], "w", 1) == 1 && ::read(toChild[0], &byte, 1) == 1) {
+        std::ofstream(scratch.Path(), std::ios::app) << " and the rest";
+        scratch.Commit();
+        status = 0;
+      }
+    } catch (...) {
+      status = 2;
+    }
+    ::_exit(status);
+  }
+  ASSERT_EQ(::read(toParent[0], &byte, 1), 1);
+  auto count = [](const QTemporaryDir& d) {
+    return std::distance(fs::directory_iterator(d.path().toStdString()), fs::directory_iterator());
+  };
+  ASSERT_EQ(count(out), 2);
+  ASSERT_EQ(count(program), 1);
+  sys::RemoveLeftoverScratchFiles();
+  EXPECT_EQ(count(out), 2);
+  EXPECT_EQ(count(program), 1);
+  ASSERT_EQ(::write(toChild[1], "c", 1), 1);
+  int status = -1;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  std::ifstream in(target);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "the first half and the rest");
+  EXPECT_EQ(fs::status(target).permissions(), fs::perms(0600));
+  EXPECT_EQ(count(out), 1);
+  EXPECT_EQ(count(program), 0);
+  for (int fd : {toChild[0], toChild[1], toParent[0], toParent[1]}) ::close(fd);
+  sys::SetProgramFolder({});
+}
+
+// Output written over a file keeps that file's permissions, whatever the umask; a new
+// file gets the usual ones.
+TEST(Sys, ACommittedFileKeepsThePermissionsOfTheFileItReplaces) {
+  namespace fs = std::filesystem;
+  QTemporaryDir program, out;
+  sys::SetProgramFolder(program.path().toStdString());
+  struct Case {
+    int before;  // -1: no file
+    mode_t umask;
+    int after;
+  };
+  const Case cases[] = {{0600, 022, 0600}, {0640, 077, 0640}, {0664, 022, 0664}, {0444, 022, 0444},
+                        {-1, 022, 0644}, {-1, 077, 0600}, {-1, 002, 0664}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.before) + " " + std::to_string(c.umask));
+    const std::string target = out.path().toStdString() + "/report.pdf";
+    fs::remove(target);
+    if (c.before >= 0) {
+      std::ofstream(target) << "earlier";
+      fs::permissions(target, fs::perms(c.before));
+    }
+    const mode_t saved = ::umask(c.umask);
+    {
+      sys::ScratchFile scratch(target);
+      std::ofstream(scratch.Path()) << "new";
+      scratch.Commit();
+    }
+    ::umask(saved);
+    EXPECT_EQ(fs::status(target).permissions(), fs::perms(c.after));
+  }
   sys::SetProgramFolder({});
 }
 
