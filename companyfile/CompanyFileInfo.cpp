@@ -224,7 +224,7 @@ void LoadDataSetFile() {
     FromIni() { G.DataSetFromIni = true; }
     ~FromIni() { G.DataSetFromIni = false; }
   } fromIni;
-  for (std::string line : sys::ReadTextLines(IniFilePath(), std::numeric_limits<size_t>::max())) {
+  for (std::string line : sys::ReadTextLines(IniFilePath(), std::numeric_limits<size_t>::max(), kIniMaxBytes)) {
     try {
       ParseDataSetLine(line);
     } catch (const std::exception&) {

@@ -1,7 +1,9 @@
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 
 #include "CoreFixture.h"
 #include "core/Settings.h"
@@ -309,20 +311,22 @@ TEST_F(StartupTest, BadSettingsFiles) {
   WriteBytes(IniPath(), text);
   Main();
 
-  // The bad lines as they were read, then the one message of the values out of range.
-  auto messages = ui_->Messages();
-  ASSERT_FALSE(messages.empty());
-  EXPECT_EQ(messages.back().rfind("These settings in ", 0), 0u);
-  EXPECT_NE(messages.back().find("\r\nCompanyName: "), std::string::npos);
-  messages.pop_back();
-  std::vector<int> numbers;
-  for (auto& m : messages) {
-    EXPECT_NE(m.find("\r\nLast Process Reading INI\r\n"), std::string::npos);
-    auto p = m.find("Error        ");
-    ASSERT_NE(p, std::string::npos);
-    numbers.push_back(std::atoi(m.c_str() + p + 13));
-  }
-  EXPECT_EQ(numbers, (std::vector<int>{5, 5, 6, 6, 13, 6}));
+  // One box for the bad lines, in the order read, then the one message of the values
+  // out of range.
+  const auto messages = ui_->Messages();
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_EQ(messages[0], "These lines of the settings file " + IniPath() +
+                             " could not be read as settings and were passed over:\r\n"
+                             "\r\nLine 3: Invalid procedure call or argument (error 5)"
+                             "\r\nLine 4: Invalid procedure call or argument (error 5)"
+                             "\r\nLine 6: Overflow (error 6)"
+                             "\r\nLine 7: Overflow (error 6)"
+                             "\r\nLine 8: Type mismatch (error 13)"
+                             "\r\nLine 9: Overflow (error 6)"
+                             "\r\n\r\nThe other lines were read; these are left out when Quorvex writes its "
+                             "settings back at its end.");
+  EXPECT_EQ(messages[1].rfind("These settings in ", 0), 0u);
+  EXPECT_NE(messages[1].find("\r\nCompanyName: "), std::string::npos);
   EXPECT_EQ(G.CompanyName, "");  // far too long for the screen: its default
   EXPECT_EQ(G.QtyDecimals, 2);
   EXPECT_EQ(G.BodyFont, 11);
@@ -400,6 +404,66 @@ TEST_F(StartupTest, SettingsAreNeverLost) {
   EXPECT_EQ(ReadBytes((std::filesystem::path(IniPath()) / "inside").string()), "user's own");
   EXPECT_EQ(ui_->Messages().size(), 1u);  // the exit wrote nothing and said nothing more
   std::filesystem::remove_all(IniPath());
+}
+
+// What stands under the settings file's name decides how it is read: never waiting on a
+// pipe nor reading a device without end, and one box however many lines are bad.
+TEST_F(StartupTest, OnlyAnOrdinarySettingsFileIsReadAndItsBadLinesGiveOneBox) {
+  namespace fs = std::filesystem;
+  struct Case {
+    const char* what;
+    std::function<void(const std::string&)> make;
+    const char* told;  // the one message ("" none)
+    bool unreadable;   // the defaults are used and the file is left alone at exit
+  };
+  std::string blankLines;
+  for (int i = 0; i < 70; ++i) blankLines += "\r\n";
+  const Case cases[] = {
+      {"a pipe", [](const std::string& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); },
+       " could not be read (not an ordinary file but a device, pipe or socket).", true},
+      {"a link to an endless device", [](const std::string& p) { fs::create_symlink("/dev/zero", p); },
+       " could not be read (not an ordinary file but a device, pipe or socket).", true},
+      {"a file of more than a megabyte",
+       [](const std::string& p) { WriteBytes(p, "BodyFont=12\r\n" + std::string(1024 * 1024, 'x')); },
+       " could not be read (larger than the 1024 KB it may have).", true},
+      {"70 blank lines: the first 61 are read", [&](const std::string& p) { WriteBytes(p, blankLines); },
+       " could not be read as settings and were passed over:\r\n\r\nLine 1: Invalid procedure call or argument "
+       "(error 5)",
+       false},
+      {"one bad line: the start-up error report", [](const std::string& p) { WriteBytes(p, "BodyFont=12\r\n\r\n"); },
+       "", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SetUp();
+    c.make(IniPath());
+    Main();
+    EXPECT_EQ(SettingsFile().unreadable, c.unreadable);
+    const auto messages = ui_->Messages();
+    ASSERT_EQ(messages.size(), 1u);
+    if (*c.told) {
+      EXPECT_NE(messages[0].find(IniPath() + c.told), std::string::npos) << messages[0];
+    } else {
+      EXPECT_EQ(messages[0].rfind("An unrecoverable error has ocurred.\r\n \r\nError         5\r\n", 0), 0u)
+          << messages[0];
+      EXPECT_NE(messages[0].find("\r\nLast Process Reading INI\r\n"), std::string::npos);
+    }
+    if (std::string(c.what).starts_with("70")) {
+      EXPECT_NE(messages[0].find("\r\nLine 10: "), std::string::npos);
+      EXPECT_NE(messages[0].find("\r\n…and 51 more lines.\r\n"), std::string::npos) << messages[0];
+    }
+    EXPECT_EQ(G.BodyFont, std::string(c.what).starts_with("one") ? 12 : 9);
+    EXPECT_EQ(G.PTLines, 68);
+    const fs::file_status before = fs::symlink_status(IniPath());
+    MainF::Instance().Window()->close();
+    // An unreadable file stays what it was; a readable one is written back with every key.
+    EXPECT_EQ(fs::symlink_status(IniPath()).type(), c.unreadable ? before.type() : fs::file_type::regular);
+    if (!c.unreadable) {
+      EXPECT_EQ(sys::ReadTextLines(IniPath(), 1000).size(), 52u);
+    }
+    MainF::Instance().DestroyWindow();
+    fs::remove(IniPath());
+  }
 }
 
 // The built program, copied into an empty folder, creates its settings file there.
