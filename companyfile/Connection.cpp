@@ -122,7 +122,7 @@ std::string ConnectionLostMessage(const std::string& description) {
   std::string text = description;
   if (!file.empty() && text.find(file) == std::string::npos)
     text = "The company file \"" + file + "\" can no longer be read: " + text;
-  return text + "\r\n\r\nNothing has been printed or saved.";
+  return text + "\r\n\r\nThe report stops here: nothing has been printed or saved.";
 }
 
 std::unique_ptr<ado::Recordset> OpenRecordset(std::string sql) {

@@ -32,6 +32,14 @@ bool RunReport(const std::function<void()>& report) {
   run = RunState{};
   run.active = true;
   ui::OpenMessageGate();
+  // However the report ends, even by an error nothing in it handled, the run is over:
+  // the gate closes and a later failed read outside any report is told as usual.
+  struct EndOfRun {
+    ~EndOfRun() {
+      ui::CloseMessageGate();
+      Run() = RunState{};
+    }
+  } endOfRun;
   try {
     report();
   } catch (const ReportStopped&) {
@@ -39,9 +47,7 @@ bool RunReport(const std::function<void()>& report) {
   }
   // A report that ended without reaching its finish (a dialog cancelled) still tells.
   TellRunEnd();
-  const bool completed = !run.stopped;
-  run = RunState{};
-  return completed;
+  return !run.stopped;
 }
 
 bool StopReport(const std::string& message) {

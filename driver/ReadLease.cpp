@@ -166,12 +166,14 @@ SQLRETURN CheckCompanyFile(Statement& s, bool lockHeld) {
   Connection& c = *s.conn;
   if (!c.db || c.database.empty()) return SQL_SUCCESS;
   const std::string file = "The company file \"" + c.database + "\" ";
-  const std::string stop = "; the report stops here. Open the company file again when the other program has finished.";
+  // What the user can do about it; whether a report stops is for the program to say.
+  const std::string stop = ". Open the company file again when the other program has finished.";
   const unsigned version = DataVersion(c.db.get());
   const bool changedBySqlite = version != c.dataVersion;
   struct stat st {};
   if (::stat(c.database.c_str(), &st) != 0)
-    return s.AddDiag("08S01", file + "was removed or renamed while it was open" + stop);
+    return s.AddDiag("08S01", file + "was removed or renamed while it was open. Put it back where it was, or "
+                                     "choose the company file again with Setup / MYOB Connection.");
   if (static_cast<uint64_t>(st.st_dev) != c.fileDevice || static_cast<uint64_t>(st.st_ino) != c.fileInode)
     return s.AddDiag("08S01", file + "was replaced by another file while it was open" + stop);
   if (st.st_size == 0) return s.AddDiag("08S01", file + "was emptied by another program while it was open" + stop);

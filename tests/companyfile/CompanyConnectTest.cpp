@@ -7,11 +7,14 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "CompanyFileFixture.h"
 #include "app/MainF.h"
+#include "core/ReportRun.h"
 #include "core/Settings.h"
 #include "core/Startup.h"
 #include "app/ProgramStart.h"
@@ -628,6 +631,46 @@ TEST_F(CompanyConnectTest, StartUpWithABadCompanyFileGoesOn) {
     EXPECT_NE(std::find(lines.begin(), lines.end(), "ODBCDataFile=" + bad), lines.end());
     MainF::Instance().DestroyWindow();
   }
+}
+
+// Every way out of a report ends its run. After an error the report did not handle, a
+// box comes every time again, and a company file lost outside any report is told as any
+// failed read, without stopping a report that is not there; within a report it stops it.
+TEST_F(CompanyConnectTest, AnErrorEscapingAReportEndsItsRunAndALostFileIsToldAsFits) {
+  const std::string file = Path("Lost.MYO");
+  fs::copy_file(samples::SamplePath(samples::kAustralianFile), file);
+  Use(file);
+  ConnectODBC();
+  ASSERT_TRUE(Conn.ODBCConnected);
+  ui_->Clear();
+  auto sameBoxTwice = [] {
+    ui::MsgBox("The same box");
+    ui::MsgBox("The same box");
+  };
+  EXPECT_THROW(RunReport([&] {
+                 sameBoxTwice();
+                 throw std::runtime_error("not handled by the report");
+               }),
+               std::runtime_error);
+  EXPECT_EQ(Messages(), std::vector<std::string>{"The same box"});  // the second counted in the run
+  EXPECT_FALSE(RunStopped());
+  sameBoxTwice();
+  EXPECT_EQ(Messages().size(), 3u);
+
+  fs::remove(file);
+  const std::string removed = "[QVX][Company file driver]The company file \"" + file + "\" was removed or renamed while it was open. Put it "
+                              "back where it was, or choose the company file again with Setup / MYOB Connection.";
+  ui_->Clear();
+  std::unique_ptr<ado::Recordset> rs;
+  EXPECT_NO_THROW(rs = OpenRecordset("SELECT COUNT(*) AS N FROM MYOB.Accounts"));
+  EXPECT_EQ(rs, nullptr);
+  EXPECT_EQ(Messages(), std::vector<std::string>{"An error has occurred - " + removed});
+
+  ui_->Clear();
+  EXPECT_FALSE(RunReport([] { OpenRecordset("SELECT COUNT(*) AS N FROM MYOB.Accounts"); }));
+  EXPECT_EQ(Messages(), std::vector<std::string>{removed + "\r\n\r\nThe report stops here: nothing has been printed or saved."});
+  EXPECT_EQ(ui_->shown.back().title, "Report stopped");
+  EXPECT_FALSE(StopReport("after the run"));
 }
 
 }  // namespace
