@@ -186,7 +186,7 @@ void SetReportPeriod() {
   G.PeriodText = G.ReportFromDate + " to " + G.ReportToDate;
   G.ODBCYearStartDate = Mid(G.FinYearStartYMD, 1, 4) + "-" + Mid(G.FinYearStartYMD, 5, 2) + "-" + Mid(G.FinYearStartYMD, 7, 2);
   if (G.DebugMode == "ON")
-    ui::MsgBox("sODBCFromDate = " + G.ODBCFromDate + " sODBCToDate = " + G.ODBCToDate + "\n");
+    ui::MsgBox("sODBCFromDate = " + G.ODBCFromDate + " sODBCToDate = " + G.ODBCToDate + "\r\n");
 }
 
 void PriorYearDates(std::string& from, std::string& to) {

@@ -66,20 +66,19 @@ bool IsOfKind(const std::filesystem::path& path, OutputKind kind) {
 std::optional<std::string> RefuseOutputFile(const std::string& file, OutputKind kind) {
   namespace fs = std::filesystem;
   const fs::path path(file);
-  const std::string choose = "\n\nPlease choose another file.";
   const std::string companyFile = CompanyFileOfConnection() ? CompanyFileOfConnection()() : std::string();
-  if (SameFile(path, companyFile)) return file + " is the company file that is open." + choose;
+  if (SameFile(path, companyFile)) return file + " is the company file that is open.";
   const std::string ext = UCase(path.extension().string());
   if (!G.ConsPath.empty() && ext == ".MYO" && SameFile(path.parent_path(), G.ConsPath))
-    return file + " is a company file of the group folder " + G.ConsPath + "." + choose;
+    return file + " is a company file of the group folder " + G.ConsPath + ".";
   std::error_code ec;
   const fs::file_status status = fs::status(path, ec);
   if (!fs::exists(status)) return std::nullopt;
-  if (fs::is_directory(status)) return file + " is a folder." + choose;
+  if (fs::is_directory(status)) return file + " is a folder.";
   const std::string what = kind == OutputKind::Pdf ? "a PDF file" : "an Excel workbook";
-  if (!fs::is_regular_file(status)) return file + " is not " + what + "." + choose;
+  if (!fs::is_regular_file(status)) return file + " is not " + what + ".";
   if (fs::file_size(path, ec) == 0 && !ec) return std::nullopt;
-  if (!IsOfKind(path, kind)) return file + " is not " + what + ", so it is not replaced." + choose;
+  if (!IsOfKind(path, kind)) return file + " is not " + what + ", so it is not replaced.";
   return std::nullopt;
 }
 
@@ -129,7 +128,7 @@ void ValidateFileName(const std::string& fileName, int16_t& valid) {
 void ChooseOutputFile(std::string& folder, std::string& fileName, const std::string& outputType, int16_t& chosen) {
   chosen = kFalse;
   try {
-    const ui::Answer a = ui::MsgBox("Please ensure that the file you select is not open at present (eg in Excel)\n\n" +
+    const ui::Answer a = ui::MsgBox("Please ensure that the file you select is not open at present (eg in Excel)\r\n\r\n" +
                                         std::string(40, ' ') + "Click OK to continue",
                                     ui::Buttons::OKCancel, ui::Icon::None, "Output File");
     if (a == ui::Answer::Cancel) return;
@@ -179,8 +178,10 @@ void GetOutputFile(int16_t& ok, const std::string& outputType) {
   if (G.FileChosen) {
     ValidateFileName(name, G.FlagOK);
     if (G.FlagOK) {
+      // The options window stays open, so the user is asked for a file again.
       if (const auto refusal = RefuseOutputFile(WithSlash(folder) + name, OutputKind::Workbook)) {
-        ui::MsgBox(*refusal, ui::Buttons::OK, ui::Icon::Exclamation, "File name");
+        ui::MsgBox(*refusal + "\r\n\r\nPlease choose another file.", ui::Buttons::OK, ui::Icon::Exclamation,
+                   "File name");
         ok = kFalse;
         return;
       }
@@ -333,8 +334,8 @@ void FinishReportOutput(const ExcelObjects& x) {
                  ui::Icon::Information, "Excel file");
     }
     if (saved && G.ReportOK) {
-      ui::MsgBox(std::string("An Excel") + " file has been created as follows:" + "\n\n" + "File Name   " +
-                     G.OutputFileName + "\n\n" + "Folder         " + G.OutputFolder + "\n\n",
+      ui::MsgBox(std::string("An Excel") + " file has been created as follows:" + "\r\n\r\n" + "File Name   " +
+                     G.OutputFileName + "\r\n\r\n" + "Folder         " + G.OutputFolder + "\r\n\r\n",
                  ui::Buttons::OK, ui::Icon::None, "Data File Created");
       if (G.ExcelFile) About::Instance().RunExcel(G.OutputFolder, G.OutputFileName);
     }

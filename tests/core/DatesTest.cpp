@@ -222,7 +222,7 @@ TEST_F(DatesTest, SetReportPeriodDebugBoxAndBadYearEnd) {
   G.FinYearEndDate = "31/03/2025";
   SetReportPeriod();
   ASSERT_EQ(ui->shown.size(), 1u);
-  EXPECT_EQ(ui->shown[0].text, "sODBCFromDate = 2024-04-01 sODBCToDate = 2025-03-31\n");
+  EXPECT_EQ(ui->shown[0].text, "sODBCFromDate = 2024-04-01 sODBCToDate = 2025-03-31\r\n");
   EXPECT_EQ(ui->shown[0].title, "");
 
   G.DebugMode = "";

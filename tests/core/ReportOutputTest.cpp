@@ -127,7 +127,7 @@ TEST_F(ReportOutputTest, ChoosingTheFile) {
     ASSERT_GE(ui_->shown.size(), 1u);
     EXPECT_EQ(ui_->shown[0].title, "Output File");
     EXPECT_EQ(ui_->shown[0].text,
-              "Please ensure that the file you select is not open at present (eg in Excel)\n\n" +
+              "Please ensure that the file you select is not open at present (eg in Excel)\r\n\r\n" +
                   std::string(40, ' ') + "Click OK to continue");
     if (c.reminder == ui::Answer::Cancel) {
       EXPECT_TRUE(ui_->fileRequests.empty());
@@ -223,27 +223,33 @@ TEST_F(ReportOutputTest, ExcelReportSavedAnnouncedAndOpened) {
   EXPECT_EQ(excel::Environment().running, 0);
   ASSERT_TRUE(fs::exists(Path("Budget.XLSX")));
   ASSERT_EQ(ui_->Messages().size(), 1u);
-  EXPECT_EQ(ui_->Messages()[0], "An Excel file has been created as follows:\n\nFile Name   Budget.XLSX\n\nFolder         " +
-                                    folder_ + "/\n\n");
+  EXPECT_EQ(ui_->Messages()[0], "An Excel file has been created as follows:\r\n\r\nFile Name   Budget.XLSX\r\n\r\nFolder         " +
+                                    folder_ + "/\r\n\r\n");
   EXPECT_EQ(ui_->shown.back().title, "Data File Created");
   EXPECT_EQ(shell_.opened, std::vector<std::string>{Path("Budget.XLSX")});
   EXPECT_EQ(FilesIn(folder_), 1u);  // no scratch files left
 }
 
 TEST_F(ReportOutputTest, ExcelFailuresClaimNoSuccess) {
+  const std::string earlier = std::string("PK\x03\x04") + "an earlier workbook";
   struct Case {
     const char* what;
     int createFailure;
-    bool existing;
+    std::string existing;  // what stands at the file's name before the run ("" nothing)
     bool writeLine;
     std::vector<std::string> messages;
     std::string title;
   } cases[] = {
-      {"replacing declined", 0, true, true, {"A file named", "Excel file Save has been cancelled"}, "Saving Excel file"},
-      {"excel did not start", 429, false, true, {"An error has occurred - ActiveX component can't create object"},
+      {"replacing declined", 0, earlier, true, {"A file named", "Excel file Save has been cancelled"}, "Saving Excel file"},
+      {"excel did not start", 429, "", true, {"An error has occurred - ActiveX component can't create object"},
        "Opening Excel file"},
-      {"excel file busy", 1004, false, true, {"Excel file is already open"}, "Opening Excel file"},
-      {"nothing written", 0, true, false, {"The report wrote nothing, so no Excel file has been saved."}, "Excel file"},
+      {"excel file busy", 1004, "", true, {"Excel file is already open"}, "Opening Excel file"},
+      {"nothing written", 0, earlier, false, {"The report wrote nothing, so no Excel file has been saved."}, "Excel file"},
+      // Another program put a file of its own there while the report ran: the finished
+      // report is not saved, and nobody is asked for another file.
+      {"a text file put there meanwhile", 0, "my notes", true,
+       {"An error has occurred - " + Path("Report.XLSX") + " is not an Excel workbook, so it is not replaced."},
+       "Saving Excel file"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -251,8 +257,7 @@ TEST_F(ReportOutputTest, ExcelFailuresClaimNoSuccess) {
     shell_.opened.clear();
     const std::string path = Path("Report.XLSX");
     fs::remove(path);
-    const std::string earlier = std::string("PK\x03\x04") + "an earlier workbook";
-    if (c.existing) std::ofstream(path) << earlier;
+    if (!c.existing.empty()) std::ofstream(path) << c.existing;
     G.OutputFolder = folder_ + "/";
     G.OutputFileName = "Report.XLSX";
     G.FileChosen = kTrue;
@@ -261,16 +266,19 @@ TEST_F(ReportOutputTest, ExcelFailuresClaimNoSuccess) {
     RunExcelReport(c.writeLine);
     const auto messages = ui_->Messages();
     ASSERT_EQ(messages.size(), c.messages.size()) << messages.front();
-    for (size_t i = 0; i < messages.size(); ++i) EXPECT_EQ(messages[i].rfind(c.messages[i], 0), 0u) << messages[i];
+    for (size_t i = 0; i < messages.size(); ++i) {
+      EXPECT_EQ(messages[i].rfind(c.messages[i], 0), 0u) << messages[i];
+      EXPECT_EQ(messages[i].find("choose another"), std::string::npos) << messages[i];
+    }
     EXPECT_EQ(ui_->shown.back().title, c.title);
     EXPECT_TRUE(shell_.opened.empty());
     EXPECT_EQ(excel::Environment().running, 0);
     EXPECT_FALSE(G.ExcelOpen);
-    if (c.existing)
-      EXPECT_EQ(ReadBytes(path), earlier);
+    if (!c.existing.empty())
+      EXPECT_EQ(ReadBytes(path), c.existing);
     else
       EXPECT_FALSE(fs::exists(path));
-    EXPECT_EQ(FilesIn(folder_), c.existing ? 1u : 0u);
+    EXPECT_EQ(FilesIn(folder_), c.existing.empty() ? 0u : 1u);
   }
 }
 
@@ -321,6 +329,8 @@ TEST_F(ReportOutputTest, OutputFilesThatAreNotOursAreRefusedNamingThem) {
     if (*k.refused) {
       ASSERT_TRUE(refusal);
       EXPECT_EQ(refusal->rfind(k.file + k.refused, 0), 0u) << *refusal;
+      // Only a caller that then asks again adds its request for another file.
+      EXPECT_EQ(refusal->find("choose another"), std::string::npos) << *refusal;
     } else {
       EXPECT_FALSE(refusal) << *refusal;
     }
@@ -357,6 +367,8 @@ TEST_F(ReportOutputTest, OutputFilesThatAreNotOursAreRefusedNamingThem) {
     if (*t.message) {
       ASSERT_EQ(messages.size(), 1u);
       EXPECT_NE(messages[0].find(t.message), std::string::npos) << messages[0];
+      // The PDF is given up: nobody is asked for another file.
+      EXPECT_EQ(messages[0].find("choose another"), std::string::npos) << messages[0];
     } else {
       EXPECT_TRUE(messages.empty()) << messages.front();
     }
@@ -375,7 +387,8 @@ TEST_F(ReportOutputTest, OutputFilesThatAreNotOursAreRefusedNamingThem) {
   GetOutputFile(ok, "EXCEL");
   EXPECT_EQ(ok, kFalse);
   ASSERT_EQ(ui_->Messages().size(), 2u);
-  EXPECT_EQ(ui_->Messages()[1].rfind(Path("Notes.XLSX") + " is not an Excel workbook", 0), 0u);
+  EXPECT_EQ(ui_->Messages()[1],
+            Path("Notes.XLSX") + " is not an Excel workbook, so it is not replaced.\r\n\r\nPlease choose another file.");
   EXPECT_EQ(ReadBytes(Path("Notes.XLSX")), "my notes");
   InstallOutputChecks({});
   G.ConsPath.clear();
