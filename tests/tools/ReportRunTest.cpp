@@ -293,36 +293,64 @@ TEST_F(ReportRunTest, TheStatusIsZeroOnlyWhenANewFileStandsAtOut) {
     EXPECT_EQ(e.path().filename().string().rfind(".qvx-", 0), std::string::npos) << e.path();
 }
 
-// The program itself, under a file-size limit as `ulimit -f 16` sets it: the write fails
-// and is told like a full disk, instead of the signal ending the run without a word and
-// leaving its scratch file. The run also removes what a killed run left (its two folders
-// and its scratch file), but not the folder of a run still going.
+// The program itself. A run killed part-way leaves its two temporary folders; the next
+// run, here under a file-size limit as `ulimit -f 16` sets it, removes them and the
+// unfinished output they name, but not the folder of a run still going; its own write
+// fails and is told like a full disk, rather than the signal ending it without a word
+// and leaving its scratch file.
 TEST_F(ReportRunTest, AFileSizeLimitFailsTheWriteAndAKilledRunsLeftoversGo) {
   const std::string file = samples::SamplePath(samples::kAustralianFile);
   const auto [year, last] = YearAndLastMonth(file, false);
   const std::string month = Two(last) + "/" + std::to_string(year);
-  auto leftover = [] {
-    std::string folder = (fs::temp_directory_path() / runner::kTemporaryFolderPrefix).string() + "XXXXXX";
-    EXPECT_NE(::mkdtemp(folder.data()), nullptr);
-    return folder;
+  // The killed run reads the whole year, to be caught while it runs in any build.
+  const int first = last % 12 + 1;
+  const std::string firstMonth = Two(first) + "/" + std::to_string(first == 1 ? year : year - 1);
+  // The runs' temporary folders go to a folder of the test's own.
+  const std::string tmp = Path("tmp");
+  fs::create_directory(tmp);
+  auto runnerFolders = [&] {
+    std::vector<std::string> found;
+    for (const auto& e : fs::directory_iterator(tmp))
+      if (e.path().filename().string().rfind(runner::kTemporaryFolderPrefix, 0) == 0) found.push_back(e.path());
+    return found;
   };
-  const std::string killedProgram = leftover(), killedConfig = leftover();
-  fs::create_directories(killedConfig + "/quorvex");
+  auto start = [&](QProcess& p, const std::string& from, const std::string& out, bool limitFileSize) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("TMPDIR", QString::fromStdString(tmp));
+    p.setProcessEnvironment(env);
+    if (limitFileSize) {
+      p.setChildProcessModifier([] {
+        const rlimit sixteenBlocks{16 * 1024, 16 * 1024};
+        ::setrlimit(RLIMIT_FSIZE, &sixteenBlocks);
+        std::signal(SIGXFSZ, SIG_DFL);
+      });
+    }
+    p.start(QVX_REPORT_RUN, {"--file", QString::fromStdString(file), "--report", "BGTCMP", "--from",
+                             QString::fromStdString(from), "--to", QString::fromStdString(month), "--out",
+                             QString::fromStdString(out), "--option", "CashBasis=True"});
+  };
+
+  QProcess killed;
+  start(killed, firstMonth, Path("killed.pdf"), false);
+  while (runnerFolders().size() < 2 && killed.state() != QProcess::NotRunning) killed.waitForFinished(2);
+  ASSERT_EQ(runnerFolders().size(), 2u) << "the run ended before it could be killed";
+  killed.kill();
+  ASSERT_TRUE(killed.waitForFinished(60000));
+  const std::vector<std::string> left = runnerFolders();
+  ASSERT_EQ(left.size(), 2u);
+  // Its scratch file, as a kill during the print job leaves it, named from its program
+  // folder (the one that is not its configuration folder).
   std::ofstream(Path(".qvx-save-Ki11ed")) << "half a report";
-  fs::create_symlink(Path(".qvx-save-Ki11ed"), killedProgram + "/QVXScratch.Ki11ed");
+  const std::string& program = fs::exists(left[0] + "/quorvex") ? left[1] : left[0];
+  fs::create_symlink(Path(".qvx-save-Ki11ed"), program + "/QVXScratch.Ki11ed");
+  ::setenv("TMPDIR", tmp.c_str(), 1);
   const sys::TemporaryFolder running(runner::kTemporaryFolderPrefix);
+  ::unsetenv("TMPDIR");
 
   const std::string out = Path("limited.pdf");
   std::ofstream(out) << "%PDF-1.4 the earlier report";
   QProcess p;
-  p.setChildProcessModifier([] {
-    const rlimit sixteenBlocks{16 * 1024, 16 * 1024};
-    ::setrlimit(RLIMIT_FSIZE, &sixteenBlocks);
-    std::signal(SIGXFSZ, SIG_DFL);
-  });
-  p.start(QVX_REPORT_RUN, {"--file", QString::fromStdString(file), "--report", "BGTCMP", "--from",
-                           QString::fromStdString(month), "--to", QString::fromStdString(month), "--out",
-                           QString::fromStdString(out)});
+  start(p, month, out, true);
   ASSERT_TRUE(p.waitForFinished(120000));
   const std::string err = p.readAllStandardError().toStdString();
   EXPECT_EQ(p.exitStatus(), QProcess::NormalExit) << err;
@@ -332,9 +360,7 @@ TEST_F(ReportRunTest, AFileSizeLimitFailsTheWriteAndAKilledRunsLeftoversGo) {
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "%PDF-1.4 the earlier report");
   for (const auto& e : fs::directory_iterator(dir_.path().toStdString()))
     EXPECT_EQ(e.path().filename().string().rfind(".qvx-", 0), std::string::npos) << e.path();
-  EXPECT_FALSE(fs::exists(killedProgram));
-  EXPECT_FALSE(fs::exists(killedConfig));
-  EXPECT_TRUE(fs::is_directory(running.Path()));
+  EXPECT_EQ(runnerFolders(), std::vector<std::string>{running.Path()});
 }
 
 // The program itself: argument mistakes (2) and reports it does not have (3), told on
