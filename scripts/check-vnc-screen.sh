@@ -16,7 +16,7 @@
 #     through.
 # Each start's capture is kept as OUTDIR/start-N.jpg, to be looked at.
 #
-#   scripts/check-vnc-screen.sh [BUILD] [STARTS] [OUTDIR]     (default: build 5 /tmp/quorvex-vnc-check)
+#   scripts/check-vnc-screen.sh [BUILD] [STARTS] [OUTDIR]     (default: build 5 BUILD/vnc-screen)
 #
 # The program runs from a scratch program folder inside BUILD: the build's own settings
 # file is left alone.
@@ -24,7 +24,7 @@ set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 BUILD="$(cd "${1:-build}" && pwd)"
 STARTS="${2:-5}"
-OUT="${3:-/tmp/quorvex-vnc-check}"
+OUT="${3:-$BUILD/vnc-screen}"
 for tool in vncsnapshot vncpasswd python3 timeout xdpyinfo; do
   if ! command -v "$tool" >/dev/null 2>&1; then
     echo "check-vnc-screen: $tool is missing; scripts/setup.sh installs it" >&2
