@@ -16,21 +16,26 @@
 
 #include "samples/SamplePaths.h"
 #include "support/OdbcTestEnv.h"
+#include "support/SampleCopy.h"
 #include "tests/platform/printer/PdfText.h"
 
 namespace qvx::test {
 namespace {
 
-const std::string kScript = std::string(QVX_SOURCE_DIR) + "/tests/tools/company_texts.py";
-
 struct SheetCell {
   std::string kind, value;
 };
 
-// Coordinate -> kind (f, s, n) and value, as openpyxl reads the saved workbook.
+// Coordinate -> kind (f formula, s text, n number) and value, as openpyxl reads the saved
+// workbook.
 std::map<std::string, SheetCell> WorkbookCells(const std::string& book) {
+  const std::string reader = R"(/usr/bin/python3 -c 'import openpyxl, sys
+for row in openpyxl.load_workbook(sys.argv[1]).active.iter_rows():
+    for c in row:
+        if c.value is not None: print(c.coordinate, c.data_type, c.value, sep="\t")
+' )";
   std::map<std::string, SheetCell> cells;
-  std::istringstream in(CommandOutput("/usr/bin/python3 '" + kScript + "' cells '" + book + "' 2>&1"));
+  std::istringstream in(CommandOutput(reader + "'" + book + "' 2>&1"));
   std::string line;
   while (std::getline(in, line)) {
     const size_t a = line.find('\t'), b = line.find('\t', a + 1);
@@ -43,18 +48,36 @@ std::map<std::string, SheetCell> WorkbookCells(const std::string& book) {
   return cells;
 }
 
+// A company name, address lines and account names beginning with =, +, - and @, and in
+// the group's files short names as well.
+constexpr char kPlant[] =
+    "UPDATE DataFileInformation SET CompanyName = '=WEBSERVICE(\"http://example.invalid/\")', "
+    "Address = '=1+2' || char(13, 10) || '+61 2 9999 0000' || char(13, 10) || '-1,234' || char(13, 10) || "
+    "'@SUM(A1:A9)';"
+    "UPDATE Accounts SET AccountName = '=HYPERLINK(\"x\")' WHERE AccountNumber = '4-1100';"
+    "UPDATE Accounts SET AccountName = '+1' WHERE AccountNumber = '4-1300';"
+    "UPDATE Accounts SET AccountName = '-1,234.50' WHERE AccountNumber = '6-1100';"
+    "UPDATE Accounts SET AccountName = '@Rent' WHERE AccountNumber = '6-1200';";
+
 TEST(CompanyTextsRun, TextsOfTheCompanyFileStayTextInEveryWorkbook) {
   UsePrivateOdbcRegistration();
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
   const std::filesystem::path folder = dir.path().toStdString();
   const std::string file = (folder / "AUSample.MYO").string();
-  std::filesystem::copy_file(samples::SamplePath(samples::kAustralianFile), file);
-  std::filesystem::copy(samples::SamplePath(samples::kGroupFolder), folder / "Group");
-  std::string files = "'" + file + "'";
-  for (const auto& member : std::filesystem::directory_iterator(folder / "Group"))
-    files += " '" + member.path().string() + "'";
-  ASSERT_EQ(CommandOutput("/usr/bin/python3 '" + kScript + "' plant " + files + " 2>&1"), "");
+  CopySample(samples::kAustralianFile, file, kPlant);
+  const std::vector<std::string> shortNames = {"=1+2", "+7", "-5", "@A1", "-1,234"};
+  std::filesystem::create_directory(folder / "Group");
+  size_t member = 0;
+  for (const auto& sample : std::filesystem::directory_iterator(samples::SamplePath(samples::kGroupFolder))) {
+    const std::string copy = (folder / "Group" / sample.path().filename()).string();
+    CopySample((std::string(samples::kGroupFolder) + "/" + sample.path().filename().string()).c_str(), copy,
+               std::string(kPlant) +
+                   "UPDATE Accounts SET AccountDescription = substr(AccountDescription, 1, "
+                   "instr(AccountDescription, 'SHORTNAME=') + 9) || '" +
+                   shortNames[member++ % shortNames.size()] + "' WHERE AccountNumber = '1-0000';");
+  }
+  ASSERT_EQ(member, shortNames.size());
 
   const std::vector<std::string> heading = {"=WEBSERVICE(\"http://example.invalid/\")", "=1+2", "+61 2 9999 0000",
                                             "-1,234", "@SUM(A1:A9)"};
@@ -70,7 +93,7 @@ TEST(CompanyTextsRun, TextsOfTheCompanyFileStayTextInEveryWorkbook) {
       {"CONPL",
        {"--from", "07/2025", "--to", "06/2026", "--folder", (folder / "Group").string(), "--option",
         "ShowHeaders=True", "--option", "ShowFigures=True", "--option", "PrintLevel=4"},
-       {"=1+2", "+7", "-5", "@A1", "-1,234"}},
+       shortNames},
   };
   // The forecast's total of a row: the sum of that row's months.
   const std::regex total(R"(=SUM\(B(\d+):[A-Z]+(\d+)\))");
