@@ -19,6 +19,7 @@
 #include <QTableWidget>
 #include <QWidget>
 
+#include "platform/ui/ElidedLabel.h"
 #include "platform/ui/Ui.h"
 
 namespace qvx {
@@ -127,7 +128,9 @@ class MainFForm : public ui::Form {
   QAction MnuAbout{"About Quorvex"};
 
   QWidget Frame4;
-  QLabel Label5;
+  // The company name: a name longer than this many characters is shortened to the
+  // window's width rather than widening the window.
+  ui::ElidedLabel Label5{80};
 
   QWidget FrameMain;
   QPushButton CmdReports{"Reports"};

@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "platform/ui/ElidedLabel.h"
 #include "platform/ui/Ui.h"
 
 namespace qvx {
@@ -39,7 +40,7 @@ class DataSourceForm : public ui::Form {
 
   QGroupBox Frame1{"File Details"};
   QLabel Label1{"Company Name:"};
-  QLabel LblName;
+  ui::ElidedLabel LblName{80};  // a longer company name is shortened to the window's width
   QLabel Label2{"Datafile name:"};
   QLabel LblFileName;
 

@@ -1,5 +1,6 @@
 #include "core/PageHeading.h"
 
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 
@@ -65,9 +66,13 @@ void PrinterContinuation(printer::Printer& p, const ReportHeadingArgs& a) {
   p.SetFontSize(G.BodyFont);
   p.SetFontBold(true);
   p.Print({printer::Tab{5}, a.RptTitle}, true);
-  CentreText(p, G.DataSetCompany);
-  p.Print({G.DataSetCompany}, true);
-  p.SetCurrentX(p.ScaleWidth() - 1000);
+  // The name, centred, keeps a space clear of the title before it and of the page number.
+  const double pageX = p.ScaleWidth() - 1000;
+  const double half = std::min(p.ScaleWidth() / 2 - p.CurrentX(), pageX - p.ScaleWidth() / 2) - p.TextWidth(" ");
+  const std::string name = p.ElidedText(G.DataSetCompany, 2 * half);
+  CentreText(p, name);
+  p.Print({name}, true);
+  p.SetCurrentX(pageX);
   p.Print({"Page" + Str(static_cast<int64_t>(G.PageNo))});
   p.Print({"  "});
   p.SetFontBold(false);
@@ -79,7 +84,7 @@ void PrinterFull(printer::Printer& p, const ReportHeadingArgs& a) {
   p.SetFontSize(14);
   p.SetFontBold(true);
   p.SetForeColor(kPrinterBlue);
-  PrintCentred(p, G.DataSetCompany);
+  PrintCentred(p, p.ElidedText(G.DataSetCompany, p.ScaleWidth()));
   p.SetFontBold(false);
   p.SetForeColor(kBlack);
   a.LineCount = 2;

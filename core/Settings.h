@@ -54,9 +54,10 @@ void WriteIniFile();
 // Gives a setting the value of its default line.
 void ApplyDefaultSetting(const std::string& key);
 
-// Longest company name, in characters, that the settings file may give: the name is shown
-// on one line of the main window and centred in every report heading.
-inline constexpr size_t kMaxCompanyNameChars = 60;
+// Longest company name, in characters, that the settings file may give. The main window
+// and the printed headings shorten a name wider than the room they have; a longer one
+// is taken for a line written by mistake.
+inline constexpr size_t kMaxCompanyNameChars = 255;
 // Whether a company name from the settings file is used: one neither empty (the default)
 // nor longer than kMaxCompanyNameChars.
 bool UsableCompanyName(const std::string& name);

@@ -29,7 +29,7 @@ void CorrectSettings() {
   if (G.BodyFont == 0) G.BodyFont = 9;
 
   // Values no report or window can use (a page of one line, a giant or negative font, a
-  // name wider than the screen) take their defaults, and the user is told which once.
+  // name longer than any company's) take their defaults, and the user is told which once.
   // The settings file keeps what it holds until the program writes it back at its end.
   struct Range {
     const char* key;
@@ -56,7 +56,7 @@ void CorrectSettings() {
   if (!G.CompanyName.empty() && !UsableCompanyName(G.CompanyName)) {
     ApplyDefaultSetting("CompanyName");
     reset += std::string(kCrLf) + "CompanyName: a name of more than " + std::to_string(kMaxCompanyNameChars) +
-             " characters does not fit on the screen; the company file's own name is used.";
+             " characters is too long; the company file's own name is used.";
   }
   if (reset.empty()) return;
   ui::MsgBox("These settings in " + IniFilePath() + " are outside what Quorvex can use and take their default values:" +

@@ -154,6 +154,12 @@ double Printer::TextWidth(const std::string& text) const {
   return fm.horizontalAdvance(QString::fromStdString(text)) / DevicePerTwip();
 }
 
+std::string Printer::ElidedText(const std::string& text, double width) const {
+  QFontMetricsF fm(MakeFont(fontName_, fontSize_, bold_), &Device());
+  return fm.elidedText(QString::fromStdString(text), Qt::ElideRight, std::max(0.0, width) * DevicePerTwip())
+      .toStdString();
+}
+
 double Printer::TextHeight(const std::string&) const {
   QFontMetricsF fm(MakeFont(fontName_, fontSize_, bold_), &Device());
   return fm.lineSpacing() / DevicePerTwip();

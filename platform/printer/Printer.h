@@ -112,6 +112,9 @@ class Printer {
   double TextHeight(const std::string& text = "") const;
   // The width of one tab column.
   double ColumnWidth() const;
+  // The text itself when it is no wider than `width` twips, else as much of its start as
+  // fits with an ellipsis after it.
+  std::string ElidedText(const std::string& text, double width) const;
 
   // ---- printing
   // Text at the current position, the line kept open ("Print text;").

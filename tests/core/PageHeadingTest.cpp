@@ -111,6 +111,51 @@ TEST_F(PageHeadingTest, PrintedHeadingsFullThenContinuationThenFullAgain) {
   EXPECT_TRUE(ui_->Messages().empty());
 }
 
+// The longest company name the settings allow, printed portrait and landscape: shortened
+// where it would not fit, it stays within the printable width, and on a continuation page
+// clear of the title and the page number.
+TEST_F(PageHeadingTest, ALongCompanyNameStaysWithinThePrintableWidth) {
+  std::string name;
+  while (name.size() < 255) name += "Clearwater Trading " + std::to_string(name.size()) + " ";
+  name.resize(255);
+  for (const int orientation : {printer::kPortrait, printer::kLandscape}) {
+    SCOPED_TRACE(orientation);
+    printer::Current().KillDoc();
+    printer::Environment().calls.clear();
+    G.PrintOrientation = static_cast<int16_t>(orientation);
+    G.DataSetCompany = name;
+    StartReport(false);
+    QueuePrinterChoice("PDF");
+    PrintReportHeading();
+    G.NewPageFlag = kTrue;
+    PrintReportHeading();
+    printer::Printer& p = printer::Current();
+    const auto right = [&p](const printer::DrawCall& c) {
+      p.SetFontSize(c.fontSize);
+      p.SetFontBold(c.bold);
+      return c.x + p.TextWidth(c.text);
+    };
+    const auto texts = Texts();
+    std::vector<printer::DrawCall> names, continuation;
+    for (const auto& c : texts) {
+      EXPECT_GE(c.x, 0) << c.text;
+      EXPECT_LE(right(c), p.ScaleWidth()) << c.text;
+      if (c.text.starts_with("Clearwater Trading 0 ")) names.push_back(c);
+      if (c.page == 2) continuation.push_back(c);
+    }
+    ASSERT_EQ(names.size(), 2u);
+    for (const auto& c : names) EXPECT_TRUE(c.text.ends_with("\u2026")) << c.text;
+    ASSERT_EQ(continuation.size(), 4u);  // title, name, page number, blank
+    EXPECT_EQ(continuation[1].text, names[1].text);
+    EXPECT_LT(right(continuation[0]), continuation[1].x);
+    EXPECT_LT(right(continuation[1]), continuation[2].x);
+    EXPECT_EQ(continuation[2].text, "Page 2");
+    G.ReportOK = kTrue;
+    EndReportOutput();
+    EXPECT_NE(PdfText(Path("out.pdf"), 1).find("Clearwater Trading 0 Clearwater Trading 21"), std::string::npos);
+  }
+}
+
 TEST_F(PageHeadingTest, MonthFirstDatesAndNoTitleOrPeriod) {
   StartReport(false);
   G.DateFormat = "MDY";

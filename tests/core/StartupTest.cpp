@@ -130,20 +130,26 @@ TEST_F(StartupTest, UnusableSettingsTakeTheirDefaultsUntilWrittenBack) {
     std::string line;
     std::vector<std::string> named;  // the keys the one message names, in its order
     std::string writtenBack;         // the line the file holds after the program ends
+    std::string company = "Clearwater Trading Pty Ltd";  // the name the program shows
   };
-  const std::string longName(5000, 'N');
+  const std::string trust = "Clearwater Trading Pty Ltd as trustee for the Clearwater Family Trust";
+  std::string longest;  // 255 characters of words, the longest name kept
+  while (longest.size() < 255) longest += "Wide Name " + std::to_string(longest.size()) + " ";
+  longest.resize(255);
   const std::vector<Case> cases = {
       {"LSLines=32767", {"LSLines=32767:"}, "LSLines=58"},
       {"BodyFont=400", {"BodyFont=400:"}, "BodyFont=9"},
       {"HeadingFont=-20", {"HeadingFont=-20:"}, "HeadingFont=11"},
-      {"CompanyName=" + longName, {"CompanyName:"}, "CompanyName="},
+      {"CompanyName=" + longest + "N", {"CompanyName:"}, "CompanyName="},
+      {"CompanyName=" + std::string(5000, 'N'), {"CompanyName:"}, "CompanyName="},
       {"PTLines=35\r\nLSLines=80\r\nBodyFont=5\r\nHeadingFont=25",
        {"PTLines=35:", "LSLines=80:", "BodyFont=5:", "HeadingFont=25:"},
        "PTLines=68"},
-      // The ends of each range, 0 page lines (the report chooses) and a name that fits.
+      // The ends of each range, 0 page lines (the report chooses) and names kept whole.
       {"PTLines=36\r\nLSLines=79\r\nBodyFont=14\r\nHeadingFont=6", {}, "LSLines=79"},
       {"PTLines=0\r\nLSLines=0\r\nBodyFont=6\r\nHeadingFont=24", {}, "PTLines=0"},
-      {"CompanyName=" + std::string(60, 'N'), {}, "CompanyName=" + std::string(60, 'N')},
+      {"CompanyName=" + trust, {}, "CompanyName=" + trust, trust},
+      {"CompanyName=" + longest, {}, "CompanyName=" + longest, longest},
   };
   // Connected to a sample company file, so that a new data-set file takes its first name
   // from the settings file.
@@ -179,12 +185,17 @@ TEST_F(StartupTest, UnusableSettingsTakeTheirDefaultsUntilWrittenBack) {
     EXPECT_LE(G.LSLines, 79);
     EXPECT_LE(G.BodyFont, 14);
     EXPECT_GE(G.HeadingFont, 6);
-    // The main window shows a name that fits, and stays the width of a screen.
-    EXPECT_EQ(G.DataSetCompany, c.line.rfind("CompanyName=N", 0) == 0 && c.named.empty()
-                                    ? std::string(60, 'N')
-                                    : "Clearwater Trading Pty Ltd");
-    ASSERT_NE(MainF::Instance().Window(), nullptr);
-    EXPECT_LT(MainF::Instance().Window()->sizeHint().width(), 1200);
+    // The main window shows the name, shortened when it is long, and stays the width of a screen.
+    EXPECT_EQ(G.DataSetCompany, c.company);
+    MainFForm* window = MainF::Instance().Window();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->Label5.text().toStdString(), c.company);
+    EXPECT_LT(window->sizeHint().width(), 1200);
+    EXPECT_LT(window->minimumSizeHint().width(), 1200);
+    window->Label5.resize(window->Label5.sizeHint());
+    const QString shown = window->Label5.ShownText();
+    EXPECT_TRUE(c.company == longest ? shown.endsWith(QChar(0x2026)) && shown.size() > 20 : shown == window->Label5.text())
+        << shown.toStdString();
     // The file keeps what the user wrote until the program ends.
     EXPECT_EQ(ReadBytes(IniPath()), written);
     MainF::Instance().Window()->close();
