@@ -106,7 +106,8 @@ SQLRETURN SqliteFailure(Statement& s, int rc) {
   int primary = rc & 0xFF;
   // A file that another program truncated, replaced or removed makes SQLite fail in many
   // ways (damaged pages, short reads, tables gone); say what happened instead.
-  if (SQLRETURN changed = CheckCompanyFile(s, true); changed != SQL_SUCCESS) return changed;
+  const bool lockHeld = sqlite3_txn_state(c.db.get(), "main") == SQLITE_TXN_READ;
+  if (SQLRETURN changed = CheckCompanyFile(s, lockHeld); changed != SQL_SUCCESS) return changed;
   if (c.refusedUsers) return s.AddAccessDiag("42000", "Access to the table DriverUsers is not allowed");
   if (rc == SQLITE_READONLY_ROLLBACK || rc == SQLITE_READONLY_RECOVERY) return AddHeldFileDiag(s, c.database, rc, msg);
   if (c.refusedWrite || primary == SQLITE_READONLY || primary == SQLITE_AUTH)

@@ -4,6 +4,7 @@
 // attributes, and what SQLGetInfo and SQLGetFunctions report.
 #include "driver/Driver.h"
 #include "driver/AccessKey.h"
+#include "platform/versioncheck/WriteAheadLog.h"
 
 #include <odbcinst.h>
 #include <unistd.h>
@@ -377,6 +378,9 @@ SQLRETURN Connect(Connection& c, const std::vector<ConnAttribute>& attrs) {
   sqlite3_exec(db.get(), "PRAGMA cache_size = -8192", nullptr, nullptr, nullptr);
   // A writer holds its lock for a short while; wait for it before giving up.
   sqlite3_busy_timeout(db.get(), kBusyTimeoutMs);
+  // The checks below and what the file is taken to be are read in one read transaction, so
+  // that a commit of another program in between is not later taken for a change past SQLite.
+  sqlite3_exec(db.get(), "BEGIN", nullptr, nullptr, nullptr);
 
   // Is it a company file, and who may open it?
   {
@@ -411,6 +415,10 @@ SQLRETURN Connect(Connection& c, const std::vector<ConnAttribute>& attrs) {
     if (pwd != (stored ? stored : "")) return c.AddDiag("28000", "Invalid password for user \"" + uid + "\"");
   }
   std::string identity = CompanyIdentity(db.get());
+  if (::stat(database.c_str(), &st) != 0) return c.AddDiag("08001", "The company file \"" + database + "\" does not exist");
+  c.writeAheadLog = versioncheck::InWriteAheadLogMode(db.get());
+  c.dataVersion = DataVersion(db.get());
+  sqlite3_exec(db.get(), "COMMIT", nullptr, nullptr, nullptr);
   sqlite3_set_authorizer(db.get(), Authorize, &c);
   sqlite3_progress_handler(db.get(), 2000, Progress, &c);
   sqlite3_create_function(db.get(), "qvx_coltype", 3, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, ColTypeFunction,
@@ -419,7 +427,6 @@ SQLRETURN Connect(Connection& c, const std::vector<ConnAttribute>& attrs) {
   c.fileDevice = static_cast<uint64_t>(st.st_dev);
   c.fileInode = static_cast<uint64_t>(st.st_ino);
   c.companyIdentity = std::move(identity);
-  c.dataVersion = DataVersion(c.db.get());
   c.fileSize = static_cast<int64_t>(st.st_size);
   c.fileModifiedNs = ModifiedNs(st);
   c.database = database;

@@ -109,6 +109,10 @@ struct Statement : HandleBase {
   std::atomic<bool> cancel{false};
 };
 
+// What the connections of this process that read one file share about their leases
+// (driver/ReadLease.cpp).
+struct FileLeases;
+
 // The read lease of a connection (driver/ReadLease.cpp): one SQLite read transaction held
 // across consecutive statements for a short while, ended by the next statement or by a
 // timer of its own once its time is up or the connection has gone idle.
@@ -125,8 +129,10 @@ struct ReadLease {
   bool stop = false;
   bool active = false;   // the driver began a read transaction and has not ended it
   bool checked = false;  // the file checks of this lease have passed
-  int64_t beganNs = 0;
   int64_t lastStatementNs = 0;
+  // The file's leases in this process, and whether this one counts among their holders.
+  std::shared_ptr<FileLeases> file;
+  bool holding = false;
 };
 
 struct Environment;
@@ -159,6 +165,7 @@ struct Connection : HandleBase {
   unsigned dataVersion = 0;
   int64_t fileSize = 0;
   int64_t fileModifiedNs = 0;
+  bool writeAheadLog = false;  // the file is in write-ahead-log mode
   // Set while the driver begins or ends its own read transaction (otherwise refused).
   bool leaseStatement = false;
   // Declared after `db`, so that its timer has stopped before the database is closed.

@@ -7,6 +7,13 @@
 // program's writes wait at most about the lease. A lease ends at the first statement after
 // its time is up, or, when the client has gone quiet, by the connection's timer.
 //
+// SQLite gives a connection the read lock of its file at once, without asking the system,
+// while another connection of the same process holds one; a writer waiting for the file
+// never gets in while the leases of several connections overlap. So the leases of one
+// process on one file are held together: a lease's time is counted from the moment the
+// process took the file, and once that time is up no connection of the process begins a
+// lease on it until every one has let go, so that a waiting writer takes the file.
+//
 // The accounting program writes its files while reports run: it may commit changes through
 // SQLite (seen as a new data version), and it, or someone else, may replace, remove,
 // truncate or overwrite the file past SQLite. Once per lease, after its first read has
@@ -15,7 +22,17 @@
 
 #include <pthread.h>
 
+#include <map>
+
 namespace qvx::driver {
+
+// The leases of this process on one file.
+struct FileLeases {
+  std::mutex mutex;
+  std::condition_variable released;  // notified when the last holder lets go
+  int holders = 0;
+  int64_t takenNs = 0;  // when the first of the current holders took the file
+};
 
 namespace {
 
@@ -23,6 +40,51 @@ namespace {
 constexpr int64_t kLeaseNs = 25'000'000;
 // ... and ends sooner when no statement has begun for this long.
 constexpr int64_t kIdleNs = 3'000'000;
+// A connection waits at most this long for the others to let go of the file; only a
+// statement that runs longer keeps them, and the writer waits for it in any case.
+constexpr int64_t kLongestGapWaitNs = 250'000'000;
+
+// The leases of this process on the file of `device` and `inode`, shared by its connections.
+std::shared_ptr<FileLeases> LeasesOf(uint64_t device, uint64_t inode) {
+  static std::mutex mutex;
+  static auto* files = new std::map<std::pair<uint64_t, uint64_t>, std::weak_ptr<FileLeases>>();
+  std::lock_guard lock(mutex);
+  std::erase_if(*files, [](const auto& f) { return f.second.expired(); });
+  std::weak_ptr<FileLeases>& known = (*files)[{device, inode}];
+  std::shared_ptr<FileLeases> leases = known.lock();
+  if (!leases) known = leases = std::make_shared<FileLeases>();
+  return leases;
+}
+
+// When the leases of the process on the file must end (its holders hold it together).
+int64_t TakenNs(ReadLease& l) {
+  std::lock_guard lock(l.file->mutex);
+  return l.file->takenNs;
+}
+
+// Counts the connection among the file's holders: at once while the process took the file
+// less than a lease ago, otherwise once every holder has let go (or a statement of another
+// connection kept the file too long).
+void TakeFile(ReadLease& l) {
+  FileLeases& f = *l.file;
+  std::unique_lock lock(f.mutex);
+  const int64_t giveUpNs = NowNs() + kLongestGapWaitNs;
+  for (;;) {
+    const int64_t now = NowNs();
+    if (f.holders == 0 || now - f.takenNs < kLeaseNs || now >= giveUpNs) break;
+    f.released.wait_for(lock, std::chrono::nanoseconds(giveUpNs - now));
+  }
+  if (f.holders++ == 0) f.takenNs = NowNs();
+  l.holding = true;
+}
+
+void LetGoOfFile(ReadLease& l) {
+  if (!l.holding) return;
+  l.holding = false;
+  FileLeases& f = *l.file;
+  std::lock_guard lock(f.mutex);
+  if (--f.holders == 0) f.released.notify_all();
+}
 
 // Runs the driver's own BEGIN or COMMIT (the authorizer refuses them from the client).
 int RunOwn(Connection& c, const char* sql) {
@@ -40,6 +102,7 @@ void EndLeaseLocked(Connection& c) {
   l.active = false;
   // SQLite ended the transaction itself after some failures.
   if (c.db && !sqlite3_get_autocommit(c.db.get())) RunOwn(c, "COMMIT");
+  LetGoOfFile(l);
 }
 
 void RunTimer(Connection* c) {
@@ -50,7 +113,7 @@ void RunTimer(Connection* c) {
       l.wake.wait(lock);
       continue;
     }
-    const int64_t due = std::min(l.beganNs + kLeaseNs, l.lastStatementNs + kIdleNs);
+    const int64_t due = std::min(TakenNs(l) + kLeaseNs, l.lastStatementNs + kIdleNs);
     const int64_t now = NowNs();
     if (now >= due) {
       EndLeaseLocked(*c);
@@ -86,15 +149,18 @@ ReadLease::~ReadLease() {
 
 void EnterLease(Connection& c) {
   ReadLease& l = c.lease;
-  const int64_t now = NowNs();
-  if (l.active && now - l.beganNs >= kLeaseNs) EndLeaseLocked(c);
-  l.lastStatementNs = now;
+  if (!l.file) l.file = LeasesOf(c.fileDevice, c.fileInode);
+  if (l.active && NowNs() - TakenNs(l) >= kLeaseNs) EndLeaseLocked(c);
+  if (!l.active) TakeFile(l);
+  l.lastStatementNs = NowNs();
   if (l.active) return;
   l.checked = false;
   // Without a lease (BEGIN refused) each statement is its own read, checked on its own.
-  if (RunOwn(c, "BEGIN") != SQLITE_OK) return;
+  if (RunOwn(c, "BEGIN") != SQLITE_OK) {
+    LetGoOfFile(l);
+    return;
+  }
   l.active = true;
-  l.beganNs = now;
   if (!l.timer.joinable()) {
     static std::once_flag forkHandler;
     std::call_once(forkHandler, [] { pthread_atfork(EndLeasesBeforeFork, nullptr, nullptr); });
@@ -124,6 +190,7 @@ void StopLease(Connection& c) {
   l.wake.notify_all();
   if (l.timer.joinable()) l.timer.join();
   l.stop = false;
+  l.file.reset();
 }
 
 // SQLite's count of changes to the file, by this or any other program; it moves when a
@@ -157,11 +224,31 @@ int64_t ModifiedNs(const struct stat& st) {
   return static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
 }
 
+namespace {
+
+// Holds a read of the file for its checks: a statement of the driver's own that stands on
+// its first row of the schema, which keeps SQLite's read lock until it is finalized. Null,
+// with SQLite's code in `rc`, when the file cannot be read now.
+SqliteStmtPtr HoldRead(sqlite3* db, int& rc) {
+  sqlite3_stmt* raw = nullptr;
+  rc = sqlite3_prepare_v2(db, "SELECT 1 FROM sqlite_master", -1, &raw, nullptr);
+  SqliteStmtPtr st(raw);
+  if (rc != SQLITE_OK) return nullptr;
+  rc = sqlite3_step(st.get());
+  if (rc != SQLITE_ROW) return nullptr;
+  return st;
+}
+
+}  // namespace
+
 // Is the open file still the company file that was opened? The path must still name the
 // same, non-empty file. When SQLite has seen another program commit a change, the file
-// must still hold the same company; when it has seen none, the file must not have changed
-// size or time while this connection held its read lock, which only a program writing
-// past SQLite does (truncating or overwriting it), leaving SQLite's cached pages stale.
+// must still hold the same company. When it has seen none, the file must not have changed
+// size or time: under this connection's read lock only a program writing past SQLite
+// (truncating or overwriting it) changes it, leaving SQLite's cached pages stale. Without
+// the lock a commit may have come in between, so the file is looked at again under one
+// before anything is said. A file in write-ahead-log mode changes under any read lock (its
+// log is copied back into it), so its size and time tell nothing.
 SQLRETURN CheckCompanyFile(Statement& s, bool lockHeld) {
   Connection& c = *s.conn;
   if (!c.db || c.database.empty()) return SQL_SUCCESS;
@@ -169,7 +256,6 @@ SQLRETURN CheckCompanyFile(Statement& s, bool lockHeld) {
   // What the user can do about it; whether a report stops is for the program to say.
   const std::string stop = ". Open the company file again when the other program has finished.";
   const unsigned version = DataVersion(c.db.get());
-  const bool changedBySqlite = version != c.dataVersion;
   struct stat st {};
   if (::stat(c.database.c_str(), &st) != 0)
     return s.AddDiag("08S01", file + "was removed or renamed while it was open. Put it back where it was, or "
@@ -177,7 +263,7 @@ SQLRETURN CheckCompanyFile(Statement& s, bool lockHeld) {
   if (static_cast<uint64_t>(st.st_dev) != c.fileDevice || static_cast<uint64_t>(st.st_ino) != c.fileInode)
     return s.AddDiag("08S01", file + "was replaced by another file while it was open" + stop);
   if (st.st_size == 0) return s.AddDiag("08S01", file + "was emptied by another program while it was open" + stop);
-  if (changedBySqlite) {
+  if (version != c.dataVersion) {
     std::string identity = CompanyIdentity(c.db.get());
     if (identity.empty())
       return s.AddDiag("08S01", file + "was changed by another program while it was open and can no longer be read" + stop);
@@ -188,9 +274,15 @@ SQLRETURN CheckCompanyFile(Statement& s, bool lockHeld) {
     c.fileModifiedNs = ModifiedNs(st);
     return SQL_SUCCESS;
   }
-  if (lockHeld && (static_cast<int64_t>(st.st_size) != c.fileSize || ModifiedNs(st) != c.fileModifiedNs))
-    return s.AddDiag("08S01", file + "was truncated or overwritten by another program while it was open" + stop);
-  return SQL_SUCCESS;
+  if (c.writeAheadLog || (static_cast<int64_t>(st.st_size) == c.fileSize && ModifiedNs(st) == c.fileModifiedNs))
+    return SQL_SUCCESS;
+  if (!lockHeld) {
+    int rc = SQLITE_OK;
+    if (SqliteStmtPtr hold = HoldRead(c.db.get(), rc)) return CheckCompanyFile(s, true);
+    // Held by a writer now: nothing can be told until it has finished.
+    if (HeldByAnotherProgram(rc)) return SQL_SUCCESS;
+  }
+  return s.AddDiag("08S01", file + "was truncated or overwritten by another program while it was open" + stop);
 }
 
 }  // namespace qvx::driver

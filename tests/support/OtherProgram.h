@@ -5,13 +5,20 @@
 
 #include <grp.h>
 #include <poll.h>
+#include <sys/mman.h>
 #include <signal.h>
 #include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <new>
+#include <random>
 #include <memory>
 #include <optional>
 #include <string>
@@ -187,5 +194,116 @@ inline bool AsAnotherUser(const std::function<bool()>& work) {
     return work();
   });
 }
+
+// How long the threads of a process have been ready to run but waited for a processor, in
+// microseconds (the kernel's scheduler statistics; 0 where it keeps none).
+inline int64_t RunQueueUs(pid_t pid) {
+  int64_t waited = 0;
+  std::error_code ec;
+  for (const auto& task : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task", ec)) {
+    std::ifstream stats(task.path() / "schedstat");
+    long long onCpuNs = 0, waitingNs = 0;
+    if (stats >> onCpuNs >> waitingNs) waited += waitingNs / 1000;
+  }
+  return waited;
+}
+
+// Another program committing small changes through SQLite in a loop while the test reads, as
+// the accounting program does while a user works: BEGIN IMMEDIATE, one UPDATE, COMMIT, then
+// a pause of a random length within the given bounds. It looks for the lock every
+// millisecond, so that its waits measure how long readers held the file rather than its own
+// pauses, and gives a commit up after `giveUpMs`. On a loaded machine either process may
+// wait for a processor while a commit waits: that time is the machine's, not the readers',
+// and is left out of the longest wait.
+class CommittingWriter {
+ public:
+  struct Pause {
+    int minUs = 0;
+    int maxUs = 0;
+  };
+  CommittingWriter(const std::string& file, Pause pause, int giveUpMs = kWriterWaitMs) {
+    void* shared = ::mmap(nullptr, sizeof(std::atomic<long>), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    if (shared == MAP_FAILED) return;
+    commits_ = new (shared) std::atomic<long>(0);
+    if (::pipe(stop_) != 0 || ::pipe(report_) != 0) return;
+    const pid_t reader = ::getpid();
+    pid_ = ::fork();
+    if (pid_ != 0) {
+      // The readers begin once the writer is at work, however late a loaded machine starts it.
+      ::close(std::exchange(report_[1], -1));
+      char atWork = 0;
+      if (pid_ > 0 && ::read(report_[0], &atWork, 1) != 1) Stop();
+      return;
+    }
+    sqlite3* db = nullptr;
+    if (sqlite3_open(file.c_str(), &db) != SQLITE_OK) _exit(2);
+    sqlite3_busy_handler(
+        db, [](void* most, int n) { return n < *static_cast<int*>(most) && ::usleep(1000) == 0 ? 1 : 0; },
+        &giveUpMs);
+    // Its commits wait for locks, not for the disk.
+    sqlite3_exec(db, "PRAGMA synchronous = OFF", nullptr, nullptr, nullptr);
+    std::minstd_rand random(static_cast<unsigned>(::getpid()));
+    std::uniform_int_distribution<int> pauseUs(pause.minUs, std::max(pause.minUs, pause.maxUs));
+    long commits = 0, failures = 0;
+    int64_t longestUs = 0;
+    const pid_t writer = ::getpid();
+    pollfd stop{stop_[0], POLLIN, 0};
+    while (::poll(&stop, 1, 0) == 0) {
+      const std::string sql = "BEGIN IMMEDIATE; UPDATE DataFileInformation SET Phone = '555 " +
+                              std::to_string(commits % 10000) + "'; COMMIT";
+      const int64_t queued = RunQueueUs(reader) + RunQueueUs(writer);
+      const auto start = std::chrono::steady_clock::now();
+      if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK) {
+        commits_->store(++commits);
+      } else {
+        ++failures;
+        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+      }
+      const auto us =
+          std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start).count();
+      longestUs = std::max<int64_t>(longestUs, us - (RunQueueUs(reader) + RunQueueUs(writer) - queued));
+      if (commits + failures == 1 && ::write(report_[1], "w", 1) != 1) _exit(3);
+      ::usleep(static_cast<useconds_t>(pauseUs(random)));
+    }
+    sqlite3_close(db);
+    char text[96];
+    const int n = std::snprintf(text, sizeof text, "%ld %ld %lld", commits, failures, static_cast<long long>(longestUs));
+    _exit(::write(report_[1], text, static_cast<size_t>(n)) == n ? 0 : 3);
+  }
+  ~CommittingWriter() {
+    Stop();
+    if (commits_) ::munmap(commits_, sizeof(std::atomic<long>));
+  }
+  CommittingWriter(const CommittingWriter&) = delete;
+  CommittingWriter& operator=(const CommittingWriter&) = delete;
+
+  // The commits made so far.
+  long Commits() const { return commits_ ? commits_->load() : 0; }
+
+  struct Report {
+    long commits = -1, failures = -1;
+    long long longestUs = -1;
+  };
+  Report Stop() {
+    Report r;
+    if (pid_ <= 0) return r;
+    char c = 'x';
+    if (::write(stop_[1], &c, 1) == 1) {
+      char text[96] = {};
+      if (::read(report_[0], text, sizeof text - 1) > 0)
+        std::sscanf(text, "%ld %ld %lld", &r.commits, &r.failures, &r.longestUs);
+    }
+    EndChild(std::exchange(pid_, -1));
+    for (int* fd : {&stop_[0], &stop_[1], &report_[0], &report_[1]})
+      if (*fd >= 0) ::close(std::exchange(*fd, -1));
+    return r;
+  }
+
+ private:
+  int stop_[2] = {-1, -1};
+  int report_[2] = {-1, -1};
+  pid_t pid_ = -1;
+  std::atomic<long>* commits_ = nullptr;
+};
 
 }  // namespace qvx::test

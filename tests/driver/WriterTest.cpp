@@ -1,0 +1,129 @@
+// The accounting program commits changes to a company file through SQLite while this
+// program reads it, on as many connections and threads as it likes: each commit waits at
+// most about the driver's short read lease, and no commit is ever taken for a file that
+// another program replaced, truncated or overwrote.
+#include "tests/support/OdbcTestEnv.h"
+#include "tests/support/OtherProgram.h"
+
+#include "samples/SamplePaths.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <mutex>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace qvx {
+namespace {
+
+namespace fs = std::filesystem;
+using test::CommittingWriter;
+using test::TestConnection;
+
+// The driver's read lease (25 ms) and 100 ms for everything else.
+constexpr int64_t kLongestWaitUs = (25 + 100) * 1000;
+
+class WriterTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    test::UsePrivateOdbcRegistration();
+    dir_ = fs::temp_directory_path() / ("qvx-writer-" + std::to_string(::getpid()) + "-" +
+                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    file_ = (dir_ / "Busy.MYO").string();
+    fs::copy_file(samples::SamplePath(samples::kAustralianFile), file_);
+  }
+  void TearDown() override {
+    std::error_code ec;
+    fs::remove_all(dir_, ec);
+  }
+  std::string Connection() const { return test::DirectConnectionString({.file = file_}); }
+
+  // The first failure of any reader, for the test's message.
+  void Failed(const test::OdbcOutcome& out) {
+    std::lock_guard lock(mutex_);
+    ++failures_;
+    if (firstFailure_.empty()) firstFailure_ = out.sqlState + " " + out.message;
+  }
+
+  fs::path dir_;
+  std::string file_;
+  std::mutex mutex_;
+  int failures_ = 0;
+  std::string firstFailure_;
+};
+
+// Threads of one program, each with a connection of its own, look accounts up one row at a
+// time, a fraction of a millisecond apart; SQLite lets a connection of a process share the
+// read lock another connection of the same process holds, so leases that overlap could keep
+// the file locked for ever.
+TEST_F(WriterTest, AWriterWaitsNoLongerThanTheLeaseWhateverTheConnectionsOfOneProgram) {
+  constexpr long kCommits = 40;
+  for (int connections : {2, 4}) {
+    SCOPED_TRACE(std::to_string(connections) + " connections");
+    CommittingWriter writer(file_, {.minUs = 20000, .maxUs = 20000}, 3000);
+    std::atomic<bool> stop{false};
+    std::atomic<long> lookups{0};
+    std::vector<std::thread> readers;
+    for (int i = 0; i < connections; ++i)
+      readers.emplace_back([&, i] {
+        TestConnection c;
+        if (auto out = c.Connect(Connection()); !out.Ok()) return Failed(out);
+        std::minstd_rand random(static_cast<unsigned>(i + 1));
+        std::uniform_int_distribution<int> account(1, 200), pauseUs(200, 1700);
+        while (!stop) {
+          auto out = c.Query("SELECT AccountName FROM Accounts WHERE AccountID = " + std::to_string(account(random)));
+          if (!out.Ok()) return Failed(out);
+          ++lookups;
+          ::usleep(static_cast<useconds_t>(pauseUs(random)));
+        }
+      });
+    const auto start = std::chrono::steady_clock::now();
+    while (writer.Commits() < kCommits && std::chrono::steady_clock::now() - start < std::chrono::seconds(20))
+      ::usleep(5000);
+    stop = true;
+    for (auto& t : readers) t.join();
+    const CommittingWriter::Report r = writer.Stop();
+    EXPECT_EQ(failures_, 0) << firstFailure_;
+    EXPECT_GT(lookups, kCommits);
+    EXPECT_GE(r.commits, kCommits);
+    EXPECT_EQ(r.failures, 0);
+    EXPECT_LE(r.longestUs, kLongestWaitUs);
+  }
+}
+
+// Connecting and reading while another program commits every millisecond or two: every
+// connection opens and every read answers; none takes the commits for a file replaced,
+// truncated or overwritten.
+TEST_F(WriterTest, CommitsOfAFastWriterAreNeverTakenForAChangedFile) {
+  CommittingWriter writer(file_, {.minUs = 0, .maxUs = 2000});
+  const auto start = std::chrono::steady_clock::now();
+  int connects = 0;
+  while (connects < 150 && std::chrono::steady_clock::now() - start < std::chrono::seconds(20)) {
+    ++connects;
+    TestConnection c;
+    if (auto out = c.Connect(Connection()); !out.Ok()) {
+      Failed(out);
+      continue;
+    }
+    for (const char* sql : {"SELECT CompanyName FROM DataFileInformation", "SELECT COUNT(*) FROM JournalRecords",
+                            "SELECT AccountName FROM Accounts WHERE AccountID = 7"}) {
+      ::usleep(static_cast<useconds_t>(connects % 3 * 1000));
+      if (auto out = c.Query(sql); !out.Ok()) Failed(out);
+    }
+  }
+  const CommittingWriter::Report r = writer.Stop();
+  EXPECT_EQ(failures_, 0) << firstFailure_;
+  EXPECT_GT(r.commits, 50);
+  EXPECT_EQ(r.failures, 0);
+}
+
+}  // namespace
+}  // namespace qvx
