@@ -127,9 +127,9 @@ void BudgetComparison::DrawRow(const ReportRow& r) {
   }
   const bool heading = r.kind == ReportRow::Heading;
   if (ToPrinter()) {
-    const int32_t n = G.LineCount, page = G.PageLines;
-    if ((heading && r.Level == 1 && n >= page - 20) || (heading && n >= page - 10) ||
-        (r.TotalKind == 6 && n >= page - 6) || n >= page) {
+    // The lines a row keeps below it on its page: a heading some of its group, a profit row its rules.
+    const int32_t reserve = heading ? (r.Level == 1 ? 20 : 10) : r.TotalKind == 6 ? 6 : 0;
+    if (G.LineCount >= G.PageLines - reserve || PaperFull(reserve)) {
       G.NewPageFlag = kTrue;
       G.HeadingMode = 0;
     }
@@ -369,7 +369,7 @@ void BudgetComparison::WriteGrandTotalRow(const GrandTotalRow& r) {
 }
 
 void BudgetComparison::DrawGrandTotals() {
-  if (ToPrinter() && G.LineCount >= G.PageLines - 15) {
+  if (ToPrinter() && (G.LineCount >= G.PageLines - 15 || PaperFull(15))) {
     G.NewPageFlag = kTrue;
     PrintColumnHeadings();
   }

@@ -88,10 +88,9 @@ void BudgetForecast::DrawBlank() {
 void BudgetForecast::DrawLine(const ForecastReport& r, const ForecastLine& line) {
   const bool sheet = ToSheet();
   if (!sheet) {
-    int32_t room = G.PageLines;
-    if (line.type == "H") room = G.PageLines - (line.level == 1 ? 10 : 8);
-    else if (line.totalSection == 6) room = G.PageLines - 6;
-    if (!(G.LineCount < room && G.LineCount < G.PageLines)) {
+    // The lines a line keeps below it on its page: a heading some of its group, a summary line its rules.
+    const int32_t reserve = line.type == "H" ? (line.level == 1 ? 10 : 8) : line.totalSection == 6 ? 6 : 0;
+    if (G.LineCount >= G.PageLines - reserve || PaperFull(reserve)) {
       G.NewPageFlag = kTrue;
       G.HeadingMode = 0;
     }

@@ -282,6 +282,12 @@ void SaveAndCloseExcel(const ExcelObjects& x, const std::string& folder, const s
   CloseExcel(x);
 }
 
+bool PaperFull(int32_t reserve) {
+  if (!G.PrintToPrinter || G.PrintCancelled) return false;
+  const printer::Printer& p = printer::Current();
+  return p.JobStarted() && !p.RoomForLines(reserve + 1);
+}
+
 void EndReportOutput() { EndReportOutput(ExcelObjects::FromGlobals()); }
 
 void EndReportOutput(const ExcelObjects& x) {

@@ -78,6 +78,13 @@ void StartExcel(const ExcelObjects& objects, const std::string& orientation);
 void SaveAndCloseExcel(const ExcelObjects& objects, const std::string& folder, const std::string& fileName,
                        int16_t& saved);
 
+// Whether the printed page has no room for the next line and `reserve` lines more below
+// it. A report's page length counts lines of some paper length; shorter paper (58 lines
+// of 9 points on landscape A4) ends first, so every report ends its pages on this as well
+// as on its line count, and no line is drawn past the printable area. False for workbook
+// output, before the first page and after a cancelled printer choice.
+bool PaperFull(int32_t reserve = 0);
+
 // The common end of every report's output, whether it completed or stopped: the body
 // font back to 9, then FinishReportOutput.
 void EndReportOutput(const ExcelObjects& objects);

@@ -7,6 +7,7 @@
 #include "core/Lookups.h"
 #include "core/NumberFormat.h"
 #include "core/PageHeading.h"
+#include "core/ReportOutput.h"
 #include "core/ReportRows.h"
 #include "core/Preferences.h"
 #include "platform/excel/Excel.h"
@@ -92,15 +93,6 @@ ConsolidatedOutput::ConsolidatedOutput(const ConsolidationData& data, const Cons
 
 bool ConsolidatedOutput::ToPrinter() const { return G.PrintToPrinter != 0; }
 
-// The line count of the settings assumes a paper length; on shorter paper (A4 landscape
-// against the page length the settings give) the page is full when fewer than `lines`
-// more lines fit below the current position.
-bool ConsolidatedOutput::PageRoomShort(int lines) const {
-  if (!ToPrinter() || G.PrintCancelled) return false;
-  printer::Printer& p = printer::Current();
-  if (!p.JobStarted()) return false;
-  return p.CurrentY() + (lines + 1) * p.TextHeight("X") > p.ScaleHeight();
-}
 bool ConsolidatedOutput::ToSheet() const { return G.PrintToExcel != 0 && G.xlSheet != nullptr; }
 
 // ---------------------------------------------------------------- line primitives
@@ -358,7 +350,7 @@ void ConsolidatedOutput::PrintReportLine() {
     if (OutRowType == "UH" || OutRowType == "SH") reserve = 8;
     if (OutAcNumber == "5-0000" || OutAcNumber == "6-0000" || OutAcNumber == "8-0000" || OutAcNumber == "9-0000")
       reserve = 10;
-    if (G.LineCount >= G.PageLines - reserve || PageRoomShort(reserve)) {
+    if (G.LineCount >= G.PageLines - reserve || PaperFull(reserve)) {
       G.NewPageFlag = kTrue;
       G.HeadingMode = 0;
     }
@@ -678,7 +670,7 @@ void ConsolidatedOutput::PrintReportBody() {
   LineSection.clear();
   PrevLineLevel = 0;
   for (const ConsolidatedLine& line : fig_.Lines) {
-    if (G.LineCount >= G.PageLines || PageRoomShort(1)) {
+    if (G.LineCount >= G.PageLines || PaperFull()) {
       G.NewPageFlag = kTrue;
       G.HeadingMode = 0;
     }

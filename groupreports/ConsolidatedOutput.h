@@ -78,7 +78,6 @@ class ConsolidatedOutput {
 
  private:
   bool ToPrinter() const;
-  bool PageRoomShort(int lines) const;
   bool ToSheet() const;
   void EndOpenLine();
   static std::string Cell(const std::string& amount, const std::string& percent);

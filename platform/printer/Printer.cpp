@@ -8,6 +8,7 @@
 #include <QFont>
 #include <QFontMetricsF>
 #include <QPageLayout>
+#include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPen>
@@ -93,6 +94,8 @@ QPagedPaintDevice& Printer::Device() const {
     qprinter_->setCopyCount(copies_);
     device = qprinter_.get();
   }
+  if (const auto& paper = Environment().paper)
+    device->setPageSize(QPageSize(QSizeF(paper->width, paper->height), QPageSize::Point));
   device->setPageOrientation(orientation_ == kLandscape ? QPageLayout::Landscape : QPageLayout::Portrait);
   return *device;
 }
@@ -138,6 +141,8 @@ double Printer::ScaleWidth() const {
 double Printer::ScaleHeight() const {
   return Device().pageLayout().paintRect(QPageLayout::Point).height() * kTwipsPerPoint;
 }
+
+bool Printer::RoomForLines(int lines) const { return y_ + lines * TextHeight() <= ScaleHeight(); }
 
 namespace {
 QFont MakeFont(const std::string& name, double size, bool bold) {

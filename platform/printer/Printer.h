@@ -104,6 +104,9 @@ class Printer {
   // The printable area in twips.
   double ScaleWidth() const;
   double ScaleHeight() const;
+  // Whether that many lines of the current font still fit between the current position
+  // and the foot of the printable area.
+  bool RoomForLines(int lines) const;
   int Page() const { return page_; }
   bool JobStarted() const { return painter_ != nullptr; }
 
@@ -196,6 +199,12 @@ struct PrinterEnvironment {
   std::optional<std::vector<std::string>> systemPrinters;
   // When set, every device writes its jobs to this PDF file without asking.
   std::string redirectToPdf;
+  // When set, every device prints on paper of this size (portrait width and height in
+  // points, 612 x 792 for Letter) rather than its own.
+  struct Paper {
+    double width = 0, height = 0;
+  };
+  std::optional<Paper> paper;
   // Every drawing call is appended here while recording is on.
   bool recording = false;
   std::vector<DrawCall> calls;

@@ -1,0 +1,357 @@
+// Printed pages of the three reports on a long chart of accounts, on A4 and on Letter: a
+// page ends when its next line would not fit, on the paper or by the page length of the
+// settings, and no line is drawn past the printable area or lost at a page's foot. The
+// reports run in this process through the report runner, printed to PDF and written to a
+// workbook; the account numbers of each PDF (pdftotext) are those of its workbook
+// (openpyxl), in the same order.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <QTemporaryDir>
+
+#include "core/Globals.h"
+#include "platform/printer/Printer.h"
+#include "samples/SamplePaths.h"
+#include "support/OdbcTestEnv.h"
+#include "tests/platform/printer/PdfText.h"
+#include "tools/runner/Runner.h"
+
+namespace qvx::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Detail accounts 6-3001 onwards under the header 6-3000, each with a journal line and a
+// budget in August 2025.
+constexpr int kAccounts = 300;
+constexpr int kDefaultPortraitLines = 68, kDefaultLandscapeLines = 58;  // the default settings lines
+constexpr double kPdfEdge = 18;   // points the PDF device leaves unprinted at each edge
+constexpr double kSlack = 0.05;   // points, for the rounding of positions in the PDF
+
+struct Paper {
+  const char* name;
+  double width, height;  // points, portrait
+};
+constexpr Paper kPapers[] = {{"A4", 595.276, 841.89}, {"Letter", 612, 792}};
+
+// What the wrapped reports below set before they run: the paper and the page lengths.
+struct RunSettings {
+  const Paper* paper = nullptr;
+  int16_t ptLines = 0, lsLines = 0;
+};
+RunSettings settings;
+
+// The report of a code again as "PAGES-<code>", printing on the paper of `settings`.
+void RegisterOnPaper(const std::string& code) {
+  runner::ReportRegistration r = *runner::Find(code);
+  r.code = "PAGES-" + code;
+  r.entry = [inner = r.entry](std::string& c) {
+    if (settings.paper)
+      printer::Environment().paper = printer::PrinterEnvironment::Paper{settings.paper->width, settings.paper->height};
+    if (settings.ptLines) G.PTLines = settings.ptLines;
+    if (settings.lsLines) G.LSLines = settings.lsLines;
+    inner(c);
+  };
+  runner::Register(std::move(r));
+}
+
+void Exec(sqlite3* db, const std::string& sql) {
+  char* error = nullptr;
+  const int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error);
+  ASSERT_EQ(rc, SQLITE_OK) << (error ? error : "") << ": " << sql.substr(0, 200);
+}
+
+void MakeLongChart(const std::string& file) {
+  fs::copy_file(samples::SamplePath(samples::kAustralianFile), file);
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+  std::ostringstream sql;
+  sql << "BEGIN; INSERT INTO Accounts (AccountID, ParentAccountID, AccountNumber, AccountName, AccountTypeID, "
+         "AccountLevel, IsActive) SELECT 30000, AccountID, '6-3000', 'Many Accounts', 'H', 2, 'Y' "
+         "FROM Accounts WHERE AccountNumber = '6-0000';";
+  for (int i = 1; i <= kAccounts; ++i) {
+    const int id = 30000 + i;
+    sql << "INSERT INTO Accounts (AccountID, ParentAccountID, AccountNumber, AccountName, AccountTypeID, "
+           "AccountLevel, IsActive) VALUES ("
+        << id << ", 30000, '6-" << 3000 + i << "', 'Account " << i << "', 'D', 3, 'Y');"
+        << "INSERT INTO JournalRecords (JournalRecordID, SetID, AccountID, TransactionDate, TaxExclusiveAmount, "
+           "JobID, IsForeignTransaction) VALUES ("
+        << 300000 + i << ", 1, " << id << ", '2025-08-09', " << 10 + i << ", 0, 'N');"
+        << "INSERT INTO AccountBudgets (AccountID, FinancialYear, Period, Amount) VALUES (" << id << ", 2026, 2, "
+        << 20 + i << ");";
+  }
+  sql << "COMMIT;";
+  Exec(db, sql.str());
+  sqlite3_close(db);
+}
+
+bool IsAccountNumber(const std::string& t) {
+  return t.size() == 6 && std::isdigit(static_cast<unsigned char>(t[0])) && t[1] == '-' &&
+         std::all_of(t.begin() + 2, t.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
+}
+bool IsLongChartAccount(const std::string& t) { return IsAccountNumber(t) && t.compare(0, 3, "6-3") == 0 && t != "6-3000"; }
+
+// pdftotext's words of one page: the edges of each box, in points from the top left
+// corner of the paper.
+struct Word {
+  double left, top, bottom;
+  std::string text;
+};
+struct Page {
+  double width = 0, height = 0;
+  std::vector<Word> words;
+};
+
+double Attribute(const std::string& html, size_t from, const char* name) {
+  const size_t at = html.find(std::string(name) + "=\"", from);
+  return at == std::string::npos ? 0 : std::strtod(html.c_str() + at + std::strlen(name) + 2, nullptr);
+}
+
+std::vector<Page> PdfPages(const std::string& pdf) {
+  const std::string html = PdfText(pdf, 0, true);
+  std::vector<Page> pages;
+  for (size_t at = html.find("<page "); at != std::string::npos;) {
+    const size_t next = html.find("<page ", at + 1);
+    Page page{Attribute(html, at, "width"), Attribute(html, at, "height"), {}};
+    for (size_t w = html.find("<word ", at); w != std::string::npos && w < next; w = html.find("<word ", w + 1)) {
+      const size_t open = html.find('>', w), close = html.find("</word>", w);
+      page.words.push_back({Attribute(html, w, "xMin"), Attribute(html, w, "yMin"), Attribute(html, w, "yMax"),
+                            html.substr(open + 1, close - open - 1)});
+    }
+    // In reading order: line by line (the words of a line share their top), left to right.
+    auto line = [](const Word& w) { return std::lround(w.top * 4); };
+    std::sort(page.words.begin(), page.words.end(), [&](const Word& a, const Word& b) {
+      return line(a) != line(b) ? line(a) < line(b) : a.left < b.left;
+    });
+    pages.push_back(std::move(page));
+    at = next;
+  }
+  return pages;
+}
+
+// Every cell's text of each workbook, row by row, read back with openpyxl in one run.
+std::map<std::string, std::vector<std::string>> WorkbookCells(const std::vector<std::string>& books) {
+  std::string cmd =
+      "/usr/bin/python3 -c \"import openpyxl,sys\n"
+      "for f in sys.argv[1:]:\n"
+      "  print('FILE ' + f)\n"
+      "  for r in openpyxl.load_workbook(f).active.iter_rows(values_only=True):\n"
+      "    print('\\n'.join(str(v) for v in r if v is not None))\"";
+  for (const auto& b : books) cmd += " '" + b + "'";
+  std::map<std::string, std::vector<std::string>> cells;
+  std::istringstream in(CommandOutput(cmd));
+  std::vector<std::string>* current = nullptr;
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind("FILE ", 0) == 0)
+      current = &cells[line.substr(5)];
+    else if (current)
+      current->push_back(line);
+  }
+  return cells;
+}
+
+struct Case {
+  std::string name;
+  std::string report;                // BGTCMP, BGTFCT or CONPL
+  std::vector<std::string> options;  // every option of the report, so that none is left from an earlier case
+  int headingLines;                  // lines the headings of a continuation page count
+  int16_t ptLines = 0, lsLines = 0;  // page lengths other than the default settings
+  int groupFiles = 0;                // the group report: copies of the file in its folder
+};
+
+// The comparison in each format, each column option and each annual column, portrait and
+// landscape, with and without the Grand Totals block.
+std::vector<Case> ComparisonCases() {
+  struct Layout {
+    const char* format;  // V, PC, B, or LY: last year's figures as the variance
+    const char* column;  // the last-year column option, or nothing for standard columns
+    int annual;
+    bool noMonths, grandTotals;
+    int16_t ptLines = 0;
+  };
+  const Layout layouts[] = {
+      {"V", "", 1, false, true},
+      {"PC", "ShowLastYrVar", 2, true, false},
+      {"B", "ShowLastYrCol", 3, false, true},
+      {"LY", "ShowLastYrMth", 4, true, false},
+      {"PC", "ShowLastYrYTD", 0, true, true},
+      {"B", "", 0, true, true},
+      // The longest portrait page the settings allow is longer than the paper.
+      {"V", "", 2, true, false, 119},
+  };
+  std::vector<Case> cases;
+  for (const Layout& l : layouts) {
+    const std::string format = l.format;
+    Case c{"comparison-" + format + "-" + (*l.column ? l.column : "standard") + "-annual" +
+               std::to_string(l.annual) + (l.noMonths ? "-nomonths" : "") + (l.ptLines ? "-long" : ""),
+           "BGTCMP",
+           {"VarianceCol=" + (format == "LY" ? std::string("V") : format),
+            std::string("ShowVarLastYr=") + (format == "LY" ? "True" : "False"),
+            "BudgetColDiff=" + std::to_string(l.annual), std::string("ExcludeMonths=") + (l.noMonths ? "True" : "False"),
+            std::string("IncludeGrandTots=") + (l.grandTotals ? "True" : "False"), "PrintAccountNumbers=True",
+            "UsePageBreaks=False", "PrintLevel=4"},
+           7,
+           l.ptLines};
+    for (const char* column : {"ShowLastYrVar", "ShowLastYrCol", "ShowLastYrMth", "ShowLastYrYTD"})
+      c.options.push_back(std::string(column) + (std::string(column) == l.column ? "=True" : "=False"));
+    cases.push_back(std::move(c));
+  }
+  return cases;
+}
+
+std::vector<Case> Cases() {
+  std::vector<Case> cases = ComparisonCases();
+  for (const char* column : {"A", "B", "AB"})
+    cases.push_back({std::string("forecast-") + column, "BGTFCT",
+                     {std::string("ColumnType=") + column, "CashBasis=False", "PrintAccountNumbers=True",
+                      "PrintLevel=4"},
+                     6});
+  // The longest landscape page the settings allow is longer than the paper.
+  cases.push_back({"forecast-AB-79lines", "BGTFCT",
+                   {"ColumnType=AB", "CashBasis=False", "PrintAccountNumbers=True", "PrintLevel=4"}, 6, 0, 79});
+  const std::vector<std::string> group = {"ConsGroupName=", "GroupColPosn=R", "IncludeAverage=False",
+                                          "RoundWhole=False", "ShowHeaders=True", "PrintAccountNumbers=True",
+                                          "PrintLevel=3"};
+  Case one{"group-one-file", "CONPL", group, 5};
+  one.options.push_back("ShowFigures=False");
+  one.groupFiles = 1;
+  Case three{"group-three-files", "CONPL", group, 7};
+  three.options.push_back("ShowFigures=True");
+  three.groupFiles = 3;
+  cases.push_back(one);
+  cases.push_back(three);
+  return cases;
+}
+
+// The workbook's account numbers in order. The forecast's workbook names its lines only:
+// a name is taken for the number of the detail account of that name.
+std::vector<std::string> WorkbookAccounts(const std::vector<std::string>& cells, bool byName,
+                                          const std::map<std::string, std::string>& numberOfName) {
+  std::vector<std::string> numbers;
+  for (const auto& cell : cells) {
+    if (byName) {
+      if (auto it = numberOfName.find(cell); it != numberOfName.end()) numbers.push_back(it->second);
+    } else if (IsAccountNumber(cell)) {
+      numbers.push_back(cell);
+    }
+  }
+  return numbers;
+}
+
+// Checks the pages of one PDF; returns its account numbers in order.
+std::vector<std::string> CheckPages(const std::vector<Page>& pages, const Case& c) {
+  std::vector<std::string> numbers;
+  std::vector<std::vector<const Word*>> rows(pages.size());
+  for (size_t i = 0; i < pages.size(); ++i) {
+    const Page& page = pages[i];
+    const Word* lowest = nullptr;
+    for (const Word& w : page.words) {
+      if (!lowest || w.bottom > lowest->bottom) lowest = &w;
+      if (IsAccountNumber(w.text)) {
+        numbers.push_back(w.text);
+        rows[i].push_back(&w);
+      }
+    }
+    if (lowest) {
+      EXPECT_LE(lowest->bottom, page.height - kPdfEdge + kSlack)
+          << "page " << i + 1 << ": \"" << lowest->text << "\" reaches past the printable area";
+    }
+  }
+  // A page within the long run (its rows, and the rows before and after it, all long-run
+  // detail lines) is full: it holds no more lines than the page length, the last fits on
+  // the paper, and the next would not have fitted or would have passed the page length.
+  int full = 0;
+  for (size_t i = 1; i + 1 < pages.size(); ++i) {
+    const auto& r = rows[i];
+    if (r.size() < 2 || rows[i - 1].empty() || rows[i + 1].empty()) continue;
+    if (!IsLongChartAccount(rows[i - 1].back()->text) || !IsLongChartAccount(rows[i + 1].front()->text) ||
+        !std::all_of(r.begin(), r.end(), [](const Word* w) { return IsLongChartAccount(w->text); }))
+      continue;
+    ++full;
+    const bool landscape = pages[i].width > pages[i].height;
+    const int pageLines = landscape ? (c.lsLines ? c.lsLines : kDefaultLandscapeLines)
+                                    : (c.ptLines ? c.ptLines : kDefaultPortraitLines);
+    const int room = pageLines - c.headingLines;
+    const double pitch = (r.back()->top - r.front()->top) / static_cast<double>(r.size() - 1);
+    const double foot = pages[i].height - kPdfEdge;
+    SCOPED_TRACE("page " + std::to_string(i + 1) + ", " + std::to_string(r.size()) + " rows of " +
+                 std::to_string(pitch) + " pt, last at " + std::to_string(r.back()->top) + ", foot " +
+                 std::to_string(foot));
+    EXPECT_LE(static_cast<int>(r.size()), room);
+    EXPECT_LE(r.back()->top + pitch, foot + kSlack);
+    EXPECT_TRUE(static_cast<int>(r.size()) == room || r.back()->top + 2 * pitch > foot - kSlack)
+        << "the page ended with room for another line";
+  }
+  EXPECT_GE(full, 2) << "too few full pages to check";
+  return numbers;
+}
+
+TEST(PrintedPages, EveryAccountOfTheWorkbookIsOnAPageAndEveryPageIsFull) {
+  UsePrivateOdbcRegistration();
+  for (const char* code : {"BGTCMP", "BGTFCT", "CONPL"}) RegisterOnPaper(code);
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const std::string folder = dir.path().toStdString();
+  const std::string file = folder + "/Many.MYO";
+  MakeLongChart(file);
+  ASSERT_FALSE(HasFatalFailure());
+  std::map<std::string, std::string> numberOfName;
+  {
+    TestConnection db;
+    ASSERT_TRUE(db.Connect(DirectConnectionString({.file = file})).Ok());
+    Rows rows;
+    ASSERT_TRUE(db.Query("SELECT AccountName, AccountNumber FROM MYOB.Accounts WHERE AccountTypeID = 'D'", &rows).Ok());
+    for (const auto& r : rows) numberOfName[r.at(0)] = r.at(1);
+  }
+  for (int n : {1, 3}) {
+    fs::create_directories(folder + "/group" + std::to_string(n));
+    for (int k = 1; k <= n; ++k) fs::copy_file(file, folder + "/group" + std::to_string(n) + "/Company" + std::to_string(k) + ".MYO");
+  }
+
+  const std::vector<Case> cases = Cases();
+  auto run = [&](const Case& c, const std::string& out, const Paper* paper) {
+    settings = {paper, c.ptLines, c.lsLines};
+    std::vector<std::string> args = {"--file", file, "--report", "PAGES-" + c.report, "--from", "07/2025",
+                                     "--to", "09/2025", "--out", out};
+    if (c.groupFiles) args.insert(args.end(), {"--folder", folder + "/group" + std::to_string(c.groupFiles)});
+    for (const auto& o : c.options) args.insert(args.end(), {"--option", o});
+    std::ostringstream so, se;
+    EXPECT_EQ(runner::Run(args, so, se), 0) << c.name << ": " << se.str();
+  };
+  std::vector<std::string> books;
+  for (const Case& c : cases) {
+    books.push_back(folder + "/" + c.name + ".xlsx");
+    run(c, books.back(), nullptr);
+    for (const Paper& paper : kPapers) run(c, folder + "/" + c.name + "-" + paper.name + ".pdf", &paper);
+  }
+  settings = {};
+  const auto cells = WorkbookCells(books);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto book = cells.find(folder + "/" + c.name + ".xlsx");
+    ASSERT_NE(book, cells.end());
+    const std::vector<std::string> expected = WorkbookAccounts(book->second, c.report == "BGTFCT", numberOfName);
+    EXPECT_EQ(std::count_if(expected.begin(), expected.end(), IsLongChartAccount), kAccounts);
+    for (const Paper& paper : kPapers) {
+      SCOPED_TRACE(paper.name);
+      const auto pages = PdfPages(folder + "/" + c.name + "-" + paper.name + ".pdf");
+      ASSERT_FALSE(pages.empty());
+      EXPECT_NEAR(std::min(pages[0].width, pages[0].height), paper.width, 1);
+      EXPECT_EQ(CheckPages(pages, c), expected);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace qvx::test
