@@ -114,6 +114,7 @@ struct ChartLine {
   int64_t act, bgt;  // the month's and the period's
   std::optional<int64_t> actYTD{};  // the period's actual when it differs from the month's
   int64_t lastYear = 0;             // last year's month and period
+  int64_t annual = 0;               // the year's budget
 };
 
 void Prepare(BudgetComparison& r, const std::vector<ChartLine>& chart) {
@@ -138,6 +139,7 @@ void Prepare(BudgetComparison& r, const std::vector<ChartLine>& chart) {
     r.Arr.ActYTD[k] = Money::FromUnits(c.actYTD.value_or(c.act));
     r.Arr.LYActMonth[k] = r.Arr.LYActYTD[k] = Money::FromUnits(c.lastYear);
     r.Arr.BgtMonth[k] = r.Arr.BgtYTD[k] = Money::FromUnits(c.bgt);
+    r.Arr.AnnualCol[k] = Money::FromUnits(c.annual);
     if (const int s = SectionHeaderIndex(c.number)) r.SecName[static_cast<size_t>(s)] = c.name;
   }
   r.VarianceAndTotals();
@@ -266,6 +268,13 @@ TEST_F(ComparisonBody, RowsHiddenOnlyWhenEveryShownFigureIsZero) {
         {"6-2000", "Phone", "D", 2, 20, 30}},
        {"Expenses", "Phone", "Total Expenses", "Total Operating Profit", "Surplus/Deficit"},
        [&](const BudgetComparison& r) { EXPECT_EQ(FigOf(r, "Total Expenses").ActYTD, units(20)); }},
+      {"budgeted for the year only",
+       [](ComparisonOptions& o) { o.AnnualMode = 1; },
+       {{"6-0000", "Expenses", "H", 1, 0, 0},
+        {"6-1000", "Rent", "D", 2, 0, 0, {}, 0, 1200},
+        {"6-2000", "Idle", "D", 2, 0, 0}},
+       {"Expenses", "Rent", "Total Expenses", "Total Operating Profit", "Surplus/Deficit"},
+       [&](const BudgetComparison& r) { EXPECT_EQ(FigOf(r, "Total Expenses").Annual, units(1200)); }},
       // Read last (in account order) and without a header of its own: it ends the
       // Expenses group and counts in no section.
       {"a class without a section",

@@ -160,6 +160,8 @@ class FileChange {
     ::usleep(30000);
     return made;
   }
+  // Ends the hold of a writer on the file; the other changes stay made.
+  void Release() { writer_.reset(); }
 
  private:
   Kind kind_;
