@@ -3,6 +3,7 @@
 // row total, every header total and every profit line, for windows that start in the
 // financial year's first month, in January and in other months.
 #include <algorithm>
+#include <ostream>
 #include <set>
 
 #include "ForecastFixture.h"
@@ -23,6 +24,8 @@ struct WindowCase {
   const char* yearStart = "01/07/2025";  // the financial year the dialog hands over
   const char* yearEnd = "30/06/2026";
 };
+// Named in test listings by its name rather than its bytes, which change from build to build.
+void PrintTo(const WindowCase& c, std::ostream* os) { *os << c.name; }
 
 class ForecastFiguresTest : public ForecastTest, public ::testing::WithParamInterface<WindowCase> {};
 

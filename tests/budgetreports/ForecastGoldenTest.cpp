@@ -1,5 +1,7 @@
 // Golden outputs of the forecast on the Australian sample in its three column modes:
 // the printed pages (level 4, account numbers) and the workbook (level 3).
+#include <ostream>
+
 #include "ForecastFixture.h"
 #include "platform/excel/Excel.h"
 #include "support/Golden.h"
@@ -12,6 +14,8 @@ struct GoldenCase {
   const char* from;
   const char* to;
 };
+// Named in test listings by its name rather than its bytes, which change from build to build.
+void PrintTo(const GoldenCase& c, std::ostream* os) { *os << c.mode; }
 
 class ForecastGoldenTest : public ForecastTest, public ::testing::WithParamInterface<GoldenCase> {};
 

@@ -2,6 +2,7 @@
 // saved workbook read back with openpyxl, every detail line checked against the company
 // file's own sums and every workbook total against the sum of its row.
 #include <cmath>
+#include <ostream>
 #include <sstream>
 
 #include "ForecastFixture.h"
@@ -49,6 +50,8 @@ struct PrintCase {
   const char* windowEnd;
   const char* months;       // the month captions printed
 };
+// Named in test listings by its name rather than its bytes, which change from build to build.
+void PrintTo(const PrintCase& c, std::ostream* os) { *os << c.name; }
 
 class ForecastPrintTest : public ForecastTest, public ::testing::WithParamInterface<PrintCase> {};
 
@@ -153,6 +156,8 @@ struct SheetCase {
   const char* windowEnd;
   const char* last;  // the total column
 };
+// Named in test listings by its name rather than its bytes, which change from build to build.
+void PrintTo(const SheetCase& c, std::ostream* os) { *os << c.name; }
 
 class ForecastWorkbookTest : public ForecastTest, public ::testing::WithParamInterface<SheetCase> {};
 

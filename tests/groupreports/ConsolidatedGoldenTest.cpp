@@ -1,5 +1,7 @@
 // The group report over the sample group folder in five layouts, printed and as a
 // workbook, compared with checked-in renderings.
+#include <ostream>
+
 #include "core/ReportRows.h"
 #include "core/SelectPrinter.h"
 #include "groupreports/ConsolidatedReport.h"
@@ -17,6 +19,8 @@ struct Layout {
   const char* side;
   int level = 4;
 };
+// Named in test listings by its name rather than its bytes, which change from build to build.
+void PrintTo(const Layout& c, std::ostream* os) { *os << c.name; }
 
 const Layout kLayouts[] = {
     {"one_column", false, false, false, false, false, "L"},
