@@ -77,15 +77,13 @@ FilterPLBGTForm::FilterPLBGTForm() {
   ChkExcelFile.setText("Print to Excel file");
   ChkBreaks.setText("Use page breaks");
   CmdBreaks.setText("Page Breaks");
-  CmdBreaks.setAutoDefault(false);
   Label1.setText("Report Level");
   FrmRptLevel.setTitle("Report Level");
   ChkExclMth.setText("Exclude Month columns");
   ChkGrandTots.setText("Include Grand Totals at end");
   Command1.setText("Cancel");
-  Command1.setAutoDefault(false);
   Exit.setText("OK");
-  Exit.setAutoDefault(false);
+  SetKeyButtons(Exit, &Command1);
   UseVerdana({&OptAccrual, &OptCash, &ChkGJ, &OptVal, &OptPCent, &OptBoth, &OptShowVarLastYr, &OptStandard,
               &OptLstYearVar, &OptLstYearCol, &OptLstYearMth, &OptLstYearYTD, &OptAnnualBgt, &OptRemainingBgt,
               &OptRemainingAct, &OptLastYr, &OptNoAnnual, &ChkAcNbrs, &ChkExcelFile, &ChkBreaks, &ChkExclMth,

@@ -36,8 +36,7 @@ FilterBGTFCForm::FilterBGTFCForm() {
   ChkExcelFile.setText("Print to Excel file");
   Exit.setText("OK");
   Command1.setText("Cancel");
-  Exit.setAutoDefault(false);
-  Command1.setAutoDefault(false);
+  SetKeyButtons(Exit, &Command1);
   UseVerdana({&OptAccrual, &OptCash, &Label1, &OptAct, &OptBgt, &OptActBgt, &ChkAcNbrs, &ChkExcelFile, &Exit,
               &Command1});
 

@@ -25,8 +25,7 @@ PageBreaksForm::PageBreaksForm(QWidget* parent) : ui::Form(parent) {
   Line1.setFrameShadow(QFrame::Sunken);
   Command1.setText("Cancel");
   Exit.setText("OK");
-  Exit.setDefault(true);
-  Command1.setAutoDefault(false);
+  SetKeyButtons(Exit, &Command1);
 
   auto* buttons = new QHBoxLayout(&BottomBox);
   buttons->addWidget(&Command1);

@@ -111,7 +111,7 @@ AboutForm::AboutForm() {
   auto* buttons = new QHBoxLayout;
   buttons->addStretch(1);
   buttons->addWidget(&cmdOK);
-  cmdOK.setDefault(true);
+  SetKeyButtons(cmdOK, nullptr);
   QObject::connect(&cmdOK, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
 
   auto* layout = new QVBoxLayout(this);

@@ -34,7 +34,7 @@ CompanyInfoForm::CompanyInfoForm() {
   buttons->addStretch(1);
   buttons->addWidget(&Exit);
   buttons->addWidget(&Command1);
-  Exit.setDefault(true);
+  SetKeyButtons(Exit, &Command1);
   QObject::connect(&Exit, &QPushButton::clicked, this, [this] { Exit_Click(); });
   QObject::connect(&Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
 

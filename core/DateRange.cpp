@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QFocusEvent>
+#include <QKeyEvent>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
@@ -87,9 +88,7 @@ DateRangeForm::DateRangeForm() {
   Label1.setText("To");
   CmdOkay.setText("&OK");
   Cancel.setText("C&ancel");
-  // Leaving a box for Cancel does not check it, as the user is giving up.
-  Cancel.setAutoDefault(false);
-  CmdOkay.setAutoDefault(false);
+  SetKeyButtons(CmdOkay, &Cancel);
 
   auto* dates = new QVBoxLayout(&Frame1);
   dates->addWidget(&Label2);
@@ -112,15 +111,22 @@ DateRangeForm::DateRangeForm() {
 
   TxtFromDate.installEventFilter(this);
   TxtToDate.installEventFilter(this);
-  connect(&TxtFromDate, &QLineEdit::returnPressed, this, [this] { TxtFromDate_KeyPress(kEnter); });
-  connect(&TxtToDate, &QLineEdit::returnPressed, this, [this] { TxtToDate_KeyPress(kEnter); });
   connect(&CmdOkay, &QPushButton::clicked, this, [this] { CmdOkay_Click(); });
   connect(&Cancel, &QPushButton::clicked, this, [this] { Cancel_Click(); });
 }
 
 // Validation runs when the focus moves from a box to another control of this window
-// (not when another window, such as a message, takes it).
+// (not when another window, such as a message, takes it). Enter in a box is the box's
+// own: it moves on from the From box and ends with OK in the To box, once.
 bool DateRangeForm::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress && (watched == &TxtFromDate || watched == &TxtToDate)) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      if (watched == &TxtFromDate) TxtFromDate_KeyPress(kEnter);
+      else TxtToDate_KeyPress(kEnter);
+      return true;
+    }
+  }
   if (event->type() == QEvent::FocusOut && !validating_) {
     auto reason = static_cast<QFocusEvent*>(event)->reason();
     bool withinWindow = reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason ||

@@ -43,7 +43,7 @@ DateRangeMthForm::DateRangeMthForm() {
   Label3.setText("Financial Year");
   Cancel.setText("C&ancel");
   CmdOkay.setText("&OK");
-  CmdOkay.setDefault(true);
+  SetKeyButtons(CmdOkay, &Cancel);
 
   auto* lists = new QGridLayout(&Frame1);
   lists->addWidget(&LblFrom, 0, 0);
@@ -94,7 +94,10 @@ void DateRangeMthForm::Form_Load() {
   d.ExitOkay = false;
   for (QComboBox* list : {&FromMth, &ToMth}) {
     list->setEnabled(true);
-    list->setStyleSheet("background-color: #FFFFFF");
+    // The open list's highlighted month keeps the usual highlight colours: with only
+    // the white background given, it would be painted white on white.
+    list->setStyleSheet("background-color: #FFFFFF; selection-background-color: palette(highlight); "
+                        "selection-color: palette(highlighted-text)");
   }
   Label2.setText("Select the dates you require");
 }

@@ -24,7 +24,7 @@ FilterOutputForm::FilterOutputForm() {
   OptPrinter.setText("Print to Printer");
   OptExcel.setText("Print to Excel");
   Exit.setText("&OK");
-  Exit.setDefault(true);
+  SetKeyButtons(Exit, &Command1);
   Command1.setText("Cancel");
 
   auto* options = new QVBoxLayout(&Frame4);

@@ -88,7 +88,7 @@ FilterTickBoxesForm::FilterTickBoxesForm() {
   LblSel.setText("selected");
   ChkNewPage.setText("New pages");
   Exit.setText("&OK");
-  Exit.setDefault(true);
+  SetKeyButtons(Exit, &Command1);
   Command1.setText("Cancel");
 
   for (const auto& e : d.Entries) {

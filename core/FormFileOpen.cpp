@@ -23,7 +23,7 @@ FormFileOpenForm::FormFileOpenForm() {
   Label5.setText("Is your MYOB file currently open ?");
   Label6.setText("(Invoicing is faster with the file open)");
   Exit.setText("&OK");
-  Exit.setDefault(true);
+  SetKeyButtons(Exit, &Command1);
   Command1.setText("Cancel");
   QFont bold = Label2.font();
   bold.setBold(true);

@@ -43,7 +43,7 @@ PrefLabelsForm::PrefLabelsForm() {
   Label4.setText("Width is left side of first to left side of next label.");
   Label5.setText("Height is top of first to top of next label.");
   Exit.setText("OK");
-  Exit.setDefault(true);
+  SetKeyButtons(Exit, &Command1);
   Command1.setText("Cancel");
 
   auto* fields = new QFormLayout(&Frame1);

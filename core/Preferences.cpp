@@ -151,7 +151,7 @@ PreferencesForm::PreferencesForm() {
   bottom->addStretch(1);
   bottom->addWidget(&Exit);
   bottom->addWidget(&Command1);
-  Exit.setDefault(true);  // Enter
+  SetKeyButtons(Exit, &Command1);
   QObject::connect(&Exit, &QPushButton::clicked, this, [this] { Exit_Click(); });
   QObject::connect(&Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
 

@@ -21,7 +21,7 @@ void SelectPrinter::ShowModal() {
 SelectPrinterForm::SelectPrinterForm() {
   setWindowTitle("Printer Selection");
   cmdOK.setText("OK");
-  cmdOK.setDefault(true);
+  SetKeyButtons(cmdOK, &cmdCancel);
   cmdCancel.setText("Cancel");
   auto* buttons = new QHBoxLayout;
   buttons->addStretch(1);

@@ -37,7 +37,7 @@ FilterConsForm::FilterConsForm() {
   Label3.setText("Report Level");
   Command1.setText("Cancel");
   Exit.setText("&OK");
-  Exit.setDefault(true);
+  SetKeyButtons(Exit, &Command1);
   QFont verdana("Verdana");
   for (QWidget* w : std::initializer_list<QWidget*>{&CmdFile1, &Label2, &Label1, &ChkWhole, &ChkSeparate,
                                                     &ChkGroupRight, &ChkAverage, &ChkHdrs, &ChkAcNbr, &ChkExcelFile,

@@ -10,6 +10,7 @@
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
@@ -134,6 +135,37 @@ void Form::CentreOnScreen() {
 void Form::reject() {
   if (loaded_) Form_QueryUnload();
   else QDialog::reject();
+}
+
+void Form::SetKeyButtons(QPushButton& ok, QPushButton* cancel) {
+  ok_ = &ok;
+  cancel_ = cancel;
+  ok.setDefault(true);
+}
+
+// A button that has the focus would take Enter for itself; only the OK button does.
+void Form::showEvent(QShowEvent* e) {
+  if (ok_) {
+    for (QPushButton* b : findChildren<QPushButton*>()) b->setAutoDefault(false);
+    ok_->setDefault(true);
+  }
+  QDialog::showEvent(e);
+}
+
+void Form::keyPressEvent(QKeyEvent* e) {
+  const bool plain = (e->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+  const bool enter = e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter;
+  if (plain && enter && ok_) {
+    if (ok_->isEnabled() && ok_->isVisible()) ok_->click();
+    e->accept();
+    return;
+  }
+  if (plain && e->key() == Qt::Key_Escape && cancel_) {
+    if (cancel_->isEnabled() && cancel_->isVisible()) cancel_->click();
+    e->accept();
+    return;
+  }
+  QDialog::keyPressEvent(e);
 }
 
 void Form::closeEvent(QCloseEvent* e) {

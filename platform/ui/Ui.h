@@ -12,6 +12,8 @@
 
 #include <QDialog>
 
+class QPushButton;
+
 namespace qvx::ui {
 
 inline constexpr const char* kProgramTitle = "Quorvex";
@@ -71,16 +73,24 @@ class Form : public QDialog {
   // Places the window in the middle of the primary screen, at its laid-out size.
   void CentreOnScreen();
   virtual void Form_Load() {}
-  // The close box (or Esc): by default the same as Unload.
+  // The close box (or Esc without a cancel button): by default the same as Unload.
   virtual void Form_QueryUnload() { Unload(); }
+  // The buttons the keyboard presses. Enter presses ok wherever the focus is, on another
+  // button too (a control that answers Enter itself keeps it); Esc presses cancel. The
+  // window's other buttons are pressed by the mouse or the space bar.
+  void SetKeyButtons(QPushButton& ok, QPushButton* cancel);
 
  protected:
   void reject() override;  // Esc and the close box reach Form_QueryUnload
   void closeEvent(QCloseEvent* e) override;
+  void keyPressEvent(QKeyEvent* e) override;
+  void showEvent(QShowEvent* e) override;
 
  private:
   bool loaded_ = false;
   bool unloading_ = false;
+  QPushButton* ok_ = nullptr;
+  QPushButton* cancel_ = nullptr;
   friend class QtUi;
   friend class ScriptedUi;
 };
@@ -93,8 +103,7 @@ class UiService {
   // (the file a message is about) says so here too, so that boxes about different files
   // are not taken for repeats of one another.
   virtual std::string Shown(const std::string& text) { return text; }
-  // Cancel gives nullopt (the caller sees the empty text where it wants the original's
-  // behaviour).
+  // Cancel gives nullopt (InputBox passes it on as the empty text).
   virtual std::optional<std::string> Input(const InputRequest& request) = 0;
   virtual std::optional<std::string> File(const FileRequest& request) = 0;
   // Runs a form modally; returns when the form has been unloaded.
@@ -128,7 +137,8 @@ void OpenMessageGate();
 // Closes the gate: the texts that came up more than once, in the order first shown.
 std::vector<RepeatedMessage> CloseMessageGate();
 
-// The input box gives the empty text when cancelled, as the original does.
+// The input box gives the empty text when cancelled: its callers treat a cancelled box
+// and an empty answer alike.
 std::string InputBox(const std::string& prompt, const std::string& title = {},
                      const std::string& defaultText = {});
 void DoEvents();

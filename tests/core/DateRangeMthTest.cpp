@@ -3,6 +3,9 @@
 #include <chrono>
 #include <functional>
 
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QImage>
 #include <gtest/gtest.h>
 
 #include "core/DateRange.h"
@@ -210,6 +213,38 @@ TEST_F(DateRangeMthTest, CancelEscAndTheCloseBoxEndWithoutAPeriod) {
     EXPECT_EQ(d.FirstMthIndex, 0);
     EXPECT_EQ(d.OnlyToNeeded, kFalse);
   }
+}
+
+// The open month list as the screen shows it: the highlighted month's text stands out
+// from the highlight behind it, in both lists.
+TEST_F(DateRangeMthTest, TheHighlightedMonthOfAnOpenListCanBeRead) {
+  Run([](DateRangeMthForm& f) {
+    f.show();
+    for (QComboBox* list : {&f.FromMth, &f.ToMth}) {
+      list->setCurrentIndex(3);
+      list->showPopup();
+      QApplication::processEvents();
+      QAbstractItemView* view = list->view();
+      ASSERT_TRUE(view->isVisible());
+      const QImage shot = view->viewport()->grab().toImage();
+      const QRect row = view->visualRect(view->currentIndex()).intersected(shot.rect());
+      ASSERT_EQ(view->currentIndex().row(), 3);
+      // The highlight: the row's colour at its right end, past the month's name and
+      // within any frame drawn round the row.
+      const QRect inside = row.adjusted(4, 4, -4, -4);
+      const QColor back = shot.pixelColor(inside.right(), inside.center().y());
+      int farthest = 0;  // the text: the pixel of the row most unlike the highlight
+      for (int y = inside.top(); y <= inside.bottom(); ++y)
+        for (int x = inside.left(); x < inside.right(); ++x) {
+          const QColor c = shot.pixelColor(x, y);
+          farthest = std::max(farthest, std::abs(c.red() - back.red()) + std::abs(c.green() - back.green()) +
+                                            std::abs(c.blue() - back.blue()));
+        }
+      EXPECT_GT(farthest, 300) << "highlight " << back.name().toStdString();
+      list->hidePopup();
+    }
+    f.Cancel_Click();
+  });
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QFocusEvent>
+#include <QKeyEvent>
 #include <gtest/gtest.h>
 
 #include "core/Globals.h"
@@ -291,7 +292,8 @@ TEST_F(DateRangeTest, LeavingABoxWithinTheWindowValidatesItAndEnterIsWired) {
     QApplication::sendEvent(&f.TxtFromDate, &tab);
     EXPECT_EQ(f.TxtFromDate.text().toStdString(), "01/07/2019");
     f.TxtToDate.setText("5");
-    emit f.TxtToDate.returnPressed();
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(&f.TxtToDate, &enter);
   });
   EXPECT_TRUE(d.ExitOkay);
   EXPECT_EQ(d.ToDateX, "05/07/2019");

@@ -1,0 +1,126 @@
+// Enter and Esc in every dialog with an OK button, pressed as a user presses them: the
+// key goes to the control that has the focus and travels up the window from there.
+#include <functional>
+#include <memory>
+#include <string>
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "CoreFixture.h"
+#include "budgetreports/BudgetOptions.h"
+#include "budgetreports/FilterBGTFC.h"
+#include "budgetreports/PageBreaks.h"
+#include "core/About.h"
+#include "core/CompanyInfo.h"
+#include "core/DateRange.h"
+#include "core/DateRangeMth.h"
+#include "core/FilterOutput.h"
+#include "core/FilterTickBoxes.h"
+#include "core/FormFileOpen.h"
+#include "core/PrefLabels.h"
+#include "core/Preferences.h"
+#include "core/SelectPrinter.h"
+#include "groupreports/FilterCons.h"
+
+namespace qvx {
+namespace {
+
+struct DialogKeys {
+  std::string name;
+  std::function<std::unique_ptr<ui::Form>()> make;
+  std::function<QPushButton*(ui::Form&)> ok, cancel;
+  bool hasCancel = true;        // without one, Esc closes the window
+  bool boxesTakeEnter = false;  // Enter in its text boxes is the boxes' own
+};
+
+template <class F>
+DialogKeys Row(std::string name, QPushButton F::* ok, QPushButton F::* cancel, bool boxesTakeEnter = false) {
+  return {std::move(name), [] { return std::make_unique<F>(); },
+          [ok](ui::Form& f) { return &(dynamic_cast<F&>(f).*ok); },
+          [cancel](ui::Form& f) { return cancel ? &(dynamic_cast<F&>(f).*cancel) : nullptr; }, cancel != nullptr,
+          boxesTakeEnter};
+}
+
+class DialogKeysTest : public test::CoreTest {
+ protected:
+  // Opens the dialog, lets `focus` choose the control that has the focus (nothing: where
+  // the window puts it when it opens), presses the key there and counts the presses of
+  // the OK and Cancel buttons.
+  struct Presses {
+    int ok = 0, cancel = 0;
+    bool stillOpen = false;
+    std::string focused;
+  };
+  Presses Press(const DialogKeys& row, Qt::Key key, const std::function<QWidget*(ui::Form&)>& focus) {
+    Presses p;
+    std::unique_ptr<ui::Form> form = row.make();
+    QObject::connect(row.ok(*form), &QPushButton::clicked, form.get(), [&p] { ++p.ok; });
+    if (QPushButton* cancel = row.cancel(*form))
+      QObject::connect(cancel, &QPushButton::clicked, form.get(), [&p] { ++p.cancel; });
+    ui_->QueueForm([&](ui::Form& f) {
+      f.show();
+      f.activateWindow();
+      QApplication::processEvents();
+      if (focus) focus(f)->setFocus(Qt::OtherFocusReason);
+      QWidget* target = f.focusWidget() ? f.focusWidget() : &f;
+      p.focused = target->metaObject()->className();
+      QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+      QApplication::sendEvent(target, &press);
+      p.stillOpen = f.Loaded();
+    });
+    form->ShowModal();
+    return p;
+  }
+};
+
+TEST_F(DialogKeysTest, EnterPressesOkWhereverTheFocusIsAndEscPressesCancel) {
+  G.FirstMonth = 7;
+  G.CurrentYear = 2025;
+  G.DateFormat = "DMY";
+  FilterTickBoxes::Instance().Entries = {{"NORTH", 1, true}};
+  const std::vector<DialogKeys> rows = {
+      Row("About", &AboutForm::cmdOK, static_cast<QPushButton AboutForm::*>(nullptr)),
+      Row("Company Information", &CompanyInfoForm::Exit, &CompanyInfoForm::Command1),
+      Row("Preferences", &PreferencesForm::Exit, &PreferencesForm::Command1),
+      Row("Date Range (typed dates)", &DateRangeForm::CmdOkay, &DateRangeForm::Cancel, true),
+      Row("Date Range (months)", &DateRangeMthForm::CmdOkay, &DateRangeMthForm::Cancel),
+      Row("Tick list", &FilterTickBoxesForm::Exit, &FilterTickBoxesForm::Command1),
+      Row("Output", &FilterOutputForm::Exit, &FilterOutputForm::Command1),
+      Row("Label Size", &PrefLabelsForm::Exit, &PrefLabelsForm::Command1),
+      Row("File reminder", &FormFileOpenForm::Exit, &FormFileOpenForm::Command1),
+      Row("Printer Selection", &SelectPrinterForm::cmdOK, &SelectPrinterForm::cmdCancel),
+      Row("Budget Options", &FilterPLBGTForm::Exit, &FilterPLBGTForm::Command1),
+      Row("Page Breaks", &PageBreaksForm::Exit, &PageBreaksForm::Command1),
+      Row("Budget Forecast Options", &FilterBGTFCForm::Exit, &FilterBGTFCForm::Command1),
+      Row("Report Options", &FilterConsForm::Exit, &FilterConsForm::Command1),
+  };
+  for (const DialogKeys& row : rows) {
+    SCOPED_TRACE(row.name);
+    // Enter where the window puts the focus when it opens.
+    Presses atOpening = Press(row, Qt::Key_Return, nullptr);
+    if (row.boxesTakeEnter) {
+      EXPECT_EQ(atOpening.focused, "QLineEdit");
+      EXPECT_EQ(atOpening.cancel, 0);
+    } else {
+      EXPECT_EQ(atOpening.ok, 1) << "focus on " << atOpening.focused;
+      EXPECT_EQ(atOpening.cancel, 0);
+    }
+    // Enter with the focus on Cancel (or on any other button) is still OK.
+    if (row.hasCancel) {
+      Presses onCancel = Press(row, Qt::Key_Enter, [&](ui::Form& f) { return row.cancel(f); });
+      EXPECT_EQ(onCancel.ok, 1);
+      EXPECT_EQ(onCancel.cancel, 0);
+    }
+    // Esc is Cancel, wherever the focus is; without a Cancel button it closes the window.
+    Presses esc = Press(row, Qt::Key_Escape, nullptr);
+    EXPECT_EQ(esc.ok, 0);
+    EXPECT_EQ(esc.cancel, row.hasCancel ? 1 : 0);
+    EXPECT_FALSE(esc.stillOpen);
+  }
+}
+
+}  // namespace
+}  // namespace qvx
