@@ -191,6 +191,8 @@ MainFForm::MainFForm() {
   }
   listButtons->addStretch(1);
   connect(&CmdSelect, &QPushButton::clicked, this, [this] { CmdSelect_Click(); });
+  // A double-click on a row is a click on it followed by Select.
+  connect(&FLG, &QTableWidget::cellDoubleClicked, this, [this] { CmdSelect_Click(); });
   connect(&Notes, &QPushButton::clicked, this, [this] { Notes_Click(); });
   connect(&Sample, &QPushButton::clicked, this, [this] { Sample_Click(); });
   auto* reportView = new QHBoxLayout(&FrameReports);

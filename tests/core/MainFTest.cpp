@@ -4,7 +4,9 @@
 #include <filesystem>
 #include <optional>
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QMouseEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QShortcut>
@@ -140,7 +142,7 @@ TEST_F(MainFTest, ClickedRowIsGreyUntilTheGridLeavesIt) {
 // ---------------------------------------------------------------- dispatch
 
 TEST_F(MainFTest, DispatchFromTheListAndTheMenu) {
-  enum class From { List, Menu };
+  enum class From { List, DoubleClick, Menu };
   enum class File { None, NotConnected, Connected };
   struct Case {
     const char* name;
@@ -155,6 +157,9 @@ TEST_F(MainFTest, DispatchFromTheListAndTheMenu) {
       {"list row 1", From::List, 1, File::Connected, "BGTCMP", nullptr, true},
       {"list row 2", From::List, 2, File::Connected, "BGTFCT", nullptr, true},
       {"list row 3", From::List, 3, File::Connected, "CONPL", nullptr, true},
+      {"double-click on row 3", From::DoubleClick, 3, File::Connected, "CONPL", nullptr, true},
+      {"double-click, not connected", From::DoubleClick, 1, File::NotConnected, std::nullopt,
+       "Use Setup / MYOB Data File to connect to your data file\r\n", true},
       {"list, not connected", From::List, 2, File::NotConnected, std::nullopt,
        "Use Setup / MYOB Data File to connect to your data file\r\n", true},
       {"menu comparison", From::Menu, 1, File::Connected, "BGTCMP", nullptr, false},
@@ -176,6 +181,16 @@ TEST_F(MainFTest, DispatchFromTheListAndTheMenu) {
       w.CmdReports_Click();
       w.FLG.setCurrentCell(c.rowOrMenu - 1, 0);
       w.CmdSelect_Click();
+    } else if (c.from == From::DoubleClick) {
+      // The mouse as the window gets it: press, release, double-click, release.
+      QApplication::processEvents();
+      const QPoint at = w.FLG.visualRect(w.FLG.model()->index(c.rowOrMenu - 1, 0)).center();
+      for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease, QEvent::MouseButtonDblClick,
+                                QEvent::MouseButtonRelease}) {
+        QMouseEvent e(type, at, w.FLG.viewport()->mapToGlobal(at), Qt::LeftButton,
+                      type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(w.FLG.viewport(), &e);
+      }
     } else {
       QAction* items[] = {&w.RPTSBC, &w.RptBGF, &w.RPTGPL};
       items[c.rowOrMenu - 1]->trigger();
