@@ -15,6 +15,7 @@
 #include "platform/excel/Excel.h"
 #include "platform/printer/Printer.h"
 #include "platform/runtime/Runtime.h"
+#include "platform/sys/Sys.h"
 #include "platform/ui/Ui.h"
 
 namespace qvx {
@@ -85,6 +86,7 @@ std::optional<std::string> RefuseOutputFile(const std::string& file, OutputKind 
 void InstallOutputChecks(std::function<std::string()> companyFile) {
   CompanyFileOfConnection() = std::move(companyFile);
   printer::SetPdfTargetCheck([](const std::string& path) { return RefuseOutputFile(path, OutputKind::Pdf); });
+  printer::SetPdfStartFolder([] { return G.OutputPath; });
 }
 
 bool CanWriteToFolder(const std::string& folder, int16_t& errorNumber) {
@@ -138,6 +140,8 @@ void ChooseOutputFile(std::string& folder, std::string& fileName, const std::str
     if (!folder.empty() && CanWriteToFolder(folder, G.FileErrNbr)) {
       req.initialFolder = folder;
       req.fileName = fileName;
+    } else {
+      req.initialFolder = sys::ExistingFolderOrHome(G.OutputPath);
     }
     if (outputType == "EXCEL") {
       G.ExcelFile = kTrue;

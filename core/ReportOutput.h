@@ -30,8 +30,9 @@ enum class OutputKind { Pdf, Workbook };
 // Excel). An empty file may be replaced.
 std::optional<std::string> RefuseOutputFile(const std::string& path, OutputKind kind);
 
-// Puts that check in place for the printer's PDF files; companyFile tells where the
-// company file that is open lies. The program's start does this once.
+// Puts that check in place for the printer's PDF files, and the output folder as the
+// folder their save box starts in; companyFile tells where the company file that is open
+// lies. The program's start does this once.
 void InstallOutputChecks(std::function<std::string()> companyFile);
 
 // valid = False, after telling the user, when the name breaks the file-name rules.

@@ -48,6 +48,11 @@ PdfTargetCheck& TargetCheck() {
   return check;
 }
 
+std::function<std::string()>& StartFolder() {
+  static std::function<std::string()> folder;
+  return folder;
+}
+
 bool EndsWithPdf(const std::string& name) {
   if (name.size() < 4) return false;
   std::string ext = name.substr(name.size() - 4);
@@ -63,6 +68,7 @@ PrinterEnvironment& Environment() {
 }
 
 void SetPdfTargetCheck(PdfTargetCheck check) { TargetCheck() = std::move(check); }
+void SetPdfStartFolder(std::function<std::string()> folder) { StartFolder() = std::move(folder); }
 
 Printer::Printer(std::string deviceName) : device_(std::move(deviceName)) {}
 
@@ -185,8 +191,10 @@ void Printer::ResetPosition() {
 }
 
 // The PDF file the user names in the save box, with ".pdf" added when the name does not
-// end in it. Giving up, declining to replace a file only found with that ending, or a
-// name the program's check refuses (after its message) raise kJobCancelled.
+// end in it. The box itself asks nothing about existing files: only the completed name
+// says which file would be replaced, so the question comes after it, and "No" brings
+// the box back. Giving up, or a name the program's check refuses (after its message),
+// raise kJobCancelled.
 std::string Printer::PdfFileName() {
   const std::string& redirect = Environment().redirectToPdf;
   if (!redirect.empty()) return redirect;
@@ -194,25 +202,28 @@ std::string Printer::PdfFileName() {
   req.kind = ui::FileDialogKind::Save;
   req.title = "Print to PDF";
   req.filters = {{"PDF files", "*.pdf"}};
-  req.promptOverwrite = true;
-  const std::optional<std::string> name = ui::Ui().File(req);
+  req.initialFolder = sys::ExistingFolderOrHome(StartFolder() ? StartFolder()() : std::string());
   const std::string cancelled = "Printing was cancelled: no file name was given for the PDF.";
-  if (!name || name->empty()) Raise(kJobCancelled, cancelled);
-  std::string file = *name;
-  if (!EndsWithPdf(file)) {
-    file += ".pdf";
-    // The save box asked about the name as typed, not about this one.
-    std::error_code ec;
-    if (std::filesystem::exists(file, ec) &&
-        ui::MsgBox("A file named '" + file + "' already exists in this location. Do you want to replace it?",
-                   ui::Buttons::YesNo, ui::Icon::Exclamation) != ui::Answer::Yes)
-      Raise(kJobCancelled, cancelled);
-  }
-  if (TargetCheck()) {
-    if (const std::optional<std::string> refusal = TargetCheck()(file)) {
-      ui::MsgBox(*refusal, ui::Buttons::OK, ui::Icon::Exclamation, "Print to PDF");
-      Raise(kJobCancelled, "Printing was cancelled: " + *refusal);
+  std::string file;
+  for (;;) {
+    const std::optional<std::string> name = ui::Ui().File(req);
+    if (!name || name->empty()) Raise(kJobCancelled, cancelled);
+    file = *name;
+    if (!EndsWithPdf(file)) file += ".pdf";
+    if (TargetCheck()) {
+      if (const std::optional<std::string> refusal = TargetCheck()(file)) {
+        ui::MsgBox(*refusal, ui::Buttons::OK, ui::Icon::Exclamation, "Print to PDF");
+        Raise(kJobCancelled, "Printing was cancelled: " + *refusal);
+      }
     }
+    std::error_code ec;
+    if (!std::filesystem::exists(file, ec) ||
+        ui::MsgBox("A file named '" + file + "' already exists in this location. Do you want to replace it?",
+                   ui::Buttons::YesNo, ui::Icon::Exclamation) == ui::Answer::Yes)
+      break;
+    const std::filesystem::path declined(file);
+    req.initialFolder = declined.parent_path().string();
+    req.fileName = declined.filename().string();
   }
   return file;
 }

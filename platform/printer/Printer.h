@@ -192,6 +192,9 @@ bool SetCurrent(const std::string& deviceName);
 // replace; without one every name is taken.
 using PdfTargetCheck = std::function<std::optional<std::string>(const std::string& path)>;
 void SetPdfTargetCheck(PdfTargetCheck check);
+// The folder the PDF save box starts in (the program installs its output folder); the
+// user's home folder when there is none or it is not there.
+void SetPdfStartFolder(std::function<std::string()> folder);
 
 // What tests and benchmarks change about the system.
 struct PrinterEnvironment {

@@ -16,6 +16,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include <QDir>
 #include <QStandardPaths>
 
 #include "platform/runtime/Runtime.h"
@@ -67,6 +68,12 @@ std::string DesktopFolder() {
   std::string s = d.toStdString();
   while (s.size() > 1 && s.back() == '/') s.pop_back();
   return s;
+}
+
+std::string ExistingFolderOrHome(const std::string& folder) {
+  std::error_code ec;
+  if (!folder.empty() && std::filesystem::is_directory(folder, ec)) return folder;
+  return QDir::homePath().toStdString();
 }
 
 // ---------------------------------------------------------------- files

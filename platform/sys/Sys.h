@@ -23,6 +23,9 @@ std::string InProgramFolder(std::string_view fileName);
 // The user's desktop folder (the all-users desktop of the Windows system), without a
 // final "/".
 std::string DesktopFolder();
+// The folder, when it exists; otherwise the user's home folder. Where a file dialog
+// starts.
+std::string ExistingFolderOrHome(const std::string& folder);
 
 // The run-time error number of a failed file operation (errno value), as the run-time
 // library reports it: 53 file not found, 76 path not found, 70 permission denied, ...

@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QDir>
+
 #include "core/OutputFixture.h"
 #include "core/PageHeading.h"
 
@@ -154,7 +156,8 @@ TEST_F(ReportOutputTest, AnUnusableFolderIsNotOfferedAndNoNameProposed) {
     int16_t chosen = 0;
     ChooseOutputFile(f, name, "EXCEL", chosen);
     ASSERT_EQ(ui_->fileRequests.size(), 1u);
-    EXPECT_EQ(ui_->fileRequests[0].initialFolder, "");
+    // No output folder is set here either: the box starts in the home folder.
+    EXPECT_EQ(ui_->fileRequests[0].initialFolder, QDir::homePath().toStdString());
     EXPECT_EQ(ui_->fileRequests[0].fileName, "");
     EXPECT_NE(G.FileErrNbr, 0);
   }
@@ -342,35 +345,52 @@ TEST_F(ReportOutputTest, OutputFilesThatAreNotOursAreRefusedNamingThem) {
     std::optional<std::string> typed;
     std::optional<ui::Answer> replace;  // the answer to "replace it?", when asked
     std::string written;                // the PDF file made ("" none)
-    const char* message;                // the one message shown ("" none)
+    std::string message;                // in the one message shown ("" none)
+    // After "No" the save box comes back proposing the declined name: typed there.
+    std::optional<std::string> typedAgain = std::nullopt;
   } typed[] = {
       {"the company file's path", company, std::nullopt, company + ".pdf", ""},
       {"a text file named .pdf", Path("notes.pdf"), std::nullopt, "", "is not a PDF file"},
       {"a folder", Path("sub.pdf"), std::nullopt, "", "is a folder"},
       {"the save box cancelled", std::nullopt, std::nullopt, "", ""},
-      {"a name whose PDF exists, kept", Path("old"), ui::Answer::No, "", "A file named '"},
-      {"a name whose PDF exists, replaced", Path("old"), ui::Answer::Yes, Path("old.pdf"), "A file named '"},
+      {"a name whose PDF exists, kept", Path("old"), ui::Answer::No, "", "A file named '" + Path("old.pdf") + "'"},
+      {"a name whose PDF exists, kept, then another name", Path("old"), ui::Answer::No, Path("other.pdf"),
+       "A file named '" + Path("old.pdf") + "'", Path("other")},
+      {"a name whose PDF exists, replaced", Path("old"), ui::Answer::Yes, Path("old.pdf"),
+       "A file named '" + Path("old.pdf") + "'"},
+      {"an existing PDF named in full, replaced", Path("old.pdf"), ui::Answer::Yes, Path("old.pdf"),
+       "A file named '" + Path("old.pdf") + "'"},
   };
   printer::Environment().redirectToPdf.clear();
   for (const auto& t : typed) {
     SCOPED_TRACE(t.what);
     ui_->Clear();
+    fs::remove(Path("other.pdf"));
     StartPrinterReport();
     QueuePrinterChoice(printer::kPdfDevice);
     ui_->QueueFile(t.typed);
     if (t.replace) ui_->QueueAnswer(*t.replace);
+    if (t.replace == ui::Answer::No) ui_->QueueFile(t.typedAgain);
     PrintReportHeading();
     G.ReportOK = Flag(!G.PrintCancelled);
     EndReportOutput();
     EXPECT_EQ(G.PrintCancelled != 0, t.written.empty());
     const auto messages = ui_->Messages();
-    if (*t.message) {
+    if (!t.message.empty()) {
       ASSERT_EQ(messages.size(), 1u);
       EXPECT_NE(messages[0].find(t.message), std::string::npos) << messages[0];
       // The PDF is given up: nobody is asked for another file.
       EXPECT_EQ(messages[0].find("choose another"), std::string::npos) << messages[0];
     } else {
       EXPECT_TRUE(messages.empty()) << messages.front();
+    }
+    // The save box itself never asks: the question above is the only one.
+    const auto& boxes = ui_->fileRequests;
+    ASSERT_EQ(boxes.size(), t.replace == ui::Answer::No ? 2u : 1u);
+    for (const auto& box : boxes) EXPECT_FALSE(box.promptOverwrite);
+    if (boxes.size() == 2) {
+      EXPECT_EQ(boxes[1].initialFolder, folder_);
+      EXPECT_EQ(boxes[1].fileName, "old.pdf");
     }
     if (!t.written.empty()) {
       EXPECT_NE(PdfText(t.written).find("Harbour Traders"), std::string::npos);
@@ -392,6 +412,36 @@ TEST_F(ReportOutputTest, OutputFilesThatAreNotOursAreRefusedNamingThem) {
   EXPECT_EQ(ReadBytes(Path("Notes.XLSX")), "my notes");
   InstallOutputChecks({});
   G.ConsPath.clear();
+}
+
+// Until a workbook's folder has been chosen, both save boxes start in the output folder,
+// or in the home folder when the output folder is not there.
+TEST_F(ReportOutputTest, SaveBoxesStartInTheOutputFolderOrTheHomeFolder) {
+  const struct {
+    const char* what;
+    std::string outputPath;
+    std::string start;
+  } cases[] = {
+      {"output folder there", folder_ + "/", folder_ + "/"},
+      {"output folder missing", folder_ + "/Desktop/", QDir::homePath().toStdString()},
+  };
+  printer::Environment().redirectToPdf.clear();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    G.OutputPath = c.outputPath;
+    G.OutputFolder.clear();
+    ui_->Clear();
+    ui_->QueueAnswer(ui::Answer::OK);  // the reminder before the workbook's save box
+    int16_t ok = kTrue;
+    GetOutputFile(ok, "EXCEL");
+    StartPrinterReport();
+    QueuePrinterChoice(printer::kPdfDevice);
+    PrintReportHeading();
+    ASSERT_EQ(ui_->fileRequests.size(), 2u);
+    EXPECT_EQ(ui_->fileRequests[0].initialFolder, c.start);
+    EXPECT_EQ(ui_->fileRequests[1].title, "Print to PDF");
+    EXPECT_EQ(ui_->fileRequests[1].initialFolder, c.start);
+  }
 }
 
 TEST_F(ReportOutputTest, PrintJobIsEndedOrAbandonedAndThePrinterRestored) {
