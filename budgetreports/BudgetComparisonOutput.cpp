@@ -42,13 +42,42 @@ void PrintAt(int column, const std::string& text) {
   printer::Current().Print({printer::Tab{column}, text}, true);
 }
 
+// The caption over the annual percentages, printed straight after the annual caption.
+const std::string kAnnualPercentCaption = "           %";
+
+// The annual column's two caption lines and the tab offset of the first (none without an
+// annual column).
+struct AnnualCaptions {
+  std::string first, second;
+  int tab = 0;
+};
+
+AnnualCaptions AnnualCaptionsOf(int16_t annualMode) {
+  switch (annualMode) {
+    case 1: return {"Annual", "Budget", 10};
+    case 2: return {"Remaining", "Budget", 8};
+    case 3: return {"Remaining", "Actual", 8};
+    case 4: return {"Lyr Actual", std::to_string(G.NbrMonths2) + " Month" + (G.NbrMonths2 > 1 ? "s" : ""), 0};
+    default: return {};
+  }
+}
+
+// Where a figure goes on a printed line: at its tab column, as the layout places every
+// column; or, for the percentages of the percentage layout, by their right ends, so that
+// they line up under their captions whatever their sign and number of digits: those of a
+// variance column end where the amounts of a column end, the annual ones under the "%" of
+// their caption.
+enum class Place { Tab, UnderVariance, UnderAnnualPercent };
+
 // The figure columns of a row in their order: shown or not, printer tab, worksheet
-// column, text. Body rows and Grand Totals rows show the same columns.
+// column, text, place on the printed line. Body rows and Grand Totals rows show the same
+// columns.
 struct FigureItem {
   bool on;
   int16_t tab;
   int16_t col;
   const std::string* text;
+  Place place = Place::Tab;
 };
 
 std::array<FigureItem, 15> FigureItems(const ComparisonOptions& o, const ComparisonLayout& L, const RowTexts& t) {
@@ -58,18 +87,48 @@ std::array<FigureItem, 15> FigureItems(const ComparisonOptions& o, const Compari
       {o.ShowMonths, L.TabMthAct, L.XlMthAct, &t.ActMonth},
       {o.ShowMonths, L.TabMthBgt, L.XlMthBgt, &t.BgtMonth},
       {o.ShowMonths && third, L.TabMthVar, L.XlMthVar, &t.VarMonth},
-      {o.ShowMonths && pct, L.TabMthVar, L.XlMthVar, &t.PctMonth},
+      {o.ShowMonths && pct, L.TabMthVar, L.XlMthVar, &t.PctMonth, Place::UnderVariance},
       {o.ShowMonths && o.VarBoth, L.TabMthPct, L.XlMthPct, &t.PctMonth},
       {true, L.TabYTDAct, L.XlYTDAct, &t.ActYTD},
       {true, L.TabYTDBgt, L.XlYTDBgt, &t.BgtYTD},
       {third, L.TabYTDVar, L.XlYTDVar, &t.VarYTD},
-      {pct, L.TabYTDVar, L.XlYTDVar, &t.PctYTD},
+      {pct, L.TabYTDVar, L.XlYTDVar, &t.PctYTD, Place::UnderVariance},
       {o.VarBoth, L.TabYTDPct, L.XlYTDPct, &t.PctYTD},
       {o.AnnualMode > 0, L.TabAnnual, L.XlAnnual, &t.Annual},
-      {o.AnnualPercent(), L.TabAnnualPct, L.XlAnnualPct, &t.AnnualPct},
+      {o.AnnualPercent(), L.TabAnnualPct, L.XlAnnualPct, &t.AnnualPct,
+       o.VarPercent ? Place::UnderAnnualPercent : Place::Tab},
       {o.LYYTDCols, L.TabLYYTD, L.XlLYYTD, &t.LYYTD},
       {o.LYYTDCols, L.TabLY12, L.XlLY12, &t.LY12Months},
   }};
+}
+
+// The width of an amount as the amount texts are padded: two blanks to a digit.
+double AmountWidth(const printer::Printer& p) {
+  return p.TextWidth(std::string(2 * static_cast<size_t>(G.AmtWidth), ' '));
+}
+
+// The right end of the "%" caption over the annual percentages.
+double AnnualPercentRight(const printer::Printer& p, const ComparisonOptions& o, const ComparisonLayout& L) {
+  const std::string caption = AnnualCaptionsOf(o.AnnualMode).second + kAnnualPercentCaption;
+  return (L.TabAnnual + 10 - 1) * p.ColumnWidth() + p.TextWidth(caption);
+}
+
+// One figure of a printed row. A percentage placed by its right end has its "%" there; a
+// percentage of 0 shows no "%", and its figure stands where the others' figures end.
+void PrintFigure(const ComparisonOptions& o, const ComparisonLayout& L, const FigureItem& i) {
+  const std::string& text = *i.text;
+  if (i.place == Place::Tab) {
+    PrintAt(i.tab, text);
+    return;
+  }
+  if (text.empty()) return;
+  printer::Printer& p = printer::Current();
+  double right = i.place == Place::UnderVariance ? (i.tab - 1) * p.ColumnWidth() + AmountWidth(p)
+                                                 : AnnualPercentRight(p, o, L);
+  const std::string sign = " %";
+  if (!text.ends_with(sign)) right -= p.TextWidth(sign);
+  p.SetCurrentX(right - p.TextWidth(text));
+  p.PrintText(text);
 }
 
 std::string Dashes(double count) { return std::string(static_cast<size_t>(std::max<int16_t>(CInt(count), 0)), '-'); }
@@ -170,7 +229,7 @@ void BudgetComparison::DrawRow(const ReportRow& r) {
   const auto items = FigureItems(o, L, r.Txt);
   if (p) {
     for (const FigureItem& i : items)
-      if (i.on) PrintAt(i.tab, *i.text);
+      if (i.on) PrintFigure(o, L, i);
     p->Print({});
   }
   if (ToSheet()) {
@@ -218,18 +277,9 @@ void BudgetComparison::PrintColumnHeadings() {
   }
 
   const std::string varCaption = (o.VarAsLastYear || o.LYColumns) ? "Last Year" : "Variance";
-  std::string ann1, ann2;
-  int annTab = 0;
-  switch (o.AnnualMode) {
-    case 1: ann1 = "Annual", ann2 = "Budget", annTab = 10; break;
-    case 2: ann1 = "Remaining", ann2 = "Budget", annTab = 8; break;
-    case 3: ann1 = "Remaining", ann2 = "Actual", annTab = 8; break;
-    case 4:
-      ann1 = "Lyr Actual";
-      ann2 = std::to_string(G.NbrMonths2) + " Month" + (G.NbrMonths2 > 1 ? "s" : "");
-      break;
-    default: break;
-  }
+  const AnnualCaptions annual = AnnualCaptionsOf(o.AnnualMode);
+  const std::string &ann1 = annual.first, &ann2 = annual.second;
+  const int annTab = annual.tab;
   const int toMonth = static_cast<int>(Val(Mid(G.ODBCToDate, 6, 2)));
   const std::string toMonthName = (toMonth >= 1 && toMonth <= 12) ? G.MonthLong[static_cast<size_t>(toMonth)] : "";
   int captionWidth = o.VarBoth ? 60 : 50;
@@ -240,7 +290,6 @@ void BudgetComparison::PrintColumnHeadings() {
   const std::string periodCaption = fromYearStart ? "  Year to Date " : " Selected Period ";
   const std::string cmpCaption = o.LYVariance ? "Last Year" : "Budget";
   const int cmpMonthTab = o.LYVariance ? 9 : 10, cmpYTDTab = o.LYVariance ? 8 : 9;
-  const std::string annualPctCaption = "           %";
 
   if (p) {
     if (o.LYMonth) PrintAt(L.TabLYMonth + 10, "Last");
@@ -265,7 +314,7 @@ void BudgetComparison::PrintColumnHeadings() {
       int tab = L.TabAnnual + 10;
       if (o.AnnualMode == 4) tab -= G.NbrMonths2 > 9 ? 3 : 2;
       PrintAt(tab, ann2);
-      if (o.AnnualPercent()) p->PrintText(annualPctCaption);
+      if (o.AnnualPercent()) p->PrintText(kAnnualPercentCaption);
     }
     if (o.LYYTDCols) {
       PrintAt(L.TabLYYTD + 10, "YTD");
@@ -334,6 +383,18 @@ void BudgetComparison::PrintAmountRule() {
   int32_t endX = o.VarBoth ? L.TabAnnualPct * kTwipsPerColumn : L.TabAnnual * kTwipsPerColumn + 1300;
   if (o.LYYTDCols) endX = L.TabLY12 * kTwipsPerColumn + 1300;
   if (o.LYVariance) endX = L.TabYTDVar * kTwipsPerColumn + 1300;
+  if (o.VarPercent) {
+    // The percentage layout's rules close every figure column shown, the last one too,
+    // and run past its figures as far as past an amount column's.
+    if (o.LYYTDCols)
+      endX = L.TabLY12 * kTwipsPerColumn + 1300;
+    else if (o.AnnualPercent())
+      endX = CInt(AnnualPercentRight(p, o, L) + kTwipsPerColumn + 1300 - AmountWidth(p));
+    else if (o.AnnualMode > 0)
+      endX = L.TabAnnual * kTwipsPerColumn + 1300;
+    else
+      endX = L.TabYTDVar * kTwipsPerColumn + 1300;
+  }
   const int16_t y0 = CInt(p.CurrentY());
   p.Line(startX, y0 + 80, endX, y0 + 80);
   p.SetCurrentY(y0 + 80 - 100);
@@ -356,7 +417,7 @@ void BudgetComparison::WriteGrandTotalRow(const GrandTotalRow& r) {
   if (ToPrinter()) {
     PrintAt(L.NameTab, Left(r.Name, L.NameWidth));
     for (const FigureItem& i : items)
-      if (i.on) PrintAt(i.tab, *i.text);
+      if (i.on) PrintFigure(o, L, i);
     printer::Current().Print({});
   }
   CountReportRow();

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
+#include <map>
+#include <regex>
 #include <sstream>
 
 #include "ComparisonFixture.h"
@@ -131,6 +133,92 @@ TEST_F(ComparisonRunTest, WorkbookCellsCarryTheFigures) {
   EXPECT_NE(cells.find("|Actual|Budget|Variance|  %  |"), std::string::npos) << cells;
   EXPECT_NE(cells.find("Grand Totals"), std::string::npos);
   EXPECT_EQ(shell_.opened.size(), 1u);
+}
+
+// The percentage layout as printed (pdftotext's word boxes): each percentage stands under
+// its caption, "Variance" or the annual "%", its "%" where the others' end and its figure
+// where theirs end (a 0 has no "%"); every rule closes the figures up to the last column.
+TEST_F(ComparisonRunTest, PercentagesLineUpUnderTheirCaptionsAndTheRulesCloseThem) {
+  struct Case {
+    const char* name;
+    int16_t annual;
+    bool months, lastYear, grandTotals;
+  };
+  const Case cases[] = {{"months, annual budget", 1, true, false, true},
+                        {"portrait, remaining actual", 3, false, false, false},
+                        {"no annual column", 0, true, false, true},
+                        {"last year compared, remaining budget", 2, false, true, false}};
+  struct Word {
+    int page;
+    double left, right, top;
+    std::string text;
+  };
+  const std::regex token(R"re(<page |<word xMin="([0-9.]+)" yMin="([0-9.]+)" xMax="([0-9.]+)"[^>]*>([^<]*)<)re");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ui_->Clear();
+    printer::Environment().calls.clear();
+    BudgetComparison r;
+    r.Opt.VarDollars = false, r.Opt.VarPercent = true;
+    r.Opt.AnnualMode = c.annual;
+    r.Opt.ShowMonths = c.months;
+    r.Opt.LYVariance = c.lastYear;
+    r.Opt.IncludeGrandTots = c.grandTotals;
+    Prepare(r, false);
+    ASSERT_TRUE(r.Produce());
+    const std::string html = PdfText(Path("out.pdf"), 0, true);
+    std::vector<Word> words;
+    int pageNo = 0;
+    for (auto it = std::sregex_iterator(html.begin(), html.end(), token); it != std::sregex_iterator(); ++it) {
+      const std::smatch& m = *it;
+      if (!m[1].matched) ++pageNo;
+      else words.push_back({pageNo, std::stod(m[1]), std::stod(m[3]), std::stod(m[2]), m[4]});
+    }
+    // The captions over the percentages, and the body below them, page by page.
+    std::map<int, double> captionLine;
+    for (const Word& w : words)
+      if (w.text == "Variance" && !captionLine.count(w.page)) captionLine[w.page] = w.top;
+    std::vector<const Word*> captions;
+    for (const Word& w : words)
+      if (w.page == 1 && std::abs(w.top - captionLine[1]) < 0.5 && (w.text == "Variance" || w.text == "%"))
+        captions.push_back(&w);
+    ASSERT_EQ(captions.size(), (c.months ? 2u : 1u) + (c.annual >= 1 && c.annual <= 3 ? 1u : 0u));
+    auto body = [&](const Word& w) { return captionLine.count(w.page) && w.top > captionLine[w.page] + 1; };
+    double lastFigure = 0;
+    for (const Word& w : words)
+      if (body(w)) lastFigure = std::max(lastFigure, w.right);
+    for (const Word* caption : captions) {
+      SCOPED_TRACE("under \"" + caption->text + "\" at " + std::to_string(caption->left));
+      std::vector<double> signs, figures, zeros;
+      for (size_t i = 0; i < words.size(); ++i) {
+        const Word& w = words[i];
+        const bool under = w.right > caption->left && w.right < caption->right + 1;
+        if (!body(w) || !under) continue;
+        if (w.text == "%" && i > 0 && words[i - 1].top == w.top) {
+          signs.push_back(w.right);
+          figures.push_back(words[i - 1].right);
+        } else if (w.text == "0") {
+          zeros.push_back(w.right);
+        }
+      }
+      ASSERT_GT(signs.size(), 5u);
+      const auto [low, high] = std::minmax_element(signs.begin(), signs.end());
+      EXPECT_LT(*high - *low, 0.05);
+      const auto [lowFigure, highFigure] = std::minmax_element(figures.begin(), figures.end());
+      EXPECT_LT(*highFigure - *lowFigure, 0.05);
+      for (double zero : zeros) EXPECT_NEAR(zero, *lowFigure, 0.05);
+    }
+    // Rules in twips from the printable area's corner; the PDF keeps an edge of 18 points.
+    int rules = 0;
+    for (const printer::DrawCall& call : printer::Environment().calls) {
+      if (call.kind != printer::DrawCall::Line) continue;
+      ++rules;
+      const double end = std::max(call.x, call.x2) / 20 + 18;
+      EXPECT_GE(end, lastFigure);
+      EXPECT_LT(end, lastFigure + 20) << "the rule runs on past the figures";
+    }
+    EXPECT_GT(rules, 5);
+  }
 }
 
 TEST_F(ComparisonRunTest, RunsThatProduceNothing) {
