@@ -1,14 +1,17 @@
 #include "platform/help/Help.h"
 
+#include <algorithm>
 #include <memory>
 
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QShortcut>
 #include <QTextBrowser>
 #include <QUrl>
@@ -45,7 +48,7 @@ class HelpWindow : public QWidget {
     connect(&browser_, &QTextBrowser::forwardAvailable, &forward_, &QPushButton::setEnabled);
     connect(&back_, &QPushButton::clicked, &browser_, &QTextBrowser::backward);
     connect(&forward_, &QPushButton::clicked, &browser_, &QTextBrowser::forward);
-    connect(&contents_, &QPushButton::clicked, this, [this] { Show(folder_, kContentsPage); });
+    connect(&contents_, &QPushButton::clicked, this, [this] { Show(folder_, kContentsPage, nullptr); });
     connect(&close_, &QPushButton::clicked, this, &QWidget::close);
     connect(&browser_, &QTextBrowser::sourceChanged, this, [this] {
       const QString title = browser_.documentTitle();
@@ -53,16 +56,42 @@ class HelpWindow : public QWidget {
     });
   }
 
-  void Show(const QString& folder, const QString& page) {
+  // `over` is the window the help was asked from: a window that opens lies over it (or
+  // in the middle of the screen without one); an open window stays where the user left
+  // it.
+  void Show(const QString& folder, const QString& page, const QWidget* over) {
     folder_ = folder;
     browser_.setSearchPaths({folder});
     browser_.setSource(QUrl::fromLocalFile(QDir(folder).filePath(page)));
+    if (!isVisible()) PlaceOver(over);
     show();
     raise();
     activateWindow();
   }
 
+ protected:
+  // Esc closes the window, as it closes a dialog (the page and the buttons leave it).
+  void keyPressEvent(QKeyEvent* e) override {
+    if (e->key() == Qt::Key_Escape && e->modifiers() == Qt::NoModifier) {
+      close();
+      return;
+    }
+    QWidget::keyPressEvent(e);
+  }
+
  private:
+  void PlaceOver(const QWidget* over) {
+    QScreen* screen = over ? over->screen() : QGuiApplication::primaryScreen();
+    if (!screen) return;
+    const QRect room = screen->availableGeometry();
+    QRect frame(QPoint(0, 0), size());
+    frame.moveCenter(over ? over->frameGeometry().center() : room.center());
+    // Kept on the screen, its title bar first.
+    frame.moveLeft(std::max(room.left(), std::min(frame.left(), room.right() - frame.width())));
+    frame.moveTop(std::max(room.top(), std::min(frame.top(), room.bottom() - frame.height())));
+    move(frame.topLeft());
+  }
+
   QTextBrowser browser_;
   QPushButton contents_{"&Contents"};
   QPushButton back_{"&Back"};
@@ -126,7 +155,11 @@ void ShowTopic(const std::string& helpFile, int topic) {
     Raise(err::FileNotFound, "The help pages could not be found in " + folder.toStdString());
   if (State().recorder) return;
   const QString page = QString::number(topic) + ".html";
-  WindowFor(QApplication::activeModalWidget()).Show(folder, dir.exists(page) ? page : kContentsPage);
+  QWidget* modal = QApplication::activeModalWidget();
+  HelpWindow& window = WindowFor(modal);
+  QWidget* over = modal ? modal : QApplication::activeWindow();
+  if (over == &window) over = nullptr;
+  window.Show(folder, dir.exists(page) ? page : kContentsPage, over);
 }
 
 void BindF1(QWidget& window, std::function<int()> topic) {

@@ -5,11 +5,13 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QKeyEvent>
 #include <QPointer>
 #include <QTimer>
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTextBrowser>
 
@@ -27,7 +29,7 @@ TEST(HelpPages, EveryTopicTheProgramOpensHasItsOwnPage) {
     std::vector<int> topics;
   };
   const Book books[] = {
-      {"QVXHelp.chm", {1000, 1182, 1184, 1200, 1240, 1600, 2400, 2500, 3100, 6020}},
+      {"QVXHelp.chm", {1000, 1182, 1184, 1186, 1200, 1240, 1600, 2400, 2500, 3100, 6020}},
       {"QVXReports.CHM", {2400, 2500, 3100}},
   };
   for (const auto& b : books) {
@@ -125,6 +127,37 @@ TEST(HelpLayer, OverAModalWindowTheHelpWindowIsItsChild) {
   }
   EXPECT_TRUE(help.isNull());  // gone with its modal window
   help::ShowTopic(book, 1000);   // and a new one opens without it
+  help::CloseHelpWindow();
+}
+
+// The help window opens over the window it was asked from, not in a corner of the
+// screen, and Esc closes it.
+TEST(HelpLayer, TheWindowOpensOverItsCallerAndEscClosesIt) {
+  const std::string book = (kProgramFolder + "/QVXHelp.chm").toStdString();
+  QWidget main;
+  // A little off the middle of the screen, where the help window fits round its middle.
+  QRect place(0, 0, 500, 400);
+  place.moveCenter(QGuiApplication::primaryScreen()->availableGeometry().center() + QPoint(5, 10));
+  main.setGeometry(place);
+  main.show();
+  main.activateWindow();
+  QApplication::processEvents();
+  ASSERT_EQ(QApplication::activeWindow(), &main);
+  help::ShowTopic(book, 1000);
+  QWidget* help = nullptr;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w->isVisible() && w->windowTitle().startsWith("Quorvex Help")) help = w;
+  ASSERT_NE(help, nullptr);
+  const QPoint centre = main.frameGeometry().center();
+  EXPECT_LE((help->frameGeometry().center() - centre).manhattanLength(), 8)
+      << help->x() << "," << help->y();
+  QApplication::processEvents();
+  help->activateWindow();
+  QApplication::processEvents();
+  QWidget* focus = help->focusWidget() ? help->focusWidget() : help;
+  QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+  QApplication::sendEvent(focus, &esc);
+  EXPECT_FALSE(help->isVisible());
   help::CloseHelpWindow();
 }
 
