@@ -18,6 +18,7 @@ namespace {
 constexpr int16_t kTopicPreferences = 1600;
 constexpr int16_t kTopicGeneral = 1182;
 constexpr int16_t kTopicLines = 1184;
+constexpr int kTopicBenchmarks = 1186;
 
 struct LineBox {
   QLineEdit PreferencesForm::*box;
@@ -163,7 +164,11 @@ PreferencesForm::PreferencesForm() {
   layout->addWidget(&BottomBox);
   setMinimumSize(440, 320);
 
-  help::BindF1(*this, [this] { return static_cast<int>(HelpContextID); });
+  // The BenchMarks tab sets no topic of its own, so HelpContextID keeps the one before
+  // it; F1 there still shows the page that explains benchmarks.
+  help::BindF1(*this, [this] {
+    return TabStrip1.currentIndex() == 2 ? kTopicBenchmarks : static_cast<int>(HelpContextID);
+  });
 }
 
 // Esc reaches Form_QueryUnload through reject(), which unloads the window: the same as

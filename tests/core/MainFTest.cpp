@@ -439,12 +439,16 @@ TEST_F(MainFTest, F1OpensTheTopicOfTheWindow) {
     p.TabStrip1.setCurrentIndex(1);
     p.TabStrip1_Click();
     pressF1(p);
+    p.TabStrip1.setCurrentIndex(2);  // keeps HelpContextID, but has a page of its own
+    p.TabStrip1_Click();
+    pressF1(p);
+    EXPECT_EQ(p.HelpContextID, 1184);
   });
   Window()->MnuPrefs_Click();
   ui_->QueueForm([&](ui::Form& f) { pressF1(f); });
   Window()->MnuCompany_Click();
   const std::string book = Path("QVXHelp.chm");
-  EXPECT_EQ(rec.calls, (std::vector<help::Call>{{book, 1000}, {book, 1600}, {book, 1184}, {book, 1200}}));
+  EXPECT_EQ(rec.calls, (std::vector<help::Call>{{book, 1000}, {book, 1600}, {book, 1184}, {book, 1186}, {book, 1200}}));
   EXPECT_TRUE(ui_->Messages().empty());  // the pages are missing here, and F1 says nothing
 }
 
