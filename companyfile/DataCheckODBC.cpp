@@ -5,6 +5,7 @@
 #include <QVBoxLayout>
 
 #include "companyfile/DataSource.h"
+#include "platform/versioncheck/Safeguards.h"
 #include "platform/versioncheck/VersionCheck.h"
 
 namespace qvx {
@@ -51,9 +52,20 @@ void DataCheckODBCForm::Form_Load() {
   const std::pair<Check, QLineEdit*> checks[] = {{&versioncheck::GetDriverName, &txtDriverName},
                                                  {&versioncheck::GetCountry, &txtCountry},
                                                  {&versioncheck::GetCompanyFileVersion, &txtVersion}};
+  bool answered = false;
   for (const auto& [check, box] : checks) {
     versioncheck::AnswerBuffer answer{};
-    if (check(file, answer) > 0) box->setText(QString::fromStdString(versioncheck::AnswerText(answer)));
+    if (check(file, answer) > 0) {
+      box->setText(QString::fromStdString(versioncheck::AnswerText(answer)));
+      answered = true;
+    }
+  }
+  // A file whose reading had to be stopped (a query in it that would not end) is named
+  // once; any other file without answers leaves the boxes empty.
+  if (!answered) {
+    const std::string why = versioncheck::WhyNoAnswer(file);
+    if (why == versioncheck::kReadingStopped)
+      ui::MsgBox("The company file \"" + file + "\" " + why, ui::Buttons::OK, ui::Icon::Critical);
   }
 }
 

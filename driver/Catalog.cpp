@@ -115,6 +115,7 @@ SQLRETURN SqliteFailure(Statement& s, int rc) {
   if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) return AddHeldFileDiag(s, c.database, rc, msg);
   if (primary == SQLITE_INTERRUPT) {
     if (s.cancel.load()) return s.AddDiag("HY008", "Operation canceled");
+    if (s.budget.spent) return s.AddDiag("HYT00", "The company file \"" + c.database + "\" " + versioncheck::kReadingStopped);
     return s.AddDiag("HYT00", "Timeout expired");
   }
   if (primary == SQLITE_NOMEM) return s.AddDiag("HY001", "Memory allocation error");

@@ -4,7 +4,7 @@
 // attributes, and what SQLGetInfo and SQLGetFunctions report.
 #include "driver/Driver.h"
 #include "driver/AccessKey.h"
-#include "platform/versioncheck/WriteAheadLog.h"
+#include "platform/versioncheck/Safeguards.h"
 
 #include <odbcinst.h>
 #include <unistd.h>
@@ -17,6 +17,12 @@ namespace {
 
 // How long a statement waits for another program's write lock before it gives up.
 constexpr int kBusyTimeoutMs = 5000;
+
+// The work a statement may do, in SQLite's instructions: that of reading the whole file
+// dozens of times over, however small the file. No query of a company file needs more;
+// one that does comes from the file itself (a view in place of a table) and would never end.
+constexpr int64_t kLeastStatementInstructions = 20'000'000;
+constexpr int64_t kStatementInstructionsPerByte = 50;
 
 
 int Authorize(void* userData, int action, const char* a1, const char* /*a2*/, const char* /*db*/,
@@ -60,7 +66,7 @@ int Progress(void* userData) {
   auto* c = static_cast<Connection*>(userData);
   Statement* s = c->running;
   if (s == nullptr) return 0;
-  if (s->cancel.load(std::memory_order_relaxed)) return 1;
+  if (s->cancel.load(std::memory_order_relaxed) || !s->budget.Look()) return 1;
   return c->deadlineNs != 0 && NowNs() > c->deadlineNs ? 1 : 0;
 }
 
@@ -376,6 +382,7 @@ SQLRETURN Connect(Connection& c, const std::vector<ConnAttribute>& attrs) {
   // while the file is unchanged (the system's file cache holds the rest).
   sqlite3_exec(db.get(), "PRAGMA mmap_size = 0", nullptr, nullptr, nullptr);
   sqlite3_exec(db.get(), "PRAGMA cache_size = -8192", nullptr, nullptr, nullptr);
+  versioncheck::KeepTemporaryDataInMemory(db.get());
   // A writer holds its lock for a short while; wait for it before giving up.
   sqlite3_busy_timeout(db.get(), kBusyTimeoutMs);
   // The checks below and what the file is taken to be are read in one read transaction, so
@@ -396,6 +403,9 @@ SQLRETURN Connect(Connection& c, const std::vector<ConnAttribute>& attrs) {
       // Another program's lock or unfinished change is no sign of a file of another kind.
       const int code = sqlite3_extended_errcode(db.get());
       if (HeldByAnotherProgram(code)) return AddHeldFileDiag(c, database, code, sqlite3_errmsg(db.get()));
+      if (versioncheck::WalFilesOutOfReach(db.get(), code))
+        return c.AddDiag("08001", "The company file \"" + database + "\" " + versioncheck::kWalUnreadable + " (" +
+                                      sqlite3_errmsg(db.get()) + ")");
       return c.AddDiag("08001", "\"" + database + "\" is not a company file (" + sqlite3_errmsg(db.get()) + ")");
     }
     if (count != 4) return c.AddDiag("08001", "\"" + database + "\" is not a company file (its tables are missing)");
@@ -420,7 +430,7 @@ SQLRETURN Connect(Connection& c, const std::vector<ConnAttribute>& attrs) {
   c.dataVersion = DataVersion(db.get());
   sqlite3_exec(db.get(), "COMMIT", nullptr, nullptr, nullptr);
   sqlite3_set_authorizer(db.get(), Authorize, &c);
-  sqlite3_progress_handler(db.get(), 2000, Progress, &c);
+  sqlite3_progress_handler(db.get(), versioncheck::kInstructionsPerLook, Progress, &c);
   sqlite3_create_function(db.get(), "qvx_coltype", 3, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, ColTypeFunction,
                           nullptr, nullptr);
   c.db = std::move(db);
@@ -429,6 +439,8 @@ SQLRETURN Connect(Connection& c, const std::vector<ConnAttribute>& attrs) {
   c.companyIdentity = std::move(identity);
   c.fileSize = static_cast<int64_t>(st.st_size);
   c.fileModifiedNs = ModifiedNs(st);
+  c.looksPerStatement = (kLeastStatementInstructions + kStatementInstructionsPerByte * c.fileSize) /
+                        versioncheck::kInstructionsPerLook;
   c.database = database;
   c.dsn = dsn;
   c.user = uid;

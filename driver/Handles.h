@@ -8,6 +8,8 @@
 #include <sqlext.h>
 #include <sqlite3.h>
 
+#include "platform/versioncheck/Safeguards.h"
+
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -107,6 +109,8 @@ struct Statement : HandleBase {
   SQLULEN* rowsFetchedPtr = nullptr;
   SQLUSMALLINT* rowStatusPtr = nullptr;
   std::atomic<bool> cancel{false};
+  // The work left to the statement's execution and fetches.
+  versioncheck::ReadBudget budget;
 };
 
 // What the connections of this process that read one file share about their leases
@@ -154,6 +158,8 @@ struct Connection : HandleBase {
   bool refusedUsers = false;
   // Deadline of the statement being run (0: none), checked by the progress handler.
   int64_t deadlineNs = 0;
+  // The work each statement may do, in the progress handler's looks (ReadBudget).
+  int64_t looksPerStatement = 0;
   Statement* running = nullptr;
   SQLUINTEGER loginTimeout = 0;
   // What the file was when it was opened, to notice it being replaced, removed or given

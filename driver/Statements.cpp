@@ -163,6 +163,7 @@ SQLRETURN Execute(Statement& s) {
   if (!s.prepared || !s.stmt) return s.AddDiag("HY010", "Function sequence error: no statement prepared");
   CloseCursor(s);
   s.cancel.store(false);
+  s.budget = {c.looksPerStatement, false};
   c.refusedWrite = false;
   c.refusedUsers = false;
   EnterLease(c);

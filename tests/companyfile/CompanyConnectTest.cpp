@@ -207,6 +207,20 @@ TEST_F(CompanyConnectTest, AFileThatCannotBeReadSaysWhy) {
          fs::permissions(file, fs::perms(0600));
          return AsAnotherUser(look);
        }},
+      // In write-ahead-log mode, in a folder this user may not write (as on read-only
+      // media): SQLite can neither open nor make the -shm file it reads the file with.
+      {"WriteAhead.MYO", "is in write-ahead-log mode, and this user or medium cannot read it alongside its -shm file",
+       [](const std::string& file, const std::function<bool()>& look) {
+         sqlite3* db = nullptr;
+         const bool wal = sqlite3_open(file.c_str(), &db) == SQLITE_OK &&
+                          sqlite3_exec(db, "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr) == SQLITE_OK;
+         sqlite3_close(db);
+         const fs::path folder = fs::path(file).parent_path();
+         fs::permissions(folder, fs::perms(0555));
+         const bool seen = wal && !fs::exists(file + "-shm") && AsAnotherUser(look);
+         fs::permissions(folder, fs::perms(0755));
+         return seen;
+       }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

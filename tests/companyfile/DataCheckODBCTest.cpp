@@ -2,10 +2,15 @@
 // and no file at all.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
+#include <QTemporaryDir>
+
 #include "companyfile/DataCheckODBC.h"
 #include "companyfile/DataSource.h"
 #include "samples/SamplePaths.h"
 #include "support/TestUi.h"
+#include "tests/support/OtherProgram.h"
 
 namespace qvx::test {
 namespace {
@@ -15,14 +20,26 @@ std::vector<std::string> Boxes(const DataCheckODBCForm& f) {
 }
 
 TEST(DataCheckODBCTest, AnswersForTheFileInTheSettings) {
+  // A file with a query that never ends in place of its company row: read within bounds,
+  // and named once.
+  QTemporaryDir dir;
+  const std::string endless = dir.path().toStdString() + "/Endless.MYO";
+  std::filesystem::copy_file(samples::SamplePath(samples::kAustralianFile), endless);
+  ASSERT_TRUE(PutEndlessViewInPlaceOf(endless, "DataFileInformation", false));
   struct Case {
     std::string file;
     std::vector<std::string> shown;
+    std::vector<std::string> messages{};
   };
   const Case cases[] = {
       {samples::SamplePath(samples::kAustralianFile), {"MYOAU1001", "Australia", "19.8"}},
       {samples::SamplePath(samples::kAr2011File), {"MYOB_AccountRight_2011", "Australia", "2011.0"}},
       {samples::SamplePath("absent.MYO"), {"", "", ""}},
+      {endless,
+       {"", "", ""},
+       {"The company file \"" + endless +
+        "\" cannot be read: a query of it did not end within the work and temporary space that reading a company "
+        "file takes"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.file);
@@ -37,7 +54,7 @@ TEST(DataCheckODBCTest, AnswersForTheFileInTheSettings) {
     });
     DataCheckODBC::Instance().Show();
     EXPECT_EQ(shown, c.shown);
-    EXPECT_TRUE(ui->Messages().empty());
+    EXPECT_EQ(ui->Messages(), c.messages);
     EXPECT_EQ(DataSource::Instance().ODBCDataFile, c.file);
   }
   DataSource::Instance() = DataSource{};

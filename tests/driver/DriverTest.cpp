@@ -1,5 +1,6 @@
 // The company-file driver as a client sees it through unixODBC.
 #include "tests/support/OdbcTestEnv.h"
+#include "tests/support/OtherProgram.h"
 
 #include "driver/AccessKey.h"
 #include "samples/CompanyFile.h"
@@ -141,6 +142,31 @@ TEST_F(DriverTest, AQueryTimeoutStopsARunawayStatement) {
   EXPECT_EQ(rc, SQL_ERROR);
   EXPECT_EQ(test::Diagnose(rc, SQL_HANDLE_STMT, st).sqlState, "HYT00");
   SQLFreeHandle(SQL_HANDLE_STMT, st);
+}
+
+// Without a timeout of the client's, a statement that would never end is stopped once it
+// has done more work than reading the file many times over takes, or once its temporary
+// data passes SQLite's bound: the query of a client, or a view the file holds in place of a
+// table. The message names the file; the connection reads on.
+TEST_F(DriverTest, AStatementThatWouldNeverEndIsStoppedNamingTheFile) {
+  const std::string file = (dir_ / "Runaway.MYO").string();
+  fs::copy_file(file_, file, fs::copy_options::overwrite_existing);
+  ASSERT_TRUE(test::PutEndlessViewInPlaceOf(file, "AccountBudgets", true));
+  ASSERT_TRUE(test::PutEndlessViewInPlaceOf(file, "TaxCodes", false));
+  TestConnection c;
+  ASSERT_TRUE(c.Connect(Direct(file)).Ok());
+  for (const char* sql : {"WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n) SELECT COUNT(*) FROM n",
+                          "SELECT AccountID, Period, Amount, FinancialYear FROM MYOB.AccountBudgets",
+                          "SELECT * FROM TaxCodes"}) {
+    SCOPED_TRACE(sql);
+    const test::OdbcOutcome out = c.Query(sql);
+    EXPECT_EQ(out.rc, SQL_ERROR);
+    EXPECT_EQ(out.sqlState, "HYT00");
+    EXPECT_NE(out.message.find("The company file \"" + file + "\" cannot be read: a query of it did not end"),
+              std::string::npos)
+        << out.message;
+    EXPECT_EQ(c.Scalar("SELECT CompanyName FROM DataFileInformation"), "Small Co");
+  }
 }
 
 TEST_F(DriverTest, ServesUnicodeClientsThroughTheDriverManager) {

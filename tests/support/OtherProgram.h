@@ -186,6 +186,22 @@ inline bool LeaveUnfinishedChange(const std::string& file) {
   });
 }
 
+// A company file as a hostile program may leave it: a view in place of one of its tables,
+// with the table's columns and a query that never ends. `sorted`: its endless rows are
+// sorted, which SQLite does in temporary data that grows for ever; otherwise every row is
+// filtered out, endless work without temporary data.
+inline bool PutEndlessViewInPlaceOf(const std::string& file, const std::string& table, bool sorted) {
+  const std::string kept = table + "Kept";
+  const std::string sql = "ALTER TABLE " + table + " RENAME TO " + kept + "; CREATE VIEW " + table +
+                          " AS WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n) SELECT " + kept +
+                          ".* FROM n, " + kept + (sorted ? " ORDER BY random()" : " WHERE n.i < 0");
+  sqlite3* db = nullptr;
+  const bool made = sqlite3_open(file.c_str(), &db) == SQLITE_OK &&
+                    sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+  sqlite3_close(db);
+  return made;
+}
+
 // Runs `work` in a child process as a user with no rights to the test's files: the
 // unprivileged "nobody" when the test runs as root, who reads any file, otherwise the test's
 // own user.

@@ -214,6 +214,51 @@ TEST_F(RunEndTest, ACompanyFileChangedDuringARunStopsItWithOneMessageAndNoOutput
   }
 }
 
+// A company file holding a view with a query that never ends, in place of a table the
+// run reads: the version check's company row, the budgets of the report, a member file's
+// company row in the group run. Each read is stopped at its bounds, and the run names the
+// file once.
+TEST_F(RunEndTest, AFileWhoseQueriesNeverEndIsNamedOnceAndTheRunEnds) {
+  samples::GroupFolderOptions quick;
+  quick.acceptedFiles = 2;
+  quick.refusedFiles = false;
+  quick.months = 3;
+  struct Case {
+    const char* name;
+    const char* table;
+    const char* says;
+    int status;
+  };
+  const Case cases[] = {
+      {"version check", "DataFileInformation", "cannot be read: a query of it did not end", 1},
+      {"report", "AccountBudgets", "cannot be read: a query of it did not end", 1},
+      {"group member", "DataFileInformation", "is not a company file (its tables are missing)", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const bool group = std::string(c.name).starts_with("group");
+    const std::string file = Copy(samples::kAustralianFile);
+    fs::remove_all(Folder("group"));
+    samples::BuildGroupFolder(Folder("group"), quick);
+    const std::string hostile = group ? Folder("group") + "/Member01.MYO" : file;
+    ASSERT_TRUE(PutEndlessViewInPlaceOf(hostile, c.table, true));
+    const std::string out = Folder("out") + "/hostile.pdf";
+    std::vector<std::string> args = {"--file", file, "--from", "07/2024", "--to", "09/2024", "--out", out};
+    if (group) args.insert(args.end(), {"--report", "CONPL", "--folder", Folder("group")});
+    else args.insert(args.end(), {"--report", "BGTCMP"});
+    const Result r = Run(args);
+    EXPECT_EQ(r.status, c.status) << r.err;
+    // One message, or the runner's one line when the file is refused before the run.
+    const std::string told = "\"" + hostile + "\" " + c.says;
+    const std::string line = "qvx-report-run: " + hostile + " " + c.says;
+    EXPECT_EQ(Count(r.err, told) + Count(r.err, line), 1u) << r.err;
+    EXPECT_EQ(Count(r.err, hostile), 1u) << r.err;
+    EXPECT_LE(Count(r.err, "MESSAGE "), 1u) << r.err;
+    EXPECT_EQ(fs::exists(out), group) << r.err;
+    fs::remove(out);
+  }
+}
+
 TEST_F(RunEndTest, HundredsOfUnreadableDatesGiveOneBoxAndACount) {
   const std::string file = Copy(samples::kAustralianFile);
   // Dates that still fall in the period as texts, but are no dates.
