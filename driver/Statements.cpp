@@ -163,7 +163,9 @@ SQLRETURN Execute(Statement& s) {
   if (!s.prepared || !s.stmt) return s.AddDiag("HY010", "Function sequence error: no statement prepared");
   CloseCursor(s);
   s.cancel.store(false);
-  s.budget = {c.looksPerStatement, false};
+  // A client's own timeout bounds the statement's time in place of the driver's bound of
+  // its work; its temporary data stays bounded either way.
+  s.budget = {s.queryTimeout != 0 ? INT64_MAX : c.looksPerStatement, false};
   c.refusedWrite = false;
   c.refusedUsers = false;
   EnterLease(c);
