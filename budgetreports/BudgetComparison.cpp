@@ -613,7 +613,7 @@ void BudgetComparison::BuildBody() {
   Lvl = {};
   for (int32_t pos = 1; pos <= G.TxRowCount; ++pos) {
     Step([&] { LineRoutine(pos); });
-    if (PrintThisLine && CurLevel <= Opt.PrintLevel) Step([&] { RowOutput(); });
+    if (PrintThisLine && LineWritten()) Step([&] { RowOutput(); });
   }
   if (!ReportOK) return;
   ClosingTotals = true;
@@ -632,8 +632,16 @@ void BudgetComparison::LoadAccountFields() {
   CurLevel = std::clamp<int16_t>(G.AcctLevels.at(i), 1, 4);
   CurType = G.AcctTypes.at(i);
   // A detail account without a name still has its line, which its totals count: under its
-  // number, or with the number in the name's place where numbers are not printed.
-  if (RowName.empty() && CurType != "H" && !Opt.PrintAccountNumbers) RowName = CurAcctNo;
+  // number, or with the number in the name's place where numbers are not printed. A header
+  // without a name is known by its number, which its heading and closing row carry.
+  if (RowName.empty() && (CurType == "H" || !Opt.PrintAccountNumbers)) RowName = CurAcctNo;
+}
+
+bool BudgetComparison::LineWritten() const {
+  // Below the report level a line is summed up by the closing row of its header at that
+  // level; where no header opened that group, nothing would show its figures, so the line
+  // shows itself.
+  return CurLevel <= Opt.PrintLevel || !Lvl[static_cast<size_t>(std::clamp<int16_t>(Opt.PrintLevel, 1, 4))].HasHeader;
 }
 
 void BudgetComparison::LineRoutine(int32_t pos) {
@@ -830,7 +838,7 @@ void BudgetComparison::RowOutput() {
     Rows.push_back(std::move(r));
     return;
   }
-  r.Written = CurLevel <= printLevel;
+  r.Written = detail ? LineWritten() : CurLevel <= printLevel;
   if (CurType == "H") {
     r.kind = ReportRow::Heading;
   } else if (r.TotalKind == 6) {

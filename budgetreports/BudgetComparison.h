@@ -187,6 +187,7 @@ class BudgetComparison {
   RowFigures ProfitFigures(int which) const;
   void RowOutput();
   void LoadAccountFields();
+  bool LineWritten() const;  // the detail line being processed shows in the report
   void DrawRow(const ReportRow& r);
   void DrawGrandTotals();
 

@@ -100,7 +100,8 @@ ForecastReport BudgetForecast::BuildLines() {
       // A line whose figures could not be worked out is not shown.
       if (!ReportStep([&] { RowFigures(r, row, figures); })) RowHasFigures = false;
     } else {
-      LevelHeaderName[static_cast<size_t>(level)] = name;
+      // A header without a name is known by its number, which its closing line carries.
+      LevelHeaderName[static_cast<size_t>(level)] = name.empty() ? number : name;
       LevelHeaderOpen[static_cast<size_t>(level)] = kTrue;
       LevelHasHeader[static_cast<size_t>(level)] = kTrue;
       ClearLevelTotals();
@@ -108,7 +109,12 @@ ForecastReport BudgetForecast::BuildLines() {
     PrevAcctClass = cls;
     PrevAcctNumber = number;
     PrevLevel = level;
-    if (RowHasFigures && level <= G.PrintLevel) {
+    // Below the report level a line is summed up by the closing line of its header at that
+    // level; where no header opened that block, nothing would show its figures, so the line
+    // shows itself.
+    const auto reportLevel = static_cast<size_t>(std::clamp<int16_t>(G.PrintLevel, 1, 4));
+    const bool summed = level > G.PrintLevel && LevelHasHeader[reportLevel];
+    if (RowHasFigures && (level <= G.PrintLevel || (type != "H" && !summed))) {
       ForecastLine line;
       line.number = number;
       line.text = name;
@@ -258,7 +264,10 @@ void BudgetForecast::CloseBlocks(ForecastReport& r) {
 
 void BudgetForecast::PrintLine(ForecastReport& r, ForecastLine line) {
   line.totalSection = TotalSection;
-  line.output = (!line.text.empty() || !line.number.empty()) && line.level <= G.PrintLevel;
+  // A detail line comes here only when it shows (below the report level too, where no
+  // header sums it up).
+  const bool detail = !line.number.empty() && line.type != "H";
+  line.output = (!line.text.empty() || !line.number.empty()) && (line.level <= G.PrintLevel || detail);
   if (line.output) {
     line.ruleBefore = (G.PrintLevel > 1 && line.totalSection >= 1 && line.totalSection <= 5 &&
                        line.level < G.PrintLevel) ||

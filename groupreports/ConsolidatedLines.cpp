@@ -116,9 +116,9 @@ void LineAmounts(const ConsolidationData& d, const std::vector<RowIndex>& rows, 
         if (!header) line.Amount += balance;
       }
     }
-    // A detail account without a name is known by its number: where numbers are not
-    // printed, the number stands in the name's place.
-    if (line.Name.empty() && line.Type != "UH" && !G.PrintAccountNumbers) line.Name = line.Number;
+    // An account without a name is known by its number: where numbers are not printed, the
+    // number stands in the name's place.
+    if (line.Name.empty() && !G.PrintAccountNumbers) line.Name = line.Number;
   }
 }
 

@@ -534,7 +534,8 @@ void ConsolidatedOutput::OpenUserHeader(const ConsolidatedLine& line) {
     TopHeaderLevel = static_cast<int16_t>(l);
     HeaderClass[Idx(l)] = CurLineClass;
     HeaderTotal[Idx(l)] = line.Amount;
-    HeaderCaption[Idx(l)] = line.Name;
+    // A header without a name closes under its number.
+    HeaderCaption[Idx(l)] = line.Name.empty() ? line.Number : line.Name;
     LineAmounts[0] = Money{};
     for (int lv = l; lv <= 4; ++lv) HeaderAmounts[Idx(lv)].fill(Money{});
   } else {

@@ -320,8 +320,8 @@ TEST_F(ComparisonBody, ReportLevelTwoAndUnnamedHeaders) {
   BudgetComparison r;
   r.Opt.PrintLevel = 2;
   r.Opt.PrintAccountNumbers = true;
-  // A level-2 header without a name closes into a row without a name: nothing is
-  // written, and the next line keeps its account number and gets no rule.
+  // A level-2 header without a name closes into a row under its number, and the next
+  // line keeps its account number and gets no rule.
   Prepare(r, {{"6-0000", "Expenses", "H", 1, 0, 0},
               {"6-1000", "", "H", 2, 0, 0},
               {"6-1100", "Rent", "D", 3, 500, 800},
@@ -333,6 +333,8 @@ TEST_F(ComparisonBody, ReportLevelTwoAndUnnamedHeaders) {
   EXPECT_EQ(wages->AcctNo, "6-2000");
   EXPECT_FALSE(wages->RuleAbove);
   EXPECT_EQ(Find(r, "Rent"), nullptr) << "level 3 lies below the report level";
+  ASSERT_NE(Find(r, "6-1000"), nullptr);
+  EXPECT_EQ(Find(r, "6-1000")->Fig.ActYTD, Money::FromUnits(520));
   // Above the report level the closing row is a "Total" row.
   EXPECT_EQ(Find(r, "Expenses")->kind, ReportRow::Heading);
   EXPECT_EQ(Find(r, "Total Expenses")->Fig.ActYTD, Money::FromUnits(620));

@@ -77,6 +77,7 @@ TEST(ReportRows, EveryClosingRowNamesItsHeaderAndEqualsItsLines) {
   const std::string payrollUp =
       "UPDATE Accounts SET AccountLevel = 1, ParentAccountID = 0 WHERE AccountNumber = '6-2000';";
   const std::string noOtherExpenses = "DELETE FROM Accounts WHERE AccountNumber = '9-0000';";
+  const std::string namelessHeader = "UPDATE Accounts SET AccountName = NULL WHERE AccountNumber = '6-1000';";
   struct Case {
     const char* what;
     const char* out;
@@ -87,7 +88,8 @@ TEST(ReportRows, EveryClosingRowNamesItsHeaderAndEqualsItsLines) {
     std::vector<std::string> options;
     std::vector<std::string> want;  // "number|name" of rows that must show, "!" first: must not (a PDF: a line's start)
   };
-  const std::string yes = "PrintAccountNumbers=True", no = "PrintAccountNumbers=False", l3 = "PrintLevel=3";
+  const std::string yes = "PrintAccountNumbers=True", no = "PrintAccountNumbers=False", l3 = "PrintLevel=3",
+                    l2 = "PrintLevel=2";
   // clang-format off
   const Case cases[] = {
       {"class 7, cash basis: forecast", "r1.xlsx", classSeven, "BGTFCT", "08/2025", "08/2025",
@@ -118,6 +120,19 @@ TEST(ReportRows, EveryClosingRowNamesItsHeaderAndEqualsItsLines) {
        {"ShowHeaders=True", l3, yes}, {"6-6100|"}},
       {"no name, no numbers: group report", "r16.xlsx", nameless, "CONPL", "07/2025", "06/2026",
        {"ShowHeaders=True", l3, no}, {"|6-6100"}},
+      // Lines below the report level whose header is missing show themselves.
+      {"4-1000 deleted, level 2: comparison", "r17.xlsx", noSales, "BGTCMP", "07/2024", "06/2025", {l2, no},
+       {"|Service Sales"}},
+      {"4-1000 deleted, level 2: forecast", "r18.xlsx", noSales, "BGTFCT", "07/2024", "06/2025",
+       {l2, "ColumnType=A", no}, {"|Service Sales"}},
+      {"header without a name: comparison", "r19.xlsx", namelessHeader, "BGTCMP", "07/2024", "06/2025", {l3, no},
+       {"|Total 6-1000", "!|Total "}},
+      {"header without a name: forecast", "r20.xlsx", namelessHeader, "BGTFCT", "07/2024", "06/2025",
+       {l3, "ColumnType=A", no}, {"|Total 6-1000", "!|Total "}},
+      {"header without a name, level 2: comparison", "r21.xlsx", namelessHeader, "BGTCMP", "07/2024", "06/2025",
+       {l2, yes}, {"|6-1000"}},
+      {"header without a name: group report", "r22.xlsx", namelessHeader, "CONPL", "07/2025", "06/2026",
+       {"ShowHeaders=True", l3, yes}, {"|Total 6-1000", "!|Total "}},
   };
   // clang-format on
   for (const Case& c : cases) {
