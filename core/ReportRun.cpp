@@ -44,6 +44,18 @@ bool RunReport(const std::function<void()>& report) {
     report();
   } catch (const ReportStopped&) {
     if (!run.told) EndReportOutput();
+  } catch (...) {
+    // An error the report did not handle: what it had started is abandoned as for a stop
+    // (its print job or workbook, its windows, the user's printer put back), so that the
+    // next report does not print into this one's job; the caller tells the error.
+    run.stopped = true;
+    run.told = true;
+    try {
+      EndReportOutput();
+    } catch (...) {
+      // The error that ended the report is the one told.
+    }
+    throw;
   }
   // A report that ended without reaching its finish (a dialog cancelled) still tells.
   TellRunEnd();

@@ -25,7 +25,8 @@ struct ReportStopped {};
 
 // Runs one report as a run. A stop that the report's own run did not end is ended here
 // through the finish routine. Returns false when the run was stopped. An error that the
-// report did not handle passes on to the caller, the run ended all the same.
+// report did not handle passes on to the caller, its output abandoned and the run ended
+// all the same.
 bool RunReport(const std::function<void()>& report);
 
 // For a read whose connection failed. While a report runs: the first time, keeps the

@@ -9,6 +9,8 @@
 
 #include "core/OutputFixture.h"
 #include "core/PageHeading.h"
+#include "core/Progress.h"
+#include "core/ReportRun.h"
 
 namespace qvx::test {
 namespace {
@@ -441,6 +443,47 @@ TEST_F(ReportOutputTest, SaveBoxesStartInTheOutputFolderOrTheHomeFolder) {
     EXPECT_EQ(ui_->fileRequests[0].initialFolder, c.start);
     EXPECT_EQ(ui_->fileRequests[1].title, "Print to PDF");
     EXPECT_EQ(ui_->fileRequests[1].initialFolder, c.start);
+  }
+}
+
+// An error that escapes a report half way ends its output as a stop does: nothing
+// half-made is sent or saved, its windows go, the user's printer comes back, and the
+// repeated boxes of the run are still counted; the error itself goes to the caller.
+TEST_F(ReportOutputTest, AnErrorEscapingAReportAbandonsItsOutput) {
+  for (bool toExcel : {false, true}) {
+    SCOPED_TRACE(toExcel);
+    ui_->Clear();
+    StartPrinterReport();
+    if (toExcel) {
+      G.PrintToPrinter = kFalse;
+      G.PrintToExcel = kTrue;
+      G.ExcelFile = kTrue;
+      G.ExcelRow = 1;
+      G.OutputFolder = folder_ + "/";
+      G.OutputFileName = "Budget.XLSX";
+      G.FileChosen = kTrue;
+    } else {
+      QueuePrinterChoice("Reception");
+    }
+    EXPECT_THROW(RunReport([&] {
+                   if (toExcel) StartExcel(ExcelObjects::FromGlobals(), "L");
+                   PrintReportHeading();
+                   ReadingDBase::Instance().Show();
+                   G.ReportOK = kTrue;
+                   ui::MsgBox("Twice");
+                   ui::MsgBox("Twice");
+                   throw std::runtime_error("not handled by the report");
+                 }),
+                 std::runtime_error);
+    EXPECT_FALSE(RunStopped());
+    EXPECT_FALSE(ReadingDBase::Instance().Loaded());
+    EXPECT_FALSE(printer::Current().JobStarted());
+    EXPECT_EQ(printer::Current().DeviceName(), "Office Laser");
+    EXPECT_EQ(excel::Environment().running, 0);
+    EXPECT_FALSE(G.ExcelOpen);
+    EXPECT_EQ(FilesIn(folder_), 0u);
+    ASSERT_EQ(ui_->Messages().size(), 2u);
+    EXPECT_EQ(ui_->Messages()[1], "Twice\r\n…and the same message came up 1 more time in this report.");
   }
 }
 
