@@ -130,7 +130,7 @@ std::vector<std::string> ReadTextLines(const std::string& path, size_t maxLines,
   if (f.fd < 0) RaiseFileError(path, errno);
   struct stat st {};
   if (::fstat(f.fd, &st) != 0) RaiseFileError(path, errno);
-  if (S_ISDIR(st.st_mode)) Raise(err::PathFileAccess);
+  if (S_ISDIR(st.st_mode)) Raise(err::PathFileAccess, "a folder, not a file");
   if (!S_ISREG(st.st_mode)) Raise(err::PathFileAccess, "not an ordinary file but a device, pipe or socket");
   if (static_cast<uint64_t>(st.st_size) > maxBytes)
     Raise(err::PathFileAccess, "larger than the " + std::to_string(maxBytes / 1024) + " KB it may have");

@@ -440,6 +440,8 @@ TEST_F(StartupTest, OnlyAnOrdinarySettingsFileIsReadAndItsBadLinesGiveOneBox) {
        " could not be read (not an ordinary file but a device, pipe or socket).", true},
       {"a link to an endless device", [](const std::string& p) { fs::create_symlink("/dev/zero", p); },
        " could not be read (not an ordinary file but a device, pipe or socket).", true},
+      {"a folder", [](const std::string& p) { fs::create_directory(p); }, " could not be read (a folder, not a file).",
+       true},
       {"a file of more than a megabyte",
        [](const std::string& p) { WriteBytes(p, "BodyFont=12\r\n" + std::string(1024 * 1024, 'x')); },
        " could not be read (larger than the 1024 KB it may have).", true},
