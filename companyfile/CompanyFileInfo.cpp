@@ -217,7 +217,7 @@ void LoadDataSetFile() {
   const bool isNew = G.DataSetFile.empty() || !FileExists(path, errNbr);
   if (isNew) sys::WriteTextLines(path, {"DS-CompanyName="});
   // The first line is read but not interpreted: the name comes from the company file.
-  sys::ReadTextLines(path, 1);
+  sys::ReadTextLines(path, 1, kIniMaxBytes);
   if (!isNew) return;
 
   struct FromIni {

@@ -11,6 +11,7 @@
 
 #include "core/CompanyFileData.h"
 #include "core/Globals.h"
+#include "core/Settings.h"
 #include "platform/runtime/Runtime.h"
 #include "platform/sys/Sys.h"
 
@@ -36,7 +37,7 @@ std::string SettingsPath(const FilterTickBoxes& d) { return sys::InProgramFolder
 // there but cannot be read raises its error.
 std::optional<std::vector<std::string>> ReadSettingsFile(const std::string& path) {
   try {
-    return sys::ReadTextLines(path, SIZE_MAX);
+    return sys::ReadTextLines(path, SIZE_MAX, kIniMaxBytes);
   } catch (const VbError& e) {
     if (e.Number() == err::FileNotFound || e.Number() == err::PathNotFound) return std::nullopt;
     throw;

@@ -14,7 +14,8 @@ inline constexpr const char* kIniFileName = "Tallymoor.Ini";
 // Only this many lines of the settings file are ever read.
 inline constexpr size_t kIniLinesRead = 61;
 // Its 61 lines take a few thousand bytes; a file beyond this size is not a settings file
-// (a log or a device linked under its name) and is not read.
+// (a log or a device linked under its name) and is not read, nor is a data-set or
+// tick-box file beyond it.
 inline constexpr size_t kIniMaxBytes = 1024 * 1024;
 
 // The settings file in the program's folder.

@@ -257,6 +257,23 @@ TEST_F(TickList, AFileThatCannotBeWrittenIsReportedAndTheOldOneKept) {
   EXPECT_EQ(ReadBytes(File() / "inside"), "x");
   EXPECT_TRUE(d.ExitOkay);  // the dialog ends as a successful OK does
   EXPECT_FALSE(d.CanPreSelect);
+  fs::remove_all(File());
+
+  // A file far beyond what a tick list takes (a log saved under its name): nothing is
+  // read from it and it is not replaced.
+  const std::string huge = "GROU\t7\r\n" + std::string(2 * 1024 * 1024, 'x');
+  WriteBytes(File(), huge);
+  ui->Clear();
+  d.Entries[0].Selected = false;
+  d.CanPreSelect = d.Showing = kTrue;
+  Run([](FilterTickBoxesForm& f) {
+    EXPECT_EQ(f.LblSel.text().toStdString(), "No entries selected");
+    f.LstGroup.item(0)->setCheckState(Qt::Checked);
+    f.Exit_Click();
+  });
+  ASSERT_EQ(ui->Messages().size(), 1u);
+  EXPECT_NE(ui->Messages()[0].find("larger than the 1024 KB"), std::string::npos) << ui->Messages()[0];
+  EXPECT_EQ(ReadBytes(File()), huge);
 
   // A program folder that does not exist: the file cannot be created.
   sys::SetProgramFolder(dir.path().toStdString() + "/missing");
