@@ -347,10 +347,11 @@ TemporaryFolder::TemporaryFolder(std::string_view prefix) {
   for (;;) {
     std::string pattern = (root / prefix).string() + "XXXXXX";
     if (!::mkdtemp(pattern.data())) RaiseWithReason("The folder " + root.string() + " cannot be written", errno);
-    const int fd = ::open(pattern.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) RaiseWithReason("The folder " + pattern + " cannot be opened", errno);
     // Between its making and its lock another run may have taken it for abandoned and
-    // removed it: then it is made again.
+    // removed it, before or after it was opened: then it is made again.
+    const int fd = ::open(pattern.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT) continue;
+    if (fd < 0) RaiseWithReason("The folder " + pattern + " cannot be opened", errno);
     struct stat st {};
     if (TryLock(fd) && ::fstat(fd, &st) == 0 && st.st_nlink > 0) {
       path_ = pattern;

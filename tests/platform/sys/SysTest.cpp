@@ -1,3 +1,5 @@
+#include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -156,6 +158,36 @@ TEST(Sys, AScratchFileAnotherProcessIsWritingSurvivesTheNextStart) {
   EXPECT_EQ(count(program), 0);
   for (int fd : {toChild[0], toChild[1], toParent[0], toParent[1]}) ::close(fd);
   sys::SetProgramFolder({});
+}
+
+// Two runs starting at once: the one clearing away what killed runs left never fails
+// the other's start by taking its new folder before it holds it.
+TEST(Sys, ATemporaryFolderIsMadeWhileAnotherStartClearsLeftovers) {
+  QTemporaryDir root;
+  const char* previous = std::getenv("TMPDIR");
+  const std::string saved = previous ? previous : "";
+  ::setenv("TMPDIR", root.path().toUtf8().constData(), 1);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    for (;;) sys::RemoveAbandonedTemporaryFolders("qvx-race-");
+  }
+  int made = 0;
+  try {
+    for (int i = 0; i < 2000; ++i) {
+      const sys::TemporaryFolder folder("qvx-race-");
+      if (std::filesystem::is_directory(folder.Path())) ++made;
+    }
+  } catch (const std::exception& e) {
+    ADD_FAILURE() << CurrentErrorInfo(e).description;
+  }
+  ::kill(child, SIGKILL);
+  ::waitpid(child, nullptr, 0);
+  EXPECT_EQ(made, 2000);
+  if (previous)
+    ::setenv("TMPDIR", saved.c_str(), 1);
+  else
+    ::unsetenv("TMPDIR");
 }
 
 // Output written over a file keeps that file's permissions, whatever the umask; a new
