@@ -1,6 +1,7 @@
 #include "driver/FileProbe.h"
 
 #include "driver/AccessKey.h"
+#include "platform/versioncheck/Safeguards.h"
 
 #include <sqlite3.h>
 #include <sys/stat.h>
@@ -10,6 +11,7 @@
 namespace qvx::driver {
 
 namespace {
+
 struct DbCloser {
   void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
 };
@@ -30,6 +32,9 @@ std::optional<CompanyFileFacts> ProbeCompanyFile(const std::string& path) {
   int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
   std::unique_ptr<sqlite3, DbCloser> db(raw);
   if (rc != SQLITE_OK) return std::nullopt;
+  // Within the bounds of every read of a company file: its one row, not a query that never ends.
+  versioncheck::ReadBudget budget{versioncheck::kOneRowReadLooks};
+  versioncheck::BoundReads(db.get(), budget);
   sqlite3_stmt* q = nullptr;
   rc = sqlite3_prepare_v2(db.get(),
                           "SELECT DataFileCountry, DataBaseVersion, DriverBuildNumber, UseCategories "

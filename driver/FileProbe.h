@@ -14,7 +14,8 @@ struct CompanyFileFacts {
   std::string version;     // DataBaseVersion
 };
 
-// Opens the file read-only; nothing when it is missing or not a company file.
+// Opens the file read-only and reads it within the bounds of every read of a company file
+// (platform/versioncheck/Safeguards.h); nothing when it is missing or not a company file.
 std::optional<CompanyFileFacts> ProbeCompanyFile(const std::string& path);
 
 }  // namespace qvx::driver

@@ -31,6 +31,10 @@ inline constexpr int kInstructionsPerLook = 1000;
 // a statement is stopped.
 inline constexpr int64_t kMostSqliteMemory = int64_t{256} << 20;
 
+// The looks a read of one company row may take: a few hundred instructions read it; a view
+// in place of its table may do endless work.
+inline constexpr int64_t kOneRowReadLooks = 10'000'000 / kInstructionsPerLook;
+
 // The temporary tables, sorts and indexes of the statements on `db` are held in memory,
 // within the bound above, never in the temporary folder.
 inline void KeepTemporaryDataInMemory(sqlite3* db) {
@@ -47,6 +51,14 @@ struct ReadBudget {
     return !spent;
   }
 };
+
+// Keeps the reads of a connection that runs a single statement of its own within `budget`
+// (and its temporary data in memory). `budget` must outlive the statement.
+inline void BoundReads(sqlite3* db, ReadBudget& budget) {
+  KeepTemporaryDataInMemory(db);
+  sqlite3_progress_handler(
+      db, kInstructionsPerLook, [](void* b) { return static_cast<ReadBudget*>(b)->Look() ? 0 : 1; }, &budget);
+}
 
 // From the header of the database file open on `db` (its format's write and read versions
 // are 2 in write-ahead-log mode), read through SQLite's own handle of the file: a handle of

@@ -51,10 +51,6 @@ struct Reading {
 constexpr const char* kNoPermission = "may not be read by this user (permission denied)";
 constexpr const char* kNotCompanyFile = "is not a company file that can be read";
 
-// The work the check's one-row read may do, in SQLite's instructions: a few hundred read a
-// company row; a view in its place may do endless work.
-constexpr int64_t kMostInstructions = 10'000'000;
-
 Reading ReadFacts(const std::string& path) {
   // Only a regular file: SQLite would take an empty name for a temporary database.
   struct stat info {};
@@ -69,10 +65,8 @@ Reading ReadFacts(const std::string& path) {
   if (rc != SQLITE_OK) return {std::nullopt, kNotCompanyFile};
   sqlite3_extended_result_codes(db.get(), 1);
   sqlite3_busy_timeout(db.get(), 2000);
-  KeepTemporaryDataInMemory(db.get());
-  ReadBudget budget{kMostInstructions / kInstructionsPerLook};
-  sqlite3_progress_handler(
-      db.get(), kInstructionsPerLook, [](void* b) { return static_cast<ReadBudget*>(b)->Look() ? 0 : 1; }, &budget);
+  ReadBudget budget{kOneRowReadLooks};
+  BoundReads(db.get(), budget);
   // Another program may keep the file from being read: say so rather than doubt the file.
   auto failed = [&](int code) -> Reading {
     if (budget.spent) return {std::nullopt, kReadingStopped};
