@@ -576,6 +576,9 @@ void ConsolidatedOutput::PrintHeaderTotal() {
         HeaderClass[Idx(l)].clear();
       }
       HeaderType[Idx(l)].clear();
+    } else if (user) {
+      // A header whose group adds up to nothing has ended all the same.
+      HeaderType[Idx(l)].clear();
     }
     LastClosedLevel = TopHeaderLevel;
     TopHeaderLevel = static_cast<int16_t>(std::max(1, TopHeaderLevel - 1));
@@ -658,7 +661,11 @@ void ConsolidatedOutput::HandleLine(const ConsolidatedLine& line) {
   OutAcNumber = line.Number;
   OutRowType = line.Type;
   OutLevel = line.Level;
-  if (line.Level <= G.PrintLevel)
+  // Below the report level a line is summed up by its header at that level; where no header
+  // opened that group, nothing would show its amounts, so the line shows itself there.
+  const bool summed = !HeaderType[Idx(std::clamp<int>(G.PrintLevel, 1, 4))].empty();
+  if (line.Level > G.PrintLevel && line.Type != "UH" && !summed) OutLevel = G.PrintLevel;
+  if (OutLevel <= G.PrintLevel)
     PrintReportLine();
   else
     LineAmounts.fill(Money{});

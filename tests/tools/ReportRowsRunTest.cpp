@@ -77,6 +77,7 @@ TEST(ReportRows, EveryClosingRowNamesItsHeaderAndEqualsItsLines) {
   const std::string payrollUp =
       "UPDATE Accounts SET AccountLevel = 1, ParentAccountID = 0 WHERE AccountNumber = '6-2000';";
   const std::string noOtherExpenses = "DELETE FROM Accounts WHERE AccountNumber = '9-0000';";
+  const std::string noGeneral = "DELETE FROM Accounts WHERE AccountNumber = '6-1000';";
   const std::string namelessHeader = "UPDATE Accounts SET AccountName = NULL WHERE AccountNumber = '6-1000';";
   struct Case {
     const char* what;
@@ -133,6 +134,8 @@ TEST(ReportRows, EveryClosingRowNamesItsHeaderAndEqualsItsLines) {
        {l2, yes}, {"|6-1000"}},
       {"header without a name: group report", "r22.xlsx", namelessHeader, "CONPL", "07/2025", "06/2026",
        {"ShowHeaders=True", l3, yes}, {"|Total 6-1000", "!|Total "}},
+      {"6-1000 deleted, level 2: group report", "r23.xlsx", noGeneral, "CONPL", "07/2025", "06/2026",
+       {"ShowHeaders=True", l2, no}, {"|Rent", "|Payroll Expenses", "!|Wages & Salaries"}},
   };
   // clang-format on
   for (const Case& c : cases) {
