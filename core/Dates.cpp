@@ -80,7 +80,7 @@ void ValidateDate(std::string& text, int16_t& errorFlag, bool dayFirst) {
     if (static_cast<unsigned char>(c) < 45 || static_cast<unsigned char>(c) > 57) errorFlag = kTrue;
   }
   if (errorFlag) {
-    text = std::string("Error in Date\n\nThe format should be ") + (dayFirst ? "dd/mm/yyyy" : "mm/dd/yyyy") + "\n";
+    text = std::string("Error in Date\r\n\r\nThe format should be ") + (dayFirst ? "dd/mm/yyyy" : "mm/dd/yyyy") + "\r\n";
     ui::MsgBox(text, ui::Buttons::OK, ui::Icon::Information, dayFirst ? "Problem in Date" : "Problem in Date format");
     return;
   }

@@ -83,7 +83,7 @@ TEST_F(DatesTest, ValidateDateNormalisesOrReports) {
   int16_t flag = 0;
   ValidateDateDMY(t, flag);
   EXPECT_EQ(flag, kTrue);
-  EXPECT_EQ(t, "Error in Date\n\nThe format should be dd/mm/yyyy\n");
+  EXPECT_EQ(t, "Error in Date\r\n\r\nThe format should be dd/mm/yyyy\r\n");
   ASSERT_EQ(ui->shown.size(), 1u);
   EXPECT_EQ(ui->shown[0].text, t);
   EXPECT_EQ(ui->shown[0].title, "Problem in Date");
@@ -92,7 +92,7 @@ TEST_F(DatesTest, ValidateDateNormalisesOrReports) {
   t = "04/05/2O24";
   ValidateDateMDY(t, flag);
   EXPECT_EQ(flag, kTrue);
-  EXPECT_EQ(ui->shown.back().text, "Error in Date\n\nThe format should be mm/dd/yyyy\n");
+  EXPECT_EQ(ui->shown.back().text, "Error in Date\r\n\r\nThe format should be mm/dd/yyyy\r\n");
   EXPECT_EQ(ui->shown.back().title, "Problem in Date format");
 }
 
