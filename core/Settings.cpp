@@ -288,10 +288,8 @@ void RemoveStaleTemporaryFiles() {
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
     std::error_code typeError;
     if (!it->is_regular_file(typeError)) continue;
-    if (std::regex_match(it->path().filename().string(), own)) {
-      std::error_code removeError;
-      fs::remove(it->path(), removeError);
-    }
+    // One another copy of the program is writing now stays.
+    if (std::regex_match(it->path().filename().string(), own)) sys::RemoveUnlessHeld(it->path().string());
   }
   // And the scratch files of workbooks and PDFs that a kill left beside their targets.
   sys::RemoveLeftoverScratchFiles();

@@ -122,6 +122,14 @@ struct Fd {
   }
 };
 
+// Takes the lock of a file or folder open at fd without waiting: false when another
+// open of it, in this process or another, holds it.
+bool TryLock(int fd) {
+  while (::flock(fd, LOCK_EX | LOCK_NB) != 0)
+    if (errno != EINTR) return false;
+  return true;
+}
+
 }  // namespace
 
 std::vector<std::string> ReadTextLines(const std::string& path, size_t maxLines, size_t maxBytes) {
@@ -184,12 +192,28 @@ void WriteTextLines(const std::string& path, const std::vector<std::string>& lin
   // replacing it.
   if (!replaceProtected && ::access(path.c_str(), F_OK) == 0 && ::access(path.c_str(), W_OK) != 0)
     RaiseFileError(path, EACCES);
-  std::string tmpl = path + ".XXXXXX";
-  std::vector<char> name(tmpl.begin(), tmpl.end());
-  name.push_back('\0');
-  Fd f{::mkstemp(name.data())};
-  if (f.fd < 0) RaiseFileError(path, errno);
-  std::string tmp(name.data());
+  // The temporary file is locked until it has taken the file's place, so that another
+  // copy of the program starting meanwhile leaves it alone (RemoveUnlessHeld). One that
+  // such a start removed before it was locked is made again.
+  std::string tmp;
+  int made = -1, lockFd = -1;
+  for (;;) {
+    std::string name = path + ".XXXXXX";
+    made = ::mkstemp(name.data());
+    if (made < 0) RaiseFileError(path, errno);
+    tmp = name;
+    lockFd = ::open(tmp.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat now {};
+    const bool locked = lockFd >= 0 && TryLock(lockFd);
+    const bool takenAway = lockFd < 0 ? errno == ENOENT
+                                      : locked ? ::fstat(lockFd, &now) == 0 && now.st_nlink == 0
+                                               : errno == EWOULDBLOCK;
+    if (!takenAway) break;
+    if (lockFd >= 0) ::close(lockFd);
+    ::close(made);
+  }
+  Fd f{made};
+  Fd held{lockFd};
   auto fail = [&](int e) {
     ::unlink(tmp.c_str());
     RaiseFileError(path, e);
@@ -218,9 +242,9 @@ void WriteTextLines(const std::string& path, const std::vector<std::string>& lin
     done += static_cast<size_t>(n);
   }
   if (::fsync(f.fd) != 0) fail(errno);
-  int fd = f.fd;
+  const int written = f.fd;
   f.fd = -1;
-  if (::close(fd) != 0) fail(errno);
+  if (::close(written) != 0) fail(errno);
   if (::rename(tmp.c_str(), path.c_str()) != 0) fail(errno);
 }
 
@@ -249,14 +273,6 @@ bool HasScratchSuffix(std::string_view name, std::string_view prefix) {
 CommitWatch& Watch() {
   static CommitWatch watch;
   return watch;
-}
-
-// Takes the lock of a file or folder open at fd without waiting: false when another
-// open of it, in this process or another, holds it.
-bool TryLock(int fd) {
-  while (::flock(fd, LOCK_EX | LOCK_NB) != 0)
-    if (errno != EINTR) return false;
-  return true;
 }
 
 }  // namespace
@@ -311,6 +327,13 @@ CommitWatch SetCommitWatch(CommitWatch watch) {
   return previous;
 }
 
+bool RemoveUnlessHeld(const std::string& path) {
+  Fd f{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK)};
+  if (f.fd >= 0 && !TryLock(f.fd)) return false;
+  ::unlink(path.c_str());
+  return true;
+}
+
 void RemoveLeftoverScratchFiles(const std::string& folder) {
   namespace fs = std::filesystem;
   std::error_code ec;
@@ -324,9 +347,7 @@ void RemoveLeftoverScratchFiles(const std::string& folder) {
     // only once no running program holds it (another copy may be writing it now).
     if (!linkError && HasScratchSuffix(scratch.filename().string(), kScratchPrefix) &&
         fs::is_regular_file(fs::symlink_status(scratch, linkError))) {
-      Fd f{::open(scratch.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK)};
-      if (f.fd >= 0 && !TryLock(f.fd)) continue;
-      fs::remove(scratch, linkError);
+      if (!RemoveUnlessHeld(scratch.string())) continue;
     }
     fs::remove(it->path(), linkError);
   }

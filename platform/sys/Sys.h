@@ -84,6 +84,11 @@ class ScratchFile {
   bool committed_ = false;
 };
 
+// Removes the file unless a running program holds it (a scratch file, or the temporary
+// file of a settings file being written, that another copy of the program is writing
+// now). Returns false when the file is held and stays.
+bool RemoveUnlessHeld(const std::string& path);
+
 // Removes the scratch files that a killed program left beside its output files, found by
 // their links in the folder (the program folder when none is given). A scratch file that
 // a running program holds stays, with its link.

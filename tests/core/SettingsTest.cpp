@@ -1,3 +1,6 @@
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <variant>
@@ -200,6 +203,29 @@ TEST_F(SettingsTest, DataSetLines) {
   G.DataSetCompany = "Other \u00C9";
   WriteDataSetFile();
   EXPECT_EQ(ReadBytes(Path("QVXDataSet-Other.Txt")), "DS-CompanyName=Other \xC9\r\n");
+}
+
+// A copy of the program starting while another writes its settings file leaves the
+// other's temporary file alone, so that the other's settings are saved whole.
+TEST_F(SettingsTest, AStartLeavesTheSettingsFileAnotherCopyIsWriting) {
+  const std::vector<std::string> lines = DefaultIniLines();
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    int failed = 0;
+    for (int i = 0; i < 300; ++i) {
+      try {
+        sys::WriteTextLines(IniPath(), lines);
+      } catch (...) {
+        ++failed;
+      }
+    }
+    ::_exit(failed > 0 ? 1 : 0);
+  }
+  int status = 0;
+  while (::waitpid(child, &status, WNOHANG) == 0) RemoveStaleTemporaryFiles();
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_EQ(ReadBytes(IniPath()), Joined(lines));
 }
 
 TEST_F(SettingsTest, FailedWriteKeepsOldFileAndTellsOnce) {
