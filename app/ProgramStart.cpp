@@ -36,7 +36,7 @@ constexpr size_t kListedBadLines = 10;
 
 // A settings line that cannot be used gets the start-up error report; several get one
 // box listing them, rather than a box for each of up to 61 lines.
-void ReportBadIniLines(const std::string& ini, const std::vector<BadIniLine>& bad) {
+void ReportBadIniLines(const std::string& ini, const std::vector<BadIniLine>& bad, size_t linesRead) {
   if (bad.size() == 1) ErrorReport(bad[0].error);
   if (bad.size() <= 1) return;
   std::string text = "These lines of the settings file " + ini + " could not be read as settings and were passed over:\r\n";
@@ -44,7 +44,10 @@ void ReportBadIniLines(const std::string& ini, const std::vector<BadIniLine>& ba
     text += "\r\nLine " + std::to_string(bad[i].number) + ": " + bad[i].error.description + " (error " +
             std::to_string(bad[i].error.number) + ")";
   if (bad.size() > kListedBadLines) text += "\r\n…and " + std::to_string(bad.size() - kListedBadLines) + " more lines.";
-  text += "\r\n\r\nThe other lines were read; these are left out when Quorvex writes its settings back at its end.";
+  text += bad.size() < linesRead
+              ? "\r\n\r\nThe other lines were read; these are left out when Quorvex writes its settings back at its end."
+              : "\r\n\r\nNone of its lines could be used, so Quorvex runs on its default settings; these lines are "
+                "left out when it writes its settings back at its end.";
   ui::MsgBox(text, ui::Buttons::OK, ui::Icon::Exclamation);
 }
 
@@ -103,7 +106,7 @@ void Main() {
         bad.push_back({i + 1, CurrentErrorInfo(e)});
       }
     }
-    ReportBadIniLines(ini, bad);
+    ReportBadIniLines(ini, bad, lines.size());
   }
 
   StartupStatement(CorrectSettings);
