@@ -147,10 +147,13 @@ void Totals(const ConsolidationData& d, ConsolidatedFigures& fig) {
 
   if (!d.CommonHeaders) return;
   // Lines come in ascending order, so a nested header is still empty when the header
-  // above it adds it up: every header gets exactly the detail lines of its block.
+  // above it adds it up: every header gets exactly the detail lines of its block, which
+  // ends at the first line of another class however deep that line lies.
   for (size_t i = 0; i < fig.Lines.size(); ++i) {
     if (fig.Lines[i].Type != "UH") continue;
-    for (size_t j = i + 1; j < fig.Lines.size() && fig.Lines[j].Level > fig.Lines[i].Level; ++j)
+    const PLClass own = ClassOf(fig.Lines[i].Class);
+    for (size_t j = i + 1;
+         j < fig.Lines.size() && fig.Lines[j].Level > fig.Lines[i].Level && ClassOf(fig.Lines[j].Class) == own; ++j)
       fig.Lines[i].Amount += fig.Lines[j].Amount;
   }
 }

@@ -125,6 +125,16 @@ TEST(ConsolidatedFigures, CommonHeadersRollUpTheirBlock) {
   EXPECT_EQ(fig.Lines[5].Amount, M(7));
   EXPECT_EQ(fig.Group[PLClass::IN], M(367));  // detail lines only
 
+  // A block ends at the next class, however deep its first line lies.
+  d = MadeUpGroup({{100, "A", 0,
+                    {{"6-1000", "General", "06EX", 0, "UH", 2},
+                     {"6-1100", "Rent", "06EX", 40, "D", 3},
+                     {"8-1000", "Interest", "08OI", 5, "D", 3}}}},
+                  true);
+  fig = BuildConsolidatedFigures(d);
+  ASSERT_EQ(fig.Lines.size(), 3u);
+  EXPECT_EQ(fig.Lines[0].Amount, M(40));
+
   // A third accepted file without the headers: they are no longer common to all.
   d = MadeUpGroup({{100, "A", 0, accounts}, {100, "B", 0, secondFile}, {100, "C", 0, {{"4-2000", "Other", "04IN", 1}}}},
                   true);
