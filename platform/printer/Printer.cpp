@@ -140,12 +140,29 @@ void Printer::SetCopies(int copies) {
   if (!painter_ && qprinter_) qprinter_->setCopyCount(copies);
 }
 
+// The reports lay their columns out for the printable width of A4 within the PDF device's
+// edges. Narrower paper (Letter landscape, a printer with wider edges) would cut their
+// last columns off at its edge: there the page is drawn smaller as a whole, to that width.
+double Printer::FitScale() const {
+  const QPageLayout layout = Device().pageLayout();
+  const QSizeF a4 = QPageSize(QPageSize::A4).size(QPageSize::Point);
+  const double laidOut =
+      (layout.orientation() == QPageLayout::Landscape ? a4.height() : a4.width()) - 2 * kPdfMarginPoints;
+  return std::min(1.0, layout.paintRect(QPageLayout::Point).width() / laidOut);
+}
+
+void Printer::ApplyFitScale() {
+  scale_ = FitScale();
+  painter_->resetTransform();
+  painter_->scale(scale_, scale_);
+}
+
 double Printer::ScaleWidth() const {
-  return Device().pageLayout().paintRect(QPageLayout::Point).width() * kTwipsPerPoint;
+  return Device().pageLayout().paintRect(QPageLayout::Point).width() * kTwipsPerPoint / (painter_ ? scale_ : FitScale());
 }
 
 double Printer::ScaleHeight() const {
-  return Device().pageLayout().paintRect(QPageLayout::Point).height() * kTwipsPerPoint;
+  return Device().pageLayout().paintRect(QPageLayout::Point).height() * kTwipsPerPoint / (painter_ ? scale_ : FitScale());
 }
 
 bool Printer::RoomForLines(int lines) const { return y_ + lines * TextHeight() <= ScaleHeight(); }
@@ -288,6 +305,7 @@ void Printer::EnsureJob() {
     Raise(kPrinterError, "The printer " + device_ + " could not start the print job.");
   }
   painter_ = std::move(painter);
+  ApplyFitScale();
   page_ = 1;
   Record({DrawCall::StartDoc, 0, 0, 0, 0, outputFile_, {}, 0, false, 0, 1, page_, 0, orientation_});
 }
@@ -352,6 +370,7 @@ void Printer::Line(double x1, double y1, double x2, double y2) {
 void Printer::NewPage() {
   EnsureJob();
   if (!Device().newPage()) Raise(kPrinterError, "The printer " + device_ + " could not start a new page.");
+  ApplyFitScale();  // the page may have turned
   ++page_;
   ResetPosition();
   Record({DrawCall::NewPage, 0, 0, 0, 0, {}, {}, 0, false, 0, 1, page_, 0, orientation_});

@@ -101,7 +101,8 @@ class Printer {
   void SetOrientation(int orientation);
   int Copies() const { return copies_; }
   void SetCopies(int copies);
-  // The printable area in twips.
+  // The printable area in twips (of a page drawn smaller on paper narrower than the
+  // reports are laid out for).
   double ScaleWidth() const;
   double ScaleHeight() const;
   // Whether that many lines of the current font still fit between the current position
@@ -156,6 +157,8 @@ class Printer {
   QPagedPaintDevice& Device() const;
   int Resolution() const;
   double DevicePerTwip() const;
+  double FitScale() const;
+  void ApplyFitScale();
 
   std::string device_;
   std::string fontName_ = "Arial";
@@ -168,6 +171,7 @@ class Printer {
   double x_ = 0, y_ = 0;
   int tab_ = 0;  // the tab column the position was last moved to, until text is placed
   int page_ = 0;
+  double scale_ = 1;  // of the drawing on the job's current page
   std::string outputFile_;
   // A system printer, or a PDF written through a file of ours whose every write is checked.
   mutable std::unique_ptr<QPrinter> qprinter_;

@@ -1,6 +1,7 @@
 // Printed pages of the three reports on a long chart of accounts, on A4 and on Letter: a
 // page ends when its next line would not fit, on the paper or by the page length of the
-// settings, and no line is drawn past the printable area or lost at a page's foot. The
+// settings, and nothing is drawn past the printable area (at its foot or its right edge)
+// or lost at a page's foot. The
 // reports run in this process through the report runner, printed to PDF and written to a
 // workbook; the account numbers of each PDF (pdftotext) are those of its workbook
 // (openpyxl), in the same order.
@@ -105,7 +106,7 @@ bool IsLongChartAccount(const std::string& t) { return IsAccountNumber(t) && t.c
 // pdftotext's words of one page: the edges of each box, in points from the top left
 // corner of the paper.
 struct Word {
-  double left, top, bottom;
+  double left, right, top, bottom;
   std::string text;
 };
 struct Page {
@@ -126,8 +127,8 @@ std::vector<Page> PdfPages(const std::string& pdf) {
     Page page{Attribute(html, at, "width"), Attribute(html, at, "height"), {}};
     for (size_t w = html.find("<word ", at); w != std::string::npos && w < next; w = html.find("<word ", w + 1)) {
       const size_t open = html.find('>', w), close = html.find("</word>", w);
-      page.words.push_back({Attribute(html, w, "xMin"), Attribute(html, w, "yMin"), Attribute(html, w, "yMax"),
-                            html.substr(open + 1, close - open - 1)});
+      page.words.push_back({Attribute(html, w, "xMin"), Attribute(html, w, "xMax"), Attribute(html, w, "yMin"),
+                            Attribute(html, w, "yMax"), html.substr(open + 1, close - open - 1)});
     }
     // In reading order: line by line (the words of a line share their top), left to right.
     auto line = [](const Word& w) { return std::lround(w.top * 4); };
@@ -255,9 +256,10 @@ std::vector<std::string> CheckPages(const std::vector<Page>& pages, const Case& 
   std::vector<std::vector<const Word*>> rows(pages.size());
   for (size_t i = 0; i < pages.size(); ++i) {
     const Page& page = pages[i];
-    const Word* lowest = nullptr;
+    const Word *lowest = nullptr, *rightmost = nullptr;
     for (const Word& w : page.words) {
       if (!lowest || w.bottom > lowest->bottom) lowest = &w;
+      if (!rightmost || w.right > rightmost->right) rightmost = &w;
       if (IsAccountNumber(w.text)) {
         numbers.push_back(w.text);
         rows[i].push_back(&w);
@@ -266,6 +268,8 @@ std::vector<std::string> CheckPages(const std::vector<Page>& pages, const Case& 
     if (lowest) {
       EXPECT_LE(lowest->bottom, page.height - kPdfEdge + kSlack)
           << "page " << i + 1 << ": \"" << lowest->text << "\" reaches past the printable area";
+      EXPECT_LE(rightmost->right, page.width - kPdfEdge + kSlack)
+          << "page " << i + 1 << ": \"" << rightmost->text << "\" reaches past the printable width";
     }
   }
   // A page within the long run (its rows, and the rows before and after it, all long-run
