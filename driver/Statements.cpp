@@ -172,15 +172,17 @@ SQLRETURN Execute(Statement& s) {
   c.running = &s;
   c.deadlineNs = s.queryTimeout ? NowNs() + static_cast<int64_t>(s.queryTimeout) * 1000000000LL : 0;
   int rc = sqlite3_step(s.stmt.get());
-  c.running = nullptr;
   if (rc == SQLITE_ROW || rc == SQLITE_DONE) {
     // The read has begun: had another program changed the file since the last lease,
-    // SQLite has noticed it now. Make sure it is still the same company's file.
+    // SQLite has noticed it now. Make sure it is still the same company's file. That look
+    // reads the changed file, within the statement's bounds like the rest of its reading.
     if (SQLRETURN changed = CheckLease(s); changed != SQL_SUCCESS) {
+      c.running = nullptr;
       sqlite3_reset(s.stmt.get());
       return changed;
     }
   }
+  c.running = nullptr;
   if (rc == SQLITE_ROW) {
     s.pendingRow = true;
     if (s.expressionColumns) DescribeColumns(s, true);

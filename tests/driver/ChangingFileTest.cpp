@@ -182,5 +182,27 @@ TEST_F(ChangingFileTest, TruncatedOverwrittenRemovedOrReplacedFilesStopTheReadCl
   }
 }
 
+// Another program's commit may leave a view with a query that never ends in place of the
+// table that tells the company. The driver's look at the file after that commit is a read
+// of it like any other: stopped within the statement's bounds, with the file named.
+TEST_F(ChangingFileTest, ACommitLeavingAnEndlessCompanyTableStopsTheNextReadNamingTheFile) {
+  for (const bool sorted : {false, true}) {
+    SCOPED_TRACE(sorted ? "sorted endless rows" : "endless work");
+    Build(file_, "North Pty Ltd", 40);
+    // The reader is a child process, so that a read that never ends fails the test at once.
+    const bool stopped = test::InChildProcess([&] {
+      TestConnection c;
+      if (!c.Connect(Connection()).Ok() || c.Scalar("SELECT COUNT(*) FROM MYOB.JournalRecords") != "80") return false;
+      // Once the reader's lease has ended, another program commits the view.
+      ::usleep(30000);
+      if (!test::InChildProcess([&] { return test::PutEndlessViewInPlaceOf(file_, "DataFileInformation", sorted); }))
+        return false;
+      const test::OdbcOutcome out = c.Query("SELECT COUNT(*) FROM MYOB.Accounts");
+      return out.rc == SQL_ERROR && out.message.find("The company file \"" + file_ + "\"") != std::string::npos;
+    });
+    EXPECT_TRUE(stopped);
+  }
+}
+
 }  // namespace
 }  // namespace qvx
