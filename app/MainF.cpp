@@ -444,7 +444,8 @@ void MainFForm::MnuBackup_Click() {
     ui::FileRequest request;
     request.kind = ui::FileDialogKind::Save;
     request.title = "Backup";
-    request.initialFolder = sys::ProgramFolder();
+    // Not the program folder: the data-set file is already there, and a copy onto itself is no backup.
+    request.initialFolder = sys::ExistingFolderOrHome(G.OutputPath);
     request.fileName = G.DataSetFile;
     request.filters = {{"Text files", "*.TXT"}};
     request.filterIndex = 0;

@@ -361,6 +361,8 @@ TEST_F(MainFTest, BackupCopiesTheDataSetFileIntoTheChosenFolder) {
     ASSERT_EQ(ui_->fileRequests.size(), 1u);
     EXPECT_EQ(ui_->fileRequests[0].kind, ui::FileDialogKind::Save);
     EXPECT_EQ(ui_->fileRequests[0].fileName, G.DataSetFile);
+    EXPECT_EQ(ui_->fileRequests[0].initialFolder, sys::ExistingFolderOrHome(G.OutputPath));
+    EXPECT_NE(ui_->fileRequests[0].initialFolder, sys::ProgramFolder());
     ASSERT_EQ(ui_->Messages().size(), 1u);
     EXPECT_EQ(ui_->Messages()[0], c.message);
     EXPECT_EQ(ui_->shown.back().title, c.title);
