@@ -159,6 +159,9 @@ using ConnectionCall = std::lock_guard<std::mutex>;
 // Before a statement runs (in a ConnectionCall): ends a lease whose time is up and begins
 // one when none is held.
 void EnterLease(Connection& c);
+// After a cursor of the connection was closed (in a ConnectionCall): the read it kept
+// past its lease may have ended.
+void CursorClosed(Connection& c);
 // After the statement's first step: the file checks, once per lease.
 SQLRETURN CheckLease(Statement& s);
 // Stops the timer and ends the lease (at disconnect; not in a ConnectionCall).

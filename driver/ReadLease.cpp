@@ -94,15 +94,25 @@ int RunOwn(Connection& c, const char* sql) {
   return rc;
 }
 
-// Ends a lease. A statement whose cursor is still open keeps its read until it is closed,
-// as it always did.
+// A statement whose cursor is still open keeps SQLite's read lock past the end of its
+// lease, until it is closed; until then the connection still counts among the file's
+// holders, or the other connections of the process would begin leases under that lock,
+// which a waiting writer cannot stop, and chain one long statement to the next.
+void LetGoOnceReadEnded(Connection& c) {
+  ReadLease& l = c.lease;
+  if (l.active || !l.holding) return;
+  if (c.db && sqlite3_txn_state(c.db.get(), "main") != SQLITE_TXN_NONE) return;
+  LetGoOfFile(l);
+}
+
+// Ends a lease.
 void EndLeaseLocked(Connection& c) {
   ReadLease& l = c.lease;
   if (!l.active) return;
   l.active = false;
   // SQLite ended the transaction itself after some failures.
   if (c.db && !sqlite3_get_autocommit(c.db.get())) RunOwn(c, "COMMIT");
-  LetGoOfFile(l);
+  LetGoOnceReadEnded(c);
 }
 
 void RunTimer(Connection* c) {
@@ -151,13 +161,15 @@ void EnterLease(Connection& c) {
   ReadLease& l = c.lease;
   if (!l.file) l.file = LeasesOf(c.fileDevice, c.fileInode);
   if (l.active && NowNs() - TakenNs(l) >= kLeaseNs) EndLeaseLocked(c);
-  if (!l.active) TakeFile(l);
+  LetGoOnceReadEnded(c);
+  // Still holding while not in a lease: a cursor of its own keeps the read, and the file.
+  if (!l.active && !l.holding) TakeFile(l);
   l.lastStatementNs = NowNs();
   if (l.active) return;
   l.checked = false;
   // Without a lease (BEGIN refused) each statement is its own read, checked on its own.
   if (RunOwn(c, "BEGIN") != SQLITE_OK) {
-    LetGoOfFile(l);
+    LetGoOnceReadEnded(c);
     return;
   }
   l.active = true;
@@ -168,6 +180,8 @@ void EnterLease(Connection& c) {
   }
   l.wake.notify_one();
 }
+
+void CursorClosed(Connection& c) { LetGoOnceReadEnded(c); }
 
 SQLRETURN CheckLease(Statement& s) {
   Connection& c = *s.conn;
@@ -186,6 +200,7 @@ void StopLease(Connection& c) {
     std::lock_guard lock(l.mutex);
     l.stop = true;
     EndLeaseLocked(c);
+    LetGoOfFile(l);
   }
   l.wake.notify_all();
   if (l.timer.joinable()) l.timer.join();

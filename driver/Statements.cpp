@@ -76,6 +76,7 @@ SQLUSMALLINT RowStatusOf(SQLRETURN rc) {
 void ReleasePrepared(Statement& s) {
   if (!s.stmt) return;
   sqlite3_reset(s.stmt.get());
+  CursorClosed(*s.conn);
   sqlite3_clear_bindings(s.stmt.get());
   Connection& c = *s.conn;
   if (!s.cacheKey.empty() && c.db) {
@@ -89,7 +90,10 @@ void ReleasePrepared(Statement& s) {
 }
 
 void CloseCursor(Statement& s) {
-  if (s.stmt) sqlite3_reset(s.stmt.get());
+  if (s.stmt) {
+    sqlite3_reset(s.stmt.get());
+    CursorClosed(*s.conn);
+  }
   s.executed = false;
   s.pendingRow = false;
   s.onRow = false;
