@@ -14,6 +14,10 @@
 #   - the logs are written in the user's private folder (the runtime folder when it is
 #     private, else the state folder), and a link standing at a log's name is not written
 #     through.
+# And before the starts: a configuration or state folder in a folder others can write to,
+# made there by another user (nobody, when this runs as root) or a link put there, stops
+# run.sh at once with a message naming it; nothing is written into the planted folder and
+# the folder a planted link leads to keeps its permissions and its files.
 # Each start's capture is kept as OUTDIR/start-N.jpg, to be looked at.
 #
 #   scripts/check-vnc-screen.sh [BUILD] [STARTS] [OUTDIR]     (default: build 5 BUILD/vnc-screen)
@@ -34,10 +38,13 @@ done
 mkdir -p "$OUT"
 
 SCRATCH="$(mktemp -d "$BUILD/vnc-check.XXXXXX")"
+# Folders every user can write to, as /tmp is, inside one of the test's own that every
+# user can reach (the scratch folder is the test's alone).
+SHARED="$(mktemp -d /tmp/qvx-vnc-shared.XXXXXX)"
 RUN=""
 cleanup() {
   if [ -n "$RUN" ]; then kill "$RUN" 2>/dev/null || true; wait "$RUN" 2>/dev/null || true; fi
-  rm -rf "$SCRATCH"
+  rm -rf "$SCRATCH" "$SHARED"
 }
 trap cleanup EXIT
 mkdir "$SCRATCH/bin"
@@ -101,11 +108,71 @@ x_client_gets_in() {
   XAUTHORITY="$2" timeout 10 xdpyinfo -display "$1" >/dev/null 2>&1
 }
 
+free_port() {
+  python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
+}
+
+# run.sh, with the given environment, no runtime folder and port $port, stops at once and
+# names FOLDER; a run.sh that went on is ended within 20 s.
+stops_at() {
+  local what="$1" folder="$2" log="$SCRATCH/refused.log" status=0
+  shift 2
+  env -u DISPLAY -u WAYLAND_DISPLAY -u XDG_RUNTIME_DIR QVX_VNC_PORT="$port" "$@" \
+    timeout 20 "$ROOT/scripts/run.sh" "$SCRATCH" >"$log" 2>&1 || status=$?
+  if [ "$status" -ne 1 ] || ! grep -q "^run: $folder cannot keep .*: ." "$log"; then
+    echo "check-vnc-screen: $what: run.sh did not stop at $folder (status $status): $(cat "$log")" >&2
+    FAILED=1
+  fi
+}
+
+# A folder of the user's that a planted link leads to, with a file at the log's name.
+victim_folder() {
+  mkdir -m 755 "$1"
+  echo planted >"$1/xvnc-$port.log"
+}
+victim_untouched() {
+  if [ "$(stat -c %a "$2")" != 755 ] || [ "$(cat "$2/xvnc-$port.log")" != planted ] ||
+    [ "$(ls -A "$2")" != "xvnc-$port.log" ]; then
+    echo "check-vnc-screen: $1: the folder the link leads to was changed: $(stat -c %a "$2"); $(ls -la "$2")" >&2
+    FAILED=1
+  fi
+}
+
+# A link of the user's own in a folder others can write to (and not sticky), where anyone
+# could have put it or may replace it.
+port="$(free_port)"
+mkdir -m 777 "$SHARED/open"
+victim_folder "$SCRATCH/linked-open"
+ln -s "$SCRATCH/linked-open" "$SHARED/open/quorvex"
+stops_at "a link in a folder open to all" "$SHARED/open/quorvex" XDG_CONFIG_HOME="$SCRATCH/config-open" \
+  XDG_STATE_HOME="$SHARED/open"
+victim_untouched "a link in a folder open to all" "$SCRATCH/linked-open"
+if [ "$(id -u)" -eq 0 ] && command -v runuser >/dev/null 2>&1; then
+  chmod 755 "$SHARED"
+  mkdir -m 1777 "$SHARED/config" "$SHARED/state"
+  # Another user's folder where the password and the cookie would go, open to the user.
+  runuser -u nobody -- mkdir -m 777 "$SHARED/config/quorvex"
+  stops_at "another user's configuration folder" "$SHARED/config/quorvex" XDG_CONFIG_HOME="$SHARED/config" \
+    XDG_STATE_HOME="$SCRATCH/state-planted"
+  if [ -n "$(ls -A "$SHARED/config/quorvex")" ]; then
+    echo "check-vnc-screen: another user's configuration folder was written: $(ls -A "$SHARED/config/quorvex")" >&2
+    FAILED=1
+  fi
+  # Another user's link from the state folder's place to a folder of the user's.
+  victim_folder "$SCRATCH/linked-state"
+  runuser -u nobody -- ln -s "$SCRATCH/linked-state" "$SHARED/state/quorvex"
+  stops_at "another user's link at the state folder" "$SHARED/state/quorvex" \
+    XDG_CONFIG_HOME="$SCRATCH/config-planted" XDG_STATE_HOME="$SHARED/state"
+  victim_untouched "another user's link at the state folder" "$SCRATCH/linked-state"
+else
+  echo "check-vnc-screen: not root: folders planted by another user are not tried"
+fi
+
 echo planted >"$SCRATCH/victim"
 previous=""
 previous_auth=""
 for i in $(seq "$STARTS"); do
-  port="$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')"
+  port="$(free_port)"
   conf="$SCRATCH/config-$i"
   log="$SCRATCH/run-$i.log"
   # A runtime folder others may read is passed over for the state folder; a private one

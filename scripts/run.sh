@@ -7,6 +7,8 @@
 # cookie in $XDG_CONFIG_HOME/quorvex/xauthority, new at every start as well. Its logs and
 # the window manager's are kept in a folder of the user's own: $XDG_RUNTIME_DIR/quorvex, or
 # ${XDG_STATE_HOME:-~/.local/state}/quorvex when there is no private runtime folder.
+# Either folder is used only where no other user can have put it or a link on the way to
+# it (private_folder below); otherwise the script stops and says why.
 # Qt's own VNC platform is not used: it always listens on every network interface.
 set -euo pipefail
 BUILD="${1:-build}"
@@ -20,6 +22,77 @@ cd "$BIN"
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
   exec ./quorvex
 fi
+
+# Whether DIR is a folder of the user's own that no other user can reach into or replace,
+# so that what the screen keeps there is the user's alone. Walked from /, every folder on
+# the way belongs to root or the user and no one else may write to it, or it is sticky
+# (as /tmp is) and the next step in it is root's or the user's, made by one of them. A
+# link is followed only when it stands in such a place, and the folder it leads to is
+# walked from / the same way. DIR itself is the user's and 0700. With "make", missing
+# folders are made 0700 and DIR is made 0700; without it DIR must already be. Sets WHY
+# and fails when DIR is refused.
+ME="$(id -u)"
+WHY=""
+REAL=""
+walk_folder() {
+  local make="$1" cur=/ part next owner mode parts=()
+  IFS=/ read -r -d '' -a parts < <(printf '%s' "$2") || true
+  for part in "${parts[@]}"; do
+    case "$part" in
+      "" | .) continue ;;
+      ..) cur="$(dirname "$cur")"; continue ;;
+    esac
+    next="${cur%/}/$part"
+    read -r owner mode <<<"$(stat -c '%u %a' "$cur")"
+    mode=$((8#$mode))
+    if [ "$owner" != 0 ] && [ "$owner" != "$ME" ]; then
+      WHY="$cur belongs to another user"
+      return 1
+    elif [ $((mode & 8#022)) -ne 0 ] && [ $((mode & 8#1000)) -eq 0 ]; then
+      WHY="others can write to $cur, and so replace $next"
+      return 1
+    fi
+    if [ ! -e "$next" ] && [ ! -L "$next" ] && [ -n "$make" ]; then mkdir -m 700 "$next" 2>/dev/null || true; fi
+    if [ ! -e "$next" ] && [ ! -L "$next" ]; then
+      WHY="$next does not exist${make:+ and cannot be made}"
+      return 1
+    fi
+    if [ $((mode & 8#022)) -ne 0 ]; then
+      owner="$(stat -c %u "$next")"
+      if [ "$owner" != 0 ] && [ "$owner" != "$ME" ]; then
+        WHY="$next was put by another user in $cur, which others can write to"
+        return 1
+      fi
+    fi
+    if [ -L "$next" ]; then
+      if ! REAL="$(realpath -e -- "$next" 2>/dev/null)"; then
+        WHY="$next is a link to nothing"
+        return 1
+      fi
+      walk_folder "" "$REAL" || return 1
+      next="$REAL"
+    fi
+    if [ ! -d "$next" ]; then
+      WHY="$next is not a folder"
+      return 1
+    fi
+    cur="$next"
+  done
+  REAL="$cur"
+}
+private_folder() {
+  local make="${2:-}"
+  WHY=""
+  walk_folder "$make" "$1" || return 1
+  if [ "$(stat -c %u "$REAL")" != "$ME" ]; then
+    WHY="$1 belongs to another user"
+    return 1
+  fi
+  if [ "$(stat -c %a "$REAL")" != 700 ] && { [ -z "$make" ] || ! chmod 700 "$REAL"; }; then
+    WHY="$1 is open to other users"
+    return 1
+  fi
+}
 
 for tool in Xvnc vncpasswd xprop; do
   if ! command -v "$tool" >/dev/null 2>&1; then
@@ -37,7 +110,10 @@ fi
 # with the company file's access, takes a password, new at every start. It is written as
 # vncpasswd writes it (what viewers read with -passwd), through a file that mktemp makes
 # readable by its owner only, so that it is never readable by others for a moment.
-mkdir -p "$CONF"
+if ! private_folder "$CONF" make; then
+  echo "run: $CONF cannot keep the VNC password and the X cookie: $WHY" >&2
+  exit 1
+fi
 PASSWD="$CONF/vnc-passwd"
 new="$(mktemp "$CONF/.vnc-passwd.XXXXXX")"
 if ! head -c 6 /dev/urandom | base64 | vncpasswd -f >"$new"; then
@@ -72,12 +148,10 @@ export XAUTHORITY="$AUTH"
 # the new one created afresh (noclobber: a name that stands again is not written through).
 LOGS="$STATE"
 case "${XDG_RUNTIME_DIR:-}" in
-  /*) if [ -d "$XDG_RUNTIME_DIR" ] && [ -O "$XDG_RUNTIME_DIR" ] &&
-    [ "$(stat -L -c %a "$XDG_RUNTIME_DIR")" = 700 ]; then LOGS="$XDG_RUNTIME_DIR/quorvex"; fi ;;
+  /*) if private_folder "$XDG_RUNTIME_DIR"; then LOGS="$XDG_RUNTIME_DIR/quorvex"; fi ;;
 esac
-mkdir -p -m 700 "$LOGS"
-if [ ! -d "$LOGS" ] || [ ! -O "$LOGS" ] || ! chmod 700 "$LOGS"; then
-  echo "run: $LOGS is not a folder of yours; the logs cannot be kept there" >&2
+if ! private_folder "$LOGS" make; then
+  echo "run: $LOGS cannot keep the logs: $WHY" >&2
   exit 1
 fi
 LOG="$LOGS/xvnc-$PORT.log"
