@@ -329,7 +329,10 @@ CommitWatch SetCommitWatch(CommitWatch watch) {
 
 bool RemoveUnlessHeld(const std::string& path) {
   Fd f{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK)};
-  if (f.fd >= 0 && !TryLock(f.fd)) return false;
+  // A file this start cannot open may be another user's output being written now, in a
+  // folder they share: whether it is held cannot be known, so it stays.
+  if (f.fd < 0) return errno == ENOENT;
+  if (!TryLock(f.fd)) return false;
   ::unlink(path.c_str());
   return true;
 }

@@ -86,7 +86,8 @@ class ScratchFile {
 
 // Removes the file unless a running program holds it (a scratch file, or the temporary
 // file of a settings file being written, that another copy of the program is writing
-// now). Returns false when the file is held and stays.
+// now). Only a file this start opens and locks goes. Returns false when the file stays
+// (held, or not this start's to open); true when it is gone.
 bool RemoveUnlessHeld(const std::string& path);
 
 // Removes the scratch files that a killed program left beside its output files, found by

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -6,6 +7,9 @@
 #include <string>
 #include <set>
 
+#include <grp.h>
+#include <pwd.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -158,6 +162,71 @@ TEST(Sys, AScratchFileAnotherProcessIsWritingSurvivesTheNextStart) {
   EXPECT_EQ(count(program), 0);
   for (int fd : {toChild[0], toChild[1], toParent[0], toParent[1]}) ::close(fd);
   sys::SetProgramFolder({});
+}
+
+// A write beyond the process's file-size limit (`ulimit -f`, its signal ignored as the
+// program does) is told as a full disk, and the earlier file stays.
+TEST(Sys, AWritePastTheFileSizeLimitIsADiskFull) {
+  QTemporaryDir dir;
+  const std::string path = dir.path().toStdString() + "/settings.ini";
+  sys::WriteTextLines(path, {"the earlier settings"});
+  rlimit saved{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  rlimit small = saved;
+  small.rlim_cur = std::min<rlim_t>(saved.rlim_cur, 4096);
+  const auto savedSignal = std::signal(SIGXFSZ, SIG_IGN);
+  int number = 0;
+  std::string description;
+  if (::setrlimit(RLIMIT_FSIZE, &small) == 0) {
+    try {
+      sys::WriteTextLines(path, {std::string(10000, 'x')});
+    } catch (const VbError& e) {
+      number = e.Number();
+      description = e.Description();
+    }
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+  }
+  std::signal(SIGXFSZ, savedSignal);
+  EXPECT_EQ(number, err::DiskFull);
+  EXPECT_EQ(description, "Disk full");
+  EXPECT_EQ(sys::ReadTextLines(path, 10), std::vector<std::string>{"the earlier settings"});
+}
+
+// Another user's output being written in an output folder shared with this user, linked
+// from a shared program folder: the folders, not sticky, would let this start remove the
+// file, but one it cannot open is not known to be abandoned and stays, with its link.
+TEST(Sys, AScratchFileTheStartCannotOpenStays) {
+  namespace fs = std::filesystem;
+  QTemporaryDir program, out;
+  for (const QTemporaryDir* d : {&program, &out}) fs::permissions(d->path().toStdString(), fs::perms::all);
+  const std::string scratch = out.path().toStdString() + "/.qvx-save-0thers";
+  const std::string link = program.path().toStdString() + "/QVXScratch.0thers";
+  std::ofstream(scratch) << "half of another user's report";
+  // Not even its owner may open it; as root every file opens, so the start runs as nobody.
+  fs::permissions(scratch, fs::perms::none);
+  fs::create_symlink(scratch, link);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (::geteuid() == 0) {
+      const passwd* nobody = ::getpwnam("nobody");
+      if (!nobody || ::setgroups(0, nullptr) != 0 || ::setgid(nobody->pw_gid) != 0 || ::setuid(nobody->pw_uid) != 0)
+        ::_exit(3);
+    }
+    // The folders must be within the start's reach, or the test proves nothing.
+    if (::access(out.path().toUtf8().constData(), W_OK | X_OK) != 0 ||
+        ::access(program.path().toUtf8().constData(), W_OK | X_OK) != 0)
+      ::_exit(4);
+    sys::SetProgramFolder(program.path().toStdString());
+    sys::RemoveLeftoverScratchFiles();
+    ::_exit(0);
+  }
+  int status = -1;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 4) GTEST_SKIP() << "the temporary folder is out of nobody's reach";
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_TRUE(fs::exists(fs::symlink_status(scratch))) << "another user's unfinished output was removed";
+  EXPECT_TRUE(fs::is_symlink(fs::symlink_status(link)));
 }
 
 // Two runs starting at once: the one clearing away what killed runs left never fails
