@@ -136,6 +136,13 @@ TEST_F(StartupTest, UnusableSettingsTakeTheirDefaultsUntilWrittenBack) {
   std::string longest;  // 255 characters of words, the longest name kept
   while (longest.size() < 255) longest += "Wide Name " + std::to_string(longest.size()) + " ";
   longest.resize(255);
+  // Letters of two bytes each once read (the file holds Windows-1252): the limit counts
+  // characters, not bytes.
+  auto accented = [](size_t n) {
+    std::string name;
+    while (n-- > 0) name += "\u00E9";
+    return name;
+  };
   const std::vector<Case> cases = {
       {"LSLines=32767", {"LSLines=32767:"}, "LSLines=58"},
       {"BodyFont=400", {"BodyFont=400:"}, "BodyFont=9"},
@@ -150,6 +157,8 @@ TEST_F(StartupTest, UnusableSettingsTakeTheirDefaultsUntilWrittenBack) {
       {"PTLines=0\r\nLSLines=0\r\nBodyFont=6\r\nHeadingFont=24", {}, "PTLines=0"},
       {"CompanyName=" + trust, {}, "CompanyName=" + trust, trust},
       {"CompanyName=" + longest, {}, "CompanyName=" + longest, longest},
+      {"CompanyName=" + std::string(255, '\xE9'), {}, "CompanyName=" + accented(255), accented(255)},
+      {"CompanyName=" + std::string(256, '\xE9'), {"CompanyName:"}, "CompanyName="},
   };
   // Connected to a sample company file, so that a new data-set file takes its first name
   // from the settings file.

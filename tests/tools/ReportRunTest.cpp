@@ -51,6 +51,8 @@ Seen seen;
 bool useTypedDates = false;
 // When set, "another program" puts a text file of its own there once the output is chosen.
 std::string otherProgramsFile;
+// When set, "another program" renames a file of its own over it once the report has saved it.
+std::string replacedAfterSave;
 
 // A report in the shape of the real ones: period dialog, a message, the output choice,
 // two body lines to the printer or the worksheet, and the common end.
@@ -90,6 +92,10 @@ void ProbeReport(std::string&) {
   }
   G.ReportOK = kTrue;
   EndReportOutput();
+  if (!replacedAfterSave.empty()) {
+    std::ofstream(replacedAfterSave + ".other") << "another program's file";
+    std::filesystem::rename(replacedAfterSave + ".other", replacedAfterSave);
+  }
 }
 
 constexpr const char* kCode = "PROBE";
@@ -111,6 +117,7 @@ class ReportRunTest : public ::testing::Test {
     seen = {};
     useTypedDates = false;
     otherProgramsFile.clear();
+    replacedAfterSave.clear();
     ASSERT_TRUE(dir_.isValid());
   }
 
@@ -224,7 +231,8 @@ TEST_F(ReportRunTest, OptionsReachTheirFieldsAndMistakesEndWithStatusTwo) {
 }
 
 // Whatever stood at --out stays until a complete new file takes its place; the status is
-// 0 only then. A file of another kind, or a folder, is refused; a write that fails (here
+// 0 only then, and only while that file still stands there when the run ends (not one
+// another program renamed over it after the save). A file of another kind, or a folder, is refused; a write that fails (here
 // the process's file-size limit) keeps the earlier file and ends with 1.
 TEST_F(ReportRunTest, TheStatusIsZeroOnlyWhenANewFileStandsAtOut) {
   const std::string file = samples::SamplePath(samples::kAustralianFile);
@@ -244,6 +252,7 @@ TEST_F(ReportRunTest, TheStatusIsZeroOnlyWhenANewFileStandsAtOut) {
     int status;
     const char* told;       // on stderr
     bool otherProgramWrites = false;  // a text file put at --out during the run
+    bool otherProgramReplaces = false;  // a file renamed over --out after the save
   } cases[] = {
       {"a new PDF over an earlier one", "a.pdf", earlierPdf, false, 0, ""},
       {"a new workbook over an earlier one", "b.xlsx", earlierBook, false, 0, ""},
@@ -256,6 +265,10 @@ TEST_F(ReportRunTest, TheStatusIsZeroOnlyWhenANewFileStandsAtOut) {
       {"a text file put at a .pdf meanwhile", "later.pdf", "", false, 1, "is not a PDF file, so it is not replaced", true},
       {"a text file put at a .xlsx meanwhile", "later.xlsx", "", false, 1,
        "is not an Excel workbook, so it is not replaced", true},
+      // The program saved its file, but another one stands there at the end.
+      {"the saved PDF replaced meanwhile", "replaced.pdf", earlierPdf, false, 1, "nothing was written to", false, true},
+      {"the saved workbook replaced meanwhile", "replaced.xlsx", earlierBook, false, 1, "nothing was written to", false,
+       true},
   };
   // The program's own spelling of a workbook's name, which must be left alone.
   std::ofstream(Path("b.XLSX")) << earlierBook;
@@ -273,6 +286,7 @@ TEST_F(ReportRunTest, TheStatusIsZeroOnlyWhenANewFileStandsAtOut) {
       ::setrlimit(RLIMIT_FSIZE, &small);
     }
     otherProgramsFile = c.otherProgramWrites ? out : "";
+    replacedAfterSave = c.otherProgramReplaces ? out : "";
     const auto r = Run({"--file", file, "--report", kCode, "--from", month, "--to", month, "--out", out});
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, savedSignal);
@@ -284,6 +298,8 @@ TEST_F(ReportRunTest, TheStatusIsZeroOnlyWhenANewFileStandsAtOut) {
       EXPECT_NE(read(out), c.earlier);
     else if (fs::is_directory(out))
       EXPECT_TRUE(fs::is_empty(out));
+    else if (c.otherProgramReplaces)
+      EXPECT_EQ(read(out), "another program's file");
     else
       EXPECT_EQ(read(out), c.otherProgramWrites ? "my notes" : c.earlier);
   }
