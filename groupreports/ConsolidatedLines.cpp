@@ -50,6 +50,31 @@ void PutField(std::string& key, size_t at, size_t width, const std::string& fiel
   key.replace(at, std::min(width, field.size()), field.substr(0, width));
 }
 
+// By position in entries (the selected combined entries in key order): the position of the
+// common header whose group holds it, -1 for none. A header that gives no line passes its
+// lines on to the header holding it; a header of another class, or not shallower than the
+// line (files that level an account differently), holds none of it.
+std::vector<int32_t> HoldersOf(const ConsolidationData& d, const std::vector<int32_t>& entries) {
+  std::vector<int32_t> holders(entries.size(), -1);
+  if (!d.CommonHeaders) return holders;
+  std::unordered_map<int32_t, int32_t> headerAt;
+  for (size_t k = 0; k < entries.size(); ++k)
+    if (d.ConsAccType[Idx(entries[k])] == "UH") headerAt[entries[k]] = static_cast<int32_t>(k);
+  for (size_t k = 0; k < entries.size(); ++k) {
+    const size_t e = Idx(entries[k]);
+    // A holder comes before the entries it holds, so the walk up always ends.
+    for (int32_t h = d.ConsAccHolder[e]; h > 0 && h < entries[k]; h = d.ConsAccHolder[Idx(h)]) {
+      auto at = headerAt.find(h);
+      if (at != headerAt.end() && d.ConsAccLevel[Idx(h)] < d.ConsAccLevel[e] &&
+          ClassOf(d.ConsAccClass[Idx(h)]) == ClassOf(d.ConsAccClass[e])) {
+        holders[k] = at->second;
+        break;
+      }
+    }
+  }
+  return holders;
+}
+
 void SelectAndSort(const ConsolidationData& d, const std::vector<RowIndex>& rows, ConsolidatedFigures& fig) {
   const int16_t n = fig.FileCount;
   std::vector<std::string> keys(Idx(d.ConsAccCount) + 1);
@@ -76,11 +101,34 @@ void SelectAndSort(const ConsolidationData& d, const std::vector<RowIndex>& rows
     keys[Idx(++selected)] = key;
   }
   SortArray(keys, 1, selected, "");
+  std::vector<int32_t> entries(Idx(selected));
+  for (int32_t k = 1; k <= selected; ++k) entries[Idx(k - 1)] = static_cast<int32_t>(Val(keys[Idx(k)].substr(12)));
+  const std::vector<int32_t> holders = HoldersOf(d, entries);
 
-  fig.Lines.reserve(Idx(selected));
-  for (int32_t k = 1; k <= selected; ++k) {
-    const int32_t i = static_cast<int32_t>(Val(keys[Idx(k)].substr(12)));
+  // Each line comes inside the group of its header, its header's lines in key order: a
+  // line that one company's chart puts elsewhere cannot end another company's group.
+  std::vector<std::vector<size_t>> held(entries.size() + 1);  // by holder position + 1
+  for (size_t k = 0; k < entries.size(); ++k) held[Idx(holders[k] + 1)].push_back(k);
+  std::vector<size_t> order;
+  std::vector<int32_t> lineAt(entries.size(), -1);
+  std::vector<std::pair<size_t, size_t>> walk = {{0, 0}};  // (group + 1, next of its lines)
+  while (!walk.empty()) {
+    auto& [group, next] = walk.back();
+    if (next == held[group].size()) {
+      walk.pop_back();
+      continue;
+    }
+    const size_t k = held[group][next++];
+    lineAt[k] = static_cast<int32_t>(order.size());
+    order.push_back(k);
+    walk.emplace_back(k + 1, 0);
+  }
+
+  fig.Lines.reserve(order.size());
+  for (const size_t k : order) {
+    const int32_t i = entries[k];
     ConsolidatedLine line;
+    line.Holder = holders[k] < 0 ? -1 : lineAt[Idx(holders[k])];
     line.Number = d.ConsAccNumber[Idx(i)];
     line.Name = d.ConsAccName[Idx(i)];
     line.Type = d.ConsAccType[Idx(i)];
@@ -146,15 +194,10 @@ void Totals(const ConsolidationData& d, ConsolidatedFigures& fig) {
     if (ClassOf(line.Class) == PLClass::IN && line.Type == "D") fig.FileSales[0] += line.Amount;
 
   if (!d.CommonHeaders) return;
-  // Lines come in ascending order, so a nested header is still empty when the header
-  // above it adds it up: every header gets exactly the detail lines of its block, which
-  // ends at the first line of another class however deep that line lies.
-  for (size_t i = 0; i < fig.Lines.size(); ++i) {
-    if (fig.Lines[i].Type != "UH") continue;
-    const PLClass own = ClassOf(fig.Lines[i].Class);
-    for (size_t j = i + 1;
-         j < fig.Lines.size() && fig.Lines[j].Level > fig.Lines[i].Level && ClassOf(fig.Lines[j].Class) == own; ++j)
-      fig.Lines[i].Amount += fig.Lines[j].Amount;
+  // Every header gets the detail lines its group holds, at any depth, each counted once.
+  for (const ConsolidatedLine& line : fig.Lines) {
+    if (line.Type == "UH") continue;
+    for (int32_t h = line.Holder; h >= 0; h = fig.Lines[Idx(h)].Holder) fig.Lines[Idx(h)].Amount += line.Amount;
   }
 }
 

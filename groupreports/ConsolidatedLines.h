@@ -41,7 +41,11 @@ struct ConsolidatedLine {
   std::string Type;    // "UH" common header, else the account type ("D")
   int16_t Level = 0;
   std::string Class;   // "04IN"
-  Money Amount;        // group amount; a common header holds the sum of its block
+  Money Amount;        // group amount; a common header holds the sum of its group
+  // The line of the common header whose group holds this line, -1 for none (the section's):
+  // the nearest header above it in the chart of the first file that holds it that gives a
+  // line, of a shallower level and the same class. Lines come inside their header's group.
+  int32_t Holder = -1;
   // By file 1..N (0 unused): the file's balance of the account with this number and these
   // class letters, 0 when the file has none.
   std::vector<Money> FileAmount;

@@ -518,19 +518,32 @@ void ConsolidatedOutput::OpenSystemHeader() {
   PrintReportLine();
 }
 
-void ConsolidatedOutput::AddToHeaderLevels(const ConsolidatedLine& line) {
+// A common header open at the level holds the line when its group holds it, at any depth;
+// a section's own level holds every line of its section.
+bool ConsolidatedOutput::Holds(int level, size_t index) const {
+  if (HeaderType[Idx(level)] != "User") return true;
+  for (int32_t h = fig_.Lines[index].Holder; h >= 0; h = fig_.Lines[Idx(h)].Holder)
+    if (Idx(h) == HeaderLine[Idx(level)]) return true;
+  return false;
+}
+
+void ConsolidatedOutput::AddToHeaderLevels(size_t index) {
   if (!d_.CommonHeaders || !separate_) return;
+  const ConsolidatedLine& line = fig_.Lines[index];
   for (int c = 1; c <= n_; ++c) {
     const Money m = line.FileAmount[Idx(fig_.ColFile[Idx(c)])];
-    for (int lv = 1; lv <= std::min<int>(CurLineLevel - 1, 4); ++lv) HeaderAmounts[Idx(lv)][Idx(c)] += m;
+    for (int lv = 1; lv <= std::min<int>(CurLineLevel - 1, 4); ++lv)
+      if (Holds(lv, index)) HeaderAmounts[Idx(lv)][Idx(c)] += m;
   }
 }
 
-void ConsolidatedOutput::OpenUserHeader(const ConsolidatedLine& line) {
+void ConsolidatedOutput::OpenUserHeader(size_t index) {
+  const ConsolidatedLine& line = fig_.Lines[index];
   PrevLineLevel = CurLineLevel;
   const int l = std::clamp<int>(CurLineLevel, 1, 4);
   if (line.Type == "UH" && d_.CommonHeaders && CurLineLevel <= G.PrintLevel) {
     HeaderType[Idx(l)] = "User";
+    HeaderLine[Idx(l)] = index;
     TopHeaderLevel = static_cast<int16_t>(l);
     HeaderClass[Idx(l)] = CurLineClass;
     HeaderTotal[Idx(l)] = line.Amount;
@@ -599,7 +612,8 @@ void ConsolidatedOutput::ComputedLine(const std::string& text, const std::string
   PrintReportLine();
 }
 
-void ConsolidatedOutput::HandleLine(const ConsolidatedLine& line) {
+void ConsolidatedOutput::HandleLine(size_t index) {
+  const ConsolidatedLine& line = fig_.Lines[index];
   CurLineLevel = line.Level;
   CurLineClass = Mid(line.Class, 3, 2);
   switch (line.Number.empty() ? ' ' : line.Number[0]) {
@@ -612,11 +626,17 @@ void ConsolidatedOutput::HandleLine(const ConsolidatedLine& line) {
   }
 
   const int top = std::clamp<int>(TopHeaderLevel, 0, 4);
-  if (!HeaderClass[Idx(top)].empty() && LinePrinted &&
-      (HeaderClass[Idx(top)] != CurLineClass ||
-       (d_.CommonHeaders && CurLineLevel < PrevLineLevel && PrevLineLevel > 0 && CurLineLevel <= G.PrintLevel))) {
+  // With common headers a line ends the open groups that do not hold it, deepest first: the
+  // companies' charts say which header holds which line, not the next line's level.
+  int holding = top;  // the deepest open level that holds the line
+  bool ends = false;
+  if (d_.CommonHeaders)
+    for (; holding > 1 && (HeaderType[Idx(holding)] != "User" || !Holds(holding, index)); --holding)
+      ends = ends || HeaderType[Idx(holding)] == "User";
+  const bool otherClass = !HeaderClass[Idx(top)].empty() && HeaderClass[Idx(top)] != CurLineClass;
+  if (LinePrinted && (otherClass || ends)) {
     TotalPrinted = false;
-    CloseToLevel = CurLineLevel;
+    CloseToLevel = otherClass ? CurLineLevel : static_cast<int16_t>(holding + 1);
     PrintHeaderTotal();
     if (TotalPrinted) {
       if (CurLineLevel < G.PrintLevel || LastClosedLevel == 1 || LastClosedLevel < G.PrintLevel) NextPrintLine();
@@ -654,8 +674,8 @@ void ConsolidatedOutput::HandleLine(const ConsolidatedLine& line) {
   LineAmounts[0] = line.Amount;
   if (separate_)
     for (int c = 1; c <= n_; ++c) LineAmounts[Idx(c)] = line.FileAmount[Idx(fig_.ColFile[Idx(c)])];
-  AddToHeaderLevels(line);
-  OpenUserHeader(line);
+  AddToHeaderLevels(index);
+  OpenUserHeader(index);
 
   OutText = line.Name;
   OutAcNumber = line.Number;
@@ -663,7 +683,8 @@ void ConsolidatedOutput::HandleLine(const ConsolidatedLine& line) {
   OutLevel = line.Level;
   // Below the report level a line is summed up by its header at that level; where no header
   // opened that group, nothing would show its amounts, so the line shows itself there.
-  const bool summed = !HeaderType[Idx(std::clamp<int>(G.PrintLevel, 1, 4))].empty();
+  const int printLevel = std::clamp<int>(G.PrintLevel, 1, 4);
+  const bool summed = !HeaderType[Idx(printLevel)].empty() && Holds(printLevel, index);
   if (line.Level > G.PrintLevel && line.Type != "UH" && !summed) OutLevel = G.PrintLevel;
   if (OutLevel <= G.PrintLevel)
     PrintReportLine();
@@ -677,14 +698,14 @@ void ConsolidatedOutput::PrintReportBody() {
   OpenSection.clear();
   LineSection.clear();
   PrevLineLevel = 0;
-  for (const ConsolidatedLine& line : fig_.Lines) {
+  for (size_t index = 0; index < fig_.Lines.size(); ++index) {
     if (G.LineCount >= G.PageLines || PaperFull()) {
       G.NewPageFlag = kTrue;
       G.HeadingMode = 0;
     }
     if (G.HeadingMode || G.NewPageFlag) PrintConsolidationHeadings();
     if (G.PrintCancelled) continue;
-    HandleLine(line);
+    HandleLine(index);
     G.ReportOK = kTrue;
   }
   if (G.PrintCancelled) return;

@@ -95,9 +95,10 @@ class ConsolidatedOutput {
   void ComputedLine(const std::string& text, const std::string& acNumber, Money group,
                     Money (ClassTotals::*of)() const);
   void OpenSystemHeader();
-  void OpenUserHeader(const ConsolidatedLine& line);
-  void AddToHeaderLevels(const ConsolidatedLine& line);
-  void HandleLine(const ConsolidatedLine& line);
+  bool Holds(int level, size_t index) const;
+  void OpenUserHeader(size_t index);
+  void AddToHeaderLevels(size_t index);
+  void HandleLine(size_t index);
   Money ClassTotal(const std::string& letters, int16_t column) const;
   bool& SectionOpen(const std::string& letters, int level);
 
@@ -114,6 +115,7 @@ class ConsolidatedOutput {
   // ---- header levels 1..4 (0 unused)
   std::array<std::string, 5> HeaderName, HeaderCaption, HeaderType, HeaderClass;
   std::array<Money, 5> HeaderTotal{};
+  std::array<size_t, 5> HeaderLine{};  // the line of the common header of a user level
   std::array<std::array<Money, kConsFileSlots + 1>, 5> HeaderAmounts{};
   std::array<std::array<bool, 5>, 5> sectionOpen_{};  // by class, by level
   bool noSection_ = false;

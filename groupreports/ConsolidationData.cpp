@@ -1,5 +1,7 @@
 #include "groupreports/ConsolidationData.h"
 
+#include <algorithm>
+
 namespace qvx {
 namespace {
 
@@ -24,6 +26,7 @@ void ConsolidationData::GrowAccountArrays() {
   Extend(ConsAccLevel, n);
   Extend(ConsAccClass, n);
   Extend(ConsAccFileCount, n);
+  Extend(ConsAccHolder, n);
   for (size_t f = 0; f < FileAccID.size(); ++f) {
     Extend(FileAccID[f], n);
     Extend(FileAccNumber[f], n);
@@ -32,6 +35,18 @@ void ConsolidationData::GrowAccountArrays() {
     Extend(FileAccClass[f], n);
     Extend(FileAccBalance[f], n);
   }
+}
+
+int32_t ChartHeaders::HolderOf(int16_t level, const std::string& classCode) {
+  while (!open_.empty() && open_.back().level >= level) open_.pop_back();
+  const std::string letters = classCode.substr(std::min<size_t>(2, classCode.size()), 2);
+  for (auto g = open_.rbegin(); g != open_.rend(); ++g)
+    if (g->entry != 0 && g->letters == letters) return g->entry;
+  return 0;
+}
+
+void ChartHeaders::Open(int16_t level, const std::string& classCode, int32_t entry) {
+  open_.push_back({level, classCode.substr(std::min<size_t>(2, classCode.size()), 2), entry});
 }
 
 }  // namespace qvx

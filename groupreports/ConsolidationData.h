@@ -55,6 +55,10 @@ struct ConsolidationData {
   std::vector<int16_t> ConsAccLevel;       // 1 to 4 (2 at most without common headers)
   std::vector<std::string> ConsAccClass;   // class code: "04IN", "05CO", "06EX", "08OI", "09OE"
   std::vector<int16_t> ConsAccFileCount;   // accepted files holding the entry
+  // The common header entry whose group holds the entry in the chart of the first file that
+  // brought it (as that file decides its level); 0: none, the entry stands in its section.
+  // A holder always comes before the entries it holds.
+  std::vector<int32_t> ConsAccHolder;
   int32_t ConsAccCount = 0;
 
   // ---- per-file account table: [file 1..PercentFileCount][row 1..FileAccCount[file]]
@@ -96,6 +100,28 @@ struct ConsolidationData {
   // Adds kAccountArrayStep to AccountArraySize and extends every account-indexed table
   // (combined, and each file slot of the per-file one) to it, keeping every entry.
   void GrowAccountArrays();
+};
+
+// The header groups of one company file's chart while its profit-and-loss accounts are taken
+// in the file's own order: an account belongs to the nearest header above it of a shallower
+// level and the same class letters. Every account ends the groups of its level or deeper,
+// so a header that is no common header (a level-1 heading) still ends the groups under it.
+class ChartHeaders {
+ public:
+  // The combined entry of the common header whose group holds an account of this level and
+  // class code, 0 for none; the groups the account ends are ended first.
+  int32_t HolderOf(int16_t level, const std::string& classCode);
+  // The account just passed to HolderOf is a header, stored as common header entry (0 when
+  // it is not stored as one): it holds the accounts that follow, until one ends its group.
+  void Open(int16_t level, const std::string& classCode, int32_t entry);
+
+ private:
+  struct Group {
+    int16_t level = 0;
+    std::string letters;
+    int32_t entry = 0;
+  };
+  std::vector<Group> open_;
 };
 
 // The tables of the last group run, created afresh at the start of each run.

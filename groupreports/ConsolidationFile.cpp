@@ -148,11 +148,15 @@ void ConsolidationFileReader::TakeAccount(AccountRow row) {
   if (!FileAccepted) return;
   // Profit-and-loss classes only.
   if (row.number.empty() || static_cast<unsigned char>(row.number[0]) <= static_cast<unsigned char>('3')) return;
+  const std::string code = ClassCode(row.classification, row.type);
+  const int32_t holder = headers_.HolderOf(row.level, code);
   if (row.type == "H") {
-    if (!d_.CommonHeaders || row.level < 2) return;
+    if (!d_.CommonHeaders || row.level < 2) {
+      headers_.Open(row.level, code, 0);
+      return;
+    }
     row.type = "UH";
   }
-  const std::string code = ClassCode(row.classification, row.type);
   const size_t f = static_cast<size_t>(FileIdx);
   if (d_.FileAccCount[f] + 1 > d_.AccountArraySize) d_.GrowAccountArrays();
 
@@ -176,7 +180,10 @@ void ConsolidationFileReader::TakeAccount(AccountRow row) {
     d_.ConsAccLevel[k] = row.level;
     d_.ConsAccClass[k] = code;
     d_.ConsAccFileCount[k] = 1;
+    d_.ConsAccHolder[k] = holder;
+    match = d_.ConsAccCount;
   }
+  if (row.type == "UH") headers_.Open(row.level, code, match);
   const int32_t r = ++d_.FileAccCount[f];
   const size_t rr = static_cast<size_t>(r);
   d_.FileAccID[f][rr] = row.id;

@@ -43,6 +43,7 @@ class ConsolidationFileReader {
   void AddJournalAmounts(int32_t accountId);
 
   ConsolidationData& d_;
+  ChartHeaders headers_;  // of this file's chart
 };
 
 }  // namespace qvx

@@ -142,6 +142,59 @@ TEST(ConsolidatedFigures, CommonHeadersRollUpTheirBlock) {
   for (const auto& l : fig.Lines) EXPECT_NE(l.Type, "UH");
 }
 
+// A line counts in the group of the header that holds it in the chart of the first company
+// holding it, and comes inside that group, whatever another company's chart puts between;
+// a header that gives no line passes its lines on to its section.
+TEST(ConsolidatedFigures, LinesComeInTheGroupOfTheirHeader) {
+  const std::vector<MadeUpAccount> first = {
+      {"6-1000", "General", "06EX", 0, "UH", 2}, {"6-1100", "Rent", "06EX", 10, "D", 3},
+      {"6-1300", "Office", "06EX", 20, "D", 3},  {"6-2000", "Payroll", "06EX", 0, "UH", 2},
+      {"6-2100", "Wages", "06EX", 40, "D", 3}};
+  // Advertising, at the level of General, ends General in this chart.
+  const std::vector<MadeUpAccount> advertising = {
+      {"6-1000", "General", "06EX", 0, "UH", 2}, {"6-1100", "Rent", "06EX", 1, "D", 3},
+      {"6-1250", "Advertising", "06EX", 2, "D", 2}};
+  // No payroll header: the wages are general expenses in this chart.
+  const std::vector<MadeUpAccount> noPayroll = {
+      {"6-1000", "General", "06EX", 0, "UH", 2}, {"6-1100", "Rent", "06EX", 1, "D", 3},
+      {"6-2100", "Wages", "06EX", 4, "D", 3}};
+  struct Case {
+    std::vector<MadeUpFile> files;
+    std::vector<std::string> order;
+    std::vector<int32_t> holders;
+    double general, expenses;
+  };
+  const Case cases[] = {
+      {{{100, "A", 0, first}, {100, "B", 0, advertising}},
+       {"6-1000", "6-1100", "6-1300", "6-1250", "6-2100"}, {-1, 0, 0, -1, -1}, 31, 73},
+      // The payroll header gives no line; the file read first decides where the wages go.
+      {{{100, "A", 0, first}, {100, "C", 0, noPayroll}},
+       {"6-1000", "6-1100", "6-1300", "6-2100"}, {-1, 0, 0, -1}, 31, 75},
+      {{{100, "C", 0, noPayroll}, {100, "A", 0, first}},
+       {"6-1000", "6-1100", "6-1300", "6-2100"}, {-1, 0, 0, 0}, 75, 75},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.files[0].shortName + c.files[1].shortName);
+    const ConsolidatedFigures fig = BuildConsolidatedFigures(MadeUpGroup(c.files, true));
+    std::vector<std::string> order;
+    std::vector<int32_t> holders;
+    for (const ConsolidatedLine& l : fig.Lines) order.push_back(l.Number), holders.push_back(l.Holder);
+    EXPECT_EQ(order, c.order);
+    EXPECT_EQ(holders, c.holders);
+    EXPECT_EQ(fig.Lines[0].Amount, M(c.general));
+    EXPECT_EQ(fig.Group[PLClass::EX], M(c.expenses));
+  }
+  // Without common headers the lines keep their order and no header holds them.
+  const ConsolidatedFigures fig =
+      BuildConsolidatedFigures(MadeUpGroup({{100, "A", 0, first}, {100, "B", 0, advertising}}));
+  std::vector<std::string> order;
+  for (const ConsolidatedLine& l : fig.Lines) {
+    order.push_back(l.Number);
+    EXPECT_EQ(l.Holder, -1);
+  }
+  EXPECT_EQ(order, (std::vector<std::string>{"6-1100", "6-1250", "6-1300", "6-2100"}));
+}
+
 TEST(ConsolidatedFigures, ColumnOrder) {
   struct Case {
     std::vector<std::pair<double, std::string>> files;

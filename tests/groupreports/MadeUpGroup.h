@@ -1,6 +1,6 @@
 // Made-up group tables for tests of the report's figures and drawing: accounts added file
 // by file and merged into the combined table by number, class code and type, as the
-// reading of company files does.
+// reading of company files does; each file's accounts are its chart, in its order.
 #pragma once
 
 #include <string>
@@ -40,7 +40,9 @@ inline ConsolidationData MadeUpGroup(const std::vector<MadeUpFile>& files, bool 
     d.FilePercent[fi] = file.percent;
     d.FileShortName[fi] = file.shortName;
     d.FileEmployees[fi] = file.employees;
+    ChartHeaders headers;  // the accounts are the file's chart, in its order
     for (const MadeUpAccount& a : file.accounts) {
+      const int32_t holder = headers.HolderOf(a.level, a.cls);
       while (d.FileAccCount[fi] + 1 > d.AccountArraySize || d.ConsAccCount + 1 > d.AccountArraySize)
         d.GrowAccountArrays();
       int32_t entry = 0;
@@ -56,7 +58,9 @@ inline ConsolidationData MadeUpGroup(const std::vector<MadeUpFile>& files, bool 
         d.ConsAccType[e] = a.type;
         d.ConsAccLevel[e] = a.level;
         d.ConsAccClass[e] = a.cls;
+        d.ConsAccHolder[e] = holder;
       }
+      if (a.type == "UH") headers.Open(a.level, a.cls, entry);
       d.ConsAccFileCount[static_cast<size_t>(entry)] += 1;
       const size_t r = static_cast<size_t>(++d.FileAccCount[fi]);
       d.FileAccID[fi][r] = static_cast<int32_t>(r);
