@@ -382,7 +382,6 @@ void BudgetComparison::SplitPageBreaks() {
 
 bool BudgetComparison::LoadAccounts() {
   Arr.StartRun();
-  SecName.fill("");
   ExchAcctIDs.assign(21, 0);
   NbrExchAccts = 0;
   G.NbrAccounts = 0;
@@ -448,8 +447,7 @@ bool BudgetComparison::LoadAccounts() {
         G.AcctLevels[i] = level;
         const ado::Variant parent = rs->Fields("ParentAccountID").Value();
         G.AcctParents[i] = parent.IsNull() ? 0 : parent.ToLong();
-        if (const int s = SectionHeaderIndex(number); s > 0) {
-          SecName[static_cast<size_t>(s)] = name;
+        if (SectionHeaderIndex(number) > 0) {
           if (static_cast<size_t>(G.TxRowCount) + 1 >= Arr.LineAcct.size())
             Arr.ResizeReportArrays(static_cast<int32_t>(Arr.LineAcct.size()) + 20);
           ++G.TxRowCount;
@@ -603,6 +601,7 @@ int32_t BudgetComparison::SortedLine(int32_t pos) const {
 void BudgetComparison::BuildBody() {
   Rows.clear();
   GrandTotals.clear();
+  SecName.fill("");
   ReportOK = false;
   PrevLevel = 0;
   PrevAcctNo.clear();
@@ -670,6 +669,8 @@ void BudgetComparison::LineRoutine(int32_t pos) {
     lv.HasHeader = true;
     ClearLevelsFrom();
   }
+  // The Grand Totals name a section as its heading in the body does.
+  if (const int s = SectionHeaderIndex(CurAcctNo); s > 0) SecName[static_cast<size_t>(s)] = RowName;
   PrevClass = Left(CurAcctNo, 1);
   PrevAcctNo = CurAcctNo;
   PrevLevel = CurLevel;

@@ -125,6 +125,7 @@ class BudgetComparison {
   ComparisonLayout Lay;
   ReportArrays Arr;
   SectionTotals Sec;
+  // By section, as the body heads it (BuildBody): the names of the Grand Totals rows.
   std::array<std::string, 7> SecName{};
   std::vector<std::string> BreakAccts;     // 1-based, slot 0 unused
   std::vector<int32_t> ExchAcctIDs{0};     // 1-based

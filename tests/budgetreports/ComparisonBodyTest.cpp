@@ -140,7 +140,6 @@ void Prepare(BudgetComparison& r, const std::vector<ChartLine>& chart) {
     r.Arr.LYActMonth[k] = r.Arr.LYActYTD[k] = Money::FromUnits(c.lastYear);
     r.Arr.BgtMonth[k] = r.Arr.BgtYTD[k] = Money::FromUnits(c.bgt);
     r.Arr.AnnualCol[k] = Money::FromUnits(c.annual);
-    if (const int s = SectionHeaderIndex(c.number)) r.SecName[static_cast<size_t>(s)] = c.name;
   }
   r.VarianceAndTotals();
   r.SortLines();

@@ -85,8 +85,10 @@ std::vector<Row> WorkbookRows(const std::string& path, bool numberColumn, bool g
       }
       r.figures = amounts;
     }
-    r.figures.resize(20);                  // a row's empty cells at its end are not written
-    if (r.name == "Income") rows.clear();  // the body starts at the first section's header
+    r.figures.resize(20);  // a row's empty cells at its end are not written
+    // The body starts at the first section's header; the Grand Totals block, at its own
+    // "Income", and then its rows are the ones read.
+    if (r.name == "Income") rows.clear();
     rows.push_back(r);
   }
   if (columns) *columns = headings;
@@ -127,6 +129,7 @@ TEST(ReportRows, EveryClosingRowNamesItsHeaderAndEqualsItsLines) {
   const std::string noOtherExpenses = "DELETE FROM Accounts WHERE AccountNumber = '9-0000';";
   const std::string noGeneral = "DELETE FROM Accounts WHERE AccountNumber = '6-1000';";
   const std::string namelessHeader = "UPDATE Accounts SET AccountName = NULL WHERE AccountNumber = '6-1000';";
+  const std::string namelessSection = "UPDATE Accounts SET AccountName = NULL WHERE AccountNumber = '6-0000';";
   // A company of a group's folder: the sample changed by its SQL, its short name and share
   // in 1-0000's description.
   struct Company {
@@ -256,6 +259,11 @@ TEST(ReportRows, EveryClosingRowNamesItsHeaderAndEqualsItsLines) {
        {l3, "ColumnType=A", no}, {"|Total 6-1000", "!|Total "}},
       {"header without a name, level 2: comparison", "r21.xlsx", namelessHeader, "BGTCMP", "07/2024", "06/2025",
        {l2, yes}, {"|6-1000"}},
+      // The Grand Totals name the section as the body does, and add up as the company file does.
+      {"section without a name, Grand Totals: printed comparison", "r24.pdf", namelessSection, "BGTCMP", "07/2025",
+       "09/2025", {l3, yes, "IncludeGrandTots=True"}, {"6-0000 "}},
+      {"section without a name, Grand Totals: comparison", "r25.xlsx", namelessSection, "BGTCMP", "07/2025",
+       "09/2025", {l3, yes, "IncludeGrandTots=True"}, {"|6-0000"}},
       {"header without a name: group report", "r22.xlsx", namelessHeader, "CONPL", "07/2025", "06/2026",
        {"ShowHeaders=True", l3, yes}, {"|Total 6-1000", "!|Total "}},
       {"6-1000 deleted, level 2: group report", "r23.xlsx", noGeneral, "CONPL", "07/2025", "06/2026",
@@ -398,7 +406,7 @@ TEST(ReportRows, EveryClosingRowNamesItsHeaderAndEqualsItsLines) {
     for (size_t i = 1; i < c.order.size(); ++i)
       EXPECT_LT(rowOf(c.order[i - 1]) - rows.begin(), rowOf(c.order[i]) - rows.begin())
           << c.order[i - 1] << " before " << c.order[i];
-    ASSERT_GT(rows.size(), 10u);
+    ASSERT_GT(rows.size(), has("IncludeGrandTots=True") ? 6u : 10u);
 
     // The class of each detail line, by its number or its name.
     std::map<std::string, char> classOf;
