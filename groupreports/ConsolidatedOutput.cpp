@@ -269,6 +269,13 @@ void ConsolidatedOutput::PrintConsolidationHeadings() {
         sheet.Cells(G.ExcelRow, G.ExcelCol).SetNumberFormat("#,##0");
         sheet.Cells(G.ExcelRow, G.ExcelCol).SetColumnWidth(10);
       }
+      // The group's and the average's columns (and their percentages) are as wide as a
+      // company's, so that their larger figures show.
+      for (const int col : {lay_.GroupXlCol, lay_.AvgXlCol}) {
+        if (col == 0) continue;  // no average
+        sheet.Cells(G.ExcelRow, col).SetColumnWidth(12);
+        sheet.Cells(G.ExcelRow, col + 1).SetColumnWidth(10);
+      }
     } else {
       sheet.Columns(G.PrintAccountNumbers ? "C:F" : "B:E").SetColumnWidth(12);
     }
