@@ -48,10 +48,12 @@ struct Paper {
 };
 constexpr Paper kPapers[] = {{"A4", 595.276, 841.89}, {"Letter", 612, 792}};
 
-// What the wrapped reports below set before they run: the paper and the page lengths.
+// What the wrapped reports below set before they run: the paper, the page lengths and the
+// size of the report text.
 struct RunSettings {
   const Paper* paper = nullptr;
   int16_t ptLines = 0, lsLines = 0;
+  int16_t bodyFont = 0;
 };
 RunSettings settings;
 
@@ -64,6 +66,7 @@ void RegisterOnPaper(const std::string& code) {
       printer::Environment().paper = printer::PrinterEnvironment::Paper{settings.paper->width, settings.paper->height};
     if (settings.ptLines) G.PTLines = settings.ptLines;
     if (settings.lsLines) G.LSLines = settings.lsLines;
+    if (settings.bodyFont) G.BodyFont = settings.bodyFont;
     inner(c);
   };
   runner::Register(std::move(r));
@@ -184,6 +187,7 @@ struct Case {
   int headingLines;                  // lines the headings of a continuation page count
   int16_t ptLines = 0, lsLines = 0;  // page lengths other than the default settings
   int groupFiles = 0;                // the group report: copies of the file in its folder
+  int16_t bodyFont = 0;              // a size of the report text other than the default
 };
 
 // The comparison in each format, each column option and each annual column, portrait and
@@ -195,6 +199,8 @@ std::vector<Case> ComparisonCases() {
     int annual;
     bool noMonths, grandTotals;
     int16_t ptLines = 0;
+    const char* breaks = "";  // the accounts that start a page
+    int16_t bodyFont = 0;
   };
   const Layout layouts[] = {
       {"V", "", 1, false, true},
@@ -205,20 +211,27 @@ std::vector<Case> ComparisonCases() {
       {"B", "", 0, true, true},
       // The longest portrait page the settings allow is longer than the paper.
       {"V", "", 2, true, false, 119},
+      // On A4 the body (a page from 6-2000 on, text of 11 points) ends where the Grand Totals
+      // block no longer fits on the paper, though the page length has room for it.
+      {"B", "", 0, true, true, 119, "6-2000", 11},
   };
   std::vector<Case> cases;
   for (const Layout& l : layouts) {
     const std::string format = l.format;
     Case c{"comparison-" + format + "-" + (*l.column ? l.column : "standard") + "-annual" +
-               std::to_string(l.annual) + (l.noMonths ? "-nomonths" : "") + (l.ptLines ? "-long" : ""),
+               std::to_string(l.annual) + (l.noMonths ? "-nomonths" : "") + (l.ptLines ? "-long" : "") +
+               (*l.breaks ? std::string("-break") + l.breaks : "") +
+               (l.bodyFont ? "-font" + std::to_string(l.bodyFont) : ""),
            "BGTCMP",
            {"VarianceCol=" + (format == "LY" ? std::string("V") : format),
             std::string("ShowVarLastYr=") + (format == "LY" ? "True" : "False"),
             "BudgetColDiff=" + std::to_string(l.annual), std::string("ExcludeMonths=") + (l.noMonths ? "True" : "False"),
             std::string("IncludeGrandTots=") + (l.grandTotals ? "True" : "False"), "PrintAccountNumbers=True",
-            "UsePageBreaks=False", "PrintLevel=4"},
+            std::string("UsePageBreaks=") + (*l.breaks ? "True" : "False"), std::string("PageBreakAccts=") + l.breaks,
+            "PrintLevel=4"},
            7,
            l.ptLines};
+    c.bodyFont = l.bodyFont;
     for (const char* column : {"ShowLastYrVar", "ShowLastYrCol", "ShowLastYrMth", "ShowLastYrYTD"})
       c.options.push_back(std::string(column) + (std::string(column) == l.column ? "=True" : "=False"));
     cases.push_back(std::move(c));
@@ -342,7 +355,7 @@ TEST(PrintedPages, EveryAccountOfTheWorkbookIsOnAPageAndEveryPageIsFull) {
 
   const std::vector<Case> cases = Cases();
   auto run = [&](const Case& c, const std::string& out, const Paper* paper) {
-    settings = {paper, c.ptLines, c.lsLines};
+    settings = {paper, c.ptLines, c.lsLines, c.bodyFont};
     std::vector<std::string> args = {"--file", file, "--report", "PAGES-" + c.report, "--from", "07/2025",
                                      "--to", "09/2025", "--out", out};
     if (c.groupFiles) args.insert(args.end(), {"--folder", folder + "/group" + std::to_string(c.groupFiles)});
@@ -376,6 +389,17 @@ TEST(PrintedPages, EveryAccountOfTheWorkbookIsOnAPageAndEveryPageIsFull) {
       ASSERT_FALSE(pages.empty());
       EXPECT_NEAR(std::min(pages[0].width, pages[0].height), paper.width, 1);
       EXPECT_EQ(CheckPages(pages, c), expected);
+      // A block run off the foot of the paper is lost from the PDF: the comparison's
+      // surplus closes its body, and the Grand Totals block once more.
+      if (c.report == "BGTCMP") {
+        const bool grandTotals =
+            std::find(c.options.begin(), c.options.end(), "IncludeGrandTots=True") != c.options.end();
+        size_t surplus = 0;
+        for (const Page& page : pages)
+          surplus += std::count_if(page.words.begin(), page.words.end(),
+                                   [](const Word& w) { return w.text == "Surplus/Deficit"; });
+        EXPECT_EQ(surplus, grandTotals ? 2u : 1u);
+      }
     }
   }
 }
