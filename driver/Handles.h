@@ -137,6 +137,10 @@ struct ReadLease {
   // The file's leases in this process, and whether this one counts among their holders.
   std::shared_ptr<FileLeases> file;
   bool holding = false;
+  // The thread of the connection's last statement, and the one whose open cursor keeps it
+  // among the holders past its lease (none while it is not kept).
+  std::thread::id reader;
+  std::thread::id keeper;
 };
 
 struct Environment;

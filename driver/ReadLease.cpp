@@ -12,7 +12,12 @@
 // never gets in while the leases of several connections overlap. So the leases of one
 // process on one file are held together: a lease's time is counted from the moment the
 // process took the file, and once that time is up no connection of the process begins a
-// lease on it until every one has let go, so that a waiting writer takes the file.
+// lease on it until every one has let go, so that a waiting writer takes the file. A thread
+// does not wait, though, for a connection that an open cursor of its own keeps past its
+// lease (a script walks a list on one connection and looks each row up on another): only
+// the thread itself will close that cursor, and the file stays held by it in any case. The
+// other connection joins the lease that read is in, which is over, so that it reads one
+// statement at a time and holds the file no longer than the cursor does.
 //
 // The accounting program writes its files while reports run: it may commit changes through
 // SQLite (seen as a new data version), and it, or someone else, may replace, remove,
@@ -22,16 +27,23 @@
 
 #include <pthread.h>
 
+#include <algorithm>
 #include <map>
+#include <thread>
+#include <vector>
 
 namespace qvx::driver {
 
 // The leases of this process on one file.
 struct FileLeases {
   std::mutex mutex;
-  std::condition_variable released;  // notified when the last holder lets go
+  std::condition_variable released;  // notified when a holder lets go, or comes to be kept
   int holders = 0;
   int64_t takenNs = 0;  // when the first of the current holders took the file
+  // The holders kept past their leases by an open cursor, each by the thread of its last
+  // statement (the thread that will close it), and the threads waiting to take the file.
+  std::vector<std::thread::id> keepers;
+  std::vector<std::thread::id> waiting;
 };
 
 namespace {
@@ -64,26 +76,51 @@ int64_t TakenNs(ReadLease& l) {
 
 // Counts the connection among the file's holders: at once while the process took the file
 // less than a lease ago, otherwise once every holder has let go (or a statement of another
-// connection kept the file too long).
+// connection kept the file too long), but for the ones kept by cursors of this thread. The
+// connection then joins the current holders' lease, which is over: it is ended after the
+// statement, so that nothing of the process outlasts those cursors.
 void TakeFile(ReadLease& l) {
   FileLeases& f = *l.file;
+  const std::thread::id self = std::this_thread::get_id();
   std::unique_lock lock(f.mutex);
   const int64_t giveUpNs = NowNs() + kLongestGapWaitNs;
+  f.waiting.push_back(self);
   for (;;) {
     const int64_t now = NowNs();
-    if (f.holders == 0 || now - f.takenNs < kLeaseNs || now >= giveUpNs) break;
+    if (f.holders == std::ranges::count(f.keepers, self) || now - f.takenNs < kLeaseNs || now >= giveUpNs) break;
     f.released.wait_for(lock, std::chrono::nanoseconds(giveUpNs - now));
   }
+  f.waiting.erase(std::ranges::find(f.waiting, self));
   if (f.holders++ == 0) f.takenNs = NowNs();
   l.holding = true;
 }
 
+// Records the thread whose cursor keeps the connection among the holders (none: not kept).
+void SetKeeper(FileLeases& f, ReadLease& l, std::thread::id keeper) {
+  if (l.keeper != std::thread::id()) f.keepers.erase(std::ranges::find(f.keepers, l.keeper));
+  if (keeper != std::thread::id()) f.keepers.push_back(keeper);
+  l.keeper = keeper;
+}
+
+// A connection of the keeper's thread waiting for the file need no longer wait for this one
+// (the lease timer ends a lease that a cursor keeps while its thread may be waiting).
+void KeptBy(ReadLease& l, std::thread::id keeper) {
+  if (l.keeper == keeper) return;
+  FileLeases& f = *l.file;
+  std::lock_guard lock(f.mutex);
+  SetKeeper(f, l, keeper);
+  if (std::ranges::find(f.waiting, keeper) != f.waiting.end()) f.released.notify_all();
+}
+
+// Every let-go may end a wait: a waiting connection waits for no holder its thread keeps.
 void LetGoOfFile(ReadLease& l) {
   if (!l.holding) return;
   l.holding = false;
   FileLeases& f = *l.file;
   std::lock_guard lock(f.mutex);
-  if (--f.holders == 0) f.released.notify_all();
+  SetKeeper(f, l, std::thread::id());
+  --f.holders;
+  f.released.notify_all();
 }
 
 // Runs the driver's own BEGIN or COMMIT (the authorizer refuses them from the client).
@@ -101,7 +138,7 @@ int RunOwn(Connection& c, const char* sql) {
 void LetGoOnceReadEnded(Connection& c) {
   ReadLease& l = c.lease;
   if (l.active || !l.holding) return;
-  if (c.db && sqlite3_txn_state(c.db.get(), "main") != SQLITE_TXN_NONE) return;
+  if (c.db && sqlite3_txn_state(c.db.get(), "main") != SQLITE_TXN_NONE) return KeptBy(l, l.reader);
   LetGoOfFile(l);
 }
 
@@ -160,6 +197,7 @@ ReadLease::~ReadLease() {
 void EnterLease(Connection& c) {
   ReadLease& l = c.lease;
   if (!l.file) l.file = LeasesOf(c.fileDevice, c.fileInode);
+  l.reader = std::this_thread::get_id();
   if (l.active && NowNs() - TakenNs(l) >= kLeaseNs) EndLeaseLocked(c);
   LetGoOnceReadEnded(c);
   // Still holding while not in a lease: a cursor of its own keeps the read, and the file.
