@@ -204,5 +204,94 @@ TEST_F(ChangingFileTest, ACommitLeavingAnEndlessCompanyTableStopsTheNextReadNami
   }
 }
 
+// Runs `sql` on the file in another program, as the accounting program would.
+bool OtherProgramRuns(const std::string& file, const std::string& sql) {
+  return test::InChildProcess([&] {
+    sqlite3* db = nullptr;
+    const bool done = sqlite3_open(file.c_str(), &db) == SQLITE_OK &&
+                      sqlite3_busy_timeout(db, kWriterWaitMs) == SQLITE_OK &&
+                      sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_close(db);
+    return done;
+  });
+}
+
+// In write-ahead-log mode the file changes under every reader: a commit goes to the log,
+// and a checkpoint copies it into the file whatever the readers hold. Neither is another
+// program writing past SQLite: each read gives the last commit.
+TEST_F(ChangingFileTest, AFileInWriteAheadLogModeIsReadOnThroughCommitsAndCheckpoints) {
+  ASSERT_TRUE(OtherProgramRuns(file_, "PRAGMA journal_mode = WAL"));
+  TestConnection c;
+  ASSERT_TRUE(c.Connect(Connection()).Ok());
+  ASSERT_EQ(c.Scalar("SELECT COUNT(*) FROM MYOB.JournalRecords"), "80");
+  int commits = 0;
+  for (const char* checkpoint : {"PASSIVE", "FULL", "RESTART", "TRUNCATE"}) {
+    SCOPED_TRACE(checkpoint);
+    const std::string phone = "555 010" + std::to_string(++commits);
+    ASSERT_TRUE(OtherProgramRuns(file_, "UPDATE DataFileInformation SET Phone = '" + phone + "'"));
+    EXPECT_EQ(c.Scalar("SELECT Phone FROM MYOB.DataFileInformation"), phone);
+    ASSERT_TRUE(OtherProgramRuns(file_, std::string("PRAGMA wal_checkpoint(") + checkpoint + ")"));
+    const std::pair<std::string, std::string> reads[] = {{"SELECT Phone FROM MYOB.DataFileInformation", phone},
+                                                         {"SELECT COUNT(*) FROM MYOB.JournalRecords", "80"}};
+    for (const auto& [sql, value] : reads) {
+      test::Rows rows;
+      const test::OdbcOutcome out = c.Query(sql, &rows);
+      EXPECT_TRUE(out.Ok()) << sql << ": " << out.message;
+      EXPECT_EQ(rows, test::Rows{{value}}) << sql;
+    }
+  }
+}
+
+// The look at the file when the connection holds no read of it (a statement that read no
+// table, a read that failed and ended) first takes one: a commit seen only then is read,
+// and a file overwritten past SQLite is named so rather than with SQLite's words for the
+// damage it finds.
+TEST_F(ChangingFileTest, TheLookAtTheFileWithoutAReadTakesOneBeforeItTells) {
+  {
+    SCOPED_TRACE("a commit, then a statement that reads no table");
+    TestConnection c;
+    ASSERT_TRUE(c.Connect(Connection()).Ok());
+    ASSERT_NE(c.Scalar("SELECT Phone FROM MYOB.DataFileInformation"), "555 0101");
+    ASSERT_TRUE(OtherProgramRuns(file_, "UPDATE DataFileInformation SET Phone = '555 0101'"));
+    const test::OdbcOutcome out = c.Query("SELECT 1");
+    EXPECT_TRUE(out.Ok()) << out.message;
+    EXPECT_EQ(c.Scalar("SELECT Phone FROM MYOB.DataFileInformation"), "555 0101");
+  }
+  {
+    SCOPED_TRACE("pages overwritten under an open cursor, whose read then fails as damaged");
+    Build(file_, "North Pty Ltd", 2000);
+    TestConnection c;
+    ASSERT_TRUE(c.Connect(Connection()).Ok());
+    SQLHSTMT st = nullptr;
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, c.Dbc(), &st)));
+    const char* sql = "SELECT * FROM MYOB.JournalRecords";
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLExecDirect(st, reinterpret_cast<SQLCHAR*>(const_cast<char*>(sql)), SQL_NTS)));
+    ASSERT_EQ(SQLFetch(st), SQL_SUCCESS);
+    // The client goes quiet, so the lease ends; the open cursor keeps its read. Another
+    // program overwrites every page but the first, which holds SQLite's count of changes:
+    // SQLite takes the pages it has read as current, and finds the others damaged.
+    ::usleep(30000);
+    ASSERT_TRUE(test::InChildProcess([&] {
+      std::fstream io(file_, std::ios::in | std::ios::out | std::ios::binary);
+      unsigned char size[2] = {};
+      io.seekg(16);
+      io.read(reinterpret_cast<char*>(size), 2);
+      const auto pageSize = static_cast<std::streamoff>(size[0] << 8 | size[1]);
+      const std::string garbage(static_cast<size_t>(fs::file_size(file_)) - static_cast<size_t>(pageSize), '\xA5');
+      io.seekp(pageSize);
+      io.write(garbage.data(), static_cast<std::streamsize>(garbage.size()));
+      return io.good();
+    }));
+    SQLRETURN rc = SQL_SUCCESS;
+    while (rc == SQL_SUCCESS) rc = SQLFetch(st);
+    const test::OdbcOutcome out = test::Diagnose(rc, SQL_HANDLE_STMT, st);
+    EXPECT_EQ(rc, SQL_ERROR);
+    EXPECT_NE(out.message.find("The company file \"" + file_ + "\" was truncated or overwritten by another program"),
+              std::string::npos)
+        << out.message;
+    SQLFreeHandle(SQL_HANDLE_STMT, st);
+  }
+}
+
 }  // namespace
 }  // namespace qvx

@@ -1,5 +1,6 @@
 // The sample company files are coherent books: checked with SQL through the driver.
 #include "tests/support/OdbcTestEnv.h"
+#include "tests/support/OtherProgram.h"
 
 #include "samples/CompanyFile.h"
 #include "samples/SampleBooks.h"
@@ -434,6 +435,15 @@ namespace qvx {
 namespace {
 
 TEST(FileProbe, TellsTheDriverCountryAndVersionOfAFile) {
+  // Files whose company table is a view that never ends: its work without end, or its
+  // endless rows sorted. The probe reads within bounds, and tells nothing of them.
+  const fs::path dir = fs::temp_directory_path() / ("qvx-probe-" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  const std::string endless = (dir / "Endless.MYO").string(), sorted = (dir / "Sorted.MYO").string();
+  for (const bool sort : {false, true}) {
+    fs::copy_file(samples::SamplePath(samples::kAustralianFile), sort ? sorted : endless);
+    ASSERT_TRUE(test::PutEndlessViewInPlaceOf(sort ? sorted : endless, "DataFileInformation", sort));
+  }
   struct Case {
     std::string file;
     std::optional<driver::CompanyFileFacts> expected;
@@ -446,6 +456,8 @@ TEST(FileProbe, TellsTheDriverCountryAndVersionOfAFile) {
       {samples::SamplePath(samples::kGroupFolder), std::nullopt},
       {std::string(QVX_SOURCE_DIR) + "/README.md", std::nullopt},
       {"", std::nullopt},
+      {endless, std::nullopt},
+      {sorted, std::nullopt},
   };
   for (const auto& c : cases) {
     auto facts = driver::ProbeCompanyFile(c.file);
@@ -455,6 +467,7 @@ TEST(FileProbe, TellsTheDriverCountryAndVersionOfAFile) {
     EXPECT_EQ(facts->country, c.expected->country) << c.file;
     EXPECT_EQ(facts->version, c.expected->version) << c.file;
   }
+  fs::remove_all(dir);
 }
 
 }  // namespace
