@@ -188,7 +188,7 @@ void BudgetComparison::DrawRow(const ReportRow& r) {
   if (ToPrinter()) {
     // The lines a row keeps below it on its page: a heading some of its group, a profit row its rules.
     const int32_t reserve = heading ? (r.Level == 1 ? 20 : 10) : r.TotalKind == 6 ? 6 : 0;
-    if (G.LineCount >= G.PageLines - reserve || PaperFull(reserve)) {
+    if (G.LineCount >= G.PageLines - reserve || PaperFull(reserve, r.RuleAbove)) {
       G.NewPageFlag = kTrue;
       G.HeadingMode = 0;
     }

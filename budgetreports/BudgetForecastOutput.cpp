@@ -90,7 +90,7 @@ void BudgetForecast::DrawLine(const ForecastReport& r, const ForecastLine& line)
   if (!sheet) {
     // The lines a line keeps below it on its page: a heading some of its group, a summary line its rules.
     const int32_t reserve = line.type == "H" ? (line.level == 1 ? 10 : 8) : line.totalSection == 6 ? 6 : 0;
-    if (G.LineCount >= G.PageLines - reserve || PaperFull(reserve)) {
+    if (G.LineCount >= G.PageLines - reserve || PaperFull(reserve, line.ruleBefore)) {
       G.NewPageFlag = kTrue;
       G.HeadingMode = 0;
     }

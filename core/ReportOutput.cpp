@@ -286,10 +286,10 @@ void SaveAndCloseExcel(const ExcelObjects& x, const std::string& folder, const s
   CloseExcel(x);
 }
 
-bool PaperFull(int32_t reserve) {
+bool PaperFull(int32_t reserve, bool ruleAbove) {
   if (!G.PrintToPrinter || G.PrintCancelled) return false;
   const printer::Printer& p = printer::Current();
-  return p.JobStarted() && !p.RoomForLines(reserve + 1);
+  return p.JobStarted() && !p.RoomForLines(reserve + (ruleAbove ? 2 : 1));
 }
 
 void EndReportOutput() { EndReportOutput(ExcelObjects::FromGlobals()); }

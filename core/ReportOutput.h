@@ -82,9 +82,12 @@ void SaveAndCloseExcel(const ExcelObjects& objects, const std::string& folder, c
 // Whether the printed page has no room for the next line and `reserve` lines more below
 // it. A report's page length counts lines of some paper length; shorter paper (58 lines
 // of 9 points on landscape A4) ends first, so every report ends its pages on this as well
-// as on its line count, and no line is drawn past the printable area. False for workbook
-// output, before the first page and after a cancelled printer choice.
-bool PaperFull(int32_t reserve = 0);
+// as on its line count, and no line is drawn past the printable area. A rule drawn above
+// a total takes the line the total would have printed on, and the total prints on the
+// next: with `ruleAbove` the rule counts as a line of its own, so that a total and its
+// rule start the next page together when the paper has room for the rule only. False for
+// workbook output, before the first page and after a cancelled printer choice.
+bool PaperFull(int32_t reserve = 0, bool ruleAbove = false);
 
 // The common end of every report's output, whether it completed or stopped: the body
 // font back to 9, then FinishReportOutput.

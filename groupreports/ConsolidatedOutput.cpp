@@ -351,13 +351,14 @@ void ConsolidatedOutput::PrintReportLine() {
   // line of its header. When that line was ended first (a computed line or a page came
   // between), the total is a line of its own and says what it totals.
   const bool completes = lineOpen_ && OutRowType == "Tot" && OutLevel >= G.PrintLevel && !profit;
+  const bool ruled = OutRowType == "Tot" && (OutLevel < G.PrintLevel || profit);
   if (!completes) {
     EndOpenLine();
     int reserve = 0;
     if (OutRowType == "UH" || OutRowType == "SH") reserve = 8;
     if (OutAcNumber == "5-0000" || OutAcNumber == "6-0000" || OutAcNumber == "8-0000" || OutAcNumber == "9-0000")
       reserve = 10;
-    if (G.LineCount >= G.PageLines - reserve || PaperFull(reserve)) {
+    if (G.LineCount >= G.PageLines - reserve || PaperFull(reserve, ruled)) {
       G.NewPageFlag = kTrue;
       G.HeadingMode = 0;
     }
@@ -365,7 +366,7 @@ void ConsolidatedOutput::PrintReportLine() {
     if (G.PrintCancelled) return;
   }
 
-  if (OutRowType == "Tot" && (OutLevel < G.PrintLevel || profit)) {
+  if (ruled) {
     if (ToPrinter())
       DrawColumnRules();
     else

@@ -214,6 +214,11 @@ std::vector<Case> ComparisonCases() {
       // On A4 the body (a page from 6-2000 on, text of 11 points) ends where the Grand Totals
       // block no longer fits on the paper, though the page length has room for it.
       {"B", "", 0, true, true, 119, "6-2000", 11},
+      // A page from 4-1400 on (portrait Letter, the page length longer than the paper) and
+      // from 4-1300 on (landscape A4, the default page length) brings "Total Many Accounts"
+      // to the foot of the paper, with room for the rule above it but not for the total.
+      {"V", "", 2, true, false, 119, "4-1400"},
+      {"V", "", 1, false, true, 0, "4-1300"},
   };
   std::vector<Case> cases;
   for (const Layout& l : layouts) {
