@@ -163,7 +163,7 @@ TEST_F(ChangingFileTest, TruncatedOverwrittenRemovedOrReplacedFilesStopTheReadCl
     ASSERT_TRUE(c.Connect(Connection()).Ok());
     ASSERT_EQ(c.Scalar("SELECT COUNT(*) FROM MYOB.JournalRecords"), "80");
     k.change(file_, other_);
-    // The driver looks at the file's path every few milliseconds.
+    // The driver looks at the file once a lease, and a lease lasts at most 25 ms.
     ::usleep(30000);
     for (const char* sql : {"SELECT COUNT(*) FROM MYOB.JournalRecords", "SELECT * FROM MYOB.JournalRecords",
                             "SELECT CompanyName FROM MYOB.DataFileInformation"}) {

@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <new>
 #include <random>
 #include <memory>
@@ -28,6 +29,13 @@ namespace qvx::test {
 
 // How long a writer of the test waits for a lock, as the accounting program does.
 inline constexpr int kWriterWaitMs = 2000;
+
+// A commit of the tests' committing writer (below) waits for a program reading the file
+// about the driver's read lease (25 ms) and the read under way; readers that keep the file
+// from it for ever keep it out until it gives up. The tests bound its wait far from both: a
+// loaded machine stretches a sound wait by tens of milliseconds, a faulty one lasts seconds.
+inline constexpr int64_t kLongestCommitWaitUs = 1'000'000;
+inline constexpr int kCommitGiveUpMs = 5000;
 
 // How long a test waits for its other program to do its part, and how often it forks one
 // again when it hangs.
@@ -156,7 +164,7 @@ class FileChange {
       }
       return !ec;
     });
-    // The driver looks at the file's path every few milliseconds.
+    // The driver looks at the file once a lease, and a lease lasts at most 25 ms.
     ::usleep(30000);
     return made;
   }
@@ -213,17 +221,29 @@ inline bool AsAnotherUser(const std::function<bool()>& work) {
   });
 }
 
-// How long the threads of a process have been ready to run but waited for a processor, in
-// microseconds (the kernel's scheduler statistics; 0 where it keeps none).
-inline int64_t RunQueueUs(pid_t pid) {
-  int64_t waited = 0;
+// How long each thread of a process has been ready to run but waited for a processor, in
+// microseconds, by thread (the kernel's scheduler statistics; none where it keeps none).
+inline std::map<pid_t, int64_t> RunQueueUs(pid_t pid) {
+  std::map<pid_t, int64_t> waited;
   std::error_code ec;
   for (const auto& task : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task", ec)) {
     std::ifstream stats(task.path() / "schedstat");
     long long onCpuNs = 0, waitingNs = 0;
-    if (stats >> onCpuNs >> waitingNs) waited += waitingNs / 1000;
+    if (stats >> onCpuNs >> waitingNs) waited[static_cast<pid_t>(std::stoi(task.path().filename()))] = waitingNs / 1000;
   }
   return waited;
+}
+
+// The longest any one thread present at both counts waited for a processor between them.
+// A thread that began or ended in between is left out: its count at one end says nothing
+// of the time between. Threads that waited side by side are not added up as if one after
+// another: with a busy machine and many threads that would come to more than the time
+// between, and hide any wait.
+inline int64_t LongestRunQueueUs(const std::map<pid_t, int64_t>& before, const std::map<pid_t, int64_t>& after) {
+  int64_t longest = 0;
+  for (const auto& [thread, us] : after)
+    if (const auto then = before.find(thread); then != before.end()) longest = std::max(longest, us - then->second);
+  return longest;
 }
 
 // Another program committing small changes through SQLite in a loop while the test reads, as
@@ -231,8 +251,10 @@ inline int64_t RunQueueUs(pid_t pid) {
 // a pause of a random length within the given bounds. It looks for the lock every
 // millisecond, so that its waits measure how long readers held the file rather than its own
 // pauses, and gives a commit up after `giveUpMs`. On a loaded machine either process may
-// wait for a processor while a commit waits: that time is the machine's, not the readers',
-// and is left out of the longest wait.
+// wait for a processor while a commit waits: that time is the machine's, not the readers'.
+// What the thread of each process that waited longest for one, among those at work all
+// through the commit, waited is left out of the longest wait; so the readers end only after
+// the writer has stopped (Stop).
 class CommittingWriter {
  public:
   struct Pause {
@@ -263,13 +285,13 @@ class CommittingWriter {
     std::minstd_rand random(static_cast<unsigned>(::getpid()));
     std::uniform_int_distribution<int> pauseUs(pause.minUs, std::max(pause.minUs, pause.maxUs));
     long commits = 0, failures = 0;
-    int64_t longestUs = 0;
+    int64_t longestUs = 0, longestRawUs = 0;
     const pid_t writer = ::getpid();
     pollfd stop{stop_[0], POLLIN, 0};
     while (::poll(&stop, 1, 0) == 0) {
       const std::string sql = "BEGIN IMMEDIATE; UPDATE DataFileInformation SET Phone = '555 " +
                               std::to_string(commits % 10000) + "'; COMMIT";
-      const int64_t queued = RunQueueUs(reader) + RunQueueUs(writer);
+      const auto readerQueued = RunQueueUs(reader), writerQueued = RunQueueUs(writer);
       const auto start = std::chrono::steady_clock::now();
       if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK) {
         commits_->store(++commits);
@@ -279,13 +301,17 @@ class CommittingWriter {
       }
       const auto us =
           std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start).count();
-      longestUs = std::max<int64_t>(longestUs, us - (RunQueueUs(reader) + RunQueueUs(writer) - queued));
+      const int64_t machineUs = LongestRunQueueUs(readerQueued, RunQueueUs(reader)) +
+                                LongestRunQueueUs(writerQueued, RunQueueUs(writer));
+      longestUs = std::max<int64_t>(longestUs, us - machineUs);
+      longestRawUs = std::max<int64_t>(longestRawUs, us);
       if (commits + failures == 1 && ::write(report_[1], "w", 1) != 1) _exit(3);
       ::usleep(static_cast<useconds_t>(pauseUs(random)));
     }
     sqlite3_close(db);
     char text[96];
-    const int n = std::snprintf(text, sizeof text, "%ld %ld %lld", commits, failures, static_cast<long long>(longestUs));
+    const int n = std::snprintf(text, sizeof text, "%ld %ld %lld %lld", commits, failures,
+                                static_cast<long long>(longestUs), static_cast<long long>(longestRawUs));
     _exit(::write(report_[1], text, static_cast<size_t>(n)) == n ? 0 : 3);
   }
   ~CommittingWriter() {
@@ -298,9 +324,11 @@ class CommittingWriter {
   // The commits made so far.
   long Commits() const { return commits_ ? commits_->load() : 0; }
 
+  // The commits made and given up, and the longest wait of one: less the machine's time
+  // (above), and as it came.
   struct Report {
     long commits = -1, failures = -1;
-    long long longestUs = -1;
+    long long longestUs = -1, longestRawUs = -1;
   };
   Report Stop() {
     Report r;
@@ -309,7 +337,7 @@ class CommittingWriter {
     if (::write(stop_[1], &c, 1) == 1) {
       char text[96] = {};
       if (::read(report_[0], text, sizeof text - 1) > 0)
-        std::sscanf(text, "%ld %ld %lld", &r.commits, &r.failures, &r.longestUs);
+        std::sscanf(text, "%ld %ld %lld %lld", &r.commits, &r.failures, &r.longestUs, &r.longestRawUs);
     }
     EndChild(std::exchange(pid_, -1));
     for (int* fd : {&stop_[0], &stop_[1], &report_[0], &report_[1]})
