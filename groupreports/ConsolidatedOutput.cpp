@@ -738,7 +738,20 @@ void ConsolidatedOutput::PrintReportBody() {
 
 // ---------------------------------------------------------------- comparison sections
 
+// A comparison section opens with a rule and its title. Its rows check the page for
+// themselves, but nothing before the title does: the rule and the title start the next
+// page together when the paper has no room for both, so that no title prints past the
+// printable area nor leaves its rule alone at the foot. The rule ends at the right edge,
+// so the title's tab moves on a line before the title prints: that line is the reserve.
 void ConsolidatedOutput::TitleLine(const std::string& title) {
+  EndOpenLine();
+  if (PaperFull(1, true)) {
+    G.NewPageFlag = kTrue;
+    G.HeadingMode = 0;
+    PrintConsolidationHeadings();
+    if (G.PrintCancelled) return;
+  }
+  DrawRuleLine();
   if (ToPrinter()) {
     printer::Current().Print({printer::Tab{lay_.ConsNameTab}, title});
     G.LineCount += 1;
@@ -769,7 +782,6 @@ void ConsolidatedOutput::ComparisonRows(const std::vector<ComparisonRow>& rows) 
 }
 
 void ConsolidatedOutput::PrintBenchmarkComparison() {
-  DrawRuleLine();
   TitleLine("Comparison to Benchmarks");
   ComparisonRows(cmp_.Benchmark);
   avgSales_ = cmp_.AvgSales;
@@ -777,7 +789,6 @@ void ConsolidatedOutput::PrintBenchmarkComparison() {
 
 void ConsolidatedOutput::PrintAverageComparison() {
   InAverageSection = true;
-  DrawRuleLine();
   TitleLine("Comparison to Average");
   ComparisonRows(cmp_.Average);
   DrawRuleLine();

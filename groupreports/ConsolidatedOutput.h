@@ -90,6 +90,8 @@ class ConsolidatedOutput {
   void FitBodyFont(printer::Printer& p);
   double RuleX(double column, double offset) const;
   void SheetTotalRule(bool netProfit);
+  // The rule and the title that open a comparison section, on a new page when the paper
+  // has no room for both.
   void TitleLine(const std::string& title);
   void ComparisonRows(const std::vector<ComparisonRow>& rows);
   void ComputedLine(const std::string& text, const std::string& acNumber, Money group,

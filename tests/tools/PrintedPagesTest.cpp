@@ -265,8 +265,16 @@ std::vector<Case> Cases() {
   std::replace(three.options.begin(), three.options.end(), std::string("IncludeAverage=False"),
                std::string("IncludeAverage=True"));
   three.groupFiles = 3;
+  // Without headers, with the longest page lengths the settings allow (longer than the
+  // paper), "Comparison to Average" comes to the foot of landscape Letter.
+  Case bare = three;
+  bare.name = "group-three-files-noheaders-long";
+  std::replace(bare.options.begin(), bare.options.end(), std::string("ShowHeaders=True"),
+               std::string("ShowHeaders=False"));
+  bare.ptLines = bare.lsLines = 119;
   cases.push_back(one);
   cases.push_back(three);
+  cases.push_back(bare);
   return cases;
 }
 
