@@ -4,7 +4,7 @@
 // writer got in; the look-ups must not wait for the list's open cursor, which nothing but
 // their own thread will close, and run about as fast as on one connection. A look-up that
 // does wait, for the long read of another thread, goes on as soon as that read has ended.
-#include "tests/support/OdbcTestEnv.h"
+#include "tests/driver/SampleCopyTest.h"
 
 #include "samples/SamplePaths.h"
 
@@ -33,22 +33,9 @@ double SecondsSince(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-class NestedLoopTest : public ::testing::Test {
+class NestedLoopTest : public test::SampleCopyTest {
  protected:
-  void SetUp() override {
-    test::UsePrivateOdbcRegistration();
-    dir_ = fs::temp_directory_path() / ("qvx-nested-" + std::to_string(::getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    file_ = (dir_ / "Nested.MYO").string();
-    fs::copy_file(samples::SamplePath(samples::kAustralianFile), file_);
-  }
-  void TearDown() override {
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
-  }
-  std::string Connection() const { return test::DirectConnectionString({.file = file_}); }
+  NestedLoopTest() : SampleCopyTest("qvx-nested-", "Nested.MYO") {}
 
   // Looks accounts up on `lookup`, a millisecond apart; with a `list`, the accounts of the
   // journal's records walked there row by row, its cursor open all along. The seconds it
@@ -79,8 +66,6 @@ class NestedLoopTest : public ::testing::Test {
     return seconds;
   }
 
-  fs::path dir_;
-  std::string file_;
 };
 
 // The same look-ups on one connection, on two, and beside another thread that reads the

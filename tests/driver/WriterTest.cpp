@@ -2,7 +2,7 @@
 // program reads it, on as many connections and threads as it likes: each commit waits at
 // most about the driver's short read lease, and no commit is ever taken for a file that
 // another program replaced, truncated or overwrote.
-#include "tests/support/OdbcTestEnv.h"
+#include "tests/driver/SampleCopyTest.h"
 #include "tests/support/OtherProgram.h"
 
 #include "samples/SamplePaths.h"
@@ -28,22 +28,9 @@ using test::kCommitGiveUpMs;
 using test::kLongestCommitWaitUs;
 using test::TestConnection;
 
-class WriterTest : public ::testing::Test {
+class WriterTest : public test::SampleCopyTest {
  protected:
-  void SetUp() override {
-    test::UsePrivateOdbcRegistration();
-    dir_ = fs::temp_directory_path() / ("qvx-writer-" + std::to_string(::getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    file_ = (dir_ / "Busy.MYO").string();
-    fs::copy_file(samples::SamplePath(samples::kAustralianFile), file_);
-  }
-  void TearDown() override {
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
-  }
-  std::string Connection() const { return test::DirectConnectionString({.file = file_}); }
+  WriterTest() : SampleCopyTest("qvx-writer-", "Busy.MYO") {}
 
   // The first failure of any reader, for the test's message.
   void Failed(const test::OdbcOutcome& out) {
@@ -52,8 +39,6 @@ class WriterTest : public ::testing::Test {
     if (firstFailure_.empty()) firstFailure_ = out.sqlState + " " + out.message;
   }
 
-  fs::path dir_;
-  std::string file_;
   std::mutex mutex_;
   int failures_ = 0;
   std::string firstFailure_;
