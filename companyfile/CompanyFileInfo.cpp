@@ -193,6 +193,12 @@ std::string DateFormatMessage(bool dayFirst, const std::string& shownFormat) {
 void CheckDateFormat() {
   const uint32_t lcid = locale::GetSystemDefaultLCID();
   const std::string format = UCase(GetLocaleValue(locale::kLocaleSShortDate));
+  // The user learns why a picture kept for them is not used, or why a Yes changes nothing.
+  auto tellProblem = [](const std::string& consequence) {
+    const std::string problem = locale::ShortDateFileProblem();
+    if (!problem.empty()) ui::MsgBox(problem + ".\r\r" + consequence, ui::Buttons::OK, ui::Icon::Exclamation);
+  };
+  tellProblem("The short date format is not taken from there but from the locale (LC_TIME).");
   const std::string first = Left(format, 1);
   struct Order { const char* letter; const char* accepted; const char* picture; bool dayFirst; };
   for (const Order& o : {Order{"D", "DD/MM/YYYY", "dd/MM/yyyy", true},
@@ -201,7 +207,8 @@ void CheckDateFormat() {
     const ui::Answer answer =
         ui::MsgBox(DateFormatMessage(o.dayFirst, format), ui::Buttons::YesNo, ui::Icon::None, "Date Format Error");
     if (answer == ui::Answer::Yes) {
-      locale::SetLocaleInfo(lcid, locale::kLocaleSShortDate, o.picture);
+      if (!locale::SetLocaleInfo(lcid, locale::kLocaleSShortDate, o.picture))
+        tellProblem("The short date format could not be saved.");
       locale::BroadcastSettingChange();
     } else {
       // Nothing is saved: the settings and data-set files keep what they held.

@@ -2,14 +2,15 @@
 
 #include <langinfo.h>
 #include <locale.h>
-#include <sys/stat.h>
 
 #include <array>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <mutex>
+#include <optional>
+
+#include "platform/runtime/Runtime.h"
+#include "platform/sys/Sys.h"
 
 namespace qvx::locale {
 
@@ -25,21 +26,34 @@ const std::array<const char*, 7> kDayLong = {"Sunday",   "Monday", "Tuesday", "W
                                              "Thursday", "Friday", "Saturday"};
 
 // The picture is read for every date turned into text, so the file is read again only
-// when its path or its modification stamp changes.
+// when it changed, and the picture worked out again only when the text did.
 struct PictureCache {
   std::mutex lock;
+  std::optional<sys::OwnFile> file;  // the file at the current path
   bool valid = false;
-  std::string path;
-  bool fileFound = false;
-  struct timespec stamp {};
-  off_t size = 0;
+  std::optional<std::string> text;  // what the file held; nothing when there was none
   std::string picture;
+  std::string problem;  // why the file was last passed over or not written
 };
 
 PictureCache& Cache() {
   static PictureCache cache;
   return cache;
 }
+
+// The file of the current path (the configuration folder may change while the program
+// runs); the cache's lock is held.
+sys::OwnFile& ShortDateFile(PictureCache& c) {
+  const std::string path = ShortDateFilePath();
+  if (!c.file || c.file->Path() != path) {
+    c.file.emplace(path.substr(0, path.rfind('/')), path.substr(path.rfind('/') + 1));
+    c.valid = false;
+  }
+  return *c.file;
+}
+
+// The picture is one short line.
+constexpr size_t kMaxPictureBytes = 4096;
 
 std::string DerivedPicture() {
   locale_t loc = newlocale(LC_TIME_MASK, "", static_cast<locale_t>(nullptr));
@@ -49,11 +63,9 @@ std::string DerivedPicture() {
   return PictureFromStrftime(format);
 }
 
-std::string ReadFirstLine(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::string line;
-  if (!in || !std::getline(in, line)) return {};
-  while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
+std::string FirstLine(const std::string& text) {
+  std::string line = text.substr(0, text.find('\n'));
+  while (!line.empty() && line.back() == '\r') line.pop_back();
   return line;
 }
 
@@ -90,22 +102,27 @@ std::string ShortDateFilePath() {
 std::string ShortDatePicture() {
   PictureCache& c = Cache();
   std::lock_guard<std::mutex> guard(c.lock);
-  std::string path = ShortDateFilePath();
-  struct stat st {};
-  bool found = ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-  if (c.valid && c.path == path && c.fileFound == found &&
-      (!found || (c.stamp.tv_sec == st.st_mtim.tv_sec && c.stamp.tv_nsec == st.st_mtim.tv_nsec &&
-                  c.size == st.st_size)))
-    return c.picture;
-  std::string picture = found ? ReadFirstLine(path) : std::string();
+  sys::OwnFile& file = ShortDateFile(c);
+  std::optional<std::string> text;
+  try {
+    text = file.Read(kMaxPictureBytes);
+    c.problem.clear();
+  } catch (const std::exception& e) {
+    // Nothing is taken from a folder or file that fails: the picture is the C library's.
+    c.problem = CurrentErrorInfo(e).description;
+  }
+  if (c.valid && c.text == text) return c.picture;
+  std::string picture = text ? FirstLine(*text) : std::string();
   if (picture.empty()) picture = DerivedPicture();
   c.valid = true;
-  c.path = path;
-  c.fileFound = found;
-  c.stamp = found ? st.st_mtim : timespec{};
-  c.size = found ? st.st_size : 0;
+  c.text = std::move(text);
   c.picture = picture;
   return picture;
+}
+
+std::string ShortDateFileProblem() {
+  std::lock_guard<std::mutex> guard(Cache().lock);
+  return Cache().problem;
 }
 
 std::string GetLocaleInfo(uint32_t /*lcid*/, uint32_t type) {
@@ -115,30 +132,16 @@ std::string GetLocaleInfo(uint32_t /*lcid*/, uint32_t type) {
 
 bool SetLocaleInfo(uint32_t /*lcid*/, uint32_t type, std::string_view value) {
   if (type != kLocaleSShortDate) return false;
-  namespace fs = std::filesystem;
-  fs::path path = ShortDateFilePath();
-  std::error_code ec;
-  fs::create_directories(path.parent_path(), ec);
-  // Written beside and renamed over, so a failed write never leaves half a picture.
-  fs::path temp = path;
-  temp += ".new";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out << value << '\n';
-    out.flush();
-    if (!out) {
-      fs::remove(temp, ec);
-      return false;
-    }
-  }
-  fs::rename(temp, path, ec);
-  if (ec) {
-    fs::remove(temp, ec);
+  PictureCache& c = Cache();
+  std::lock_guard<std::mutex> guard(c.lock);
+  try {
+    ShortDateFile(c).Write(std::string(value) + "\n");
+    c.problem.clear();
+  } catch (const std::exception& e) {
+    c.problem = CurrentErrorInfo(e).description;
     return false;
   }
-  std::lock_guard<std::mutex> guard(Cache().lock);
-  Cache().valid = false;
+  c.valid = false;
   return true;
 }
 

@@ -23,14 +23,20 @@ uint32_t GetSystemDefaultLCID();
 std::string GetLocaleInfo(uint32_t lcid, uint32_t type);
 
 // Stores a locale item for the user; false when the item is not known or the file cannot
-// be written.
+// be written (ShortDateFileProblem then says why).
 bool SetLocaleInfo(uint32_t lcid, uint32_t type, std::string_view value);
 
 // Tells running programs that a setting changed. Nothing listens on this system.
 void BroadcastSettingChange();
 
 // The short-date picture in force: the per-user file's, else the one derived from LC_TIME.
+// The file is kept only in a folder that is the user's alone (a real folder, not a link,
+// that no one else may write); one that fails is neither read nor written.
 std::string ShortDatePicture();
+
+// Why the per-user file was passed over at the last read, or not written at the last
+// write, naming the folder or file and the reason; empty when nothing went wrong.
+std::string ShortDateFileProblem();
 
 // The per-user file that holds the picture ($XDG_CONFIG_HOME/quorvex/short-date, with
 // ~/.config when XDG_CONFIG_HOME is not set).

@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <random>
 
 #include <QDir>
 #include <QStandardPaths>
@@ -410,5 +411,128 @@ void RemoveAbandonedTemporaryFolders(std::string_view prefix) {
 }
 
 void IgnoreFileSizeSignal() { std::signal(SIGXFSZ, SIG_IGN); }
+
+// ---------------------------------------------------------------- the program's own files
+
+namespace {
+
+[[noreturn]] void Refuse(const std::string& what, const std::string& why) {
+  Raise(err::PathFileAccess, what + " " + why);
+}
+
+// Opens the folder of the program's own files without following a link at its name, and
+// only when it is the user's and no one else may write to it. -1 when it is missing and
+// not to be made; a folder made here is the user's alone.
+int OpenOwnFolder(const std::string& folder, bool make) {
+  const std::string what = "The folder " + folder;
+  constexpr int kFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+  bool made = false;
+  Fd dir{::open(folder.c_str(), kFlags)};
+  if (dir.fd < 0 && errno == ENOENT && make) {
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(folder).parent_path(), ec);
+    made = ::mkdir(folder.c_str(), 0700) == 0;
+    if (!made && errno != EEXIST) RaiseWithReason(what + " cannot be made", errno);
+    dir.fd = ::open(folder.c_str(), kFlags);
+  }
+  if (dir.fd < 0) {
+    const int e = errno;
+    struct stat st {};
+    if (e == ENOENT && !make) return -1;
+    if (e == ELOOP || (e == ENOTDIR && ::lstat(folder.c_str(), &st) == 0 && S_ISLNK(st.st_mode)))
+      Refuse(what, "is a link, not a folder");
+    if (e == ENOTDIR) Refuse(what, "is not a folder");
+    RaiseWithReason(what + " cannot be opened", e);
+  }
+  struct stat st {};
+  if (::fstat(dir.fd, &st) != 0) RaiseWithReason(what + " cannot be opened", errno);
+  if (st.st_uid != ::geteuid()) Refuse(what, "belongs to another user");
+  if (made) ::fchmod(dir.fd, 0700);
+  else if (st.st_mode & (S_IWGRP | S_IWOTH)) Refuse(what, "can be written by other users (chmod go-w)");
+  const int fd = dir.fd;
+  dir.fd = -1;
+  return fd;
+}
+
+void CheckOwnFile(const std::string& path, const struct stat& st) {
+  if (S_ISLNK(st.st_mode)) Refuse("The file " + path, "is a link");
+  if (!S_ISREG(st.st_mode)) Refuse("The file " + path, "is not an ordinary file");
+  if (st.st_uid != ::geteuid()) Refuse("The file " + path, "belongs to another user");
+}
+
+std::array<int64_t, 7> VersionOf(const struct stat& st) {
+  return {static_cast<int64_t>(st.st_dev), static_cast<int64_t>(st.st_ino), st.st_mtim.tv_sec,
+          st.st_mtim.tv_nsec, st.st_ctim.tv_sec, st.st_ctim.tv_nsec, st.st_size};
+}
+
+}  // namespace
+
+OwnFile::OwnFile(std::string folder, std::string name) : folder_(std::move(folder)), name_(std::move(name)) {
+  // A final "/" would have the folder's name followed if it were a link.
+  while (folder_.size() > 1 && folder_.back() == '/') folder_.pop_back();
+}
+
+std::optional<std::string> OwnFile::Read(size_t maxBytes) {
+  Fd dir{OpenOwnFolder(folder_, false)};
+  if (dir.fd < 0) return std::nullopt;
+  struct stat st {};
+  if (::fstatat(dir.fd, name_.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (errno == ENOENT) return std::nullopt;
+    RaiseWithReason("The file " + Path() + " cannot be read", errno);
+  }
+  CheckOwnFile(Path(), st);
+  if (text_ && version_ == VersionOf(st)) return text_;
+  // Without waiting, and never through a link put in the file's place meanwhile.
+  Fd f{::openat(dir.fd, name_.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)};
+  if (f.fd < 0 && errno == ENOENT) return std::nullopt;
+  if (f.fd < 0 && errno == ELOOP) Refuse("The file " + Path(), "is a link");
+  if (f.fd < 0 || ::fstat(f.fd, &st) != 0) RaiseWithReason("The file " + Path() + " cannot be read", errno);
+  CheckOwnFile(Path(), st);
+  std::string text;
+  std::array<char, 4096> buf{};
+  while (text.size() < maxBytes) {
+    const ssize_t n = ::read(f.fd, buf.data(), std::min(buf.size(), maxBytes - text.size()));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) RaiseWithReason("The file " + Path() + " cannot be read", errno);
+    if (n == 0) break;
+    text.append(buf.data(), static_cast<size_t>(n));
+  }
+  text_ = text;
+  version_ = VersionOf(st);
+  return text;
+}
+
+void OwnFile::Write(std::string_view bytes) {
+  Fd dir{OpenOwnFolder(folder_, true)};
+  const std::string what = "The file " + Path() + " cannot be written";
+  // A name no one else chose: the new file is made here by this write (never an existing
+  // file, never through a link).
+  static constexpr std::string_view kLetters = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  std::random_device random;
+  std::string temp;
+  Fd f;
+  for (int tries = 0; f.fd < 0; ++tries) {
+    temp = "." + name_ + ".";
+    for (size_t i = 0; i < kSuffix; ++i) temp += kLetters[random() % kLetters.size()];
+    f.fd = ::openat(dir.fd, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (f.fd < 0 && (errno != EEXIST || tries == 100)) RaiseWithReason(what, errno);
+  }
+  auto fail = [&](int e) {
+    ::unlinkat(dir.fd, temp.c_str(), 0);
+    RaiseWithReason(what, e);
+  };
+  for (size_t done = 0; done < bytes.size();) {
+    const ssize_t n = ::write(f.fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) fail(errno);
+    done += static_cast<size_t>(n);
+  }
+  if (::fsync(f.fd) != 0) fail(errno);
+  const int written = f.fd;
+  f.fd = -1;
+  if (::close(written) != 0) fail(errno);
+  if (::renameat(dir.fd, temp.c_str(), dir.fd, name_.c_str()) != 0) fail(errno);
+  text_.reset();
+}
 
 }  // namespace qvx::sys

@@ -3,8 +3,10 @@
 // (Windows-1252, CR LF) that the settings and data-set files are kept in.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,6 +52,36 @@ std::vector<std::string> ReadTextLines(const std::string& path, size_t maxLines,
 enum class Readers { Usual, OwnerOnly };
 void WriteTextLines(const std::string& path, const std::vector<std::string>& lines,
                     bool replaceProtected = false, Readers readers = Readers::Usual);
+
+// A small file of the program's own (a setting that stands in for one of the system's),
+// kept in a folder of the user's such as $XDG_CONFIG_HOME/quorvex. It is taken only from
+// a real folder, not a link, that the user owns and that neither its group nor others may
+// write, and it is written only through a new file that this write alone made there and
+// that then takes the old one's place: no link or file someone else planted there is
+// followed, read or written. A folder that fails raises error 75, its description naming
+// the folder and why; nothing is then read from it or written to it.
+class OwnFile {
+ public:
+  OwnFile(std::string folder, std::string name);
+
+  const std::string& Folder() const { return folder_; }
+  std::string Path() const { return folder_ + "/" + name_; }
+
+  // The first maxBytes of the file; nothing when the folder or the file does not exist.
+  // A file unchanged since the last read is not read again. A link, or anything but an
+  // ordinary file of the user's, in the file's place raises error 75.
+  std::optional<std::string> Read(size_t maxBytes);
+  // Replaces the file by one holding bytes, readable and writable by the user alone. A
+  // missing folder is made, for the user alone (0700). Raises the run-time error of a
+  // failure, the file unchanged.
+  void Write(std::string_view bytes);
+
+ private:
+  std::string folder_, name_;
+  // What the last read found, and the file it read (device, inode, change times, size).
+  std::optional<std::string> text_;
+  std::array<int64_t, 7> version_{};
+};
 
 }  // namespace qvx::sys
 

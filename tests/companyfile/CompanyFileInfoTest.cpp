@@ -1,10 +1,14 @@
 // Company information rules that need no company file: the address split, the company
 // key, the short-date check with both answers, and the data-set file.
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 
 #include "CompanyFileFixture.h"
 
@@ -124,6 +128,44 @@ TEST_F(CompanyFileInfoTest, ShortDateCheckWithANoEndsTheProgramWritingNothing) {
     EXPECT_EQ(ui_->shown.back().kind, "exit");
     EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(Path("Tallymoor.Ini"))));
   }
+}
+
+// A picture planted in a folder others may write (here "dd/MM/yyyy", which would pass
+// without a question) is not taken: the user is told why, then asked about the locale's
+// date format, and a Yes writes nothing there.
+TEST_F(CompanyFileInfoTest, ShortDateCheckTellsOfAFolderOthersMayWrite) {
+  QTemporaryDir config;
+  const std::string folder = config.path().toStdString() + "/quorvex";
+  QDir().mkdir(QString::fromStdString(folder));
+  QFile::setPermissions(QString::fromStdString(folder), QFileDevice::Permissions(0x7777));
+  std::ofstream(folder + "/short-date") << "dd/MM/yyyy\n";
+  const QByteArray savedConfig = qgetenv("XDG_CONFIG_HOME");
+  const bool hadLc = qEnvironmentVariableIsSet("LC_ALL");
+  const QByteArray savedLc = qgetenv("LC_ALL");
+  qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+  qputenv("LC_ALL", "C");
+  G.DateFormat = "?";
+  ui_->QueueAnswer(ui::Answer::OK);
+  ui_->QueueAnswer(ui::Answer::Yes);
+  ui_->QueueAnswer(ui::Answer::OK);
+  CheckDateFormat();
+  const std::string refused = locale::ShortDatePicture();
+  qputenv("XDG_CONFIG_HOME", savedConfig);
+  if (hadLc) qputenv("LC_ALL", savedLc);
+  else qunsetenv("LC_ALL");
+
+  ASSERT_EQ(ui_->shown.size(), 3u);
+  const std::string why = "The folder " + folder + " can be written by other users (chmod go-w).\r\r";
+  EXPECT_EQ(ui_->shown[0].text, why + "The short date format is not taken from there but from the locale (LC_TIME).");
+  EXPECT_EQ(ui_->shown[0].icon, ui::Icon::Exclamation);
+  EXPECT_EQ(ui_->shown[1].text, DateFormatMessage(false, "MM/DD/YY"));
+  EXPECT_EQ(ui_->shown[2].text, why + "The short date format could not be saved.");
+  EXPECT_EQ(refused, "MM/dd/yy");
+  EXPECT_EQ(G.DateFormat, "MDY");
+  std::ifstream in(folder + "/short-date");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "dd/MM/yyyy\n");
+  EXPECT_EQ(QDir(QString::fromStdString(folder)).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden),
+            QStringList{"short-date"});
 }
 
 TEST_F(CompanyFileInfoTest, DataSetFileCreationAndLoading) {

@@ -6,13 +6,13 @@
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include <QApplication>
 #include <gtest/gtest.h>
 
 #include "ProgramParts.h"
+#include "platform/locale/Locale.h"
 #include "platform/versioncheck/Safeguards.h"
 
 namespace {
@@ -70,9 +70,8 @@ std::string PrivateConfigFolder() {
   char tmpl[] = "/tmp/qvx-test-config-XXXXXX";
   const char* dir = mkdtemp(tmpl);
   if (!dir) return {};
-  std::filesystem::create_directories(std::string(dir) + "/quorvex");
-  std::ofstream(std::string(dir) + "/quorvex/short-date") << "dd/MM/yyyy\n";
   setenv("XDG_CONFIG_HOME", dir, 1);
+  qvx::locale::SetLocaleInfo(qvx::locale::kLocaleUserDefault, qvx::locale::kLocaleSShortDate, "dd/MM/yyyy");
   return dir;
 }
 

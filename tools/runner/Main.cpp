@@ -2,8 +2,6 @@
 // its own (short dates "dd/MM/yyyy"), so that a run neither needs a display nor reads or
 // changes the user's regional settings. See Runner.h.
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -11,6 +9,7 @@
 
 #include <QApplication>
 
+#include "platform/locale/Locale.h"
 #include "platform/sys/Sys.h"
 #include "tools/runner/Runner.h"
 
@@ -30,9 +29,8 @@ int main(int argc, char** argv) {
   std::unique_ptr<qvx::sys::TemporaryFolder> config;
   try {
     config = std::make_unique<qvx::sys::TemporaryFolder>(qvx::runner::kTemporaryFolderPrefix);
-    std::filesystem::create_directories(config->Path() + "/quorvex");
-    std::ofstream(config->Path() + "/quorvex/short-date") << "dd/MM/yyyy\n";
     setenv("XDG_CONFIG_HOME", config->Path().c_str(), 1);
+    qvx::locale::SetLocaleInfo(qvx::locale::kLocaleUserDefault, qvx::locale::kLocaleSShortDate, "dd/MM/yyyy");
   } catch (const std::exception&) {
     // Without a folder of its own the run takes the user's short-date format.
   }

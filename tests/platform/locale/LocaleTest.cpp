@@ -1,9 +1,15 @@
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <map>
 #include <string>
+#include <vector>
 
 #include "platform/locale/Locale.h"
 
@@ -129,4 +135,127 @@ TEST(Locale, AFolderThatCannotBeWrittenRefusesTheChange) {
   // A file stands where the folder should be.
   { std::ofstream out(cfg.Dir() + "/quorvex"); }
   EXPECT_FALSE(locale::SetLocaleInfo(locale::kLocaleUserDefault, locale::kLocaleSShortDate, "dd/MM/yyyy"));
+}
+
+namespace {
+
+// What a folder holds: each name with its kind and its text (a link: where it points).
+std::map<std::string, std::string> Contents(const fs::path& folder) {
+  std::map<std::string, std::string> seen;
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const fs::path p = it->path();
+    if (fs::is_symlink(fs::symlink_status(p))) {
+      seen[p.filename()] = "link to " + fs::read_symlink(p).string();
+    } else {
+      std::ifstream in(p);
+      seen[p.filename()] = std::string(std::istreambuf_iterator<char>(in), {});
+    }
+  }
+  return seen;
+}
+
+std::string TextOf(const fs::path& file) {
+  std::ifstream in(file);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+}  // namespace
+
+// The picture is taken from, and written to, only a real folder that is the user's alone,
+// and never through a link: not another user's folder in a shared configuration folder,
+// not a folder others may write, not a link at the folder or at a file in it.
+TEST(Locale, ThePictureIsKeptOnlyInAFolderOfTheUsersOwn) {
+  const passwd* nobody = ::getpwnam("nobody");
+  const bool asRoot = ::geteuid() == 0 && nobody != nullptr;
+  struct Case {
+    const char* name;
+    mode_t mode;          // of the folder "quorvex"; 0: none is there
+    bool othersFolder;    // it is another user's (as root only: nobody's)
+    bool linkAtFolder;    // "quorvex" is a link to a folder of the user's
+    bool othersFile;      // short-date is another user's file (as root only)
+    const char* plantedPicture;  // short-date as found there; null: none
+    bool linkAtFile;      // short-date is a link to a file of the user's
+    const char* refused;  // why the folder or file fails; null: it passes
+    bool written;
+  };
+  for (const Case& c : std::initializer_list<Case>{
+           {"no folder yet", 0, false, false, false, nullptr, false, nullptr, true},
+           {"own folder", 0700, false, false, false, "yyyy-MM-dd", false, nullptr, true},
+           {"another user's folder open to all", 0777, true, false, false, "dd/MM/yyyy", false,
+            "/quorvex belongs to another user", false},
+           {"another user's folder", 0755, true, false, false, "dd/MM/yyyy", false,
+            "/quorvex belongs to another user", false},
+           {"own folder open to all", 0777, false, false, false, "yyyy-MM-dd", false,
+            "/quorvex can be written by other users", false},
+           {"own folder open to its group", 0770, false, false, false, "yyyy-MM-dd", false,
+            "/quorvex can be written by other users", false},
+           {"a link at the folder", 0700, false, true, false, "yyyy-MM-dd", false,
+            "/quorvex is a link, not a folder", false},
+           {"a link at the file", 0700, false, false, false, nullptr, true, "/quorvex/short-date is a link", true},
+           {"another user's file", 0700, false, false, true, "dd/MM/yyyy", false,
+            "/quorvex/short-date belongs to another user", true},
+       }) {
+    SCOPED_TRACE(c.name);
+    if ((c.othersFolder || c.othersFile) && !asRoot) continue;  // only root can give a file away
+    ConfigFolder cfg;
+    EnvVar lc("LC_ALL", "C");
+    // The configuration folder is shared and open to all, as /tmp is.
+    fs::permissions(cfg.Dir(), fs::perms::all | fs::perms::sticky_bit);
+    const fs::path folder = cfg.Dir() + "/quorvex";
+    // A file of the user's that a link planted in the folder points at.
+    const fs::path mine = cfg.Dir() + "/mine";
+    fs::create_directory(mine);
+    std::ofstream(mine / "notes") << "the user's own file\n";
+    const fs::path real = c.linkAtFolder ? mine / "config" : folder;
+    if (c.mode) {
+      fs::create_directory(real);
+      if (c.plantedPicture) std::ofstream(real / "short-date") << c.plantedPicture << "\n";
+      if (c.linkAtFile) fs::create_symlink(mine / "notes", real / "short-date");
+      // Where the program wrote before: a planted link there has it write the user's file.
+      fs::create_symlink(mine / "notes", real / "short-date.new");
+      // Given away as root: as if another user had made them.
+      std::vector<fs::path> others;
+      if (c.othersFile) others = {real / "short-date"};
+      if (c.othersFolder) others = {real, real / "short-date", real / "short-date.new"};
+      for (const fs::path& p : others) {
+        ASSERT_EQ(::lchown(p.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+      }
+      ASSERT_EQ(::chmod(real.c_str(), c.mode), 0);
+      if (c.linkAtFolder) fs::create_symlink(real, folder);
+    }
+    const auto before = Contents(real);
+
+    // The next start takes the planted picture only from a folder and file that pass.
+    const bool taken = c.plantedPicture && !c.refused;
+    EXPECT_EQ(locale::ShortDatePicture(), taken ? c.plantedPicture : "MM/dd/yy");
+    const std::string problem = locale::ShortDateFileProblem();
+    if (c.refused) {
+      EXPECT_NE(problem.find(cfg.Dir() + c.refused), std::string::npos) << problem;
+    } else {
+      EXPECT_EQ(problem, "");
+    }
+
+    // The Yes of the date question.
+    EXPECT_EQ(locale::SetLocaleInfo(locale::kLocaleUserDefault, locale::kLocaleSShortDate, "dd/MM/yyyy"), c.written);
+    EXPECT_EQ(TextOf(mine / "notes"), "the user's own file\n");
+    if (c.written) {
+      EXPECT_EQ(locale::ShortDateFileProblem(), "");
+      EXPECT_EQ(locale::ShortDatePicture(), "dd/MM/yyyy");
+      // A real file of the user's alone, in a folder of the user's alone.
+      struct stat st {};
+      ASSERT_EQ(::lstat(folder.c_str(), &st), 0);
+      EXPECT_TRUE(S_ISDIR(st.st_mode));
+      EXPECT_EQ(st.st_mode & 07777, 0700u);
+      ASSERT_EQ(::lstat((folder / "short-date").c_str(), &st), 0);
+      EXPECT_TRUE(S_ISREG(st.st_mode));
+      EXPECT_EQ(st.st_mode & 07777, 0600u);
+      EXPECT_EQ(st.st_uid, ::geteuid());
+      EXPECT_EQ(TextOf(folder / "short-date"), "dd/MM/yyyy\n");
+    } else {
+      EXPECT_EQ(locale::ShortDateFileProblem(), problem);
+      EXPECT_EQ(locale::ShortDatePicture(), "MM/dd/yy");
+      EXPECT_EQ(Contents(real), before);
+    }
+  }
 }
