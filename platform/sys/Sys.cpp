@@ -423,7 +423,7 @@ namespace {
 // Opens the folder of the program's own files without following a link at its name, and
 // only when it is the user's and no one else may write to it. -1 when it is missing and
 // not to be made; a folder made here is the user's alone.
-int OpenOwnFolder(const std::string& folder, bool make) {
+int OpenOwnFolder(const std::string& folder, bool make, struct stat* found = nullptr) {
   const std::string what = "The folder " + folder;
   constexpr int kFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
   bool made = false;
@@ -449,6 +449,7 @@ int OpenOwnFolder(const std::string& folder, bool make) {
   if (st.st_uid != ::geteuid()) Refuse(what, "belongs to another user");
   if (made) ::fchmod(dir.fd, 0700);
   else if (st.st_mode & (S_IWGRP | S_IWOTH)) Refuse(what, "can be written by other users (chmod go-w)");
+  if (found) *found = st;
   const int fd = dir.fd;
   dir.fd = -1;
   return fd;
@@ -460,9 +461,10 @@ void CheckOwnFile(const std::string& path, const struct stat& st) {
   if (st.st_uid != ::geteuid()) Refuse("The file " + path, "belongs to another user");
 }
 
-std::array<int64_t, 7> VersionOf(const struct stat& st) {
-  return {static_cast<int64_t>(st.st_dev), static_cast<int64_t>(st.st_ino), st.st_mtim.tv_sec,
-          st.st_mtim.tv_nsec, st.st_ctim.tv_sec, st.st_ctim.tv_nsec, st.st_size};
+// A file or folder as it is now: which one, whose, its permissions, its last change.
+std::array<int64_t, 9> VersionOf(const struct stat& st) {
+  return {static_cast<int64_t>(st.st_dev), static_cast<int64_t>(st.st_ino), st.st_uid, st.st_mode,
+          st.st_mtim.tv_sec, st.st_mtim.tv_nsec, st.st_ctim.tv_sec, st.st_ctim.tv_nsec, st.st_size};
 }
 
 }  // namespace
@@ -473,32 +475,42 @@ OwnFile::OwnFile(std::string folder, std::string name) : folder_(std::move(folde
 }
 
 std::optional<std::string> OwnFile::Read(size_t maxBytes) {
-  Fd dir{OpenOwnFolder(folder_, false)};
-  if (dir.fd < 0) return std::nullopt;
+  const std::string path = Path();
+  // Read for every date written as text: while neither the folder (its owner, permissions
+  // and entries) nor the file changed since the last read, two look-ups tell so.
   struct stat st {};
-  if (::fstatat(dir.fd, name_.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-    if (errno == ENOENT) return std::nullopt;
-    RaiseWithReason("The file " + Path() + " cannot be read", errno);
+  if (known_ && ::lstat(folder_.c_str(), &st) == 0 && VersionOf(st) == folderVersion_) {
+    if (::lstat(path.c_str(), &st) != 0 ? errno == ENOENT && !text_ : text_ && VersionOf(st) == version_)
+      return text_;
   }
-  CheckOwnFile(Path(), st);
-  if (text_ && version_ == VersionOf(st)) return text_;
-  // Without waiting, and never through a link put in the file's place meanwhile.
+  known_ = false;
+  text_.reset();
+  Fd dir{OpenOwnFolder(folder_, false, &st)};
+  if (dir.fd < 0) return std::nullopt;
+  const auto folderVersion = VersionOf(st);
+  // Without waiting, and never through a link.
   Fd f{::openat(dir.fd, name_.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)};
-  if (f.fd < 0 && errno == ENOENT) return std::nullopt;
-  if (f.fd < 0 && errno == ELOOP) Refuse("The file " + Path(), "is a link");
-  if (f.fd < 0 || ::fstat(f.fd, &st) != 0) RaiseWithReason("The file " + Path() + " cannot be read", errno);
-  CheckOwnFile(Path(), st);
+  if (f.fd < 0 && errno == ENOENT) {
+    known_ = true;
+    folderVersion_ = folderVersion;
+    return std::nullopt;
+  }
+  if (f.fd < 0 && errno == ELOOP) Refuse("The file " + path, "is a link");
+  if (f.fd < 0 || ::fstat(f.fd, &st) != 0) RaiseWithReason("The file " + path + " cannot be read", errno);
+  CheckOwnFile(path, st);
   std::string text;
   std::array<char, 4096> buf{};
   while (text.size() < maxBytes) {
     const ssize_t n = ::read(f.fd, buf.data(), std::min(buf.size(), maxBytes - text.size()));
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) RaiseWithReason("The file " + Path() + " cannot be read", errno);
+    if (n < 0) RaiseWithReason("The file " + path + " cannot be read", errno);
     if (n == 0) break;
     text.append(buf.data(), static_cast<size_t>(n));
   }
-  text_ = text;
+  known_ = true;
+  folderVersion_ = folderVersion;
   version_ = VersionOf(st);
+  text_ = text;
   return text;
 }
 
@@ -532,7 +544,7 @@ void OwnFile::Write(std::string_view bytes) {
   f.fd = -1;
   if (::close(written) != 0) fail(errno);
   if (::renameat(dir.fd, temp.c_str(), dir.fd, name_.c_str()) != 0) fail(errno);
-  text_.reset();
+  known_ = false;
 }
 
 }  // namespace qvx::sys

@@ -78,9 +78,11 @@ class OwnFile {
 
  private:
   std::string folder_, name_;
-  // What the last read found, and the file it read (device, inode, change times, size).
+  // What the last read found (nothing: no file), and the folder and the file as it found
+  // them (device, inode, owner, permissions, change times, size).
+  bool known_ = false;
   std::optional<std::string> text_;
-  std::array<int64_t, 7> version_{};
+  std::array<int64_t, 9> folderVersion_{}, version_{};
 };
 
 }  // namespace qvx::sys
