@@ -159,6 +159,9 @@ void BudgetComparison::Output() {
   if (G.ExcelFile && G.ProgressShown) Step([] { Progress::Instance().Unload(); });
   if (G.ReportOK) {
     if (!GrandTotals.empty()) Step([&] { DrawGrandTotals(); });
+    // Each figure column as wide as its widest figure, so that none shows as "###".
+    if (ToSheet())
+      Step([&] { excel::Range(Sheet(), 1, Lay.XlNameCol + 1, excel::kMaxRows, Lay.XlLastCol).WidenForNumbers(); });
   } else {
     G.MsgText = "No output to print for Report ";
     ui::MsgBox(G.MsgText, ui::Buttons::OK, ui::Icon::None, "No data for report");

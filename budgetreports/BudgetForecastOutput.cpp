@@ -73,6 +73,9 @@ void BudgetForecast::DrawLines(const ForecastReport& report) {
       ui::DoEvents();
     }
   }
+  // Each month and total column as wide as its widest figure, so that none shows as "###".
+  if (ToSheet() && G.xlSheet && report.anyOutput && !G.PrintCancelled)
+    DrawStep([this] { Sheet().Columns("B:" + LastColLetter).WidenForNumbers(); });
 }
 
 void BudgetForecast::DrawBlank() {

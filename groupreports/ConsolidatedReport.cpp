@@ -7,6 +7,7 @@
 #include "core/ReportOutput.h"
 #include "groupreports/ConsolidatedLines.h"
 #include "groupreports/ConsolidatedOutput.h"
+#include "platform/excel/Excel.h"
 #include "platform/ui/Ui.h"
 
 namespace qvx {
@@ -39,6 +40,10 @@ void WriteConsolidatedReport(ConsolidationData& data) {
   G.AmtWidth = layout.AmtWidth;
   ConsolidatedOutput out(data, fig, cmp, layout);
   out.PrintReportBody();
+  // Every amount and percentage column, right of the names, as wide as its widest figure, so
+  // that none shows as "###".
+  if (G.PrintToExcel && G.ExcelFile && G.xlSheet && G.ReportOK && !G.PrintCancelled)
+    excel::Range(*G.xlSheet, 1, layout.ConsNameXlCol + 2, excel::kMaxRows, excel::kMaxColumns).WidenForNumbers();
 }
 
 }  // namespace qvx

@@ -13,6 +13,7 @@ PACKAGES=(
   fonts-liberation2
   libgtest-dev libgmock-dev libbenchmark-dev
   poppler-utils python3-openpyxl
+  fonts-crosextra-carlito python3-fonttools
 )
 
 missing=()

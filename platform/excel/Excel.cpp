@@ -538,6 +538,190 @@ double Worksheet::Evaluate(const std::string& formula) const {
   return ok ? v : 0.0;
 }
 
+// ------------------------------------------------------------------ shown numbers and column widths
+
+namespace {
+
+// A number format's sections (positive; negative; zero; text), split at the semicolons
+// outside quotes and escapes.
+std::vector<std::string> FormatSections(const std::string& format) {
+  std::vector<std::string> sections(1);
+  bool quoted = false;
+  for (size_t i = 0; i < format.size(); ++i) {
+    const char ch = format[i];
+    if (ch == '"') quoted = !quoted;
+    if (!quoted && (ch == '\\' || ch == '_' || ch == '*') && i + 1 < format.size()) {
+      sections.back() += format.substr(i, 2);
+      ++i;
+      continue;
+    }
+    if (!quoted && ch == ';')
+      sections.emplace_back();
+    else
+      sections.back() += ch;
+  }
+  return sections;
+}
+
+std::string ToLower(std::string s) {
+  for (char& ch : s) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+  return s;
+}
+
+bool IsPlaceholder(char ch) { return ch == '0' || ch == '#' || ch == '?'; }
+
+// The digits of a magnitude with decimals places, at least minInt integer digits and,
+// when grouped, thousands separators.
+std::string Digits(double magnitude, int decimals, int minInt, bool grouped) {
+  char buf[400];
+  std::snprintf(buf, sizeof buf, "%.*f", decimals, magnitude);
+  std::string s = buf;
+  const size_t point = s.find('.');
+  std::string whole = s.substr(0, point), fraction = point == std::string::npos ? "" : s.substr(point);
+  if (whole == "0" && minInt == 0) whole.clear();
+  while (static_cast<int>(whole.size()) < minInt) whole.insert(whole.begin(), '0');
+  if (grouped)
+    for (int i = static_cast<int>(whole.size()) - 3; i > 0; i -= 3) whole.insert(static_cast<size_t>(i), ",");
+  return whole + fraction;
+}
+
+// The text of a General cell: as many digits as a standard column shows (eleven
+// characters, beyond which the spreadsheet program shows fewer digits, never "###").
+std::string GeneralText(double value) { return DoubleToText(value).substr(0, 11); }
+
+// A number in one section of a number format, its sign left to the caller. With padding
+// as blanks (shown) or as the characters they stand for (measured).
+std::string FormatSection(double magnitude, const std::string& section, bool measured) {
+  if (section.empty()) return GeneralText(magnitude);
+  // The digit placeholders: decimals, the least integer digits, grouping; a percent sign
+  // shows a hundredfold number.
+  int decimals = 0, minInt = 0, scale = 0;
+  bool grouped = false, afterPoint = false, quoted = false, percent = false;
+  for (size_t i = 0; i < section.size(); ++i) {
+    const char ch = section[i];
+    if (ch == '"') quoted = !quoted;
+    if (quoted) continue;
+    if (ch == '\\' || ch == '_' || ch == '*') {
+      ++i;
+    } else if ((ch == 'G' || ch == 'g') && ToLower(section.substr(i, 7)) == "general") {
+      i += 6;
+    } else if (ch == '[') {
+      i = std::min(section.find(']', i), section.size());
+    } else if (ch == '%') {
+      percent = true;
+    } else if (ch == '.') {
+      afterPoint = true;
+    } else if (IsPlaceholder(ch)) {
+      if (afterPoint) ++decimals;
+      else if (ch == '0') ++minInt;
+    } else if (ch == ',') {
+      // A comma between placeholders groups thousands; one after the last divides by 1,000.
+      const size_t next = section.find_first_not_of(',', i);
+      if (next != std::string::npos && IsPlaceholder(section[next]) && !afterPoint) grouped = true;
+      else if (next == std::string::npos || !IsPlaceholder(section[next])) ++scale;
+    }
+  }
+  double v = magnitude * (percent ? 100.0 : 1.0);
+  for (int k = 0; k < scale; ++k) v /= 1000.0;
+  const std::string number = Digits(v, decimals, minInt, grouped);
+  std::string out;
+  bool placed = false;
+  quoted = false;
+  for (size_t i = 0; i < section.size(); ++i) {
+    const char ch = section[i];
+    if (ch == '"') {
+      quoted = !quoted;
+    } else if (quoted) {
+      out += ch;
+    } else if ((ch == 'G' || ch == 'g') && ToLower(section.substr(i, 7)) == "general") {
+      out += GeneralText(magnitude);
+      i += 6;
+    } else if (ch == '\\' && i + 1 < section.size()) {
+      out += section[++i];
+    } else if (ch == '_' && i + 1 < section.size()) {
+      ++i;
+      out += measured ? section[i] : ' ';
+    } else if (ch == '*') {
+      ++i;  // a fill takes the room left over, none when the column is just wide enough
+    } else if (ch == '[') {
+      i = std::min(section.find(']', i), section.size());
+    } else if (IsPlaceholder(ch) || ch == '.' || ch == ',') {
+      if (!placed) out += number;
+      placed = true;
+    } else if (ch != '@') {
+      out += ch;
+    }
+  }
+  return out;
+}
+
+std::string ShownNumber(double value, const std::string& numberFormat, bool measured) {
+  const std::vector<std::string> sections = FormatSections(numberFormat);
+  if (value < 0 && sections.size() >= 2) return FormatSection(-value, sections[1], measured);
+  if (value == 0 && sections.size() >= 3) return FormatSection(0, sections[2], measured);
+  const std::string text = FormatSection(std::fabs(value), sections[0], measured);
+  // A negative number in a format without a section of its own takes a minus sign, unless
+  // it rounds to nothing shown.
+  const bool shownNegative = value < 0 && text.find_first_of("123456789") != std::string::npos;
+  return shownNegative ? "-" + text : text;
+}
+
+// The advance widths of the standard font (11 points, the widths of Calibri), regular and
+// bold, in 2048ths of its size, of the characters that numbers show.
+double Advance(char ch, bool bold) {
+  if (ch >= '0' && ch <= '9') return 1038;
+  switch (ch) {
+    case '$': return 1038;
+    case ' ': return 463;
+    case ',': return bold ? 528 : 511;
+    case '.': return bold ? 547 : 517;
+    case '(': case ')': return bold ? 638 : 621;
+    case '-': return 627;
+    case '+': return 1020;
+    case 'E': return 1000;
+    case '%': return bold ? 1493 : 1464;
+    default: return 1300;  // wider than most letters
+  }
+}
+
+}  // namespace
+
+std::string NumberText(double value, const std::string& numberFormat) {
+  return ShownNumber(value, numberFormat, false);
+}
+
+double ColumnWidthFor(double value, const CellStyle& style) {
+  double advance = 0;
+  for (char ch : ShownNumber(value, style.numberFormat, true)) advance += Advance(ch, style.bold);
+  // A column of width w is 7w + 5 pixels at 96 dots an inch: w digits of the standard font
+  // (7 pixels each, as the spreadsheet program rounds them) and 5 pixels of margins. The
+  // text drawn as its font is designed (a digit 7.43 pixels) fits between the margins: the
+  // spreadsheet program draws digits narrower, the other one lets a text use the margins.
+  const double pixels = advance / 2048.0 * style.size * 96.0 / 72.0;
+  return pixels / 7.0;
+}
+
+void Range::WidenForNumbers() {
+  std::map<int, double> needed;
+  for (const auto& [key, cell] : s_.cells_) {
+    const int r = static_cast<int>(key / (kMaxColumns + 1)), c = static_cast<int>(key % (kMaxColumns + 1));
+    if (r < r1_ || r > r2_ || c < c1_ || c > c2_) continue;
+    double value = 0;
+    if (const auto* d = std::get_if<double>(&cell.value))
+      value = *d;
+    else if (const auto* f = std::get_if<Formula>(&cell.value))
+      value = s_.Evaluate(f->text);  // as it will be saved, whatever changed since it was put
+    else
+      continue;
+    needed[c] = std::max(needed[c], ColumnWidthFor(value, cell.style));
+  }
+  for (const auto& [c, width] : needed) {
+    const auto set = s_.widths_.find(c);
+    const double current = set == s_.widths_.end() ? kStandardColumnWidth : set->second;
+    if (width > current) s_.widths_[c] = std::min(std::ceil(width), 255.0);
+  }
+}
+
 // ------------------------------------------------------------------ Workbook
 
 Workbook::Workbook() { sheets_.push_back(std::make_shared<Worksheet>("Sheet1")); }

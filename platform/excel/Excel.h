@@ -132,6 +132,11 @@ class Range {
   void Merge();
   // Sets the width of every column the range touches (in characters, as the object model).
   void SetColumnWidth(double width);
+  // Widens every column the range touches that is too narrow for a number of the range (a
+  // figure or a formula's result, in its cell's number format and font), to whole
+  // characters, so that no figure shows as "###". A column wide enough keeps its width, or
+  // stays without one; texts are not measured, as they never show as "###".
+  void WidenForNumbers();
   void Select();
 
  private:
@@ -251,6 +256,18 @@ class Application {
   std::vector<std::shared_ptr<Workbook>> books_;
   bool quitted_ = false;
 };
+
+// The width of a column that was given none, in characters.
+inline constexpr double kStandardColumnWidth = 8.43;
+
+// The text a number shows in a cell of a number format wide enough for it: "(1,234)" for
+// -1234 in "#,##0_);(#,##0)" (with a blank for the "_)"), "75%" for 0.75 in "0%"; "" is
+// General. Covers sections, literals, quoted and escaped text, padding, digit
+// placeholders, thousands separators, decimals and percent.
+std::string NumberText(double value, const std::string& numberFormat);
+// The column width (in characters, as SetColumnWidth takes it) that shows a number of a
+// cell of this style in full.
+double ColumnWidthFor(double value, const CellStyle& style);
 
 // Column letters and numbers: 1 <-> "A", 28 <-> "AB". Error 5 for what is not a column.
 std::string ColumnLetters(int column);

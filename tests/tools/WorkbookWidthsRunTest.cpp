@@ -1,0 +1,141 @@
+// The workbooks of the three reports for a business a thousand and a million times the
+// sample's size: every figure shows in full in its column, never as "###", as the
+// spreadsheet programs draw it (workbook_widths.py measures each number's text in its cell's
+// number format and font against its column), and the name and number columns keep their
+// widths. The reports run from the runner on a copy of the sample whose journal, budget,
+// activity and opening amounts are multiplied.
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <filesystem>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/OdbcTestEnv.h"
+#include "support/SampleCopy.h"
+#include "tests/platform/printer/PdfText.h"
+
+namespace qvx::test {
+namespace {
+
+// The statements that make a copy of the sample a business `factor` times its size.
+std::string ScaleAmounts(long long factor) {
+  const std::string f = std::to_string(factor);
+  return "UPDATE JournalRecords SET TaxExclusiveAmount = ROUND(TaxExclusiveAmount * " + f +
+         ", 4); UPDATE AccountActivities SET Amount = ROUND(Amount * " + f +
+         ", 4); UPDATE AccountBudgets SET Amount = ROUND(Amount * " + f +
+         ", 4); UPDATE Accounts SET ThisYearOpeningBalance = ROUND(ThisYearOpeningBalance * " + f + ", 4);";
+}
+
+std::string GroupMember(const std::string& name, int percent) {
+  return "UPDATE Accounts SET AccountDescription = 'GROUPNAME=TEST CONSOLIDATE " + std::to_string(percent) +
+         "% SHORTNAME=" + name + "' WHERE AccountNumber = '1-0000';";
+}
+
+struct Case {
+  std::string name;
+  const char* report;
+  std::vector<std::string> options;
+  int firstAmountColumn;  // the columns before it hold names and numbers
+  std::string kept;       // their widths, as the file stores them
+};
+
+TEST(WorkbookWidthsRun, EveryFigureOfABigBusinessShowsInItsColumn) {
+  UsePrivateOdbcRegistration();
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const std::string folder = dir.path().toStdString();
+  const std::vector<Case> cases = {
+      // Every figure column of the comparison: last year's month, the month's and the year's
+      // figures with variances in $ and %, the annual budget with its %, Grand Totals.
+      {"comparison-all",
+       "BGTCMP",
+       {"VarianceCol=B", "ShowLastYrMth=True", "BudgetColDiff=1", "IncludeGrandTots=True", "PrintAccountNumbers=True",
+        "PrintLevel=4"},
+       3,
+       "A=12.7109375 B=30.7109375"},
+      {"comparison-lastyear",
+       "BGTCMP",
+       {"VarianceCol=V", "ShowLastYrYTD=True", "BudgetColDiff=2", "IncludeGrandTots=True", "ExcludeMonths=True",
+        "PrintLevel=4"},
+       2,
+       "A=30.7109375"},
+      {"comparison-percent", "BGTCMP", {"VarianceCol=PC", "ShowVarLastYr=True", "BudgetColDiff=3"}, 2, "A=30.7109375"},
+      {"forecast", "BGTFCT", {"ColumnType=AB", "CashBasis=False", "PrintLevel=4"}, 2, "A=30.7109375"},
+      // The group report with a column per company, their percentages, the group's and the
+      // average's columns and the comparison sections; and the group's figures alone by level.
+      {"group-columns",
+       "CONPL",
+       {"ConsGroupName=", "ShowFigures=True", "IncludeAverage=True", "GroupColPosn=L", "RoundWhole=False",
+        "ShowHeaders=True", "PrintAccountNumbers=True", "PrintLevel=3"},
+       3,
+       "B=30.7109375"},
+      {"group-levels",
+       "CONPL",
+       {"ConsGroupName=", "ShowFigures=False", "IncludeAverage=False", "GroupColPosn=R", "RoundWhole=True",
+        "ShowHeaders=True", "PrintAccountNumbers=False", "PrintLevel=4"},
+       2,
+       "A=30.7109375"},
+  };
+  std::string books;
+  std::vector<std::string> names;
+  for (const long long factor : {1000LL, 1000000LL}) {
+    const std::string stem = folder + "/x" + std::to_string(factor);
+    std::filesystem::create_directories(stem);
+    const std::string file = stem + "/A.MYO";
+    CopySample(samples::kAustralianFile, file, ScaleAmounts(factor) + GroupMember("A", 100));
+    CopySample(samples::kAustralianFile, stem + "/B.MYO", ScaleAmounts(factor) + GroupMember("B", 80));
+    for (const Case& c : cases) {
+      const std::string out = stem + "-" + c.name + ".xlsx";
+      QStringList args = {"--file", QString::fromStdString(file), "--report", c.report, "--from", "07/2025",
+                          "--to",   "09/2025",                    "--out",    QString::fromStdString(out)};
+      if (std::string(c.report) == "CONPL") args << "--folder" << QString::fromStdString(stem + "/");
+      for (const std::string& o : c.options) args << "--option" << QString::fromStdString(o);
+      QProcess p;
+      p.start(QVX_REPORT_RUN, args);
+      ASSERT_TRUE(p.waitForFinished(120000)) << c.name;
+      ASSERT_EQ(p.exitCode(), 0) << c.name << ": " << p.readAllStandardError().toStdString();
+      books += " '" + std::to_string(c.firstAmountColumn) + ":" + out + "'";
+      names.push_back(out);
+    }
+  }
+  std::istringstream report(CommandOutput("/usr/bin/python3 '" + std::string(QVX_SOURCE_DIR) +
+                                          "/tests/tools/workbook_widths.py'" + books + " 2>&1"));
+  std::map<std::string, std::vector<std::string>> narrow, kept;
+  std::map<std::string, int> checked;
+  std::map<std::string, std::string> widest;
+  std::string file;
+  for (std::string line; std::getline(report, line);) {
+    std::istringstream words(line);
+    std::string word, rest;
+    words >> word;
+    std::getline(words >> std::ws, rest);
+    if (word == "FILE")
+      file = rest;
+    else if (word == "NARROW")
+      narrow[file].push_back(rest);
+    else if (word == "KEPT")
+      kept[file].push_back(rest);
+    else if (word == "CHECKED")
+      checked[file] = std::stoi(rest);
+    else if (word == "WIDEST")
+      widest[file] += rest + "  ";
+    else
+      ADD_FAILURE() << line;
+  }
+  for (size_t i = 0; i < names.size(); ++i) {
+    const Case& c = cases[i % cases.size()];
+    SCOPED_TRACE(names[i] + ", widest figures: " + widest[names[i]]);
+    EXPECT_GT(checked[names[i]], 20) << "too few figures to check";
+    EXPECT_EQ(narrow[names[i]], std::vector<std::string>{}) << "column, row, text, pixels, room";
+    std::string keptWidths;
+    for (const std::string& k : kept[names[i]]) keptWidths += (keptWidths.empty() ? "" : " ") + k;
+    EXPECT_EQ(keptWidths, c.kept);
+  }
+}
+
+}  // namespace
+}  // namespace qvx::test
