@@ -1,5 +1,6 @@
 #include "groupreports/ConsolidatedLines.h"
 
+#include <algorithm>
 #include <cmath>
 #include <unordered_map>
 
@@ -141,6 +142,12 @@ void SelectAndSort(const ConsolidationData& d, const std::vector<RowIndex>& rows
     if (first == '6') fig.HasExpenses = true;
     fig.Lines.push_back(std::move(line));
   }
+  // A group's lines follow its header, so a group ends where the last of its lines ends.
+  for (size_t p = 0; p < fig.Lines.size(); ++p) fig.Lines[p].GroupEnd = static_cast<int32_t>(p);
+  for (size_t p = fig.Lines.size(); p-- > 0;) {
+    const int32_t h = fig.Lines[p].Holder;
+    if (h >= 0) fig.Lines[Idx(h)].GroupEnd = std::max(fig.Lines[Idx(h)].GroupEnd, fig.Lines[p].GroupEnd);
+  }
 }
 
 // Group amount and each company's amount of every line: the rows with the line's number
@@ -194,10 +201,34 @@ void Totals(const ConsolidationData& d, ConsolidatedFigures& fig) {
     if (ClassOf(line.Class) == PLClass::IN && line.Type == "D") fig.FileSales[0] += line.Amount;
 
   if (!d.CommonHeaders) return;
-  // Every header gets the detail lines its group holds, at any depth, each counted once.
+  // Every header gets the detail lines its group holds, at any depth, each counted once,
+  // for the group and for each company alike: a header's own balance counts nowhere.
+  for (ConsolidatedLine& line : fig.Lines)
+    if (line.Type == "UH") line.FileAmount.assign(line.FileAmount.size(), Money{});
   for (const ConsolidatedLine& line : fig.Lines) {
     if (line.Type == "UH") continue;
-    for (int32_t h = line.Holder; h >= 0; h = fig.Lines[Idx(h)].Holder) fig.Lines[Idx(h)].Amount += line.Amount;
+    for (int32_t h = line.Holder; h >= 0; h = fig.Lines[Idx(h)].Holder) {
+      ConsolidatedLine& header = fig.Lines[Idx(h)];
+      header.Amount += line.Amount;
+      for (size_t f = 1; f < header.FileAmount.size(); ++f) header.FileAmount[f] += line.FileAmount[f];
+    }
+  }
+}
+
+// Which groups the report opens and where each closes: a common header no deeper than the
+// report level opens one, and it closes after the last line its group holds, before
+// whatever line comes next, printed or not; those still open close at the end of the
+// report. Groups lie inside one another, so the open ones close deepest first.
+void OpenAndClose(const ConsolidationData& d, int16_t reportLevel, ConsolidatedFigures& fig) {
+  std::vector<int32_t> open;
+  for (size_t p = 0; p < fig.Lines.size(); ++p) {
+    ConsolidatedLine& line = fig.Lines[p];
+    while (!open.empty() && fig.Lines[Idx(open.back())].GroupEnd < static_cast<int32_t>(p)) {
+      line.Closes.push_back(open.back());
+      open.pop_back();
+    }
+    line.Opens = d.CommonHeaders && line.Type == "UH" && line.Level <= reportLevel;
+    if (line.Opens) open.push_back(static_cast<int32_t>(p));
   }
 }
 
@@ -228,13 +259,14 @@ void ColumnOrder(const ConsolidationData& d, ConsolidatedFigures& fig) {
 
 }  // namespace
 
-ConsolidatedFigures BuildConsolidatedFigures(const ConsolidationData& data) {
+ConsolidatedFigures BuildConsolidatedFigures(const ConsolidationData& data, int16_t reportLevel) {
   ConsolidatedFigures fig;
   fig.FileCount = std::min<int16_t>(data.PercentFileCount, static_cast<int16_t>(kConsFileSlots));
   const std::vector<RowIndex> rows = IndexRows(data, fig.FileCount);
   SelectAndSort(data, rows, fig);
   LineAmounts(data, rows, fig);
   Totals(data, fig);
+  OpenAndClose(data, reportLevel, fig);
   ColumnOrder(data, fig);
   return fig;
 }

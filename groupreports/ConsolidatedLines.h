@@ -46,9 +46,18 @@ struct ConsolidatedLine {
   // the nearest header above it in the chart of the first file that holds it that gives a
   // line, of a shallower level and the same class. Lines come inside their header's group.
   int32_t Holder = -1;
+  // The last line of this line's group: the lines after it up to this one are those its
+  // group holds, at any depth. A line that holds none ends its own group.
+  int32_t GroupEnd = -1;
   // By file 1..N (0 unused): the file's balance of the account with this number and these
-  // class letters, 0 when the file has none.
+  // class letters, 0 when the file has none; a common header holds the sum of its group.
   std::vector<Money> FileAmount;
+  // The report at the figures' report level. A common header no deeper than it opens a
+  // group: its line prints, and a total row closes the group after its last line.
+  bool Opens = false;
+  // The opened groups that have ended before this line, deepest first: each closes with
+  // its total row before the line prints.
+  std::vector<int32_t> Closes;
 };
 
 struct ConsolidatedFigures {
@@ -64,8 +73,9 @@ struct ConsolidatedFigures {
   std::vector<std::string> ColHead;
 };
 
-// The lines, totals and columns of the run's tables.
-ConsolidatedFigures BuildConsolidatedFigures(const ConsolidationData& data);
+// The lines, totals and columns of the run's tables, with the groups that open and close
+// in a report of this level (1 to 4).
+ConsolidatedFigures BuildConsolidatedFigures(const ConsolidationData& data, int16_t reportLevel = 4);
 
 // The benchmark figures per company kept in the preferences.
 struct Benchmarks {

@@ -519,49 +519,22 @@ void ConsolidatedOutput::OpenSystemHeader() {
   PrevLineLevel = static_cast<int16_t>(l);
   HeaderClass[Idx(l)] = CurLineClass;
   HeaderType[Idx(l)] = "System";
-  for (int lv = l; lv <= 4; ++lv) HeaderAmounts[Idx(lv)].fill(Money{});
   OutAcNumber.clear();
   OutRowType = "SH";
   OutLevel = static_cast<int16_t>(l);
   PrintReportLine();
 }
 
-// A common header open at the level holds the line when its group holds it, at any depth;
-// a section's own level holds every line of its section.
-bool ConsolidatedOutput::Holds(int level, size_t index) const {
-  if (HeaderType[Idx(level)] != "User") return true;
-  for (int32_t h = fig_.Lines[index].Holder; h >= 0; h = fig_.Lines[Idx(h)].Holder)
-    if (Idx(h) == HeaderLine[Idx(level)]) return true;
-  return false;
-}
-
-void ConsolidatedOutput::AddToHeaderLevels(size_t index) {
-  if (!d_.CommonHeaders || !separate_) return;
-  const ConsolidatedLine& line = fig_.Lines[index];
-  for (int c = 1; c <= n_; ++c) {
-    const Money m = line.FileAmount[Idx(fig_.ColFile[Idx(c)])];
-    for (int lv = 1; lv <= std::min<int>(CurLineLevel - 1, 4); ++lv)
-      if (Holds(lv, index)) HeaderAmounts[Idx(lv)][Idx(c)] += m;
-  }
-}
-
+// A header that the figures open takes its level until its group closes.
 void ConsolidatedOutput::OpenUserHeader(size_t index) {
-  const ConsolidatedLine& line = fig_.Lines[index];
   PrevLineLevel = CurLineLevel;
+  if (!fig_.Lines[index].Opens) return;
   const int l = std::clamp<int>(CurLineLevel, 1, 4);
-  if (line.Type == "UH" && d_.CommonHeaders && CurLineLevel <= G.PrintLevel) {
-    HeaderType[Idx(l)] = "User";
-    HeaderLine[Idx(l)] = index;
-    TopHeaderLevel = static_cast<int16_t>(l);
-    HeaderClass[Idx(l)] = CurLineClass;
-    HeaderTotal[Idx(l)] = line.Amount;
-    // A header without a name closes under its number.
-    HeaderCaption[Idx(l)] = line.Name.empty() ? line.Number : line.Name;
-    LineAmounts[0] = Money{};
-    for (int lv = l; lv <= 4; ++lv) HeaderAmounts[Idx(lv)].fill(Money{});
-  } else {
-    HeaderCaption[Idx(l)].clear();
-  }
+  HeaderType[Idx(l)] = "User";
+  HeaderLine[Idx(l)] = index;
+  TopHeaderLevel = static_cast<int16_t>(l);
+  HeaderClass[Idx(l)] = CurLineClass;
+  LineAmounts[0] = Money{};
 }
 
 void ConsolidatedOutput::PrintHeaderTotal() {
@@ -572,10 +545,12 @@ void ConsolidatedOutput::PrintHeaderTotal() {
   for (int l = TopHeaderLevel; l >= stop; --l) {
     HeaderLevel = static_cast<int16_t>(l);
     const bool user = HeaderType[Idx(l)] == "User";
+    const ConsolidatedLine* header = user ? &fig_.Lines[HeaderLine[Idx(l)]] : nullptr;
     // A level holding no header prints nothing.
-    if (user) {
-      LineAmounts[0] = HeaderTotal[Idx(l)];
-      OutText = "Total " + HeaderCaption[Idx(l)];
+    if (header) {
+      LineAmounts[0] = header->Amount;
+      // A header without a name closes under its number.
+      OutText = "Total " + (header->Name.empty() ? header->Number : header->Name);
     } else if (HeaderType[Idx(l)] == "System") {
       LineAmounts[0] = ClassTotal(HeaderClass[Idx(l)], 0);
       OutText = "Total " + HeaderName[Idx(l)];
@@ -585,7 +560,8 @@ void ConsolidatedOutput::PrintHeaderTotal() {
     if (!LineAmounts[0].IsZero()) {
       if (separate_)
         for (int c = 1; c <= n_; ++c)
-          LineAmounts[Idx(c)] = user ? HeaderAmounts[Idx(l)][Idx(c)] : ClassTotal(HeaderClass[Idx(l)], static_cast<int16_t>(c));
+          LineAmounts[Idx(c)] = header ? header->FileAmount[Idx(fig_.ColFile[Idx(c)])]
+                                     : ClassTotal(HeaderClass[Idx(l)], static_cast<int16_t>(c));
       OutRowType = "Tot";
       OutAcNumber.clear();
       OutLevel = static_cast<int16_t>(l);
@@ -634,15 +610,18 @@ void ConsolidatedOutput::HandleLine(size_t index) {
   }
 
   const int top = std::clamp<int>(TopHeaderLevel, 0, 4);
-  // With common headers a line ends the open groups that do not hold it, deepest first: the
-  // companies' charts say which header holds which line, not the next line's level.
+  // The figures say which groups end before the line: the deepest open ones. Closing runs
+  // down to the level under the deepest group left open, whether or not a line printed
+  // since the last total.
+  const auto closes = [&](int l) {
+    return std::find(line.Closes.begin(), line.Closes.end(), static_cast<int32_t>(HeaderLine[Idx(l)])) !=
+           line.Closes.end();
+  };
   int holding = top;  // the deepest open level that holds the line
-  bool ends = false;
-  if (d_.CommonHeaders)
-    for (; holding > 1 && (HeaderType[Idx(holding)] != "User" || !Holds(holding, index)); --holding)
-      ends = ends || HeaderType[Idx(holding)] == "User";
+  while (holding > 1 && (HeaderType[Idx(holding)] != "User" || closes(holding))) --holding;
+  const bool ends = !line.Closes.empty();
   const bool otherClass = !HeaderClass[Idx(top)].empty() && HeaderClass[Idx(top)] != CurLineClass;
-  if (LinePrinted && (otherClass || ends)) {
+  if (otherClass || ends) {
     TotalPrinted = false;
     CloseToLevel = otherClass ? CurLineLevel : static_cast<int16_t>(holding + 1);
     PrintHeaderTotal();
@@ -682,7 +661,6 @@ void ConsolidatedOutput::HandleLine(size_t index) {
   LineAmounts[0] = line.Amount;
   if (separate_)
     for (int c = 1; c <= n_; ++c) LineAmounts[Idx(c)] = line.FileAmount[Idx(fig_.ColFile[Idx(c)])];
-  AddToHeaderLevels(index);
   OpenUserHeader(index);
 
   OutText = line.Name;
@@ -692,7 +670,8 @@ void ConsolidatedOutput::HandleLine(size_t index) {
   // Below the report level a line is summed up by its header at that level; where no header
   // opened that group, nothing would show its amounts, so the line shows itself there.
   const int printLevel = std::clamp<int>(G.PrintLevel, 1, 4);
-  const bool summed = !HeaderType[Idx(printLevel)].empty() && Holds(printLevel, index);
+  // Every group still open holds the line: those that do not were closed before it.
+  const bool summed = !HeaderType[Idx(printLevel)].empty();
   if (line.Level > G.PrintLevel && line.Type != "UH" && !summed) OutLevel = G.PrintLevel;
   if (OutLevel <= G.PrintLevel)
     PrintReportLine();

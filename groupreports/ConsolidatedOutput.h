@@ -97,9 +97,7 @@ class ConsolidatedOutput {
   void ComputedLine(const std::string& text, const std::string& acNumber, Money group,
                     Money (ClassTotals::*of)() const);
   void OpenSystemHeader();
-  bool Holds(int level, size_t index) const;
   void OpenUserHeader(size_t index);
-  void AddToHeaderLevels(size_t index);
   void HandleLine(size_t index);
   Money ClassTotal(const std::string& letters, int16_t column) const;
   bool& SectionOpen(const std::string& letters, int level);
@@ -114,11 +112,9 @@ class ConsolidatedOutput {
   bool lineOpen_ = false;    // a header line waits for the amounts of its total
   double fontSize_ = 9;      // printed body font: the setting's, or smaller to fit the page
 
-  // ---- header levels 1..4 (0 unused)
-  std::array<std::string, 5> HeaderName, HeaderCaption, HeaderType, HeaderClass;
-  std::array<Money, 5> HeaderTotal{};
+  // ---- header levels 1..4 (0 unused); a user level draws the figures of its header's line
+  std::array<std::string, 5> HeaderName, HeaderType, HeaderClass;
   std::array<size_t, 5> HeaderLine{};  // the line of the common header of a user level
-  std::array<std::array<Money, kConsFileSlots + 1>, 5> HeaderAmounts{};
   std::array<std::array<bool, 5>, 5> sectionOpen_{};  // by class, by level
   bool noSection_ = false;
   int16_t HeaderLevel = 0, TopHeaderLevel = 0, PrevLineLevel = 0, CloseToLevel = 0, LastClosedLevel = 0;

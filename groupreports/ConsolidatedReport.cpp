@@ -13,7 +13,7 @@
 namespace qvx {
 
 void WriteConsolidatedReport(ConsolidationData& data) {
-  const ConsolidatedFigures fig = BuildConsolidatedFigures(data);
+  const ConsolidatedFigures fig = BuildConsolidatedFigures(data, G.PrintLevel);
   const Preferences& prefs = Preferences::Instance();
   const ComparisonSections cmp =
       BuildComparisons(fig, data, {prefs.BMSales, prefs.BMGrossProfit, prefs.BMNetProfit, prefs.BMStaff});

@@ -2,13 +2,19 @@
 // test-case one), checked against the company
 // files' own journals read directly with SQL: every line's group and company amounts,
 // the class totals, the profits, the sales and their average, the per-employee figures
-// and the column order; and the saved workbook's figures against the same SQL.
+// and the column order; and the saved workbook's figures against the same SQL, also for
+// the totals of common headers over charts that differ from file to file.
+#include <sqlite3.h>
+
 #include <cstdio>
+#include <filesystem>
 #include <regex>
+#include <set>
 
 #include "groupreports/ConsolidatedLines.h"
 #include "groupreports/GroupRunFixture.h"
 #include "samples/SampleBooks.h"
+#include "samples/SamplePaths.h"
 
 namespace qvx::test {
 namespace {
@@ -211,6 +217,269 @@ void ConsolidatedSqlTest::CheckFolder(const std::string& folder, const std::vect
   ASSERT_FALSE(netRow.empty());
   ASSERT_TRUE(cells.count("B" + netRow));
   EXPECT_NEAR(std::stod(cells.at("B" + netRow)), profitFromBalanceSheet, 0.011);
+}
+
+
+// ---------------------------------------------------------------- common-header totals
+
+void Exec(const std::string& file, const std::string& sql) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+  char* error = nullptr;
+  const int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error);
+  EXPECT_EQ(rc, SQLITE_OK) << (error ? error : "") << ": " << sql;
+  sqlite3_free(error);
+  sqlite3_close(db);
+}
+
+std::string AddAccount(int id, const std::string& parent, const std::string& number, const std::string& name,
+                       char type, int level) {
+  return "INSERT INTO Accounts (AccountID, ParentAccountID, AccountNumber, AccountName, AccountTypeID, AccountLevel, "
+         "AccountClassificationID, SubAccountClassificationID, CurrencyID, TaxCodeID, ThisYearOpeningBalance, IsActive) "
+         "SELECT " + std::to_string(id) + ", AccountID, '" + number + "', '" + name + "', '" + std::string(1, type) +
+         "', " + std::to_string(level) + ", AccountClassificationID, SubAccountClassificationID, CurrencyID, TaxCodeID, "
+         "0, 'Y' FROM Accounts WHERE AccountNumber = '" + parent + "';";
+}
+
+std::string AddJournal(int id, const std::string& number, const std::string& amount) {
+  return "INSERT INTO JournalRecords (JournalRecordID, SetID, AccountID, TransactionDate, TaxExclusiveAmount, JobID, "
+         "IsForeignTransaction) SELECT " + std::to_string(id) + ", 1, AccountID, '2025-08-09', " + amount +
+         ", 0, 'N' FROM Accounts WHERE AccountNumber = '" + number + "';";
+}
+
+// One file's chart of profit-and-loss accounts and its weighted figures of the period.
+struct Chart {
+  struct Account {
+    std::string parent, name, type;
+    int level = 0;
+  };
+  std::map<std::string, Account> accounts;  // by number
+  std::map<std::string, double> amount;     // by number
+  std::map<std::string, double> classTotal; // by class letters
+};
+
+// The rows of a saved report, up to the net profit: the account number, the name and the
+// amounts by column heading.
+struct SheetRow {
+  std::string number, name;
+  std::map<std::string, double> amount;
+};
+
+std::vector<SheetRow> ReportRows(const std::map<std::string, std::string>& cells) {
+  std::map<int, std::map<std::string, std::string>> byRow;
+  const std::regex ref("([A-Z]+)([0-9]+)");
+  for (const auto& [r, value] : cells) {
+    std::smatch m;
+    if (std::regex_match(r, m, ref)) byRow[std::stoi(m[2])][m[1]] = value;
+  }
+  std::map<std::string, std::string> heading;  // column -> GROUP, AVERAGE or short name
+  std::vector<SheetRow> rows;
+  for (const auto& [row, cols] : byRow) {
+    if (heading.empty()) {
+      for (const auto& [col, value] : cols)
+        if (value == "GROUP")
+          for (const auto& [c, v] : cols) heading[c] = std::regex_replace(v, std::regex(" +$"), "");
+      continue;
+    }
+    SheetRow out;
+    if (cols.count("A")) out.number = std::regex_replace(cols.at("A"), std::regex("^'"), "");
+    if (cols.count("B")) out.name = cols.at("B");
+    for (const auto& [col, value] : cols)
+      if (heading.count(col) && !value.empty() && value.find('%') == std::string::npos)
+        out.amount[heading.at(col)] = std::stod(value);
+    rows.push_back(out);
+    if (out.name == "Net Profit/(Loss)") break;
+  }
+  return rows;
+}
+
+TEST_F(ConsolidatedSqlTest, EveryOpenedGroupClosesWithItsTotal) {
+  namespace fs = std::filesystem;
+  // Two copies of the sample, A read first at 100 %, B at 80 %, with charts changed.
+  struct Shape {
+    const char* name;
+    std::vector<std::string> a, b;
+  };
+  std::vector<std::string> office = {AddAccount(910, "6-1000", "6-1500", "Office", 'H', 3),
+                                     AddAccount(911, "6-1500", "6-1510", "Cleaning", 'D', 4),
+                                     AddJournal(9100, "6-1510", "123.45")};
+  std::vector<std::string> otherSales = {AddAccount(910, "4-0000", "4-2500", "Other Sales", 'H', 2),
+                                         AddAccount(911, "4-2500", "4-2510", "Commissions", 'D', 3),
+                                         AddJournal(9100, "4-2510", "-345.67")};
+  const auto with = [](std::vector<std::string> a, const std::vector<std::string>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+  };
+  const std::vector<Shape> shapes = {
+      // An empty common header placed by A under a header of A's only, after the payroll
+      // group that holds it in B; the same in income, and a level deeper.
+      {"expenses",
+       {AddAccount(900, "6-0000", "6-2800", "Contractors", 'H', 2),
+        AddAccount(901, "6-2800", "6-2900", "Staff Amenities", 'H', 3)},
+       {AddAccount(901, "6-2000", "6-2900", "Staff Amenities", 'H', 3)}},
+      {"income",
+       with(otherSales, {AddAccount(900, "4-0000", "4-2800", "Grants", 'H', 2),
+                         AddAccount(901, "4-2800", "4-2900", "Subsidies", 'H', 3)}),
+       with(otherSales, {AddAccount(901, "4-2500", "4-2900", "Subsidies", 'H', 3)})},
+      {"level 3",
+       with(office, {AddAccount(900, "6-1000", "6-1800", "Sundry", 'H', 3),
+                     AddAccount(901, "6-1800", "6-1900", "Amenities", 'H', 4)}),
+       with(office, {AddAccount(901, "6-1500", "6-1900", "Amenities", 'H', 4)})},
+      // Charts that disagree: A's chart places overtime and superannuation under payroll,
+      // B's under a casual-staff header of its own, in no group that both files hold; B
+      // levels fares a step shallower than A, so that rail, under fares in B, belongs to
+      // travel, the first header above it that is shallower than it.
+      {"charts disagree",
+       {AddAccount(920, "6-2000", "6-2150", "Overtime", 'D', 3), AddJournal(9200, "6-2150", "50.00"),
+        AddAccount(930, "6-0000", "6-3000", "Travel", 'H', 2), AddAccount(931, "6-3000", "6-3100", "Fares", 'H', 3),
+        AddAccount(932, "6-3100", "6-3110", "Air", 'D', 4), AddJournal(9300, "6-3110", "200.00")},
+       {AddAccount(919, "6-0000", "6-2140", "Casual Staff", 'H', 2), AddAccount(920, "6-2140", "6-2150", "Overtime", 'D', 3),
+        "UPDATE Accounts SET ParentAccountID = 919 WHERE AccountNumber = '6-2200';",
+        AddJournal(9200, "6-2150", "70.00"), AddAccount(930, "6-0000", "6-3000", "Travel", 'H', 2),
+        AddAccount(931, "6-0000", "6-3100", "Fares", 'H', 2), AddAccount(933, "6-3100", "6-3120", "Rail", 'D', 3),
+        AddJournal(9301, "6-3120", "30.00")}},
+  };
+  const std::vector<std::pair<std::string, double>> files = {{"A.MYO", 100}, {"B.MYO", 80}};
+  // A company's amount in a row: its column is headed by its short name.
+  const auto cell = [](const SheetRow& row, size_t f) {
+    const auto it = row.amount.find("S" + std::string(1, static_cast<char>('A' + f)));
+    return it == row.amount.end() ? 0.0 : it->second;
+  };
+  const std::map<std::string, std::string> sections = {
+      {"IN", "Income"}, {"CO", "Cost of Sales"}, {"EX", "Expenses"}, {"OI", "Other Income"}, {"OE", "Other Expenses"}};
+  for (const Shape& shape : shapes) {
+    SCOPED_TRACE(shape.name);
+    const std::string folder = Path(std::string("shape ") + shape.name);
+    fs::create_directories(folder);
+    std::vector<Chart> charts;
+    for (size_t f = 0; f < files.size(); ++f) {
+      const std::string path = folder + "/" + files[f].first;
+      fs::copy_file(samples::SamplePath(samples::kAustralianFile), path, fs::copy_options::overwrite_existing);
+      std::string sql = "UPDATE Accounts SET AccountDescription = 'CONSOLIDATE " +
+                        std::to_string(static_cast<int>(files[f].second)) + "% SHORTNAME=S" +
+                        std::string(1, static_cast<char>('A' + f)) + "' WHERE AccountNumber = '1-0000';";
+      for (const std::string& s : f == 0 ? shape.a : shape.b) sql += s;
+      Exec(path, sql);
+      Chart c;
+      for (const auto& r : Direct(path, "SELECT c.AccountNumber, COALESCE(p.AccountNumber, ''), c.AccountName, "
+                                        "c.AccountTypeID, c.AccountLevel FROM Accounts c LEFT JOIN Accounts p ON "
+                                        "p.AccountID = c.ParentAccountID WHERE substr(c.AccountNumber, 1, 1) > '3'"))
+        c.accounts[r[0]] = {r[1], r[2], r[3], std::stoi(r[4])};
+      for (const auto& [key, figure] : FileFigures(path, files[f].second)) {
+        c.amount[key.first] += figure.amount;
+        c.classTotal[key.second] += figure.amount;
+      }
+      charts.push_back(c);
+    }
+    // Where each account stands: the chart of the first file that holds it places it
+    // under the nearest header above it that every file holds and that is shallower than
+    // it; a header that is not passes it on to its own place.
+    const auto first = [&](const std::string& number) -> const Chart::Account* {
+      for (const Chart& c : charts)
+        if (c.accounts.count(number)) return &c.accounts.at(number);
+      return nullptr;
+    };
+    const auto common = [&](const std::string& number) {
+      for (const Chart& c : charts)
+        if (!c.accounts.count(number) || c.accounts.at(number).type != "H" || c.accounts.at(number).level < 2)
+          return false;
+      return true;
+    };
+    const auto holder = [&](const std::string& number) {
+      const int level = first(number)->level;
+      for (std::string h = first(number)->parent; !h.empty() && first(h); h = first(h)->parent)
+        if (common(h) && first(h)->level < level) return h;
+      return std::string();
+    };
+    // Each common header's figure per file: the detail accounts its group holds, at any depth.
+    std::map<std::string, std::vector<double>> expected;
+    for (const Chart& c : charts)
+      for (const auto& [number, a] : c.accounts)
+        if (common(number)) expected[number].assign(files.size(), 0);
+    for (size_t f = 0; f < charts.size(); ++f)
+      for (const auto& [number, a] : charts[f].accounts) {
+        if (a.type == "H") continue;
+        for (std::string h = holder(number); !h.empty(); h = holder(h)) expected[h][f] += charts[f].amount[number];
+      }
+
+    for (int level = 1; level <= 4; ++level) {
+      for (const bool average : {false, true}) {
+        if (average && level != 2) continue;
+        SCOPED_TRACE("level " + std::to_string(level) + (average ? " with averages" : ""));
+        ui_->Clear();
+        G.CurrentYear = 2026;
+        fs::remove(Path("Group.xlsx"));
+        Run({.folder = folder,
+             .excel = true,
+             .separate = true,
+             .headers = true,
+             .average = average,
+             .numbers = true,
+             .level = level});
+        const std::vector<SheetRow> rows = ReportRows(ReadSheet(G.OutputFolder + G.OutputFileName));
+        ASSERT_FALSE(rows.empty());
+        ASSERT_EQ(rows.back().name, "Net Profit/(Loss)");
+        // The totals each opened group and each section must close with.
+        std::map<std::string, std::vector<double>> totals;
+        for (const auto& [letters, text] : sections) {
+          std::vector<double> t;
+          for (const Chart& c : charts) t.push_back(c.classTotal.count(letters) ? c.classTotal.at(letters) : 0);
+          totals["Total " + text] = t;
+        }
+        std::set<std::string> opened;
+        for (size_t r = 0; r < rows.size(); ++r) {
+          const SheetRow& row = rows[r];
+          double sum = 0;
+          for (size_t f = 0; f < files.size(); ++f) sum += cell(row, f);
+          // GROUP is the sum of the company columns (each already weighted), AVERAGE their mean.
+          if (!row.amount.empty()) {
+            EXPECT_NEAR(row.amount.count("GROUP") ? row.amount.at("GROUP") : 0, sum, 0.011) << row.name;
+            if (average) {
+              EXPECT_NEAR(row.amount.count("AVERAGE") ? row.amount.at("AVERAGE") : 0, sum / 2, 0.011) << row.name;
+            }
+          }
+          if (!expected.count(row.number)) continue;
+          // A common header at the report level or above opens its group: its total row
+          // follows the group's last line, or completes the header's own row at the
+          // report level.
+          EXPECT_LE(first(row.number)->level, level) << row.number;
+          opened.insert(row.number);
+          const std::string name = first(row.number)->name;
+          if (row.amount.empty()) totals["Total " + name] = expected[row.number];
+          for (size_t f = 0; f < files.size() && !row.amount.empty(); ++f) {
+            EXPECT_NEAR(cell(row, f), expected[row.number][f], 0.011) << row.number;
+          }
+        }
+        // Every common header the level shows is there.
+        for (const auto& [number, figures] : expected) {
+          if (first(number)->level <= level) {
+            EXPECT_TRUE(opened.count(number)) << number;
+          }
+        }
+        // Every total row is one that was due, with the figures of what it closes; every due
+        // total that is not zero is there.
+        std::set<std::string> printed;
+        for (const SheetRow& row : rows) {
+          // At level 1 a section's total completes its heading's row.
+          std::string total = row.name;
+          if (!row.amount.empty() && totals.count("Total " + row.name) && row.number.empty()) total = "Total " + total;
+          if (total.rfind("Total", 0) != 0) continue;
+          ASSERT_TRUE(totals.count(total)) << "unexpected row \"" << total << "\"";
+          EXPECT_TRUE(printed.insert(total).second) << total << " twice";
+          for (size_t f = 0; f < files.size(); ++f) {
+            EXPECT_NEAR(cell(row, f), totals[total][f], 0.011) << total;
+          }
+        }
+        for (const auto& [text, figures] : totals) {
+          double group = 0;
+          for (double v : figures) group += v;
+          if (std::fabs(group) >= 0.005) {
+            EXPECT_TRUE(printed.count(text)) << text << " missing";
+          }
+        }
+      }
+    }
+  }
 }
 
 }  // namespace

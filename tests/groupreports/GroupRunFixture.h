@@ -53,6 +53,8 @@ struct RunOptions {
   bool excel = false;
   bool separate = true;
   bool headers = false;
+  // Left as the dialog shows them when not given.
+  std::optional<bool> average{}, numbers{};  // the average column, account numbers
   int level = 4;  // report level picked in the dialog
   int fromIndex = 0, toIndex = 11, yearIndex = 2;  // July 2013 to June 2014
 };
@@ -138,6 +140,8 @@ class GroupRunTest : public CompanyReaderTest {
       f.TxtGroup.setText(QString::fromStdString(o.group));
       f.ChkSeparate.setChecked(o.separate);
       f.ChkHdrs.setChecked(o.headers);
+      if (o.average) f.ChkAverage.setChecked(*o.average);
+      if (o.numbers) f.ChkAcNbr.setChecked(*o.numbers);
       f.CmbLevel.setCurrentIndex(o.level - 1);
       f.ChkExcelFile.setChecked(o.excel);
       if (beforeOk) beforeOk();
