@@ -52,8 +52,9 @@ struct ConsolidatedLine {
   // By file 1..N (0 unused): the file's balance of the account with this number and these
   // class letters, 0 when the file has none; a common header holds the sum of its group.
   std::vector<Money> FileAmount;
-  // The report at the figures' report level. A common header no deeper than it opens a
-  // group: its line prints, and a total row closes the group after its last line.
+  // In a report of the level the figures were built for, a common header no deeper than
+  // that level opens a group: its line prints, and its total row closes the group after
+  // the group's last line.
   bool Opens = false;
   // The opened groups that have ended before this line, deepest first: each closes with
   // its total row before the line prints.

@@ -10,11 +10,16 @@
 #include <filesystem>
 #include <regex>
 #include <set>
+#include <sstream>
+#include <tuple>
 
+#include "core/SelectPrinter.h"
 #include "groupreports/ConsolidatedLines.h"
 #include "groupreports/GroupRunFixture.h"
+#include "platform/printer/Printer.h"
 #include "samples/SampleBooks.h"
 #include "samples/SamplePaths.h"
+#include "tests/platform/printer/PdfText.h"
 
 namespace qvx::test {
 namespace {
@@ -263,6 +268,7 @@ struct Chart {
 struct SheetRow {
   std::string number, name;
   std::map<std::string, double> amount;
+  std::vector<double> shown;  // the amounts from left to right
 };
 
 std::vector<SheetRow> ReportRows(const std::map<std::string, std::string>& cells) {
@@ -285,10 +291,35 @@ std::vector<SheetRow> ReportRows(const std::map<std::string, std::string>& cells
     if (cols.count("A")) out.number = std::regex_replace(cols.at("A"), std::regex("^'"), "");
     if (cols.count("B")) out.name = cols.at("B");
     for (const auto& [col, value] : cols)
-      if (heading.count(col) && !value.empty() && value.find('%') == std::string::npos)
+      if (heading.count(col) && !value.empty() && value.find('%') == std::string::npos) {
         out.amount[heading.at(col)] = std::stod(value);
+        out.shown.push_back(std::stod(value));
+      }
     rows.push_back(out);
     if (out.name == "Net Profit/(Loss)") break;
+  }
+  return rows;
+}
+
+// The printed lines with amounts, up to the net profit: the name (the account number left
+// out) and the amounts from left to right, "(1,234.50)" for -1234.5, percentages left out.
+std::vector<std::pair<std::string, std::vector<double>>> PrintedRows(const std::string& pdf) {
+  std::vector<std::pair<std::string, std::vector<double>>> rows;
+  std::istringstream lines(PdfText(pdf));
+  static const std::regex amount(R"(([(-]?)([0-9][0-9,]*\.[0-9]{2})\)?)"), number(R"(^\s*[0-9]-[0-9]{4}\s+)");
+  for (std::string line; std::getline(lines, line);) {
+    std::smatch first;
+    if (!std::regex_search(line, first, amount)) continue;
+    std::string name = std::regex_replace(line.substr(0, static_cast<size_t>(first.position(0))), number, "");
+    name = std::regex_replace(name, std::regex("^ +| +$"), "");
+    std::vector<double> amounts;
+    for (auto it = std::sregex_iterator(line.begin(), line.end(), amount); it != std::sregex_iterator(); ++it) {
+      std::string digits = (*it)[2];
+      digits.erase(std::remove(digits.begin(), digits.end(), ','), digits.end());
+      amounts.push_back(((*it)[1].length() ? -1 : 1) * std::stod(digits));
+    }
+    rows.emplace_back(name, amounts);
+    if (name == "Net Profit/(Loss)") break;
   }
   return rows;
 }
@@ -476,6 +507,42 @@ TEST_F(ConsolidatedSqlTest, EveryOpenedGroupClosesWithItsTotal) {
           if (std::fabs(group) >= 0.005) {
             EXPECT_TRUE(printed.count(text)) << text << " missing";
           }
+        }
+
+        // On paper, A4 and Letter, the same rows with the same amounts.
+        std::vector<std::pair<std::string, std::vector<double>>> want;
+        for (const SheetRow& row : rows)
+          if (!row.shown.empty()) want.emplace_back(row.name, row.shown);
+        ASSERT_GT(want.size(), 5u);
+        for (const auto& [paper, width, height] :
+             {std::tuple{"A4", 595.276, 841.89}, std::tuple{"Letter", 612.0, 792.0}}) {
+          SCOPED_TRACE(paper);
+          printer::Environment() = {};
+          printer::Environment().systemPrinters = std::vector<std::string>{"Office Laser"};
+          printer::Environment().redirectToPdf = Path("Group.pdf");
+          printer::Environment().paper = printer::PrinterEnvironment::Paper{width, height};
+          printer::SetCurrent("Office Laser");
+          SelectPrinter::Instance() = SelectPrinter{};
+          fs::remove(Path("Group.pdf"));
+          G.ExcelFile = kFalse;  // the workbook run leaves it set
+          G.Underline = 2;       // the thickness of the rules, as the settings give it
+          G.CurrentYear = 2026;
+          Run({.folder = folder, .separate = true, .headers = true, .average = average, .numbers = true, .level = level},
+              [this] {
+                ui_->QueueForm([](ui::Form& form) {
+                  auto& f = dynamic_cast<SelectPrinterForm&>(form);
+                  f.lstPrinters.setCurrentItem(f.lstPrinters.findItems("Office Laser", Qt::MatchExactly).front());
+                  f.cmdOK_Click();
+                });
+              });
+          const auto got = PrintedRows(Path("Group.pdf"));
+          ASSERT_EQ(got.size(), want.size()) << ::testing::PrintToString(got);
+          for (size_t r = 0; r < got.size(); ++r) {
+            EXPECT_EQ(got[r].first, want[r].first);
+            ASSERT_EQ(got[r].second.size(), want[r].second.size()) << want[r].first;
+            for (size_t k = 0; k < got[r].second.size(); ++k) EXPECT_NEAR(got[r].second[k], want[r].second[k], 0.001);
+          }
+          printer::Environment() = {};
         }
       }
     }
