@@ -7,8 +7,8 @@
 //   DSN mode:     "DSN=MYOB_Accountright_2011; UID=...; PWD=...; ACCESS_TYPE=READ; KEY=<kAccessKey>; DATABASE=...; "
 //
 // The build registers every driver name of kRegisteredDriverNames and the data source with
-// unixODBC (scripts/register-odbc.sh for the machine; tests/support/OdbcTestEnv.h for a
-// test process).
+// unixODBC (scripts/register-odbc.sh for the user who builds, in a folder that ODBCSYSINI
+// names; tests/support/OdbcTestEnv.h for a test process).
 #pragma once
 
 namespace qvx::driver {

@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
-# Registers the company-file ODBC driver of a build folder with unixODBC for the machine,
-# under every driver name a sample file names (as the build's qvx-make-samples lists them:
-# "MYOAU1001" and the other countries' direct-mode names, "MYOB_AccountRight_2011" for DSN
-# mode), and the system data source "MYOB_Accountright_2011" (whose default company file
-# is the sample file of the newer product line). Run it after a build without sanitizers:
-#   scripts/register-odbc.sh [BUILD]      (default: build)
+# Registers the company-file ODBC driver of a build folder with unixODBC for the user who
+# runs it, never for the machine: odbcinst.ini and odbc.ini in FOLDER (default BUILD/odbc),
+# a folder of the user's own, readable by them only, that unixODBC reads in place of /etc
+# when ODBCSYSINI names it (scripts/run.sh hands it to the program). The drivers are every
+# name a sample file names (as the build's qvx-make-samples lists them: "MYOAU1001" and
+# the other countries' direct-mode names, "MYOB_AccountRight_2011" for DSN mode), and the
+# data source "MYOB_Accountright_2011" (whose default company file is the sample file of
+# the newer product line). Root needs no more than any other user: no sudo, nothing in /etc.
+#   scripts/register-odbc.sh [BUILD] [FOLDER]      (default: build build/odbc)
 # Check by hand with:
-#   echo "SELECT COUNT(*) FROM MYOB.JournalRecords" | isql MYOB_Accountright_2011 Administrator "" -b
+#   echo "SELECT COUNT(*) FROM MYOB.JournalRecords" |
+#     ODBCSYSINI="$PWD/build/odbc" isql MYOB_Accountright_2011 Administrator "" -b
 set -euo pipefail
 BUILD="${1:-build}"
 if [ ! -d "$BUILD" ]; then
@@ -19,18 +23,32 @@ if [ ! -f "$LIB" ]; then
   echo "register-odbc: $LIB has not been built" >&2
   exit 1
 fi
+DIR="${2:-$BUILD/odbc}"
+case "$DIR" in /*) ;; *) DIR="$PWD/$DIR" ;; esac
 NAMES="$("$BUILD/bin/qvx-make-samples" --driver-names)"
-SUDO=""
-if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
-tmp="$(mktemp -d)"
-trap 'rm -rf "$tmp"' EXIT
+
+# The registration names the library every ODBC client of the user loads, so it is kept
+# only in a real folder of the user's (not a link, not another user's) that only they can
+# write to; each file is written under a new name and renamed into place.
+mkdir -m 700 -- "$DIR" 2>/dev/null || true
+if [ -L "$DIR" ] || [ ! -d "$DIR" ] || [ "$(stat -c %u -- "$DIR")" != "$(id -u)" ] || ! chmod 700 -- "$DIR"; then
+  echo "register-odbc: $DIR is not a folder of your own; remove it or name another folder" >&2
+  exit 1
+fi
+put() {
+  local new
+  new="$(mktemp "$DIR/.$1.XXXXXX")"
+  if ! cat >"$new" || ! mv -fT -- "$new" "$DIR/$1"; then
+    rm -f -- "$new"
+    echo "register-odbc: cannot write $DIR/$1" >&2
+    exit 1
+  fi
+}
 # Threading = 2: the driver manager serializes calls per connection (what the driver needs)
 # rather than per environment.
 for name in $NAMES; do
-  printf '[%s]\nDescription = Quorvex company-file driver\nDriver = %s\nThreading = 2\n' "$name" "$LIB" >"$tmp/driver.ini"
-  $SUDO odbcinst -i -d -f "$tmp/driver.ini" >/dev/null
-done
+  printf '[%s]\nDescription = Quorvex company-file driver\nDriver = %s\nThreading = 2\n\n' "$name" "$LIB"
+done | put odbcinst.ini
 printf '[MYOB_Accountright_2011]\nDescription = Company files of the newer product line\nDriver = MYOB_AccountRight_2011\nDatabase = %s\n' \
-  "$BUILD/samples/ARSample.MYOX" >"$tmp/dsn.ini"
-$SUDO odbcinst -i -s -l -f "$tmp/dsn.ini" >/dev/null
-echo "register-odbc: drivers" $NAMES "and data source MYOB_Accountright_2011 -> $LIB"
+  "$BUILD/samples/ARSample.MYOX" | put odbc.ini
+echo "register-odbc: drivers" $NAMES "and data source MYOB_Accountright_2011 -> $LIB, for you in $DIR"

@@ -13,6 +13,13 @@ set -euo pipefail
 BUILD="${1:-build}"
 BIN="$BUILD/bin"
 if [ -x "$BUILD/prepare-program-folder.sh" ]; then "$BUILD/prepare-program-folder.sh" "$BIN"; fi
+# The driver as the build registered it for this user (scripts/register-odbc.sh), in place
+# of the machine's registration.
+if [ -d "$BUILD/odbc" ] && [ ! -L "$BUILD/odbc" ]; then
+  ODBCSYSINI="$(cd "$BUILD/odbc" && pwd)"
+  export ODBCSYSINI
+  unset ODBCINSTINI
+fi
 cd "$BIN"
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
   exec ./quorvex

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the project needs (only those missing) and registers the
-# company-file ODBC driver with unixODBC once it has been built.
+# Installs the Debian packages the project needs, only those missing: as root, or through
+# sudo when there is sudo; otherwise it names them for an administrator to install. With
+# every package there it needs no root and changes nothing. It registers nothing: the
+# build registers the driver for its user (scripts/register-odbc.sh).
 set -euo pipefail
 
 PACKAGES=(
@@ -24,15 +26,20 @@ for p in "${PACKAGES[@]}"; do
 done
 
 if ((${#missing[@]})); then
-  echo "setup: installing ${missing[*]}"
-  SUDO=""
-  if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
-  $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
-
-# Register the driver of the program build once it exists (the Makefile's build target
-# registers it again after every build).
-if [ -f build/lib/libqvx_myodbc.so ]; then
-  scripts/register-odbc.sh build
+  SUDO=()
+  if [ "$(id -u)" -ne 0 ] && command -v sudo >/dev/null 2>&1; then SUDO=(sudo); fi
+  if [ "$(id -u)" -eq 0 ] || ((${#SUDO[@]})); then
+    echo "setup: installing ${missing[*]}"
+    if "${SUDO[@]}" apt-get update -qq &&
+      "${SUDO[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"; then
+      exit 0
+    fi
+    why="${SUDO[*]}${SUDO:+ }apt-get did not install them"
+  else
+    why="installing them needs root, and there is no sudo here"
+  fi
+  echo "setup: these Debian packages are missing: ${missing[*]}" >&2
+  echo "setup: $why; an administrator installs them with:" >&2
+  echo "  apt-get install --no-install-recommends ${missing[*]}" >&2
+  exit 1
 fi

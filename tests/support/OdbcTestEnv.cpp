@@ -43,8 +43,12 @@ const std::string& UsePrivateOdbcRegistration() {
   OdbcTestEnvState& st = EnvState();
   if (!st.folder.empty()) return st.folder;
   namespace fs = std::filesystem;
-  fs::path dir = fs::temp_directory_path() / ("qvx-odbc-" + std::to_string(::getpid()));
-  fs::create_directories(dir);
+  // A folder of a new name that only this process made: in a folder every user can write
+  // to, a name known in advance may already stand there, another user's, with a driver
+  // list that loads their library into this test.
+  std::string pattern = (fs::temp_directory_path() / "qvx-odbc-XXXXXX").string();
+  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot make a folder for the ODBC registration");
+  const fs::path dir = pattern;
   const std::string lib = DriverLibraryPath();
   {
     std::ofstream inst(dir / "odbcinst.ini", std::ios::trunc);
