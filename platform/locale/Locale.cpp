@@ -99,13 +99,15 @@ std::string ShortDateFilePath() {
   return base + "/quorvex/short-date";
 }
 
-std::string ShortDatePicture() {
+namespace {
+
+std::string Picture(sys::OwnFile::Look look) {
   PictureCache& c = Cache();
   std::lock_guard<std::mutex> guard(c.lock);
   sys::OwnFile& file = ShortDateFile(c);
   std::optional<std::string> text;
   try {
-    text = file.Read(kMaxPictureBytes);
+    text = file.Read(kMaxPictureBytes, look);
     c.problem.clear();
   } catch (const std::exception& e) {
     // Nothing is taken from a folder or file that fails: the picture is the C library's.
@@ -120,13 +122,18 @@ std::string ShortDatePicture() {
   return picture;
 }
 
+}  // namespace
+
+std::string ShortDatePicture() { return Picture(sys::OwnFile::Look::WhenChanged); }
+
 std::string ShortDateFileProblem() {
   std::lock_guard<std::mutex> guard(Cache().lock);
   return Cache().problem;
 }
 
 std::string GetLocaleInfo(uint32_t /*lcid*/, uint32_t type) {
-  if (type == kLocaleSShortDate) return ShortDatePicture();
+  // The program's date check asks here: the folder is looked at afresh.
+  if (type == kLocaleSShortDate) return Picture(sys::OwnFile::Look::Afresh);
   return {};
 }
 

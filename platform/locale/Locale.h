@@ -31,7 +31,9 @@ void BroadcastSettingChange();
 
 // The short-date picture in force: the per-user file's, else the one derived from LC_TIME.
 // The file is kept only in a folder that is the user's alone (a real folder, not a link,
-// that no one else may write); one that fails is neither read nor written.
+// that no one else may write); one that fails is neither read nor written. Asked for
+// every date written as text, this reads the file again only when it changed;
+// GetLocaleInfo looks at the folder afresh.
 std::string ShortDatePicture();
 
 // Why the per-user file was passed over at the last read, or not written at the last

@@ -423,7 +423,7 @@ namespace {
 // Opens the folder of the program's own files without following a link at its name, and
 // only when it is the user's and no one else may write to it. -1 when it is missing and
 // not to be made; a folder made here is the user's alone.
-int OpenOwnFolder(const std::string& folder, bool make, struct stat* found = nullptr) {
+int OpenOwnFolder(const std::string& folder, bool make) {
   const std::string what = "The folder " + folder;
   constexpr int kFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
   bool made = false;
@@ -449,7 +449,6 @@ int OpenOwnFolder(const std::string& folder, bool make, struct stat* found = nul
   if (st.st_uid != ::geteuid()) Refuse(what, "belongs to another user");
   if (made) ::fchmod(dir.fd, 0700);
   else if (st.st_mode & (S_IWGRP | S_IWOTH)) Refuse(what, "can be written by other users (chmod go-w)");
-  if (found) *found = st;
   const int fd = dir.fd;
   dir.fd = -1;
   return fd;
@@ -472,51 +471,47 @@ std::array<int64_t, 9> VersionOf(const struct stat& st) {
 OwnFile::OwnFile(std::string folder, std::string name) : folder_(std::move(folder)), name_(std::move(name)) {
   // A final "/" would have the folder's name followed if it were a link.
   while (folder_.size() > 1 && folder_.back() == '/') folder_.pop_back();
+  path_ = folder_ + "/" + name_;
 }
 
-std::optional<std::string> OwnFile::Read(size_t maxBytes) {
-  const std::string path = Path();
-  // Read for every date written as text: while neither the folder (its owner, permissions
-  // and entries) nor the file changed since the last read, two look-ups tell so.
+std::optional<std::string> OwnFile::Read(size_t maxBytes, Look look) {
   struct stat st {};
-  if (known_ && ::lstat(folder_.c_str(), &st) == 0 && VersionOf(st) == folderVersion_) {
-    if (::lstat(path.c_str(), &st) != 0 ? errno == ENOENT && !text_ : text_ && VersionOf(st) == version_)
-      return text_;
-  }
-  known_ = false;
+  // Still no file, or the very file taken before and unchanged since: only the user could
+  // have changed its folder's permissions, and whatever anyone changes in the file, or
+  // puts in its place, is a change.
+  if (look == Look::WhenChanged && passed_ &&
+      (::lstat(path_.c_str(), &st) == 0 ? text_ && VersionOf(st) == version_ : errno == ENOENT && !text_))
+    return text_;
+  passed_ = false;
   text_.reset();
-  Fd dir{OpenOwnFolder(folder_, false, &st)};
+  Fd dir{OpenOwnFolder(folder_, false)};
+  passed_ = dir.fd < 0;
   if (dir.fd < 0) return std::nullopt;
-  const auto folderVersion = VersionOf(st);
   // Without waiting, and never through a link.
   Fd f{::openat(dir.fd, name_.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)};
-  if (f.fd < 0 && errno == ENOENT) {
-    known_ = true;
-    folderVersion_ = folderVersion;
-    return std::nullopt;
-  }
-  if (f.fd < 0 && errno == ELOOP) Refuse("The file " + path, "is a link");
-  if (f.fd < 0 || ::fstat(f.fd, &st) != 0) RaiseWithReason("The file " + path + " cannot be read", errno);
-  CheckOwnFile(path, st);
+  passed_ = f.fd < 0 && errno == ENOENT;
+  if (passed_) return std::nullopt;
+  if (f.fd < 0 && errno == ELOOP) Refuse("The file " + path_, "is a link");
+  if (f.fd < 0 || ::fstat(f.fd, &st) != 0) RaiseWithReason("The file " + path_ + " cannot be read", errno);
+  CheckOwnFile(path_, st);
   std::string text;
   std::array<char, 4096> buf{};
   while (text.size() < maxBytes) {
     const ssize_t n = ::read(f.fd, buf.data(), std::min(buf.size(), maxBytes - text.size()));
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) RaiseWithReason("The file " + path + " cannot be read", errno);
+    if (n < 0) RaiseWithReason("The file " + path_ + " cannot be read", errno);
     if (n == 0) break;
     text.append(buf.data(), static_cast<size_t>(n));
   }
-  known_ = true;
-  folderVersion_ = folderVersion;
   version_ = VersionOf(st);
   text_ = text;
+  passed_ = true;
   return text;
 }
 
 void OwnFile::Write(std::string_view bytes) {
   Fd dir{OpenOwnFolder(folder_, true)};
-  const std::string what = "The file " + Path() + " cannot be written";
+  const std::string what = "The file " + path_ + " cannot be written";
   // A name no one else chose: the new file is made here by this write (never an existing
   // file, never through a link).
   static constexpr std::string_view kLetters = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
@@ -544,7 +539,7 @@ void OwnFile::Write(std::string_view bytes) {
   f.fd = -1;
   if (::close(written) != 0) fail(errno);
   if (::renameat(dir.fd, temp.c_str(), dir.fd, name_.c_str()) != 0) fail(errno);
-  known_ = false;
+  passed_ = false;
 }
 
 }  // namespace qvx::sys

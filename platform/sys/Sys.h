@@ -65,24 +65,29 @@ class OwnFile {
   OwnFile(std::string folder, std::string name);
 
   const std::string& Folder() const { return folder_; }
-  std::string Path() const { return folder_ + "/" + name_; }
+  const std::string& Path() const { return path_; }
 
   // The first maxBytes of the file; nothing when the folder or the file does not exist.
-  // A file unchanged since the last read is not read again. A link, or anything but an
-  // ordinary file of the user's, in the file's place raises error 75.
-  std::optional<std::string> Read(size_t maxBytes);
+  // A link, or anything but an ordinary file of the user's, in the file's place raises
+  // error 75. Each read looks at the folder afresh; with Look::WhenChanged (for a file
+  // read for every date written as text), while there is still no file, or the file is
+  // the very one the last read took and unchanged in any way since, one look-up tells so
+  // and what the last read found is returned: nothing is taken that did not pass when it
+  // was read.
+  enum class Look { Afresh, WhenChanged };
+  std::optional<std::string> Read(size_t maxBytes, Look look = Look::Afresh);
   // Replaces the file by one holding bytes, readable and writable by the user alone. A
   // missing folder is made, for the user alone (0700). Raises the run-time error of a
   // failure, the file unchanged.
   void Write(std::string_view bytes);
 
  private:
-  std::string folder_, name_;
-  // What the last read found (nothing: no file), and the folder and the file as it found
-  // them (device, inode, owner, permissions, change times, size).
-  bool known_ = false;
+  std::string folder_, name_, path_;
+  // Whether the last read passed, what it took (nothing: there was no file), and the file
+  // as it found it (device, inode, owner, permissions, change times, size).
+  bool passed_ = false;
   std::optional<std::string> text_;
-  std::array<int64_t, 9> folderVersion_{}, version_{};
+  std::array<int64_t, 9> version_{};
 };
 
 }  // namespace qvx::sys

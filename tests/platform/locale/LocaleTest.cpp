@@ -252,15 +252,19 @@ TEST(Locale, ThePictureIsKeptOnlyInAFolderOfTheUsersOwn) {
       EXPECT_EQ(st.st_mode & 07777, 0600u);
       EXPECT_EQ(st.st_uid, ::geteuid());
       EXPECT_EQ(TextOf(folder / "short-date"), "dd/MM/yyyy\n");
-      // Read before, the picture is still taken only while the folder passes.
+      // Read before, the picture is still taken at the date check only while the folder
+      // passes, and once refused there, no longer for dates either.
+      const auto atTheCheck = [] { return locale::GetLocaleInfo(locale::kLocaleUserDefault, locale::kLocaleSShortDate); };
       ASSERT_EQ(::chmod(folder.c_str(), 0777), 0);
+      EXPECT_EQ(atTheCheck(), "MM/dd/yy");
       EXPECT_EQ(locale::ShortDatePicture(), "MM/dd/yy");
       ASSERT_EQ(::chmod(folder.c_str(), 0700), 0);
-      EXPECT_EQ(locale::ShortDatePicture(), "dd/MM/yyyy");
+      EXPECT_EQ(atTheCheck(), "dd/MM/yyyy");
       fs::rename(folder, mine / "moved");
       fs::create_symlink(mine / "moved", folder);
-      EXPECT_EQ(locale::ShortDatePicture(), "MM/dd/yy");
+      EXPECT_EQ(atTheCheck(), "MM/dd/yy");
       EXPECT_NE(locale::ShortDateFileProblem().find("/quorvex is a link"), std::string::npos);
+      EXPECT_EQ(locale::ShortDatePicture(), "MM/dd/yy");
     } else {
       EXPECT_EQ(locale::ShortDateFileProblem(), problem);
       EXPECT_EQ(locale::ShortDatePicture(), "MM/dd/yy");
