@@ -16,6 +16,7 @@
 #include "core/Lookups.h"
 #include "core/NumberFormat.h"
 #include "core/ReportOutput.h"
+#include "platform/printer/Printer.h"
 #include "platform/ui/Ui.h"
 
 namespace qvx {
@@ -355,6 +356,7 @@ bool BudgetComparison::ProduceOutput() {
   G.BodyFont = Lay.BodyFont;
   G.PageLines = static_cast<int16_t>(std::min<int32_t>(Lay.PageLines, INT16_MAX));
   G.PrintOrientation = Lay.PrintOrientation;
+  if (!Opt.ToExcel) Step([&] { printer::Current().SetLayoutWidth(LayoutWidth()); });
 
   if (!LoadAccounts()) return false;
   ReadFigures();

@@ -167,6 +167,10 @@ class BudgetComparison {
   void Output();
   void PrintColumnHeadings();
   void PrintAmountRule();
+  // Where the rules under the captions and over the totals end, in twips.
+  int32_t RuleEndX() const;
+  // The width the printed columns take at full size, in twips: their figures, captions and rules.
+  double LayoutWidth();
   void ExcelAmountRule();
   void WriteGrandTotalRow(const GrandTotalRow& r);
 

@@ -133,7 +133,102 @@ void PrintFigure(const ComparisonOptions& o, const ComparisonLayout& L, const Fi
 
 std::string Dashes(double count) { return std::string(static_cast<size_t>(std::max<int16_t>(CInt(count), 0)), '-'); }
 
+// The working texts of the column headings, the same on the printer and the worksheet.
+struct HeadingTexts {
+  std::string varCaption, toMonthName, monthDashes, periodDashes, periodCaption, cmpCaption;
+  AnnualCaptions annual;
+  int cmpMonthTab = 0, cmpYTDTab = 0;
+};
+
+HeadingTexts HeadingTextsOf(const ComparisonOptions& o) {
+  HeadingTexts h;
+  h.varCaption = (o.VarAsLastYear || o.LYColumns) ? "Last Year" : "Variance";
+  h.annual = AnnualCaptionsOf(o.AnnualMode);
+  const int toMonth = static_cast<int>(Val(Mid(G.ODBCToDate, 6, 2)));
+  h.toMonthName = (toMonth >= 1 && toMonth <= 12) ? G.MonthLong[static_cast<size_t>(toMonth)] : "";
+  int captionWidth = o.VarBoth ? 60 : 50;
+  if (h.toMonthName.size() < 6) captionWidth += 4;
+  h.monthDashes = Dashes((captionWidth - static_cast<double>(h.toMonthName.size())) / 2.0);
+  h.periodDashes = Dashes((captionWidth - 20) / 2.0);
+  const bool fromYearStart = static_cast<int>(Val(Mid(G.FromYMD, 5, 2))) == G.FirstMonth;
+  h.periodCaption = fromYearStart ? "  Year to Date " : " Selected Period ";
+  h.cmpCaption = o.LYVariance ? "Last Year" : "Budget";
+  h.cmpMonthTab = o.LYVariance ? 9 : 10;
+  h.cmpYTDTab = o.LYVariance ? 8 : 9;
+  return h;
+}
+
+// A caption of a printed heading line: its text at a tab column, or straight after the
+// caption before it (tab 0).
+struct Caption {
+  int tab;
+  std::string text;
+};
+
+// The two printed caption lines over the figure columns.
+std::array<std::vector<Caption>, 2> PrinterCaptions(const ComparisonOptions& o, const ComparisonLayout& L,
+                                                    const HeadingTexts& h) {
+  std::array<std::vector<Caption>, 2> lines;
+  std::vector<Caption>& first = lines[0];
+  if (o.LYMonth) first.push_back({L.TabLYMonth + 10, "Last"});
+  if (o.ShowMonths)
+    first.push_back({L.TabMthAct + 5, "(" + h.monthDashes + " " + h.toMonthName + " " + h.monthDashes + ")"});
+  first.push_back({L.TabYTDAct + 5, "(" + h.periodDashes + h.periodCaption + h.periodDashes + " )"});
+  first.push_back({L.TabAnnual + h.annual.tab + (o.AnnualMode == 4 ? 7 : 0), h.annual.first});
+  if (o.LYYTDCols) first.push_back({L.TabLYYTD + 16, "Last Year"});
+
+  std::vector<Caption>& second = lines[1];
+  if (o.LYMonth) second.push_back({L.TabLYMonth + 8, h.toMonthName});
+  if (o.ShowMonths) {
+    second.push_back({L.TabMthAct + 11, "Actual"});
+    second.push_back({L.TabMthBgt + h.cmpMonthTab, h.cmpCaption});
+    second.push_back({L.TabMthVar + 7, h.varCaption});
+    if (o.VarBoth) second.push_back({0, "%"});
+  }
+  second.push_back({L.TabYTDAct + 9, "Actual"});
+  second.push_back({L.TabYTDBgt + h.cmpYTDTab, h.cmpCaption});
+  second.push_back({L.TabYTDVar + 7, h.varCaption});
+  if (o.VarBoth) second.push_back({0, "%"});
+  if (o.AnnualMode > 0) {
+    int tab = L.TabAnnual + 10;
+    if (o.AnnualMode == 4) tab -= G.NbrMonths2 > 9 ? 3 : 2;
+    second.push_back({tab, h.annual.second});
+    if (o.AnnualPercent()) second.push_back({0, kAnnualPercentCaption});
+  }
+  if (o.LYYTDCols) {
+    second.push_back({L.TabLYYTD + 10, "YTD"});
+    second.push_back({L.TabLY12 + 7, "12 Months"});
+  }
+  return lines;
+}
+
 }  // namespace
+
+double BudgetComparison::LayoutWidth() {
+  const ComparisonOptions& o = Opt;
+  const ComparisonLayout& L = Lay;
+  printer::Printer& p = printer::Current();
+  p.SetFontName("Arial");
+  p.SetFontSize(G.BodyFont);
+  p.SetFontBold(false);
+  const double column = p.ColumnWidth();
+  double right = RuleEndX();
+  const RowTexts none;
+  for (const FigureItem& i : FigureItems(o, L, none)) {
+    if (!i.on) continue;
+    right = std::max(right, i.place == Place::UnderAnnualPercent ? AnnualPercentRight(p, o, L)
+                                                                 : (i.tab - 1) * column + AmountWidth(p));
+  }
+  for (const auto& line : PrinterCaptions(o, L, HeadingTextsOf(o))) {
+    double x = 0;
+    for (const Caption& c : line) {
+      if (c.tab) x = std::max(x, (c.tab - 1) * column);
+      x += p.TextWidth(c.text);
+      right = std::max(right, x);
+    }
+  }
+  return right;
+}
 
 void BudgetComparison::Output() {
   const auto count = static_cast<int32_t>(Rows.size());
@@ -279,51 +374,23 @@ void BudgetComparison::PrintColumnHeadings() {
     p->SetFontBold(false);
   }
 
-  const std::string varCaption = (o.VarAsLastYear || o.LYColumns) ? "Last Year" : "Variance";
-  const AnnualCaptions annual = AnnualCaptionsOf(o.AnnualMode);
-  const std::string &ann1 = annual.first, &ann2 = annual.second;
-  const int annTab = annual.tab;
-  const int toMonth = static_cast<int>(Val(Mid(G.ODBCToDate, 6, 2)));
-  const std::string toMonthName = (toMonth >= 1 && toMonth <= 12) ? G.MonthLong[static_cast<size_t>(toMonth)] : "";
-  int captionWidth = o.VarBoth ? 60 : 50;
-  if (toMonthName.size() < 6) captionWidth += 4;
-  const std::string monthDashes = Dashes((captionWidth - static_cast<double>(toMonthName.size())) / 2.0);
-  const std::string periodDashes = Dashes((captionWidth - 20) / 2.0);
-  const bool fromYearStart = static_cast<int>(Val(Mid(G.FromYMD, 5, 2))) == G.FirstMonth;
-  const std::string periodCaption = fromYearStart ? "  Year to Date " : " Selected Period ";
-  const std::string cmpCaption = o.LYVariance ? "Last Year" : "Budget";
-  const int cmpMonthTab = o.LYVariance ? 9 : 10, cmpYTDTab = o.LYVariance ? 8 : 9;
+  const HeadingTexts h = HeadingTextsOf(o);
+  const std::string& varCaption = h.varCaption;
+  const std::string &ann1 = h.annual.first, &ann2 = h.annual.second;
+  const std::string& toMonthName = h.toMonthName;
+  const std::string& periodCaption = h.periodCaption;
+  const std::string& cmpCaption = h.cmpCaption;
 
   if (p) {
-    if (o.LYMonth) PrintAt(L.TabLYMonth + 10, "Last");
-    if (o.ShowMonths) PrintAt(L.TabMthAct + 5, "(" + monthDashes + " " + toMonthName + " " + monthDashes + ")");
-    PrintAt(L.TabYTDAct + 5, "(" + periodDashes + periodCaption + periodDashes + " )");
-    PrintAt(L.TabAnnual + annTab + (o.AnnualMode == 4 ? 7 : 0), ann1);
-    if (o.LYYTDCols) PrintAt(L.TabLYYTD + 16, "Last Year");
-    p->Print({});
-
-    if (o.LYMonth) PrintAt(L.TabLYMonth + 8, toMonthName);
-    if (o.ShowMonths) {
-      PrintAt(L.TabMthAct + 11, "Actual");
-      PrintAt(L.TabMthBgt + cmpMonthTab, cmpCaption);
-      PrintAt(L.TabMthVar + 7, varCaption);
-      if (o.VarBoth) p->PrintText("%");
+    for (const auto& line : PrinterCaptions(o, L, h)) {
+      for (const Caption& c : line) {
+        if (c.tab)
+          PrintAt(c.tab, c.text);
+        else
+          p->PrintText(c.text);
+      }
+      p->Print({});
     }
-    PrintAt(L.TabYTDAct + 9, "Actual");
-    PrintAt(L.TabYTDBgt + cmpYTDTab, cmpCaption);
-    PrintAt(L.TabYTDVar + 7, varCaption);
-    if (o.VarBoth) p->PrintText("%");
-    if (o.AnnualMode > 0) {
-      int tab = L.TabAnnual + 10;
-      if (o.AnnualMode == 4) tab -= G.NbrMonths2 > 9 ? 3 : 2;
-      PrintAt(tab, ann2);
-      if (o.AnnualPercent()) p->PrintText(kAnnualPercentCaption);
-    }
-    if (o.LYYTDCols) {
-      PrintAt(L.TabLYYTD + 10, "YTD");
-      PrintAt(L.TabLY12 + 7, "12 Months");
-    }
-    p->Print({});
     p->SetFontBold(false);
     p->SetFontName("Arial");
     PrintAmountRule();
@@ -383,6 +450,17 @@ void BudgetComparison::PrintAmountRule() {
     startX = (o.LYMonth ? L.TabLYMonth : L.TabMthAct) * kTwipsPerColumn + 300;
   else
     startX = L.TabYTDAct * kTwipsPerColumn + 300;
+  const int32_t endX = RuleEndX();
+  const int16_t y0 = CInt(p.CurrentY());
+  p.Line(startX, y0 + 80, endX, y0 + 80);
+  p.SetCurrentY(y0 + 80 - 100);
+  G.LineCount += 1;
+}
+
+int32_t BudgetComparison::RuleEndX() const {
+  const ComparisonOptions& o = Opt;
+  const ComparisonLayout& L = Lay;
+  const printer::Printer& p = printer::Current();
   int32_t endX = o.VarBoth ? L.TabAnnualPct * kTwipsPerColumn : L.TabAnnual * kTwipsPerColumn + 1300;
   if (o.LYYTDCols) endX = L.TabLY12 * kTwipsPerColumn + 1300;
   if (o.LYVariance) endX = L.TabYTDVar * kTwipsPerColumn + 1300;
@@ -398,10 +476,7 @@ void BudgetComparison::PrintAmountRule() {
     else
       endX = L.TabYTDVar * kTwipsPerColumn + 1300;
   }
-  const int16_t y0 = CInt(p.CurrentY());
-  p.Line(startX, y0 + 80, endX, y0 + 80);
-  p.SetCurrentY(y0 + 80 - 100);
-  G.LineCount += 1;
+  return endX;
 }
 
 void BudgetComparison::ExcelAmountRule() {

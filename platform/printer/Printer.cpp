@@ -141,14 +141,20 @@ void Printer::SetCopies(int copies) {
 }
 
 // The reports lay their columns out for the printable width of A4 within the PDF device's
-// edges. Narrower paper (Letter landscape, a printer with wider edges) would cut their
-// last columns off at its edge: there the page is drawn smaller as a whole, to that width.
+// edges, some wider (their LayoutWidth). Narrower paper (Letter landscape, a printer with
+// wider edges, any paper for the widest layouts) would cut their last columns off at its
+// edge: there the page is drawn smaller as a whole, to that width.
 double Printer::FitScale() const {
   const QPageLayout layout = Device().pageLayout();
   const QSizeF a4 = QPageSize(QPageSize::A4).size(QPageSize::Point);
-  const double laidOut =
-      (layout.orientation() == QPageLayout::Landscape ? a4.height() : a4.width()) - 2 * kPdfMarginPoints;
+  const double a4Width = (layout.orientation() == QPageLayout::Landscape ? a4.height() : a4.width()) - 2 * kPdfMarginPoints;
+  const double laidOut = std::max(a4Width, layoutWidth_ / kTwipsPerPoint);
   return std::min(1.0, layout.paintRect(QPageLayout::Point).width() / laidOut);
+}
+
+void Printer::SetLayoutWidth(double twips) {
+  if (!(twips >= 0) || twips > 1e6) Raise(err::InvalidCall);
+  layoutWidth_ = twips;
 }
 
 void Printer::ApplyFitScale() {
@@ -205,6 +211,7 @@ void Printer::ResetPosition() {
   x_ = 0;
   y_ = 0;
   tab_ = 0;
+  lineHasText_ = false;
 }
 
 // The PDF file the user names in the save box, with ".pdf" added when the name does not
@@ -315,28 +322,52 @@ void Printer::PrintText(const std::string& text) {
   const QFont font = MakeFont(fontName_, fontSize_, bold_);
   const double k = DevicePerTwip();
   QFontMetricsF fm(font, &Device());
-  if (!text.empty()) {
+  std::string shown = text;
+  if (tab_ && x_ > tabX_ + 0.5) shown = BehindTab(text, fm);
+  if (!shown.empty()) {
     painter_->setFont(font);
     painter_->setPen(ToQColor(color_));
-    painter_->drawText(QPointF(x_ * k, y_ * k + fm.ascent()), QString::fromStdString(text));
+    painter_->drawText(QPointF(x_ * k, y_ * k + fm.ascent()), QString::fromStdString(shown));
   }
-  Record({DrawCall::Text, x_, y_, 0, 0, text, fontName_, fontSize_, bold_, color_, drawWidth_, page_, tab_});
+  Record({DrawCall::Text, x_, y_, 0, 0, shown, fontName_, fontSize_, bold_, color_, drawWidth_, page_, tab_});
   tab_ = 0;
-  x_ += fm.horizontalAdvance(QString::fromStdString(text)) / k;
+  lineHasText_ = true;
+  x_ += fm.horizontalAdvance(QString::fromStdString(shown)) / k;
+}
+
+// A text due at a tab column the pen has passed: the part of it that still ends where the
+// whole would have ended at the column, without reaching back over the pen; the position
+// moves to where that part starts. One leading blank always stays; a text that cannot
+// keep its right end starts at the pen.
+std::string Printer::BehindTab(const std::string& text, const QFontMetricsF& fm) {
+  const double k = DevicePerTwip();
+  auto width = [&](const std::string& t) { return fm.horizontalAdvance(QString::fromStdString(t)) / k; };
+  const double right = tabX_ + width(text);
+  const size_t blanks = std::min(text.find_first_not_of(' '), text.size());
+  for (size_t drop = 0; drop + 1 < blanks; ++drop) {
+    const std::string rest = text.substr(drop);
+    const double start = right - width(rest);
+    if (start >= x_ - 0.5) {
+      x_ = std::max(x_, start);
+      return rest;
+    }
+  }
+  return blanks > 0 ? text.substr(blanks - 1) : text;
 }
 
 void Printer::TabTo(int column) {
   if (column < 1) column = 1;
-  const double target = (column - 1) * ColumnWidth();
+  tabX_ = (column - 1) * ColumnWidth();
   // Half a twip of slack: positions worked out in twips land exactly on a column.
-  if (x_ > target + 0.5) EndLine();
-  x_ = target;
+  if (x_ > tabX_ + 0.5 && !lineHasText_) EndLine();
+  if (x_ <= tabX_ + 0.5) x_ = tabX_;
   tab_ = column;
 }
 
 void Printer::EndLine() {
   x_ = 0;
   tab_ = 0;
+  lineHasText_ = false;
   y_ += TextHeight();
 }
 
@@ -365,6 +396,7 @@ void Printer::Line(double x1, double y1, double x2, double y2) {
   x_ = x2;
   y_ = y2;
   tab_ = 0;
+  lineHasText_ = false;
 }
 
 void Printer::NewPage() {

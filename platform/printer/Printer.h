@@ -17,6 +17,7 @@
 #include <vector>
 
 class QFile;
+class QFontMetricsF;
 class QPagedPaintDevice;
 class QPainter;
 class QPdfWriter;
@@ -80,7 +81,10 @@ class Printer {
     x_ = x;
     tab_ = 0;
   }
-  void SetCurrentY(double y) { y_ = y; }
+  void SetCurrentY(double y) {
+    y_ = y;
+    lineHasText_ = false;
+  }
 
   // ---- font and pen
   const std::string& FontName() const { return fontName_; }
@@ -101,8 +105,14 @@ class Printer {
   void SetOrientation(int orientation);
   int Copies() const { return copies_; }
   void SetCopies(int copies);
+  // The width a report's columns take at full size, in twips; 0 (the default) is the
+  // printable width of A4 within the PDF device's edges, which most layouts fit. A page
+  // narrower than the layout is drawn smaller as a whole, so that no column runs off the
+  // paper. Takes effect from the next page the job starts (at once before the job).
+  double LayoutWidth() const { return layoutWidth_; }
+  void SetLayoutWidth(double twips);
   // The printable area in twips (of a page drawn smaller on paper narrower than the
-  // reports are laid out for).
+  // layout).
   double ScaleWidth() const;
   double ScaleHeight() const;
   // Whether that many lines of the current font still fit between the current position
@@ -123,7 +133,13 @@ class Printer {
   // ---- printing
   // Text at the current position, the line kept open ("Print text;").
   void PrintText(const std::string& text);
-  // Moves to a tab column: past it already, to that column of the next line.
+  // Moves to a tab column. A pen already past it on a line that holds text (a text before
+  // ran wider than its column) stays where it is, and the next text keeps the right end it
+  // would have had at the column by giving up as many of its leading blanks as that takes
+  // (one stays between the two texts): figures right-aligned by their blanks still line
+  // up, and a wide figure takes room from the next one's padding. A pen past it with no
+  // text on its line (left at the end of a ruled line, or moved to another height) goes
+  // to that column of the next line.
   void TabTo(int column);
   // Ends the line ("Print" with nothing, or the end of "Print text").
   void EndLine();
@@ -159,6 +175,7 @@ class Printer {
   double DevicePerTwip() const;
   double FitScale() const;
   void ApplyFitScale();
+  std::string BehindTab(const std::string& text, const QFontMetricsF& fm);
 
   std::string device_;
   std::string fontName_ = "Arial";
@@ -170,6 +187,9 @@ class Printer {
   int copies_ = 1;
   double x_ = 0, y_ = 0;
   int tab_ = 0;  // the tab column the position was last moved to, until text is placed
+  double tabX_ = 0;  // where that column starts (the pen may be past it)
+  bool lineHasText_ = false;  // text was placed since the line began (or the pen left a drawing)
+  double layoutWidth_ = 0;
   int page_ = 0;
   double scale_ = 1;  // of the drawing on the job's current page
   std::string outputFile_;

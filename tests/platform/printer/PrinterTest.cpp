@@ -93,7 +93,10 @@ TEST_F(PrinterTest, TextAtTabColumnsAndRulesAtEightyTwoTwipsLineUpInThePdf) {
   for (int c : columns) p.Line(c * 82.0, y0 + 80, c * 82.0 + 500, y0 + 80);
   p.SetCurrentY(y0 + 100);
   p.Print({});
-  p.Print({Tab{10}, "Left", Tab{5}, "Wrapped"});  // column 5 lies behind: next line
+  p.Print({Tab{10}, "Left"}, true);
+  const double ruleY = p.CurrentY() + 80;
+  p.Line(0, ruleY, 3000, ruleY);
+  p.Print({Tab{5}, "Wrapped"});  // column 5 lies behind the rule's end: next line
   p.EndDoc();
   ASSERT_TRUE(fs::exists(pdf + ".pdf"));
   ASSERT_EQ(ui->fileRequests.size(), 1u);
@@ -118,8 +121,113 @@ TEST_F(PrinterTest, TextAtTabColumnsAndRulesAtEightyTwoTwipsLineUpInThePdf) {
   const Word* left = Find(words, "Left");
   const Word* wrapped = Find(words, "Wrapped");
   ASSERT_TRUE(left && wrapped);
-  EXPECT_GT(wrapped->yMin, left->yMin + 150);
+  EXPECT_GT(wrapped->yMin, ruleY + 100);
   EXPECT_NEAR(wrapped->xMin, 4 * 81.6, 10);
+}
+
+// Figures right-aligned by their leading blanks, as the reports print them, where one is
+// wider than its column: every figure of the line stays on it, and each after the wide
+// one still ends where it would have ended at its column, as far as its blanks allow.
+TEST_F(PrinterTest, AFigureWiderThanItsColumnLeavesTheOthersOnItsLine) {
+  Environment().redirectToPdf = (dir / "wide.pdf").string();
+  Printer p("Office Laser");
+  p.SetOrientation(kLandscape);
+  p.SetFontSize(9);
+  auto padded = [](const std::string& figure) {
+    return std::string(2 * (std::max<size_t>(figure.size(), 12) - figure.size()), ' ') + figure;
+  };
+  struct Case {
+    const char* name;
+    std::vector<std::string> figures;  // at columns 10, 26, 42, ...
+    size_t cannotKeep;                 // the first figure that can no longer end at its place (none: size)
+  };
+  const Case cases[] = {
+      {"ordinary widths", {padded("1,234"), padded("(56,789)"), padded("0")}, 3},
+      {"one figure a little wide", {"    ($40,748,930)", padded("$3,492,750"), padded("($23,647,450)"), padded("7")}, 4},
+      {"one figure far too wide", {"    (12345678901234567890.00)", padded("1,234"), padded("5")}, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Environment().calls.clear();
+    for (size_t i = 0; i < c.figures.size(); ++i) p.Print({Tab{10 + 16 * static_cast<int>(i)}, c.figures[i]}, true);
+    p.EndLine();
+    std::vector<DrawCall> texts;
+    for (const DrawCall& d : Environment().calls)
+      if (d.kind == DrawCall::Text) texts.push_back(d);
+    ASSERT_EQ(texts.size(), c.figures.size());
+    double pen = 0;
+    for (size_t i = 0; i < texts.size(); ++i) {
+      SCOPED_TRACE(i);
+      EXPECT_EQ(texts[i].y, texts[0].y) << "moved off its line";
+      EXPECT_EQ(texts[i].tab, 10 + 16 * static_cast<int>(i));
+      const double column = (texts[i].tab - 1) * p.ColumnWidth();
+      const double right = texts[i].x + p.TextWidth(texts[i].text);
+      EXPECT_GE(texts[i].x, pen - 0.5) << "over the figure before it";
+      if (i != c.cannotKeep) {
+        EXPECT_NEAR(right, column + p.TextWidth(c.figures[i]), 0.5);
+      } else {
+        // Too little padding: it follows the pen with one blank between.
+        EXPECT_NEAR(texts[i].x, pen, 0.5);
+        EXPECT_EQ(texts[i].text, " " + c.figures[i].substr(c.figures[i].find_first_not_of(' ')));
+      }
+      pen = right;
+    }
+  }
+  p.EndDoc();
+}
+
+// A layout wider than the paper's printable width is drawn smaller as a whole, on every
+// paper and in both orientations; a narrower one is drawn at full size where the paper
+// holds the A4 width (and smaller to that width where it does not).
+TEST_F(PrinterTest, ALayoutWiderThanItsPaperIsDrawnSmallerToFitIt) {
+  struct Paper {
+    const char* name;
+    double width, height;
+  };
+  const Paper papers[] = {{"A4", 595, 842}, {"Letter", 612, 792}};  // points, as Qt sizes them
+  int n = 0;
+  for (const Paper& paper : papers) {
+    for (int orientation : {kPortrait, kLandscape}) {
+      for (double layoutPoints : {0.0, 700.0, 1000.0}) {
+        SCOPED_TRACE(std::string(paper.name) + (orientation == kLandscape ? " landscape, " : " portrait, ") +
+                     std::to_string(layoutPoints) + " pt");
+        Environment().paper = PrinterEnvironment::Paper{paper.width, paper.height};
+        const std::string pdf = (dir / ("fit" + std::to_string(++n) + ".pdf")).string();
+        Environment().redirectToPdf = pdf;
+        Printer p("Office Laser");
+        p.SetOrientation(orientation);
+        p.SetLayoutWidth(layoutPoints * 20);
+        const double a4 = (orientation == kLandscape ? 842 : 595) - 36;  // Qt's A4, in whole points
+        const double printable = (orientation == kLandscape ? paper.height : paper.width) - 36;
+        const double laidOut = std::max(a4, layoutPoints);
+        EXPECT_NEAR(p.ScaleWidth(), std::max(printable, laidOut) * 20, 2);
+        // The layout's last figure ends at its right edge, a rule under it.
+        p.SetFontSize(9);
+        p.SetCurrentX(laidOut * 20 - p.TextWidth("Edge"));
+        p.Print({"Edge"});
+        p.Line(0, p.CurrentY() + 80, laidOut * 20, p.CurrentY() + 80);
+        p.EndDoc();
+        const std::string html = test::PdfText(pdf, 1, true);
+        const std::smatch page = [&] {
+          std::smatch m;
+          std::regex_search(html, m, std::regex(R"re(<page width="([0-9.]+)")re"));
+          return m;
+        }();
+        ASSERT_FALSE(page.empty());
+        const double pageWidth = std::stod(page[1]);
+        std::smatch word;
+        ASSERT_TRUE(std::regex_search(html, word, std::regex(R"re(xMax="([0-9.]+)"[^>]*>Edge<)re")));
+        const double right = std::stod(word[1]);
+        EXPECT_LE(right, pageWidth - 18 + 0.05) << "past the printable area";
+        // Drawn no smaller than it must be: it ends at the paper's printable edge when
+        // the layout is wider than the paper.
+        if (laidOut > printable) {
+          EXPECT_GT(right, pageWidth - 18 - 1);
+        }
+        Environment().calls.clear();
+      }
+    }
+  }
 }
 
 TEST_F(PrinterTest, JobsAndPages) {
