@@ -356,13 +356,13 @@ bool BudgetComparison::ProduceOutput() {
   G.BodyFont = Lay.BodyFont;
   G.PageLines = static_cast<int16_t>(std::min<int32_t>(Lay.PageLines, INT16_MAX));
   G.PrintOrientation = Lay.PrintOrientation;
-  if (!Opt.ToExcel) Step([&] { printer::Current().SetLayoutWidth(LayoutWidth()); });
 
   if (!LoadAccounts()) return false;
   ReadFigures();
   VarianceAndTotals();
   SortLines();
   BuildBody();
+  if (!Opt.ToExcel) Step([&] { printer::Current().SetLayoutWidth(LayoutWidth()); });
   Output();
   return true;
 }

@@ -169,7 +169,8 @@ class BudgetComparison {
   void PrintAmountRule();
   // Where the rules under the captions and over the totals end, in twips.
   int32_t RuleEndX() const;
-  // The width the printed columns take at full size, in twips: their figures, captions and rules.
+  // The width the printed columns take at full size, in twips: their figures (the widest
+  // of each, at least an amount's width), captions and rules.
   double LayoutWidth();
   void ExcelAmountRule();
   void WriteGrandTotalRow(const GrandTotalRow& r);

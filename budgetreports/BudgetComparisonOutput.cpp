@@ -213,12 +213,18 @@ double BudgetComparison::LayoutWidth() {
   p.SetFontBold(false);
   const double column = p.ColumnWidth();
   double right = RuleEndX();
-  const RowTexts none;
-  for (const FigureItem& i : FigureItems(o, L, none)) {
-    if (!i.on) continue;
-    right = std::max(right, i.place == Place::UnderAnnualPercent ? AnnualPercentRight(p, o, L)
-                                                                 : (i.tab - 1) * column + AmountWidth(p));
-  }
+  // Each figure column as wide as an amount, or as its widest figure.
+  auto figures = [&](const RowTexts& texts) {
+    for (const FigureItem& i : FigureItems(o, L, texts)) {
+      if (!i.on) continue;
+      const double start = (i.tab - 1) * column;
+      right = std::max(right, i.place == Place::UnderAnnualPercent ? AnnualPercentRight(p, o, L)
+                                                                   : start + std::max(AmountWidth(p), p.TextWidth(*i.text)));
+    }
+  };
+  figures(RowTexts{});
+  for (const ReportRow& r : Rows) figures(r.Txt);
+  for (const GrandTotalRow& r : GrandTotals) figures(r.Txt);
   for (const auto& line : PrinterCaptions(o, L, HeadingTextsOf(o))) {
     double x = 0;
     for (const Caption& c : line) {

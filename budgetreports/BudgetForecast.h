@@ -131,7 +131,7 @@ class BudgetForecast {
   void DrawBlank();
   void GrowTables();
   void SetColumnPositions();
-  void FitColumnsToPage();
+  void FitColumnsToPage(const ForecastReport& r);
   // Section 1..5 of an account number or class (0: none).
   static int16_t SectionOf(const std::string& accountNumber);
   // The loaded account (index 1..NbrAccounts) is of a section: only such an account has

@@ -230,7 +230,7 @@ void BudgetForecast::PrintForecastHeadings(const ForecastReport& r) {
       printer::Printer& p = printer::Current();
       p.SetFontSize(G.BodyFont);
       p.SetFontBold(false);
-      if (G.PageNo == 1) FitColumnsToPage();
+      if (G.PageNo == 1) FitColumnsToPage(r);
       p.TabTo(NameCol + 6);
       p.PrintText("Name");
       for (int16_t c = 1; c <= r.shownColumns; ++c) {
@@ -254,14 +254,20 @@ void BudgetForecast::PrintForecastHeadings(const ForecastReport& r) {
   });
 }
 
-void BudgetForecast::FitColumnsToPage() {
-  // The total column must end within the printed area of the chosen printer: where it
-  // would not, the gaps between the amount columns narrow as far as an amount still fits
-  // its column, then the columns move left into the space after the names.
+void BudgetForecast::FitColumnsToPage(const ForecastReport& r) {
+  // The total column must end within the printed area of the chosen printer, its widest
+  // total too: where it would not, the gaps between the amount columns narrow as far as
+  // an amount still fits its column, then the columns move left into the space after the
+  // names.
   printer::Printer& p = printer::Current();
   const double column = p.ColumnWidth();
   const double field = p.TextWidth(std::string(static_cast<size_t>(2 * G.AmtWidth), ' '));
-  auto fits = [&] { return (ColumnPos[13] - 1) * column + field <= p.ScaleWidth(); };
+  double total = field;
+  for (const ForecastLine& line : r.lines) {
+    if (line.output && line.type != "H")
+      total = std::max(total, p.TextWidth(AmountText(line.figures[13], line.summaryCode == "P")));
+  }
+  auto fits = [&] { return (ColumnPos[13] - 1) * column + total <= p.ScaleWidth(); };
   while (!fits() && (G.AmtWidth + ColumnGap - 1) * column >= field) {
     --ColumnGap;
     SetColumnPositions();

@@ -54,6 +54,7 @@ struct RunSettings {
   const Paper* paper = nullptr;
   int16_t ptLines = 0, lsLines = 0;
   int16_t bodyFont = 0;
+  std::vector<printer::DrawCall>* drawn = nullptr;  // receives the run's drawing calls
 };
 RunSettings settings;
 
@@ -67,7 +68,9 @@ void RegisterOnPaper(const std::string& code) {
     if (settings.ptLines) G.PTLines = settings.ptLines;
     if (settings.lsLines) G.LSLines = settings.lsLines;
     if (settings.bodyFont) G.BodyFont = settings.bodyFont;
+    printer::Environment().recording = settings.drawn != nullptr;
     inner(c);
+    if (settings.drawn) *settings.drawn = printer::Environment().calls;
   };
   runner::Register(std::move(r));
 }
@@ -415,6 +418,209 @@ TEST(PrintedPages, EveryAccountOfTheWorkbookIsOnAPageAndEveryPageIsFull) {
       }
     }
   }
+}
+
+// ---------------------------------------------------------------- columns and rows
+
+// A word of a printed figure: an amount, a percentage, or a percent sign.
+bool IsFigure(const std::string& t) {
+  return !t.empty() && t.find_first_not_of("0123456789,.()$-%") == std::string::npos &&
+         t.find_first_of("0123456789%") != std::string::npos;
+}
+
+// The letters drawn by a run (blanks left out), sorted, against those of its PDF: a text
+// drawn past the paper's edge is missing from the PDF.
+std::string SortedLetters(const std::string& text) {
+  std::string letters;
+  for (char ch : text)
+    if (!std::isspace(static_cast<unsigned char>(ch))) letters += ch;
+  std::sort(letters.begin(), letters.end());
+  return letters;
+}
+
+// A word of pdftotext's HTML as printed.
+std::string Unescaped(std::string t) {
+  for (const auto& [entity, ch] : {std::pair<std::string, std::string>{"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""},
+                                   {"&apos;", "'"}, {"&#39;", "'"}, {"&amp;", "&"}})
+    for (size_t at = t.find(entity); at != std::string::npos; at = t.find(entity, at + ch.size()))
+      t.replace(at, entity.size(), ch);
+  return t;
+}
+
+// One printed run checked: every word inside the printable area, every letter drawn in
+// the PDF, and no line of figures alone (the rest of a row pushed a line down).
+void CheckColumnsAndRows(const std::string& pdf, const std::vector<printer::DrawCall>& drawn) {
+  const auto pages = PdfPages(pdf);
+  ASSERT_FALSE(pages.empty());
+  std::string drawnText, pdfText;
+  for (const printer::DrawCall& d : drawn)
+    if (d.kind == printer::DrawCall::Text) drawnText += d.text;
+  for (size_t i = 0; i < pages.size(); ++i) {
+    const Page& page = pages[i];
+    std::map<long, std::vector<const Word*>> lines;
+    for (const Word& w : page.words) {
+      pdfText += Unescaped(w.text);
+      EXPECT_TRUE(w.left >= kPdfEdge - kSlack && w.right <= page.width - kPdfEdge + kSlack &&
+                  w.top >= kPdfEdge - kSlack && w.bottom <= page.height - kPdfEdge + kSlack)
+          << "page " << i + 1 << ": \"" << w.text << "\" at " << w.left << ".." << w.right
+          << " pt lies outside the printable area of a page " << page.width << " pt wide";
+      lines[std::lround(w.top * 4)].push_back(&w);
+    }
+    for (const auto& [top, words] : lines) {
+      // Lines of percentages alone are the group report's shares of its companies.
+      const bool figuresOnly =
+          std::all_of(words.begin(), words.end(), [](const Word* w) { return IsFigure(w->text); }) &&
+          std::any_of(words.begin(), words.end(),
+                      [](const Word* w) { return w->text.find_first_of(",.()$") != std::string::npos; });
+      EXPECT_FALSE(figuresOnly) << "page " << i + 1 << ": a line of figures alone at " << top / 4.0 << " pt, from \""
+                                << words.front()->text << "\"";
+    }
+  }
+  const std::string printed = SortedLetters(pdfText), meant = SortedLetters(drawnText);
+  std::string lost;
+  std::set_difference(meant.begin(), meant.end(), printed.begin(), printed.end(), std::back_inserter(lost));
+  EXPECT_EQ(printed.size(), meant.size()) << "letters drawn off the paper: " << lost;
+  EXPECT_EQ(lost, "") << "letters drawn off the paper";
+}
+
+struct ColumnsCase {
+  std::string name;
+  std::string report;
+  std::vector<std::string> options;
+  std::string file = "AUSample.MYO";
+  std::string from = "07/2025", to = "12/2025";
+  bool group = false;
+};
+
+// Runs each case on A4 and on Letter and checks each PDF.
+void RunColumnsCases(const std::vector<ColumnsCase>& cases, const std::string& folder) {
+  for (const char* code : {"BGTCMP", "BGTFCT", "CONPL"}) RegisterOnPaper(code);
+  for (const ColumnsCase& c : cases) {
+    for (const Paper& paper : kPapers) {
+      SCOPED_TRACE(c.name + " on " + paper.name);
+      std::vector<printer::DrawCall> drawn;
+      settings = {&paper, 0, 0, 0, &drawn};
+      const std::string out = folder + "/" + c.name + "-" + paper.name + ".pdf";
+      std::vector<std::string> args = {"--file", folder + "/" + c.file, "--report", "PAGES-" + c.report, "--from",
+                                       c.from, "--to", c.to, "--out", out};
+      if (c.group) args.insert(args.end(), {"--folder", folder + "/group"});
+      for (const auto& o : c.options) args.insert(args.end(), {"--option", o});
+      std::ostringstream so, se;
+      const int status = runner::Run(args, so, se);
+      settings = {};
+      ASSERT_EQ(status, 0) << se.str();
+      CheckColumnsAndRows(out, drawn);
+    }
+  }
+}
+
+// Every layout of the comparison in one variance format: months in or out, last year's
+// month, the last-year columns, each kind of annual column, with and without account
+// numbers; portrait and landscape follow from them.
+std::vector<ColumnsCase> ComparisonLayouts(const std::string& format) {
+  std::vector<ColumnsCase> cases;
+  for (bool lastMonth : {false, true})
+    for (int annual : {0, 1, 2, 4})
+      for (bool noMonths : {false, true})
+        for (bool lastYearColumns : {false, true})
+          for (bool numbers : {true, false}) {
+            std::ostringstream name;
+            name << "comparison-" << format << (lastMonth ? "-lymonth" : "") << "-annual" << annual
+                 << (noMonths ? "-nomonths" : "") << (lastYearColumns ? "-lyytd" : "") << (numbers ? "-numbers" : "");
+            cases.push_back({name.str(),
+                             "BGTCMP",
+                             {"VarianceCol=" + format, "BudgetColDiff=" + std::to_string(annual),
+                              std::string("ShowLastYrMth=") + (lastMonth ? "True" : "False"),
+                              std::string("ShowLastYrYTD=") + (lastYearColumns ? "True" : "False"),
+                              std::string("ExcludeMonths=") + (noMonths ? "True" : "False"),
+                              std::string("PrintAccountNumbers=") + (numbers ? "True" : "False"),
+                              "IncludeGrandTots=True", "PrintLevel=4"}});
+          }
+  return cases;
+}
+
+// The forecast in each column type and the group report of six companies with the group
+// and average columns on either side, in each figure format.
+std::vector<ColumnsCase> ForecastAndGroupLayouts() {
+  std::vector<ColumnsCase> cases;
+  for (const char* type : {"A", "B", "AB"})
+    for (bool numbers : {true, false})
+      cases.push_back({std::string("forecast-") + type + (numbers ? "-numbers" : ""),
+                       "BGTFCT",
+                       {std::string("ColumnType=") + type, std::string("PrintAccountNumbers=") + (numbers ? "True" : "False"),
+                        "PrintLevel=4"},
+                       "AUSample.MYO", "07/2025", "06/2026"});
+  for (const char* side : {"L", "R"})
+    for (bool figures : {true, false})
+      for (bool whole : {true, false}) {
+        ColumnsCase c{std::string("group-") + side + (figures ? "-figures" : "") + (whole ? "-whole" : ""),
+                      "CONPL",
+                      {std::string("GroupColPosn=") + side, "IncludeAverage=True",
+                       std::string("ShowFigures=") + (figures ? "True" : "False"),
+                       std::string("RoundWhole=") + (whole ? "True" : "False"), "ShowHeaders=True",
+                       "PrintAccountNumbers=True", "PrintLevel=4"},
+                      "AUSample.MYO", "07/2025", "09/2025", true};
+        cases.push_back(c);
+      }
+  return cases;
+}
+
+class PrintedColumns : public ::testing::TestWithParam<std::string> {};
+
+// Every column of every layout lies on the paper, A4 and Letter: nothing past the
+// printable area, no letter lost off the paper's edge, every row on its own line.
+TEST_P(PrintedColumns, EveryColumnOfEveryLayoutIsOnThePaper) {
+  UsePrivateOdbcRegistration();
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const std::string folder = dir.path().toStdString();
+  fs::copy_file(samples::SamplePath(samples::kAustralianFile), folder + "/AUSample.MYO");
+  fs::create_directories(folder + "/group");
+  for (int k = 1; k <= 6; ++k)
+    fs::copy_file(samples::SamplePath(samples::kAustralianFile), folder + "/group/Company" + std::to_string(k) + ".MYO");
+  RunColumnsCases(GetParam() == "forecast-group" ? ForecastAndGroupLayouts() : ComparisonLayouts(GetParam()), folder);
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, PrintedColumns, ::testing::Values("V", "B", "PC", "forecast-group"));
+
+// A business a thousand times the sample's size: its totals are wider than their columns
+// (the comparison's "($40,748,930)", the forecast's "($6,735,910)", the group's
+// "(76,808,436.24)"), and every other figure of their rows still prints on their line,
+// within the paper.
+TEST(PrintedColumnsOfABigBusiness, EveryFigureOfARowStaysOnItsLine) {
+  UsePrivateOdbcRegistration();
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const std::string folder = dir.path().toStdString();
+  const std::string file = folder + "/Big.MYO";
+  fs::copy_file(samples::SamplePath(samples::kAustralianFile), file);
+  {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+    Exec(db,
+         "UPDATE JournalRecords SET TaxExclusiveAmount = TaxExclusiveAmount * 1000; "
+         "UPDATE AccountBudgets SET Amount = Amount * 1000; UPDATE AccountActivities SET Amount = Amount * 1000;");
+    sqlite3_close(db);
+  }
+  fs::create_directories(folder + "/group");
+  for (int k = 1; k <= 6; ++k) fs::copy_file(file, folder + "/group/Company" + std::to_string(k) + ".MYO");
+  std::vector<ColumnsCase> cases = {
+      {"big-comparison", "BGTCMP",
+       {"VarianceCol=B", "BudgetColDiff=1", "IncludeGrandTots=True", "PrintAccountNumbers=True", "PrintLevel=4"},
+       "Big.MYO"},
+      {"big-comparison-lastyear", "BGTCMP",
+       {"VarianceCol=V", "BudgetColDiff=2", "ShowLastYrMth=True", "ShowLastYrYTD=True", "IncludeGrandTots=True",
+        "PrintAccountNumbers=False", "PrintLevel=4"},
+       "Big.MYO"},
+      {"big-forecast", "BGTFCT", {"ColumnType=AB", "PrintAccountNumbers=True", "PrintLevel=4"}, "Big.MYO", "07/2025",
+       "06/2026"},
+  };
+  for (const char* side : {"L", "R"})
+    cases.push_back({std::string("big-group-") + side, "CONPL",
+                     {std::string("GroupColPosn=") + side, "IncludeAverage=True", "ShowFigures=True", "RoundWhole=False",
+                      "ShowHeaders=True", "PrintAccountNumbers=True", "PrintLevel=4"},
+                     "Big.MYO", "07/2025", "06/2026", true});
+  RunColumnsCases(cases, folder);
 }
 
 }  // namespace
