@@ -246,6 +246,18 @@ inline int64_t LongestRunQueueUs(const std::map<pid_t, int64_t>& before, const s
   return longest;
 }
 
+// How long the threads present at both counts, but `leftOut`, waited for a processor between
+// them, added up: for threads that take turns, each waiting for the other (a loop of reads
+// and the driver's threads that end its leases), whose waits for a processor come one after
+// another. Threads at work side by side are left out (see above).
+inline int64_t RunQueueUsOfTurns(const std::map<pid_t, int64_t>& before, const std::map<pid_t, int64_t>& after,
+                                 pid_t leftOut = 0) {
+  int64_t total = 0;
+  for (const auto& [thread, us] : after)
+    if (const auto then = before.find(thread); then != before.end() && thread != leftOut) total += us - then->second;
+  return total;
+}
+
 // Another program committing small changes through SQLite in a loop while the test reads, as
 // the accounting program does while a user works: BEGIN IMMEDIATE, one UPDATE, COMMIT, then
 // a pause of a random length within the given bounds. It looks for the lock every
