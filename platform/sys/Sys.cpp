@@ -447,8 +447,12 @@ int OpenOwnFolder(const std::string& folder, bool make) {
   struct stat st {};
   if (::fstat(dir.fd, &st) != 0) RaiseWithReason(what + " cannot be opened", errno);
   if (st.st_uid != ::geteuid()) Refuse(what, "belongs to another user");
+  // The user's own folder that others may write to (made under umask 002, say) is made the
+  // user's alone before anything in it is used: from then on only the user adds to it, and
+  // what others put there before is theirs, not the user's, so it is refused file by file.
   if (made) ::fchmod(dir.fd, 0700);
-  else if (st.st_mode & (S_IWGRP | S_IWOTH)) Refuse(what, "can be written by other users (chmod go-w)");
+  else if ((st.st_mode & (S_IWGRP | S_IWOTH)) && ::fchmod(dir.fd, 0700) != 0)
+    RaiseWithReason(what + " can be written by other users and cannot be made the user's alone", errno);
   const int fd = dir.fd;
   dir.fd = -1;
   return fd;

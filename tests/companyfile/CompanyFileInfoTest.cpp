@@ -130,14 +130,14 @@ TEST_F(CompanyFileInfoTest, ShortDateCheckWithANoEndsTheProgramWritingNothing) {
   }
 }
 
-// A picture planted in a folder others may write (here "dd/MM/yyyy", which would pass
+// A picture behind a link at the program's folder (here "dd/MM/yyyy", which would pass
 // without a question) is not taken: the user is told why, then asked about the locale's
 // date format, and a Yes writes nothing there.
-TEST_F(CompanyFileInfoTest, ShortDateCheckTellsOfAFolderOthersMayWrite) {
+TEST_F(CompanyFileInfoTest, ShortDateCheckTellsOfALinkAtItsFolder) {
   QTemporaryDir config;
-  const std::string folder = config.path().toStdString() + "/quorvex";
+  const std::string folder = config.path().toStdString() + "/elsewhere";
   QDir().mkdir(QString::fromStdString(folder));
-  QFile::setPermissions(QString::fromStdString(folder), QFileDevice::Permissions(0x7777));
+  QFile::link(QString::fromStdString(folder), config.path() + "/quorvex");
   std::ofstream(folder + "/short-date") << "dd/MM/yyyy\n";
   const QByteArray savedConfig = qgetenv("XDG_CONFIG_HOME");
   const bool hadLc = qEnvironmentVariableIsSet("LC_ALL");
@@ -155,7 +155,7 @@ TEST_F(CompanyFileInfoTest, ShortDateCheckTellsOfAFolderOthersMayWrite) {
   else qunsetenv("LC_ALL");
 
   ASSERT_EQ(ui_->shown.size(), 3u);
-  const std::string why = "The folder " + folder + " can be written by other users (chmod go-w).\r\r";
+  const std::string why = "The folder " + config.path().toStdString() + "/quorvex is a link, not a folder.\r\r";
   EXPECT_EQ(ui_->shown[0].text, why + "The short date format is not taken from there but from the locale (LC_TIME).");
   EXPECT_EQ(ui_->shown[0].icon, ui::Icon::Exclamation);
   EXPECT_EQ(ui_->shown[1].text, DateFormatMessage(false, "MM/DD/YY"));

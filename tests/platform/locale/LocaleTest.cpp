@@ -164,7 +164,8 @@ std::string TextOf(const fs::path& file) {
 
 // The picture is taken from, and written to, only a real folder that is the user's alone,
 // and never through a link: not another user's folder in a shared configuration folder,
-// not a folder others may write, not a link at the folder or at a file in it.
+// not a link at the folder or at a file in it; a folder of the user's that others may
+// write is made the user's alone first.
 TEST(Locale, ThePictureIsKeptOnlyInAFolderOfTheUsersOwn) {
   const passwd* nobody = ::getpwnam("nobody");
   const bool asRoot = ::geteuid() == 0 && nobody != nullptr;
@@ -186,10 +187,11 @@ TEST(Locale, ThePictureIsKeptOnlyInAFolderOfTheUsersOwn) {
             "/quorvex belongs to another user", false},
            {"another user's folder", 0755, true, false, false, "dd/MM/yyyy", false,
             "/quorvex belongs to another user", false},
-           {"own folder open to all", 0777, false, false, false, "yyyy-MM-dd", false,
-            "/quorvex can be written by other users", false},
-           {"own folder open to its group", 0770, false, false, false, "yyyy-MM-dd", false,
-            "/quorvex can be written by other users", false},
+           // Made the user's alone first; a file another user planted meanwhile stays refused.
+           {"own folder open to all", 0777, false, false, false, "yyyy-MM-dd", false, nullptr, true},
+           {"own folder open to its group", 0775, false, false, false, "yyyy-MM-dd", false, nullptr, true},
+           {"another user's file in the own folder open to all", 0777, false, false, true, "dd/MM/yyyy", false,
+            "/quorvex/short-date belongs to another user", true},
            {"a link at the folder", 0700, false, true, false, "yyyy-MM-dd", false,
             "/quorvex is a link, not a folder", false},
            {"a link at the file", 0700, false, false, false, nullptr, true, "/quorvex/short-date is a link", true},
@@ -253,13 +255,13 @@ TEST(Locale, ThePictureIsKeptOnlyInAFolderOfTheUsersOwn) {
       EXPECT_EQ(st.st_uid, ::geteuid());
       EXPECT_EQ(TextOf(folder / "short-date"), "dd/MM/yyyy\n");
       // Read before, the picture is still taken at the date check only while the folder
-      // passes, and once refused there, no longer for dates either.
+      // passes, and once refused there, no longer for dates either. A folder opened to
+      // others again is made the user's alone again at the check.
       const auto atTheCheck = [] { return locale::GetLocaleInfo(locale::kLocaleUserDefault, locale::kLocaleSShortDate); };
       ASSERT_EQ(::chmod(folder.c_str(), 0777), 0);
-      EXPECT_EQ(atTheCheck(), "MM/dd/yy");
-      EXPECT_EQ(locale::ShortDatePicture(), "MM/dd/yy");
-      ASSERT_EQ(::chmod(folder.c_str(), 0700), 0);
       EXPECT_EQ(atTheCheck(), "dd/MM/yyyy");
+      ASSERT_EQ(::lstat(folder.c_str(), &st), 0);
+      EXPECT_EQ(st.st_mode & 07777, 0700u);
       fs::rename(folder, mine / "moved");
       fs::create_symlink(mine / "moved", folder);
       EXPECT_EQ(atTheCheck(), "MM/dd/yy");
