@@ -123,6 +123,21 @@ struct Fd {
   }
 };
 
+// Writes all of bytes to the new file open at f, then syncs and closes it, so that what
+// takes another file's place is whole on disk: 0, or the error of the step that failed.
+int WriteSyncClose(Fd& f, std::string_view bytes) {
+  for (size_t done = 0; done < bytes.size();) {
+    const ssize_t n = ::write(f.fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return errno;
+    done += static_cast<size_t>(n);
+  }
+  if (::fsync(f.fd) != 0) return errno;
+  const int written = f.fd;
+  f.fd = -1;
+  return ::close(written) != 0 ? errno : 0;
+}
+
 // Takes the lock of a file or folder open at fd without waiting: false when another
 // open of it, in this process or another, holds it.
 bool TryLock(int fd) {
@@ -233,19 +248,7 @@ void WriteTextLines(const std::string& path, const std::vector<std::string>& lin
     mode &= ~mask;
   }
   if (::fchmod(f.fd, mode) != 0) fail(errno);
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = ::write(f.fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      fail(errno);
-    }
-    done += static_cast<size_t>(n);
-  }
-  if (::fsync(f.fd) != 0) fail(errno);
-  const int written = f.fd;
-  f.fd = -1;
-  if (::close(written) != 0) fail(errno);
+  if (const int e = WriteSyncClose(f, bytes)) fail(e);
   if (::rename(tmp.c_str(), path.c_str()) != 0) fail(errno);
 }
 
@@ -532,16 +535,7 @@ void OwnFile::Write(std::string_view bytes) {
     ::unlinkat(dir.fd, temp.c_str(), 0);
     RaiseWithReason(what, e);
   };
-  for (size_t done = 0; done < bytes.size();) {
-    const ssize_t n = ::write(f.fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) fail(errno);
-    done += static_cast<size_t>(n);
-  }
-  if (::fsync(f.fd) != 0) fail(errno);
-  const int written = f.fd;
-  f.fd = -1;
-  if (::close(written) != 0) fail(errno);
+  if (const int e = WriteSyncClose(f, bytes)) fail(e);
   if (::renameat(dir.fd, temp.c_str(), dir.fd, name_.c_str()) != 0) fail(errno);
   passed_ = false;
 }

@@ -54,12 +54,13 @@ void WriteTextLines(const std::string& path, const std::vector<std::string>& lin
                     bool replaceProtected = false, Readers readers = Readers::Usual);
 
 // A small file of the program's own (a setting that stands in for one of the system's),
-// kept in a folder of the user's such as $XDG_CONFIG_HOME/quorvex. It is taken only from
-// a real folder, not a link, that the user owns (one that its group or others may write
-// is first made the user's alone, 0700), and it is written only through a new file that this write alone made there and
-// that then takes the old one's place: no link or file someone else planted there is
-// followed, read or written. A folder that fails raises error 75, its description naming
-// the folder and why; nothing is then read from it or written to it.
+// kept in a folder of the user's such as $XDG_CONFIG_HOME/quorvex. It is taken only from a
+// real folder, not a link, that the user owns (one that its group or others may write is
+// first made the user's alone, 0700), and it is written only through a new file that this
+// write alone made there and that then takes the old one's place: no link or file someone
+// else planted there is followed, read or written. A folder that fails raises error 75,
+// its description naming the folder and why; nothing is then read from it or written to
+// it.
 class OwnFile {
  public:
   OwnFile(std::string folder, std::string name);
