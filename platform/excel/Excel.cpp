@@ -563,11 +563,6 @@ std::vector<std::string> FormatSections(const std::string& format) {
   return sections;
 }
 
-std::string ToLower(std::string s) {
-  for (char& ch : s) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-  return s;
-}
-
 bool IsPlaceholder(char ch) { return ch == '0' || ch == '#' || ch == '?'; }
 
 // The digits of a magnitude with decimals places, at least minInt integer digits and,
@@ -603,7 +598,7 @@ std::string FormatSection(double magnitude, const std::string& section, bool mea
     if (quoted) continue;
     if (ch == '\\' || ch == '_' || ch == '*') {
       ++i;
-    } else if ((ch == 'G' || ch == 'g') && ToLower(section.substr(i, 7)) == "general") {
+    } else if ((ch == 'G' || ch == 'g') && LCase(section.substr(i, 7)) == "general") {
       i += 6;
     } else if (ch == '[') {
       i = std::min(section.find(']', i), section.size());
@@ -633,7 +628,7 @@ std::string FormatSection(double magnitude, const std::string& section, bool mea
       quoted = !quoted;
     } else if (quoted) {
       out += ch;
-    } else if ((ch == 'G' || ch == 'g') && ToLower(section.substr(i, 7)) == "general") {
+    } else if ((ch == 'G' || ch == 'g') && LCase(section.substr(i, 7)) == "general") {
       out += GeneralText(magnitude);
       i += 6;
     } else if (ch == '\\' && i + 1 < section.size()) {
