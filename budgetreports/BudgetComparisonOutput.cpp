@@ -381,11 +381,6 @@ void BudgetComparison::PrintColumnHeadings() {
   }
 
   const HeadingTexts h = HeadingTextsOf(o);
-  const std::string& varCaption = h.varCaption;
-  const std::string &ann1 = h.annual.first, &ann2 = h.annual.second;
-  const std::string& toMonthName = h.toMonthName;
-  const std::string& periodCaption = h.periodCaption;
-  const std::string& cmpCaption = h.cmpCaption;
 
   if (p) {
     for (const auto& line : PrinterCaptions(o, L, h)) {
@@ -408,9 +403,9 @@ void BudgetComparison::PrintColumnHeadings() {
       s.GetRange(s.Cells(row, L.XlNameCol + 1), s.Cells(row, L.XlLastCol)).SetHorizontalAlignment(excel::xlRight);
     };
     if (o.LYMonth) SetCell(r, L.XlLYMonth, "Last");
-    if (o.ShowMonths) SetCell(r, L.XlMthBgt, toMonthName);
-    SetCell(r, L.XlYTDBgt, periodCaption);
-    if (o.AnnualMode > 0) SetCell(r, L.XlAnnual, ann1);
+    if (o.ShowMonths) SetCell(r, L.XlMthBgt, h.toMonthName);
+    SetCell(r, L.XlYTDBgt, h.periodCaption);
+    if (o.AnnualMode > 0) SetCell(r, L.XlAnnual, h.annual.first);
     if (o.LYYTDCols) SetCell(r, L.XlLYYTD, "Last Year");
     alignRight(r);
     G.ExcelRow = r + 1;
@@ -421,18 +416,18 @@ void BudgetComparison::PrintColumnHeadings() {
     } else {
       s.Columns("A").SetColumnWidth(30);
     }
-    if (o.LYMonth) SetCell(r + 1, L.XlLYMonth, toMonthName);
+    if (o.LYMonth) SetCell(r + 1, L.XlLYMonth, h.toMonthName);
     if (o.ShowMonths) {
       SetCell(r + 1, L.XlMthAct, "Actual");
-      SetCell(r + 1, L.XlMthBgt, cmpCaption);
-      SetCell(r + 1, L.XlMthVar, varCaption);
+      SetCell(r + 1, L.XlMthBgt, h.cmpCaption);
+      SetCell(r + 1, L.XlMthVar, h.varCaption);
       if (o.VarBoth) SetCell(r + 1, L.XlMthPct, "  %  ");
     }
     SetCell(r + 1, L.XlYTDAct, "Actual");
-    SetCell(r + 1, L.XlYTDBgt, cmpCaption);
-    SetCell(r + 1, L.XlYTDVar, varCaption);
+    SetCell(r + 1, L.XlYTDBgt, h.cmpCaption);
+    SetCell(r + 1, L.XlYTDVar, h.varCaption);
     if (o.VarBoth) SetCell(r + 1, L.XlYTDPct, "  %  ");
-    if (o.AnnualMode > 0) SetCell(r + 1, L.XlAnnual, ann2);
+    if (o.AnnualMode > 0) SetCell(r + 1, L.XlAnnual, h.annual.second);
     if (o.AnnualPercent()) SetCell(r + 1, L.XlAnnualPct, "  %  ");
     if (o.LYYTDCols) {
       SetCell(r + 1, L.XlLYYTD, "YTD");
