@@ -46,7 +46,8 @@ PictureCache& Cache() {
 sys::OwnFile& ShortDateFile(PictureCache& c) {
   const std::string path = ShortDateFilePath();
   if (!c.file || c.file->Path() != path) {
-    c.file.emplace(path.substr(0, path.rfind('/')), path.substr(path.rfind('/') + 1));
+    const size_t slash = path.rfind('/');
+    c.file.emplace(path.substr(0, slash), path.substr(slash + 1));
     c.valid = false;
   }
   return *c.file;
