@@ -62,4 +62,14 @@ inline void CopySample(const char* name, const std::string& copy, const std::str
   if (!change.empty()) RawFile(copy, true).Exec(change);
 }
 
+// The statements that make a copy of the sample a business `factor` times its size: its
+// journal, activity, budget and opening amounts multiplied.
+inline std::string ScaleAmounts(long long factor) {
+  const std::string f = std::to_string(factor);
+  return "UPDATE JournalRecords SET TaxExclusiveAmount = ROUND(TaxExclusiveAmount * " + f +
+         ", 4); UPDATE AccountActivities SET Amount = ROUND(Amount * " + f +
+         ", 4); UPDATE AccountBudgets SET Amount = ROUND(Amount * " + f +
+         ", 4); UPDATE Accounts SET ThisYearOpeningBalance = ROUND(ThisYearOpeningBalance * " + f + ", 4);";
+}
+
 }  // namespace qvx::test

@@ -27,6 +27,7 @@
 #include "platform/printer/Printer.h"
 #include "samples/SamplePaths.h"
 #include "support/OdbcTestEnv.h"
+#include "support/SampleCopy.h"
 #include "tests/platform/printer/PdfText.h"
 #include "tools/runner/Runner.h"
 
@@ -484,26 +485,92 @@ void CheckColumnsAndRows(const std::string& pdf, const std::vector<printer::Draw
 }
 
 struct ColumnsCase {
-  std::string name;
-  std::string report;
+  std::string name, report;
   std::vector<std::string> options;
-  std::string file = "AUSample.MYO";
-  std::string from = "07/2025", to = "12/2025";
-  bool group = false;
+  std::string to;  // the last month, from 07/2025
 };
 
-// Runs each case on A4 and on Letter and checks each PDF.
-void RunColumnsCases(const std::vector<ColumnsCase>& cases, const std::string& folder) {
+std::string YesNo(bool b) { return b ? "True" : "False"; }
+
+ColumnsCase Comparison(const std::string& format, int annual, bool lastMonth, bool noMonths, bool lastYearColumns,
+                       bool numbers) {
+  std::ostringstream name;
+  name << "comparison-" << format << (lastMonth ? "-lymonth" : "") << "-annual" << annual
+       << (noMonths ? "-nomonths" : "") << (lastYearColumns ? "-lyytd" : "") << (numbers ? "-numbers" : "");
+  return {name.str(),
+          "BGTCMP",
+          {"VarianceCol=" + format, "BudgetColDiff=" + std::to_string(annual), "ShowLastYrMth=" + YesNo(lastMonth),
+           "ShowLastYrYTD=" + YesNo(lastYearColumns), "ExcludeMonths=" + YesNo(noMonths),
+           "PrintAccountNumbers=" + YesNo(numbers), "IncludeGrandTots=True", "PrintLevel=4"},
+          "12/2025"};
+}
+
+ColumnsCase Forecast(const std::string& type, bool numbers) {
+  return {"forecast-" + type + (numbers ? "-numbers" : ""),
+          "BGTFCT",
+          {"ColumnType=" + type, "PrintAccountNumbers=" + YesNo(numbers), "PrintLevel=4"},
+          "06/2026"};
+}
+
+// The group report of six companies, the group and average columns on either side.
+ColumnsCase Group(const std::string& side, bool figures, bool whole, const std::string& to) {
+  return {"group-" + side + (figures ? "-figures" : "") + (whole ? "-whole" : ""),
+          "CONPL",
+          {"GroupColPosn=" + side, "IncludeAverage=True", "ShowFigures=" + YesNo(figures), "RoundWhole=" + YesNo(whole),
+           "ShowHeaders=True", "PrintAccountNumbers=True", "PrintLevel=4"},
+          to};
+}
+
+// The layouts of one parameter: every layout of the comparison in one variance format
+// (months in or out, last year's month, the last-year columns, each kind of annual column,
+// with and without account numbers; portrait and landscape follow from them); the forecast
+// in each column type and the group report in each figure format; or, for a business a
+// thousand times the sample's size, layouts whose totals are wider than their columns (the
+// comparison's "($26,311,950)", the forecast's "($40,748,930)", the group's
+// "(40,748,930.00)"), the rest of their rows still on their lines.
+std::vector<ColumnsCase> Layouts(const std::string& param) {
+  std::vector<ColumnsCase> cases;
+  if (param == "big") return {Comparison("B", 1, false, false, false, true), Comparison("V", 2, true, false, true, false),
+                              Forecast("AB", true), Group("L", true, false, "06/2026"), Group("R", true, false, "06/2026")};
+  if (param == "forecast-group") {
+    for (const char* type : {"A", "B", "AB"})
+      for (bool numbers : {true, false}) cases.push_back(Forecast(type, numbers));
+    for (const char* side : {"L", "R"})
+      for (bool figures : {true, false})
+        for (bool whole : {true, false}) cases.push_back(Group(side, figures, whole, "09/2025"));
+    return cases;
+  }
+  for (bool lastMonth : {false, true})
+    for (int annual : {0, 1, 2, 4})
+      for (bool noMonths : {false, true})
+        for (bool lastYearColumns : {false, true})
+          for (bool numbers : {true, false})
+            cases.push_back(Comparison(param, annual, lastMonth, noMonths, lastYearColumns, numbers));
+  return cases;
+}
+
+class PrintedColumns : public ::testing::TestWithParam<std::string> {};
+
+// Every column of every layout lies on the paper, A4 and Letter: nothing past the
+// printable area, no letter lost off the paper's edge, every row on its own line.
+TEST_P(PrintedColumns, EveryColumnOfEveryLayoutIsOnThePaper) {
+  UsePrivateOdbcRegistration();
   for (const char* code : {"BGTCMP", "BGTFCT", "CONPL"}) RegisterOnPaper(code);
-  for (const ColumnsCase& c : cases) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const std::string folder = dir.path().toStdString(), file = folder + "/Company.MYO";
+  CopySample(samples::kAustralianFile, file, GetParam() == "big" ? ScaleAmounts(1000) : "");
+  fs::create_directories(folder + "/group");
+  for (int k = 1; k <= 6; ++k) fs::copy_file(file, folder + "/group/Company" + std::to_string(k) + ".MYO");
+  for (const ColumnsCase& c : Layouts(GetParam())) {
     for (const Paper& paper : kPapers) {
       SCOPED_TRACE(c.name + " on " + paper.name);
       std::vector<printer::DrawCall> drawn;
       settings = {&paper, 0, 0, 0, &drawn};
       const std::string out = folder + "/" + c.name + "-" + paper.name + ".pdf";
-      std::vector<std::string> args = {"--file", folder + "/" + c.file, "--report", "PAGES-" + c.report, "--from",
-                                       c.from, "--to", c.to, "--out", out};
-      if (c.group) args.insert(args.end(), {"--folder", folder + "/group"});
+      std::vector<std::string> args = {"--file", file, "--report", "PAGES-" + c.report, "--from", "07/2025",
+                                       "--to", c.to, "--out", out};
+      if (c.report == "CONPL") args.insert(args.end(), {"--folder", folder + "/group"});
       for (const auto& o : c.options) args.insert(args.end(), {"--option", o});
       std::ostringstream so, se;
       const int status = runner::Run(args, so, se);
@@ -514,114 +581,7 @@ void RunColumnsCases(const std::vector<ColumnsCase>& cases, const std::string& f
   }
 }
 
-// Every layout of the comparison in one variance format: months in or out, last year's
-// month, the last-year columns, each kind of annual column, with and without account
-// numbers; portrait and landscape follow from them.
-std::vector<ColumnsCase> ComparisonLayouts(const std::string& format) {
-  std::vector<ColumnsCase> cases;
-  for (bool lastMonth : {false, true})
-    for (int annual : {0, 1, 2, 4})
-      for (bool noMonths : {false, true})
-        for (bool lastYearColumns : {false, true})
-          for (bool numbers : {true, false}) {
-            std::ostringstream name;
-            name << "comparison-" << format << (lastMonth ? "-lymonth" : "") << "-annual" << annual
-                 << (noMonths ? "-nomonths" : "") << (lastYearColumns ? "-lyytd" : "") << (numbers ? "-numbers" : "");
-            cases.push_back({name.str(),
-                             "BGTCMP",
-                             {"VarianceCol=" + format, "BudgetColDiff=" + std::to_string(annual),
-                              std::string("ShowLastYrMth=") + (lastMonth ? "True" : "False"),
-                              std::string("ShowLastYrYTD=") + (lastYearColumns ? "True" : "False"),
-                              std::string("ExcludeMonths=") + (noMonths ? "True" : "False"),
-                              std::string("PrintAccountNumbers=") + (numbers ? "True" : "False"),
-                              "IncludeGrandTots=True", "PrintLevel=4"}});
-          }
-  return cases;
-}
-
-// The forecast in each column type and the group report of six companies with the group
-// and average columns on either side, in each figure format.
-std::vector<ColumnsCase> ForecastAndGroupLayouts() {
-  std::vector<ColumnsCase> cases;
-  for (const char* type : {"A", "B", "AB"})
-    for (bool numbers : {true, false})
-      cases.push_back({std::string("forecast-") + type + (numbers ? "-numbers" : ""),
-                       "BGTFCT",
-                       {std::string("ColumnType=") + type, std::string("PrintAccountNumbers=") + (numbers ? "True" : "False"),
-                        "PrintLevel=4"},
-                       "AUSample.MYO", "07/2025", "06/2026"});
-  for (const char* side : {"L", "R"})
-    for (bool figures : {true, false})
-      for (bool whole : {true, false}) {
-        ColumnsCase c{std::string("group-") + side + (figures ? "-figures" : "") + (whole ? "-whole" : ""),
-                      "CONPL",
-                      {std::string("GroupColPosn=") + side, "IncludeAverage=True",
-                       std::string("ShowFigures=") + (figures ? "True" : "False"),
-                       std::string("RoundWhole=") + (whole ? "True" : "False"), "ShowHeaders=True",
-                       "PrintAccountNumbers=True", "PrintLevel=4"},
-                      "AUSample.MYO", "07/2025", "09/2025", true};
-        cases.push_back(c);
-      }
-  return cases;
-}
-
-class PrintedColumns : public ::testing::TestWithParam<std::string> {};
-
-// Every column of every layout lies on the paper, A4 and Letter: nothing past the
-// printable area, no letter lost off the paper's edge, every row on its own line.
-TEST_P(PrintedColumns, EveryColumnOfEveryLayoutIsOnThePaper) {
-  UsePrivateOdbcRegistration();
-  QTemporaryDir dir;
-  ASSERT_TRUE(dir.isValid());
-  const std::string folder = dir.path().toStdString();
-  fs::copy_file(samples::SamplePath(samples::kAustralianFile), folder + "/AUSample.MYO");
-  fs::create_directories(folder + "/group");
-  for (int k = 1; k <= 6; ++k)
-    fs::copy_file(samples::SamplePath(samples::kAustralianFile), folder + "/group/Company" + std::to_string(k) + ".MYO");
-  RunColumnsCases(GetParam() == "forecast-group" ? ForecastAndGroupLayouts() : ComparisonLayouts(GetParam()), folder);
-}
-
-INSTANTIATE_TEST_SUITE_P(Layouts, PrintedColumns, ::testing::Values("V", "B", "PC", "forecast-group"));
-
-// A business a thousand times the sample's size: its totals are wider than their columns
-// (the comparison's "($40,748,930)", the forecast's "($6,735,910)", the group's
-// "(76,808,436.24)"), and every other figure of their rows still prints on their line,
-// within the paper.
-TEST(PrintedColumnsOfABigBusiness, EveryFigureOfARowStaysOnItsLine) {
-  UsePrivateOdbcRegistration();
-  QTemporaryDir dir;
-  ASSERT_TRUE(dir.isValid());
-  const std::string folder = dir.path().toStdString();
-  const std::string file = folder + "/Big.MYO";
-  fs::copy_file(samples::SamplePath(samples::kAustralianFile), file);
-  {
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
-    Exec(db,
-         "UPDATE JournalRecords SET TaxExclusiveAmount = TaxExclusiveAmount * 1000; "
-         "UPDATE AccountBudgets SET Amount = Amount * 1000; UPDATE AccountActivities SET Amount = Amount * 1000;");
-    sqlite3_close(db);
-  }
-  fs::create_directories(folder + "/group");
-  for (int k = 1; k <= 6; ++k) fs::copy_file(file, folder + "/group/Company" + std::to_string(k) + ".MYO");
-  std::vector<ColumnsCase> cases = {
-      {"big-comparison", "BGTCMP",
-       {"VarianceCol=B", "BudgetColDiff=1", "IncludeGrandTots=True", "PrintAccountNumbers=True", "PrintLevel=4"},
-       "Big.MYO"},
-      {"big-comparison-lastyear", "BGTCMP",
-       {"VarianceCol=V", "BudgetColDiff=2", "ShowLastYrMth=True", "ShowLastYrYTD=True", "IncludeGrandTots=True",
-        "PrintAccountNumbers=False", "PrintLevel=4"},
-       "Big.MYO"},
-      {"big-forecast", "BGTFCT", {"ColumnType=AB", "PrintAccountNumbers=True", "PrintLevel=4"}, "Big.MYO", "07/2025",
-       "06/2026"},
-  };
-  for (const char* side : {"L", "R"})
-    cases.push_back({std::string("big-group-") + side, "CONPL",
-                     {std::string("GroupColPosn=") + side, "IncludeAverage=True", "ShowFigures=True", "RoundWhole=False",
-                      "ShowHeaders=True", "PrintAccountNumbers=True", "PrintLevel=4"},
-                     "Big.MYO", "07/2025", "06/2026", true});
-  RunColumnsCases(cases, folder);
-}
+INSTANTIATE_TEST_SUITE_P(Layouts, PrintedColumns, ::testing::Values("V", "B", "PC", "forecast-group", "big"));
 
 }  // namespace
 }  // namespace qvx::test

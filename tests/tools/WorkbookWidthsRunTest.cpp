@@ -8,6 +8,7 @@
 
 #include <QProcess>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <sstream>
@@ -20,15 +21,6 @@
 
 namespace qvx::test {
 namespace {
-
-// The statements that make a copy of the sample a business `factor` times its size.
-std::string ScaleAmounts(long long factor) {
-  const std::string f = std::to_string(factor);
-  return "UPDATE JournalRecords SET TaxExclusiveAmount = ROUND(TaxExclusiveAmount * " + f +
-         ", 4); UPDATE AccountActivities SET Amount = ROUND(Amount * " + f +
-         ", 4); UPDATE AccountBudgets SET Amount = ROUND(Amount * " + f +
-         ", 4); UPDATE Accounts SET ThisYearOpeningBalance = ROUND(ThisYearOpeningBalance * " + f + ", 4);";
-}
 
 std::string GroupMember(const std::string& name, int percent) {
   return "UPDATE Accounts SET AccountDescription = 'GROUPNAME=TEST CONSOLIDATE " + std::to_string(percent) +
@@ -102,38 +94,37 @@ TEST(WorkbookWidthsRun, EveryFigureOfABigBusinessShowsInItsColumn) {
       names.push_back(out);
     }
   }
+  // What workbook_widths.py read of each workbook.
+  struct Read {
+    std::string kept, narrow, widest;
+    int checked = 0;
+  };
+  std::map<std::string, Read> read;
+  Read* book = nullptr;
   std::istringstream report(CommandOutput("/usr/bin/python3 '" + std::string(QVX_SOURCE_DIR) +
                                           "/tests/tools/workbook_widths.py'" + books + " 2>&1"));
-  std::map<std::string, std::vector<std::string>> narrow, kept;
-  std::map<std::string, int> checked;
-  std::map<std::string, std::string> widest;
-  std::string file;
   for (std::string line; std::getline(report, line);) {
-    std::istringstream words(line);
-    std::string word, rest;
-    words >> word;
-    std::getline(words >> std::ws, rest);
+    const size_t blank = std::min(line.find(' '), line.size());
+    const std::string word = line.substr(0, blank), rest = line.substr(std::min(blank + 1, line.size()));
     if (word == "FILE")
-      file = rest;
-    else if (word == "NARROW")
-      narrow[file].push_back(rest);
-    else if (word == "KEPT")
-      kept[file].push_back(rest);
-    else if (word == "CHECKED")
-      checked[file] = std::stoi(rest);
-    else if (word == "WIDEST")
-      widest[file] += rest + "  ";
+      book = &read[rest];
+    else if (book && word == "NARROW")
+      book->narrow += rest + "\n";
+    else if (book && word == "KEPT")
+      book->kept += (book->kept.empty() ? "" : " ") + rest;
+    else if (book && word == "CHECKED")
+      book->checked = std::stoi(rest);
+    else if (book && word == "WIDEST")
+      book->widest += rest + "  ";
     else
       ADD_FAILURE() << line;
   }
   for (size_t i = 0; i < names.size(); ++i) {
-    const Case& c = cases[i % cases.size()];
-    SCOPED_TRACE(names[i] + ", widest figures: " + widest[names[i]]);
-    EXPECT_GT(checked[names[i]], 20) << "too few figures to check";
-    EXPECT_EQ(narrow[names[i]], std::vector<std::string>{}) << "column, row, text, pixels, room";
-    std::string keptWidths;
-    for (const std::string& k : kept[names[i]]) keptWidths += (keptWidths.empty() ? "" : " ") + k;
-    EXPECT_EQ(keptWidths, c.kept);
+    const Read& r = read[names[i]];
+    SCOPED_TRACE(names[i] + ", widest figures: " + r.widest);
+    EXPECT_GT(r.checked, 20) << "too few figures to check";
+    EXPECT_EQ(r.narrow, "") << "column, row, text, pixels, room";
+    EXPECT_EQ(r.kept, cases[i % cases.size()].kept);
   }
 }
 
