@@ -139,25 +139,19 @@ TEST(Locale, AFolderThatCannotBeWrittenRefusesTheChange) {
 
 namespace {
 
-// What a folder holds: each name with its kind and its text (a link: where it points).
-std::map<std::string, std::string> Contents(const fs::path& folder) {
-  std::map<std::string, std::string> seen;
-  std::error_code ec;
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    const fs::path p = it->path();
-    if (fs::is_symlink(fs::symlink_status(p))) {
-      seen[p.filename()] = "link to " + fs::read_symlink(p).string();
-    } else {
-      std::ifstream in(p);
-      seen[p.filename()] = std::string(std::istreambuf_iterator<char>(in), {});
-    }
-  }
-  return seen;
-}
-
 std::string TextOf(const fs::path& file) {
   std::ifstream in(file);
   return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// What a folder holds: its permissions, then each name with its text (a link: where it
+// points).
+std::map<std::string, std::string> Contents(const fs::path& folder) {
+  std::map<std::string, std::string> seen = {{"", std::to_string(static_cast<int>(fs::status(folder).permissions()))}};
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+    seen[it->path().filename()] = it->is_symlink() ? "link to " + fs::read_symlink(*it).string() : TextOf(*it);
+  return seen;
 }
 
 }  // namespace
@@ -169,37 +163,29 @@ std::string TextOf(const fs::path& file) {
 TEST(Locale, ThePictureIsKeptOnlyInAFolderOfTheUsersOwn) {
   const passwd* nobody = ::getpwnam("nobody");
   const bool asRoot = ::geteuid() == 0 && nobody != nullptr;
+  enum Planted { kNothing, kOthersFolder, kOthersFile, kLinkAtFolder, kLinkAtFile };
   struct Case {
     const char* name;
-    mode_t mode;          // of the folder "quorvex"; 0: none is there
-    bool othersFolder;    // it is another user's (as root only: nobody's)
-    bool linkAtFolder;    // "quorvex" is a link to a folder of the user's
-    bool othersFile;      // short-date is another user's file (as root only)
-    const char* plantedPicture;  // short-date as found there; null: none
-    bool linkAtFile;      // short-date is a link to a file of the user's
-    const char* refused;  // why the folder or file fails; null: it passes
-    bool written;
+    mode_t mode;  // of the folder "quorvex"; 0: none is there
+    Planted planted;
   };
+  // Why the folder or the file fails, by what is planted; and whether the folder takes a
+  // new picture.
+  const char* const refused[] = {nullptr, "/quorvex belongs to another user", "/quorvex/short-date belongs to another user",
+                                 "/quorvex is a link, not a folder", "/quorvex/short-date is a link"};
   for (const Case& c : std::initializer_list<Case>{
-           {"no folder yet", 0, false, false, false, nullptr, false, nullptr, true},
-           {"own folder", 0700, false, false, false, "yyyy-MM-dd", false, nullptr, true},
-           {"another user's folder open to all", 0777, true, false, false, "dd/MM/yyyy", false,
-            "/quorvex belongs to another user", false},
-           {"another user's folder", 0755, true, false, false, "dd/MM/yyyy", false,
-            "/quorvex belongs to another user", false},
+           {"no folder yet", 0, kNothing},
+           {"own folder", 0700, kNothing},
            // Made the user's alone first; a file another user planted meanwhile stays refused.
-           {"own folder open to all", 0777, false, false, false, "yyyy-MM-dd", false, nullptr, true},
-           {"own folder open to its group", 0775, false, false, false, "yyyy-MM-dd", false, nullptr, true},
-           {"another user's file in the own folder open to all", 0777, false, false, true, "dd/MM/yyyy", false,
-            "/quorvex/short-date belongs to another user", true},
-           {"a link at the folder", 0700, false, true, false, "yyyy-MM-dd", false,
-            "/quorvex is a link, not a folder", false},
-           {"a link at the file", 0700, false, false, false, nullptr, true, "/quorvex/short-date is a link", true},
-           {"another user's file", 0700, false, false, true, "dd/MM/yyyy", false,
-            "/quorvex/short-date belongs to another user", true},
+           {"own folder open to its group", 0775, kNothing},
+           {"another user's file in the own folder open to all", 0777, kOthersFile},
+           {"another user's folder open to all", 0777, kOthersFolder},
+           {"a link at the folder", 0700, kLinkAtFolder},
+           {"a link at the file", 0700, kLinkAtFile},
        }) {
     SCOPED_TRACE(c.name);
-    if ((c.othersFolder || c.othersFile) && !asRoot) continue;  // only root can give a file away
+    if ((c.planted == kOthersFolder || c.planted == kOthersFile) && !asRoot) continue;  // only root gives files away
+    const bool written = c.planted != kOthersFolder && c.planted != kLinkAtFolder;
     ConfigFolder cfg;
     EnvVar lc("LC_ALL", "C");
     // The configuration folder is shared and open to all, as /tmp is.
@@ -209,68 +195,64 @@ TEST(Locale, ThePictureIsKeptOnlyInAFolderOfTheUsersOwn) {
     const fs::path mine = cfg.Dir() + "/mine";
     fs::create_directory(mine);
     std::ofstream(mine / "notes") << "the user's own file\n";
-    const fs::path real = c.linkAtFolder ? mine / "config" : folder;
+    const fs::path real = c.planted == kLinkAtFolder ? mine / "config" : folder;
     if (c.mode) {
       fs::create_directory(real);
-      if (c.plantedPicture) std::ofstream(real / "short-date") << c.plantedPicture << "\n";
-      if (c.linkAtFile) fs::create_symlink(mine / "notes", real / "short-date");
+      if (c.planted == kLinkAtFile) fs::create_symlink(mine / "notes", real / "short-date");
+      else std::ofstream(real / "short-date") << "yyyy-MM-dd\n";
       // Where the program wrote before: a planted link there has it write the user's file.
       fs::create_symlink(mine / "notes", real / "short-date.new");
       // Given away as root: as if another user had made them.
-      std::vector<fs::path> others;
-      if (c.othersFile) others = {real / "short-date"};
-      if (c.othersFolder) others = {real, real / "short-date", real / "short-date.new"};
-      for (const fs::path& p : others) {
+      for (const fs::path& p : c.planted == kOthersFolder ? std::vector{real, real / "short-date", real / "short-date.new"}
+                               : c.planted == kOthersFile ? std::vector{real / "short-date"}
+                                                          : std::vector<fs::path>{}) {
         ASSERT_EQ(::lchown(p.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
       }
       ASSERT_EQ(::chmod(real.c_str(), c.mode), 0);
-      if (c.linkAtFolder) fs::create_symlink(real, folder);
+      if (c.planted == kLinkAtFolder) fs::create_symlink(real, folder);
     }
     const auto before = Contents(real);
 
     // The next start takes the planted picture only from a folder and file that pass.
-    const bool taken = c.plantedPicture && !c.refused;
-    EXPECT_EQ(locale::ShortDatePicture(), taken ? c.plantedPicture : "MM/dd/yy");
+    const char* why = refused[c.planted];
+    EXPECT_EQ(locale::ShortDatePicture(), c.mode && !why ? "yyyy-MM-dd" : "MM/dd/yy");
     const std::string problem = locale::ShortDateFileProblem();
-    if (c.refused) {
-      EXPECT_NE(problem.find(cfg.Dir() + c.refused), std::string::npos) << problem;
+    if (why) {
+      EXPECT_NE(problem.find(cfg.Dir() + why), std::string::npos) << problem;
     } else {
       EXPECT_EQ(problem, "");
     }
 
     // The Yes of the date question.
-    EXPECT_EQ(locale::SetLocaleInfo(locale::kLocaleUserDefault, locale::kLocaleSShortDate, "dd/MM/yyyy"), c.written);
+    EXPECT_EQ(locale::SetLocaleInfo(locale::kLocaleUserDefault, locale::kLocaleSShortDate, "dd/MM/yyyy"), written);
     EXPECT_EQ(TextOf(mine / "notes"), "the user's own file\n");
-    if (c.written) {
-      EXPECT_EQ(locale::ShortDateFileProblem(), "");
-      EXPECT_EQ(locale::ShortDatePicture(), "dd/MM/yyyy");
-      // A real file of the user's alone, in a folder of the user's alone.
-      struct stat st {};
-      ASSERT_EQ(::lstat(folder.c_str(), &st), 0);
-      EXPECT_TRUE(S_ISDIR(st.st_mode));
-      EXPECT_EQ(st.st_mode & 07777, 0700u);
-      ASSERT_EQ(::lstat((folder / "short-date").c_str(), &st), 0);
-      EXPECT_TRUE(S_ISREG(st.st_mode));
-      EXPECT_EQ(st.st_mode & 07777, 0600u);
-      EXPECT_EQ(st.st_uid, ::geteuid());
-      EXPECT_EQ(TextOf(folder / "short-date"), "dd/MM/yyyy\n");
-      // Read before, the picture is still taken at the date check only while the folder
-      // passes, and once refused there, no longer for dates either. A folder opened to
-      // others again is made the user's alone again at the check.
-      const auto atTheCheck = [] { return locale::GetLocaleInfo(locale::kLocaleUserDefault, locale::kLocaleSShortDate); };
-      ASSERT_EQ(::chmod(folder.c_str(), 0777), 0);
-      EXPECT_EQ(atTheCheck(), "dd/MM/yyyy");
-      ASSERT_EQ(::lstat(folder.c_str(), &st), 0);
-      EXPECT_EQ(st.st_mode & 07777, 0700u);
-      fs::rename(folder, mine / "moved");
-      fs::create_symlink(mine / "moved", folder);
-      EXPECT_EQ(atTheCheck(), "MM/dd/yy");
-      EXPECT_NE(locale::ShortDateFileProblem().find("/quorvex is a link"), std::string::npos);
-      EXPECT_EQ(locale::ShortDatePicture(), "MM/dd/yy");
-    } else {
+    if (!written) {
       EXPECT_EQ(locale::ShortDateFileProblem(), problem);
       EXPECT_EQ(locale::ShortDatePicture(), "MM/dd/yy");
       EXPECT_EQ(Contents(real), before);
+      continue;
     }
+    EXPECT_EQ(locale::ShortDateFileProblem(), "");
+    EXPECT_EQ(locale::ShortDatePicture(), "dd/MM/yyyy");
+    // A real file of the user's alone, in a folder of the user's alone.
+    struct stat st {};
+    ASSERT_EQ(::lstat(folder.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & (S_IFMT | 07777), S_IFDIR | 0700u);
+    ASSERT_EQ(::lstat((folder / "short-date").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & (S_IFMT | 07777), S_IFREG | 0600u);
+    EXPECT_EQ(st.st_uid, ::geteuid());
+    EXPECT_EQ(TextOf(folder / "short-date"), "dd/MM/yyyy\n");
+    // Read before, the picture is still taken at the date check only while the folder
+    // passes, and once refused there, no longer for dates either. A folder opened to
+    // others again is made the user's alone again at the check.
+    const auto atTheCheck = [] { return locale::GetLocaleInfo(locale::kLocaleUserDefault, locale::kLocaleSShortDate); };
+    ASSERT_EQ(::chmod(folder.c_str(), 0777), 0);
+    EXPECT_EQ(atTheCheck(), "dd/MM/yyyy");
+    EXPECT_EQ(fs::status(folder).permissions(), fs::perms::owner_all);
+    fs::rename(folder, mine / "moved");
+    fs::create_symlink(mine / "moved", folder);
+    EXPECT_EQ(atTheCheck(), "MM/dd/yy");
+    EXPECT_NE(locale::ShortDateFileProblem().find("/quorvex is a link"), std::string::npos);
+    EXPECT_EQ(locale::ShortDatePicture(), "MM/dd/yy");
   }
 }
