@@ -193,10 +193,22 @@ std::string DateFormatMessage(bool dayFirst, const std::string& shownFormat) {
 void CheckDateFormat() {
   const uint32_t lcid = locale::GetSystemDefaultLCID();
   const std::string format = UCase(GetLocaleValue(locale::kLocaleSShortDate));
-  // The user learns why a picture kept for them is not used, or why a Yes changes nothing.
+  // The user learns why a picture kept for them is not used, or why a Yes changes nothing:
+  // once a run, as a matter of the user's own folder, whatever company file is connected.
+  // Once the folder serves again, a new fault there is told again.
   auto tellProblem = [](const std::string& consequence) {
     const std::string problem = locale::ShortDateFileProblem();
-    if (!problem.empty()) ui::MsgBox(problem + ".\r\r" + consequence, ui::Buttons::OK, ui::Icon::Exclamation);
+    if (problem.empty()) {
+      Conn.ShortDateBoxesShown.clear();
+      return;
+    }
+    const std::string text = problem + ".\r\r" + consequence;
+    if (!Conn.ShortDateBoxesShown.insert(text).second) return;
+    ui::MessageRequest box;
+    box.text = text;
+    box.icon = ui::Icon::Exclamation;
+    box.aboutSetup = true;
+    ui::MsgBox(box);
   };
   tellProblem("The short date format is not taken from there but from the locale (LC_TIME).");
   const std::string first = Left(format, 1);

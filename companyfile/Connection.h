@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <set>
 #include <string>
 
 #include "platform/ado/Ado.h"
@@ -20,6 +21,10 @@ struct ConnectionState {
   std::string WindowsName;                    // the reduced operating-system name
   std::string SQLStr;                         // the shared SQL buffer of every reader
   std::string OsReleaseFile = "/etc/os-release";
+  // The boxes about the short-date file's folder the user has seen this run: the check
+  // runs at every connection (a group report makes one per company file), and the folder
+  // is told of once.
+  std::set<std::string> ShortDateBoxesShown;
 };
 inline ConnectionState Conn;
 

@@ -34,6 +34,7 @@ class FileNamingUi : public ui::UiService {
   std::unique_ptr<ui::UiService> inner;
 
   ui::Answer Message(const ui::MessageRequest& request) override {
+    if (request.aboutSetup) return inner->Message(request);
     ui::MessageRequest named = request;
     named.text = Named(request.text);
     return inner->Message(named);

@@ -55,17 +55,21 @@ std::unique_ptr<UiService> SetUi(std::unique_ptr<UiService> service) {
 }
 
 Answer MsgBox(const std::string& text, Buttons buttons, Icon icon, const std::string& title) {
+  return MsgBox(MessageRequest{text, buttons, icon, title, 1, false});
+}
+
+Answer MsgBox(const MessageRequest& request) {
   MessageGate& gate = Gate();
-  if (gate.open && DialogsUp() == 0 && buttons == Buttons::OK) {
-    std::string shown = Ui().Shown(text);
+  if (gate.open && DialogsUp() == 0 && request.buttons == Buttons::OK) {
+    std::string shown = request.aboutSetup ? request.text : Ui().Shown(request.text);
     const auto [it, first] = gate.index.try_emplace(shown, gate.seen.size());
     if (!first) {
       ++gate.seen[it->second].more;
       return Answer::OK;
     }
-    gate.seen.push_back({std::move(shown), title, 0});
+    gate.seen.push_back({std::move(shown), request.title, 0});
   }
-  return Ui().Message({text, buttons, icon, title, 1});
+  return Ui().Message(request);
 }
 
 void OpenMessageGate() {

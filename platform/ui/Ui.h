@@ -29,6 +29,9 @@ struct MessageRequest {
   Icon icon = Icon::None;
   std::string title;       // empty: the program's name
   int defaultButton = 1;   // 1-based
+  // The box is about the program's own set-up (the user's settings folder, say), not the
+  // work at hand: a service that adds the file a message is about leaves it as it is.
+  bool aboutSetup = false;
 };
 
 struct InputRequest {
@@ -122,6 +125,7 @@ std::unique_ptr<UiService> SetUi(std::unique_ptr<UiService> service);
 // Shorthands.
 Answer MsgBox(const std::string& text, Buttons buttons = Buttons::OK, Icon icon = Icon::None,
               const std::string& title = {});
+Answer MsgBox(const MessageRequest& request);
 // The message gate of a report run. While it is open, a box that only informs (OK alone)
 // is shown the first time its text (as the service shows it) comes up; each later box of
 // that text is counted instead of shown, so that a fault met on every line is one box

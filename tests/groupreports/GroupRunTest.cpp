@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
 #include "GroupRunFixture.h"
 #include "groupreports/ConsolidationFile.h"
@@ -318,6 +319,46 @@ TEST_F(GroupRunTest, DebugModeShowsEachFilesSettings) {
   EXPECT_EQ(Consolidation.GroupMatchCount, 2);
   EXPECT_EQ(Consolidation.ConsFileCount, 2);
   EXPECT_EQ(Consolidation.ConsFileName[2], "C.MYO");
+}
+
+// The short-date file's folder is unusable (a link stands there) and the locale's picture
+// is month-first: every connection of the run (three members, then the user's own file)
+// checks the date and asks, and each Yes fails to save. The folder is told of once for
+// each, as the user's own folder, never as a fault of the company file connected.
+TEST_F(GroupRunTest, AnUnusableShortDateFolderIsToldOnceARun) {
+  const std::string folder = Path("g");
+  for (const char* name : {"A.MYO", "B.MYO", "C.MYO"})
+    BuildMember(folder, {name, "CONSOLIDATE 50%", {}, {{"2014-01-10", "4-1000", -M("2.00")}}});
+  const std::string config = Path("config");
+  fs::create_directories(config + "/elsewhere");
+  fs::create_directory_symlink(config + "/elsewhere", config + "/quorvex");
+  struct Env {
+    const char* name;
+    std::optional<std::string> old;
+  } saved[] = {{"XDG_CONFIG_HOME", {}}, {"LC_ALL", {}}};
+  for (Env& e : saved)
+    if (const char* v = std::getenv(e.name)) e.old = v;
+  ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+  ::setenv("LC_ALL", "C", 1);
+  Run({.folder = folder});
+  for (const Env& e : saved) {
+    if (e.old) ::setenv(e.name, e.old->c_str(), 1);
+    else ::unsetenv(e.name);
+  }
+
+  std::vector<std::string> aboutFolder;
+  int asked = 0;
+  for (const std::string& m : ui_->Messages()) {
+    if (m.find(config + "/quorvex") != std::string::npos) aboutFolder.push_back(m);
+    if (m.rfind(DateFormatMessage(false, "MM/DD/YY"), 0) == 0) ++asked;
+  }
+  const std::string why = "The folder " + config + "/quorvex is a link, not a folder.\r\r";
+  EXPECT_EQ(aboutFolder, (std::vector<std::string>{why + "The short date format is not taken from there but from "
+                                                         "the locale (LC_TIME).",
+                                                   why + "The short date format could not be saved."}));
+  EXPECT_EQ(asked, 4);
+  EXPECT_EQ(Consolidation.PercentFileCount, 3);
+  ExpectUserConnection();
 }
 
 TEST_F(GroupRunTest, CancelledDialogsLeaveTheConnectionAlone) {
