@@ -12,15 +12,19 @@
 
 int main(int argc, char** argv) {
   try {
-    if (argc == 4 && std::string(argv[1]) == "--large") {
+    const std::string first = argc > 1 ? argv[1] : "";
+    if (argc == 4 && first == "--large") {
       qvx::samples::BuildLarge(argv[2], std::atoi(argv[3]));
       return 0;
     }
-    if (argc == 2 && std::string(argv[1]) == "--driver-names") {
+    if (argc == 2 && first == "--driver-names") {
       for (const char* name : qvx::driver::kRegisteredDriverNames) std::printf("%s\n", name);
       return 0;
     }
-    if (argc != 2) {
+    // An option it does not know ("--help", "-h", a misspelt one), or a known one with the
+    // wrong arguments, is a mistake to name, not a folder to fill: a folder whose name
+    // starts with "-" is given as "./-name".
+    if (argc != 2 || first.starts_with("-")) {
       std::fprintf(stderr, "usage: qvx-make-samples FOLDER | --large FILE JOURNAL_LINES | --driver-names\n");
       return 2;
     }

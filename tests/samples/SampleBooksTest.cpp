@@ -1,6 +1,7 @@
 // The sample company files are coherent books: checked with SQL through the driver.
 #include "tests/support/OdbcTestEnv.h"
 #include "tests/support/OtherProgram.h"
+#include "tests/platform/printer/PdfText.h"
 
 #include "samples/CompanyFile.h"
 #include "samples/SampleBooks.h"
@@ -413,6 +414,23 @@ TEST(SampleBuilder, BuildsGroupFoldersOfManyFiles) {
                std::invalid_argument);
   EXPECT_FALSE(fs::exists(dir));
   EXPECT_THROW(samples::BuildGroupFolder(fs::temp_directory_path().string(), {.months = 0}), std::invalid_argument);
+}
+
+// The command itself: an option it does not know, or a known one with the wrong
+// arguments, names its usage and fails, and nothing is built, not even a folder named
+// after the option.
+TEST(SampleBuilder, TheCommandRefusesWhatItDoesNotKnow) {
+  const fs::path dir = fs::temp_directory_path() / ("qvx-make-samples-" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  for (const std::string args : {"", "--help", "-h", "--colour", "--large x.MYO", "--driver-names x", "a b"}) {
+    SCOPED_TRACE(args);
+    const std::string told = test::CommandOutput("cd '" + dir.string() + "' && '" QVX_BINARY_DIR
+                                                 "/bin/qvx-make-samples' " + args + " 2>&1; echo \"status $?\"");
+    EXPECT_EQ(told, "usage: qvx-make-samples FOLDER | --large FILE JOURNAL_LINES | --driver-names\nstatus 2\n");
+    EXPECT_TRUE(fs::is_empty(dir)) << fs::directory_iterator(dir)->path();
+  }
+  fs::remove_all(dir);
 }
 
 TEST(SampleBuilder, RefusesAJournalThatDoesNotBalance) {
