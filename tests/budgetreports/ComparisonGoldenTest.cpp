@@ -1,5 +1,6 @@
-// Golden outputs of the comparison on the Australian sample, July to December: printed
-// pages and workbook cells for a handful of layouts. Each file was read once as a reader
+// Golden outputs of the comparison on the Australian sample, July to December (or to
+// August, the one month whose name is six letters long): printed pages and workbook cells
+// for a handful of layouts. Each file was read once as a reader
 // of the report reads it (captions over their columns, totals under their lines, nothing
 // cut); QVX_UPDATE_GOLDEN=1 rewrites them after a deliberate change.
 #include <chrono>
@@ -39,6 +40,7 @@ class ComparisonGolden : public ComparisonTest {
 struct Layout {
   const char* name;
   std::function<void(ComparisonOptions&)> set;
+  const char* periodEnd = "31/12/2025";
 };
 
 ComparisonOptions With(const std::function<void(ComparisonOptions&)>& set) {
@@ -81,9 +83,17 @@ TEST_F(ComparisonGolden, PrintedLayouts) {
          o.AnnualMode = 4;
          o.PrintAccountNumbers = true;
        }},
+      // Last year in place of the budget, beside each month's and the period's actuals.
+      {"budget_comparison_print_last_year_variance_august",
+       [](ComparisonOptions& o) {
+         o.LYVariance = true;
+         o.PrintLevel = 2;
+       },
+       "31/08/2025"},
   };
   for (const Layout& l : layouts) {
     SCOPED_TRACE(l.name);
+    SetPeriod("01/07/2025", l.periodEnd, "01/07/2025", "30/06/2026");
     printer::Current().KillDoc();
     printer::Environment().calls.clear();
     BudgetComparison r;

@@ -1,11 +1,14 @@
 // The budget forecast from the runner: every column mode and both outputs, with the
-// options given on the command line.
+// options given on the command line, for a user whose own short dates are month-first.
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 
 #include "samples/SamplePaths.h"
@@ -19,6 +22,14 @@ TEST(ForecastRun, EveryModeToPrinterAndWorkbook) {
   UsePrivateOdbcRegistration();
   QTemporaryDir out;
   ASSERT_TRUE(out.isValid());
+  // The user's own picture is month-first; the runner prints its period day-first all the
+  // same and leaves the user's picture alone.
+  const std::string picture = out.filePath("config/quorvex/short-date").toStdString();
+  std::filesystem::create_directories(std::filesystem::path(picture).parent_path());
+  std::filesystem::permissions(std::filesystem::path(picture).parent_path(), std::filesystem::perms::owner_all);
+  std::ofstream(picture) << "MM/dd/yyyy\n";
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("XDG_CONFIG_HOME", out.filePath("config"));
   struct Case {
     const char* column;
     const char* cash;
@@ -33,6 +44,7 @@ TEST(ForecastRun, EveryModeToPrinterAndWorkbook) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.file);
     QProcess p;
+    p.setProcessEnvironment(env);
     p.start(QVX_REPORT_RUN, {"--file", QString::fromStdString(samples::SamplePath(samples::kAustralianFile)),
                              "--report", "BGTFCT", "--from", "11/2025", "--to", "02/2026", "--option",
                              QString("ColumnType=") + c.column, "--option", QString("CashBasis=") + c.cash,
@@ -52,8 +64,13 @@ TEST(ForecastRun, EveryModeToPrinterAndWorkbook) {
   ASSERT_TRUE(db.Connect(DirectConnectionString({.file = samples::SamplePath(samples::kAustralianFile)})).Ok());
   const std::string company = db.Scalar("SELECT CompanyName FROM MYOB.DataFileInformation");
   ASSERT_FALSE(company.empty());
-  for (const char* pdf : {"a.pdf", "ab1.pdf"})
-    EXPECT_NE(PdfText(out.filePath(pdf).toStdString(), 1).find(company), std::string::npos) << pdf;
+  for (const char* pdf : {"a.pdf", "ab1.pdf"}) {
+    const std::string first = PdfText(out.filePath(pdf).toStdString(), 1);
+    EXPECT_NE(first.find(company), std::string::npos) << pdf;
+    EXPECT_NE(first.find("01/11/2025 to 28/02/2026"), std::string::npos) << pdf << "\n" << first.substr(0, 1000);
+  }
+  std::ifstream kept(picture);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "MM/dd/yyyy\n");
   QProcess bad;
   bad.start(QVX_REPORT_RUN, {"--file", QString::fromStdString(samples::SamplePath(samples::kAustralianFile)),
                              "--report", "BGTFCT", "--from", "11/2025", "--to", "02/2026", "--option",

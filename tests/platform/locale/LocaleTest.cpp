@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <pwd.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "platform/locale/Locale.h"
+#include "platform/sys/Sys.h"
 
 using namespace qvx;
 namespace fs = std::filesystem;
@@ -124,6 +126,11 @@ TEST(Locale, ThePerUserFileWinsOverTheCLibrary) {
   // An empty file counts as none.
   { std::ofstream out(locale::ShortDateFilePath(), std::ios::trunc); }
   EXPECT_EQ(locale::ShortDatePicture(), "MM/dd/yy");
+  // A file removed is gone for the very next date, not only after the next date check.
+  std::ofstream(locale::ShortDateFilePath()) << "dd/MM/yyyy\n";
+  EXPECT_EQ(locale::ShortDatePicture(), "dd/MM/yyyy");
+  std::filesystem::remove(locale::ShortDateFilePath());
+  EXPECT_EQ(locale::ShortDatePicture(), "MM/dd/yy");
 
   // Items this system does not keep: nothing read, nothing written.
   EXPECT_EQ(locale::GetLocaleInfo(locale::kLocaleUserDefault, 0x1D), "");
@@ -145,12 +152,14 @@ std::string TextOf(const fs::path& file) {
 }
 
 // What a folder holds: its permissions, then each name with its text (a link: where it
-// points).
+// points; anything but a file: its kind).
 std::map<std::string, std::string> Contents(const fs::path& folder) {
   std::map<std::string, std::string> seen = {{"", std::to_string(static_cast<int>(fs::status(folder).permissions()))}};
   std::error_code ec;
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
-    seen[it->path().filename()] = it->is_symlink() ? "link to " + fs::read_symlink(*it).string() : TextOf(*it);
+    seen[it->path().filename()] = it->is_symlink()        ? "link to " + fs::read_symlink(*it).string()
+                                  : it->is_regular_file() ? TextOf(*it)
+                                                          : "not a file";
   return seen;
 }
 
@@ -158,12 +167,13 @@ std::map<std::string, std::string> Contents(const fs::path& folder) {
 
 // The picture is taken from, and written to, only a real folder that is the user's alone,
 // and never through a link: not another user's folder in a shared configuration folder,
-// not a link at the folder or at a file in it; a folder of the user's that others may
-// write is made the user's alone first.
+// not a link at the folder or at a file in it, nor a pipe in the file's place; a folder of
+// the user's that others may write is made the user's alone first. Reading never makes the
+// folder, and a save that fails leaves the folder as it was.
 TEST(Locale, ThePictureIsKeptOnlyInAFolderOfTheUsersOwn) {
   const passwd* nobody = ::getpwnam("nobody");
   const bool asRoot = ::geteuid() == 0 && nobody != nullptr;
-  enum Planted { kNothing, kOthersFolder, kOthersFile, kLinkAtFolder, kLinkAtFile };
+  enum Planted { kNothing, kOthersFolder, kOthersFile, kLinkAtFolder, kLinkAtFile, kPipeAtFile, kFileSizeLimit };
   struct Case {
     const char* name;
     mode_t mode;  // of the folder "quorvex"; 0: none is there
@@ -172,7 +182,8 @@ TEST(Locale, ThePictureIsKeptOnlyInAFolderOfTheUsersOwn) {
   // Why the folder or the file fails, by what is planted; and whether the folder takes a
   // new picture.
   const char* const refused[] = {nullptr, "/quorvex belongs to another user", "/quorvex/short-date belongs to another user",
-                                 "/quorvex is a link, not a folder", "/quorvex/short-date is a link"};
+                                 "/quorvex is a link, not a folder", "/quorvex/short-date is a link",
+                                 "/quorvex/short-date is not an ordinary file", nullptr};
   for (const Case& c : std::initializer_list<Case>{
            {"no folder yet", 0, kNothing},
            {"own folder", 0700, kNothing},
@@ -182,10 +193,13 @@ TEST(Locale, ThePictureIsKeptOnlyInAFolderOfTheUsersOwn) {
            {"another user's folder open to all", 0777, kOthersFolder},
            {"a link at the folder", 0700, kLinkAtFolder},
            {"a link at the file", 0700, kLinkAtFile},
+           {"a pipe at the file", 0700, kPipeAtFile},
+           // The save fails half-way (1 byte written), as on a full disk.
+           {"a file-size limit", 0700, kFileSizeLimit},
        }) {
     SCOPED_TRACE(c.name);
     if ((c.planted == kOthersFolder || c.planted == kOthersFile) && !asRoot) continue;  // only root gives files away
-    const bool written = c.planted != kOthersFolder && c.planted != kLinkAtFolder;
+    const bool written = c.planted != kOthersFolder && c.planted != kLinkAtFolder && c.planted != kFileSizeLimit;
     ConfigFolder cfg;
     EnvVar lc("LC_ALL", "C");
     // The configuration folder is shared and open to all, as /tmp is.
@@ -199,6 +213,7 @@ TEST(Locale, ThePictureIsKeptOnlyInAFolderOfTheUsersOwn) {
     if (c.mode) {
       fs::create_directory(real);
       if (c.planted == kLinkAtFile) fs::create_symlink(mine / "notes", real / "short-date");
+      else if (c.planted == kPipeAtFile) ASSERT_EQ(::mkfifo((real / "short-date").c_str(), 0600), 0);
       else std::ofstream(real / "short-date") << "yyyy-MM-dd\n";
       // Where the program wrote before: a planted link there has it write the user's file.
       fs::create_symlink(mine / "notes", real / "short-date.new");
@@ -213,9 +228,14 @@ TEST(Locale, ThePictureIsKeptOnlyInAFolderOfTheUsersOwn) {
     }
     const auto before = Contents(real);
 
-    // The next start takes the planted picture only from a folder and file that pass.
+    // The next start takes the planted picture only from a folder and file that pass, for
+    // dates and at the date check alike; neither makes a folder.
+    const auto atTheCheck = [] { return locale::GetLocaleInfo(locale::kLocaleUserDefault, locale::kLocaleSShortDate); };
     const char* why = refused[c.planted];
-    EXPECT_EQ(locale::ShortDatePicture(), c.mode && !why ? "yyyy-MM-dd" : "MM/dd/yy");
+    const std::string taken = c.mode && !why ? "yyyy-MM-dd" : "MM/dd/yy";
+    EXPECT_EQ(locale::ShortDatePicture(), taken);
+    EXPECT_EQ(atTheCheck(), taken);
+    EXPECT_EQ(fs::exists(fs::symlink_status(folder)), c.mode != 0);
     const std::string problem = locale::ShortDateFileProblem();
     if (why) {
       EXPECT_NE(problem.find(cfg.Dir() + why), std::string::npos) << problem;
@@ -224,11 +244,23 @@ TEST(Locale, ThePictureIsKeptOnlyInAFolderOfTheUsersOwn) {
     }
 
     // The Yes of the date question.
-    EXPECT_EQ(locale::SetLocaleInfo(locale::kLocaleUserDefault, locale::kLocaleSShortDate, "dd/MM/yyyy"), written);
+    rlimit fileSize{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &fileSize), 0);
+    if (c.planted == kFileSizeLimit) {
+      sys::IgnoreFileSizeSignal();
+      const rlimit oneByte{1, fileSize.rlim_max};
+      ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &oneByte), 0);
+    }
+    const bool saved = locale::SetLocaleInfo(locale::kLocaleUserDefault, locale::kLocaleSShortDate, "dd/MM/yyyy");
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &fileSize), 0);
+    EXPECT_EQ(saved, written);
     EXPECT_EQ(TextOf(mine / "notes"), "the user's own file\n");
     if (!written) {
-      EXPECT_EQ(locale::ShortDateFileProblem(), problem);
-      EXPECT_EQ(locale::ShortDatePicture(), "MM/dd/yy");
+      const std::string notSaved = locale::ShortDateFileProblem();
+      EXPECT_NE(notSaved.find(cfg.Dir() + (why ? why : "/quorvex/short-date cannot be written: File too large")),
+                std::string::npos)
+          << notSaved;
+      EXPECT_EQ(locale::ShortDatePicture(), taken);
       EXPECT_EQ(Contents(real), before);
       continue;
     }
@@ -245,7 +277,6 @@ TEST(Locale, ThePictureIsKeptOnlyInAFolderOfTheUsersOwn) {
     // Read before, the picture is still taken at the date check only while the folder
     // passes, and once refused there, no longer for dates either. A folder opened to
     // others again is made the user's alone again at the check.
-    const auto atTheCheck = [] { return locale::GetLocaleInfo(locale::kLocaleUserDefault, locale::kLocaleSShortDate); };
     ASSERT_EQ(::chmod(folder.c_str(), 0777), 0);
     EXPECT_EQ(atTheCheck(), "dd/MM/yyyy");
     EXPECT_EQ(fs::status(folder).permissions(), fs::perms::owner_all);
