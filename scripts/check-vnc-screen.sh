@@ -6,9 +6,13 @@
 #   - the password, the cookie and the logs are in a folder new to this start, the
 #     user's and 0700, in the private runtime folder or else in TMPDIR; the printed
 #     viewer command names it; the password is 8 bytes as vncpasswd writes them and the
-#     authority file one entry, both readable by their owner only;
-#   - a client without the password is refused: VNC authentication is the only security
-#     type offered, a client that picks none is turned away, a wrong password fails;
+#     authority file one entry, both readable by their owner only, and neither is the
+#     one of any other start of this run;
+#   - the server listens on loopback addresses only; a client without the password is
+#     refused: VNC authentication is the only security type offered, a client that picks
+#     none is turned away, a wrong password fails;
+#   - the program gets the build's driver registration (ODBCSYSINI, no ODBCINSTINI), the
+#     user's own umask and no open folder of the start's (nor does the window manager);
 #   - the X display lets in only a client with the cookie, which the program gets through
 #     XAUTHORITY; another user (nobody, when this runs as root) can neither open the
 #     folder nor get onto the display;
@@ -23,11 +27,16 @@
 #     a runtime folder reached through another user's link is used by the path the
 #     kernel gives it, and a swap of that link lets nobody in; a runtime folder whose name
 #     ends in a newline is that folder, not its namesake without the newline; TMPDIR with
-#     spaces, a glob, a leading dash and a newline works;
-#   - starts that fail: a taken port, a TMPDIR that is not a folder, an X server that
-#     does not start, and one that lets clients in without the cookie; each ends with a
-#     message of run.sh's own and never prints the viewer command; once the folder is made
-#     it is kept, and named.
+#     spaces, a glob, a leading dash and a newline works; a TMPDIR where others may replace
+#     names (open to all or to the group without the sticky bit, or another user's) is
+#     passed over for /tmp, and the start says so;
+#   - starts that fail: a port taken on 127.0.0.1 or on ::1, a TMPDIR that is not a
+#     folder, a link put where the screen's folder was just made, an X server that does
+#     not start, one that lets clients in without the cookie, one that ends before the
+#     program starts; each ends with a message of run.sh's own and never prints the viewer
+#     command; once the folder is made it is kept, and named; an X server that ends under
+#     the program fails the start the same way, after the program;
+#   - a start killed with SIGKILL takes its X server and window manager with it.
 #
 #   scripts/check-vnc-screen.sh [BUILD] [STARTS] [OUTDIR]     (default: build 5 BUILD/vnc-screen)
 #
@@ -80,6 +89,40 @@ mkdir -p "$SCRATCH/xvnc-fails" "$SCRATCH/xvnc-open"
 printf '#!/bin/sh\necho "Xvnc stand-in: cannot start" >&2\nexit 1\n' >"$SCRATCH/xvnc-fails/Xvnc"
 printf '#!/bin/sh\nexec "%s" "$@" -ac\n' "$REAL_XVNC" >"$SCRATCH/xvnc-open/Xvnc"
 chmod +x "$SCRATCH/xvnc-fails/Xvnc" "$SCRATCH/xvnc-open/Xvnc"
+# A window manager and a program that end the X server of their start (its child Xvnc)
+# and wait until it is gone, the program then failing as one that lost its display.
+mkdir -p "$SCRATCH/wm-ends-x" "$SCRATCH/app-ends-x/bin"
+cat >"$SCRATCH/wm-ends-x/openbox" <<'SH'
+#!/bin/bash
+for p in /proc/[0-9]*; do
+  read -r pid comm _ ppid _ 2>/dev/null <"$p/stat" || continue
+  [ "$ppid" = "$PPID" ] && [ "$comm" = "(Xvnc)" ] || continue
+  kill "$pid"
+  for _ in $(seq 300); do
+    read -r _ _ state _ 2>/dev/null <"$p/stat" && [ "$state" != Z ] || break
+    sleep 0.1
+  done
+done
+echo "stand-in: could not connect to display" >&2
+exit 1
+SH
+cp "$SCRATCH/wm-ends-x/openbox" "$SCRATCH/app-ends-x/bin/quorvex"
+chmod +x "$SCRATCH/wm-ends-x/openbox" "$SCRATCH/app-ends-x/bin/quorvex"
+# A mktemp that, once the folder is made, puts a link to another private folder of the
+# user's at its name, as another user who may write TMPDIR could.
+mkdir -p "$SCRATCH/mktemp-swaps"
+cat >"$SCRATCH/mktemp-swaps/mktemp" <<SH
+#!/bin/bash
+made="\$($(command -v mktemp) "\$@")" || exit 1
+mv -T -- "\$made" "\$made.aside" && ln -s "$SCRATCH/private" "\$made" && echo "\$made"
+SH
+chmod +x "$SCRATCH/mktemp-swaps/mktemp"
+mkdir -m 700 "$SCRATCH/private"
+echo planted >"$SCRATCH/private/authorized_keys"
+# The driver registrations run.sh hands to the program: the build's own for the program,
+# an empty folder for the stand-ins.
+"$ROOT/scripts/register-odbc.sh" "$BUILD" "$SCRATCH/odbc" >/dev/null
+mkdir -m 700 "$SCRATCH/standin/odbc" "$SCRATCH/app-ends-x/odbc"
 # Another user's password, readable by them.
 WRONG="$SHARED/wrong-passwd"
 head -c 6 /dev/urandom | base64 | vncpasswd -f >"$WRONG"
@@ -88,6 +131,7 @@ chmod 644 "$WRONG"
 (umask 002 && mkdir -p "$SCRATCH/config/quorvex")
 
 FAILED=0
+SEEN=0
 fail() {
   echo "check-vnc-screen: $LABEL: $*" >&2
   FAILED=1
@@ -151,6 +195,40 @@ environment_value() {
   return 1
 }
 
+# The addresses on which something listens at TCP port PORT, from the kernel's tables.
+listening_addresses() {
+  python3 - "$1" <<'PY'
+import socket, sys
+port, found = int(sys.argv[1]), []
+for table, family in (("/proc/net/tcp", socket.AF_INET), ("/proc/net/tcp6", socket.AF_INET6)):
+    try:
+        rows = open(table).read().splitlines()[1:]
+    except OSError:
+        continue
+    for row in rows:
+        fields = row.split()
+        address, at = fields[1].split(":")
+        if fields[3] != "0A" or int(at, 16) != port:
+            continue
+        raw = bytes.fromhex(address)
+        # Each 32-bit word of the address is printed in the machine's order.
+        raw = b"".join(raw[i:i + 4][::-1] for i in range(0, len(raw), 4))
+        found.append(socket.inet_ntop(family, raw))
+print(" ".join(sorted(found)))
+PY
+}
+
+# What a process of the start was given: its umask, and the folders it holds open.
+umask_of() {
+  sed -n 's/^Umask:[[:space:]]*//p' "/proc/$1/status"
+}
+open_folders() {
+  local fd
+  for fd in "/proc/$1/fd/"*; do
+    if [ -d "$fd" ]; then readlink "$fd"; fi
+  done
+}
+
 x_client_gets_in() {
   XAUTHORITY="$2" timeout 10 xdpyinfo -display "$1" >/dev/null 2>&1
 }
@@ -167,10 +245,12 @@ start() {
   shift
   : >"$SCRATCH/out"
   : >"$SCRATCH/err"
+  STARTED="$build"
   (
     umask 002
     exec env -u DISPLAY -u WAYLAND_DISPLAY -u XDG_RUNTIME_DIR -u TMPDIR QVX_VNC_PORT="$port" \
-      XDG_CONFIG_HOME="$SCRATCH/config" "$@" "$ROOT/scripts/run.sh" "$build" >"$SCRATCH/out" 2>"$SCRATCH/err"
+      XDG_CONFIG_HOME="$SCRATCH/config" ODBCINSTINI=odbcinst.ini "$@" "$ROOT/scripts/run.sh" "$build" \
+      >"$SCRATCH/out" 2>"$SCRATCH/err"
   ) &
   RUN=$!
   STATUS=""
@@ -195,12 +275,18 @@ stop_run() {
   fi
 }
 
-# The one folder run.sh made in BASE (named by the kernel's path of BASE), into DIR.
+# The one folder run.sh made in BASE (named by the kernel's path of BASE), into DIR. In
+# /tmp, where other starts make theirs too, it is the one the start named.
 made_in() {
   local found=()
-  shopt -s nullglob
-  found=("$1"/quorvex-screen.??????????)
-  shopt -u nullglob
+  if [ "$1" = /tmp ]; then
+    found=($(sed -n -e 's|^  vncviewer -passwd \(/tmp/quorvex-screen\.[[:alnum:]]\{10\}\)/vnc-passwd .*|\1|p' \
+      -e 's|^run: .* kept in \(/tmp/quorvex-screen\.[[:alnum:]]\{10\}\)$|\1|p' "$SCRATCH/out" "$SCRATCH/err"))
+  else
+    shopt -s nullglob
+    found=("$1"/quorvex-screen.??????????)
+    shopt -u nullglob
+  fi
   DIR=""
   if [ "${#found[@]}" -ne 1 ]; then
     fail "not one folder of the screen in $(printf %q "$1"): ${found[*]-none}; $(cat "$SCRATCH/out" "$SCRATCH/err")"
@@ -212,7 +298,7 @@ made_in() {
 # The checks of a start that came up, with its folder in BASE; then the screen is ended
 # and its folder must be gone.
 check_screen() {
-  local base="$1" line pid display="" auth="" answer
+  local base="$1" line pid display="" auth="" answer seen a odbc wm
   if [ -n "$STATUS" ]; then
     fail "run.sh ended ($STATUS) instead of serving the screen: $(cat "$SCRATCH/out" "$SCRATCH/err")"
     return
@@ -231,6 +317,17 @@ check_screen() {
   if [ "$(stat -c '%F %u %a %s' -- "$DIR/xauthority")" != "regular file $ME 600 44" ]; then
     fail "the X authority file is not one entry readable by its owner only: $(stat -c '%F %U %a %s' -- "$DIR/xauthority")"
   fi
+  # Every start's secrets are its own.
+  for seen in "$SCRATCH"/seen-*/; do
+    if cmp -s "$seen/vnc-passwd" "$DIR/vnc-passwd"; then fail "the password is the one of an earlier start"; break; fi
+    if cmp -s "$seen/xauthority" "$DIR/xauthority"; then fail "the X cookie is the one of an earlier start"; break; fi
+  done
+  SEEN=$((SEEN + 1))
+  mkdir "$SCRATCH/seen-$SEEN"
+  cp "$DIR/vnc-passwd" "$DIR/xauthority" "$SCRATCH/seen-$SEEN/"
+  for a in $(listening_addresses "$port"); do
+    [ "$a" = 127.0.0.1 ] || [ "$a" = ::1 ] || fail "the screen listens on $a:$port, not on loopback alone"
+  done
   answer="$(refuses_without_password "$port" 2>&1 || true)"
   [ "$answer" = "offered 2; refused" ] || fail "a client without the password: $answer"
   if vnc_gets_in "$WRONG"; then fail "a wrong password got in"; fi
@@ -239,6 +336,14 @@ check_screen() {
   if pid="$(child_process quorvex)"; then
     display="$(environment_value "$pid" DISPLAY || true)"
     auth="$(environment_value "$pid" XAUTHORITY || true)"
+    odbc="$(environment_value "$pid" ODBCSYSINI || true)"
+    [ "$odbc" = "$STARTED/odbc" ] || fail "the program was not given the build's driver registration: ODBCSYSINI=$odbc"
+    if environment_value "$pid" ODBCINSTINI >/dev/null; then fail "the program was given ODBCINSTINI, which overrides it"; fi
+    [ "$(umask_of "$pid")" = 0002 ] || fail "the program runs with umask $(umask_of "$pid"), not the user's 0002"
+    [ -z "$(open_folders "$pid")" ] || fail "the program holds folders of the start open: $(open_folders "$pid")"
+    if wm="$(child_process openbox)" && [ -n "$(open_folders "$wm")" ]; then
+      fail "the window manager holds folders of the start open: $(open_folders "$wm")"
+    fi
   fi
   if [ "$auth" != "$DIR/xauthority" ] || [ -z "$display" ]; then
     fail "the program was not given the display and its authority file: DISPLAY=$display XAUTHORITY=$auth"
@@ -289,7 +394,6 @@ listing() {
 }
 
 # --- Starts of the program itself: the screen shows it. ---------------------------------
-previous=""
 for i in $(seq "$STARTS"); do
   LABEL="start $i"
   port="$(free_port)"
@@ -305,9 +409,6 @@ for i in $(seq "$STARTS"); do
   fi
   check_screen "$base"
   if [ -n "$DIR" ] && [ -n "$RUN" ]; then
-    if [ -n "$previous" ] && cmp -s "$previous" "$DIR/vnc-passwd"; then fail "the password is the one of the start before"; fi
-    cp "$DIR/vnc-passwd" "$SCRATCH/previous-passwd"
-    previous="$SCRATCH/previous-passwd"
     # -ignoreblank waits for a picture that is not all black. The pointer rests at the
     # centre of the screen, drawn on the black even when no window is: the left part up
     # to it, which every window centred on the screen reaches into, is what is waited for.
@@ -400,27 +501,75 @@ if [ -n "$DIR" ] && [ -n "$RUN" ]; then
 fi
 end_screen
 
+# A TMPDIR where others may rename or replace names (put a link where the screen's folder
+# was just made): open to all or to the group without the sticky bit, or (as root, who can
+# make one) another user's, sticky or not. It is passed over for /tmp, and the start says
+# so. The X server fails at once, so that the start ends by naming the folder it kept.
+mkdir "$SCRATCH/tmp-all" "$SCRATCH/tmp-group"
+chmod 777 "$SCRATCH/tmp-all"
+chmod 2775 "$SCRATCH/tmp-group"
+unguarded=("$SCRATCH/tmp-all" "$SCRATCH/tmp-group")
+if [ "${#OTHER[@]}" -gt 0 ]; then
+  "${OTHER[@]}" mkdir -m 1777 "$SHARED/shared/theirs-tmp"
+  unguarded+=("$SHARED/shared/theirs-tmp")
+fi
+for tmp in "${unguarded[@]}"; do
+  LABEL="TMPDIR $tmp"
+  port="$(free_port)"
+  start "$SCRATCH/standin" TMPDIR="$tmp" PATH="$SCRATCH/xvnc-fails:$PATH"
+  if made_in /tmp; then
+    check_failed "the VNC server did not start" "$DIR"
+    rm -rf -- "$DIR"
+  fi
+  grep -qF "run: TMPDIR $(printf %q "$tmp") is not used" "$SCRATCH/err" || fail "the start does not say it passed TMPDIR over: $(cat "$SCRATCH/err")"
+  [ -z "$(ls -A "$tmp")" ] || fail "the start made $(ls -A "$tmp") there"
+  stop_run
+done
+
 # --- Starts that fail. ----------------------------------------------------------------
-LABEL="a taken port"
-port="$(free_port)"
-python3 -c 'import socket, sys, time
-s = socket.socket(); s.bind(("127.0.0.1", int(sys.argv[1]))); s.listen(); time.sleep(120)' "$port" &
-HOLD=$!
-for _ in $(seq 50); do (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break; sleep 0.1; done
-mkdir -m 700 "$SCRATCH/tmp-port"
-start "$SCRATCH/standin" TMPDIR="$SCRATCH/tmp-port"
-check_failed "port $port on 127.0.0.1 is already in use" ""
-[ -z "$(ls -A "$SCRATCH/tmp-port")" ] || fail "a folder was made: $(ls -A "$SCRATCH/tmp-port")"
-stop_run
-kill "$HOLD" 2>/dev/null || true
-wait "$HOLD" 2>/dev/null || true
-HOLD=""
+# The server listens on both loopback addresses: a port taken on either is named.
+for host in 127.0.0.1 ::1; do
+  LABEL="a port taken on $host"
+  port="$(free_port)"
+  python3 -c 'import socket, sys, time
+s = socket.socket(socket.AF_INET6 if ":" in sys.argv[1] else socket.AF_INET)
+s.bind((sys.argv[1], int(sys.argv[2]))); s.listen(); time.sleep(120)' "$host" "$port" 2>/dev/null &
+  HOLD=$!
+  held=""
+  for _ in $(seq 50); do
+    if (exec 3<>"/dev/tcp/$host/$port") 2>/dev/null; then held=1; break; fi
+    kill -0 "$HOLD" 2>/dev/null || break
+    sleep 0.1
+  done
+  if [ -n "$held" ]; then
+    rm -rf "$SCRATCH/tmp-port"
+    mkdir -m 700 "$SCRATCH/tmp-port"
+    start "$SCRATCH/standin" TMPDIR="$SCRATCH/tmp-port"
+    check_failed "port $port on $host is already in use" ""
+    [ -z "$(ls -A "$SCRATCH/tmp-port")" ] || fail "a folder was made: $(ls -A "$SCRATCH/tmp-port")"
+    stop_run
+  else
+    echo "check-vnc-screen: nothing can listen on $host here: not tried"
+  fi
+  kill "$HOLD" 2>/dev/null || true
+  wait "$HOLD" 2>/dev/null || true
+  HOLD=""
+done
 
 LABEL="a TMPDIR that is not a folder"
 port="$(free_port)"
 echo planted >"$SCRATCH/not-a-folder"
 start "$SCRATCH/standin" TMPDIR="$SCRATCH/not-a-folder"
 check_failed "not a folder" ""
+stop_run
+
+LABEL="a link put where the screen's folder was made"
+port="$(free_port)"
+mkdir -m 700 "$SCRATCH/tmp-swapped"
+before="$(listing "$SCRATCH/private")"
+start "$SCRATCH/standin" TMPDIR="$SCRATCH/tmp-swapped" PATH="$SCRATCH/mktemp-swaps:$PATH"
+check_failed "was replaced" ""
+[ "$(listing "$SCRATCH/private")" = "$before" ] || fail "the folder the link leads to was changed: $(ls -la "$SCRATCH/private")"
 stop_run
 
 LABEL="an X server that does not start"
@@ -441,5 +590,67 @@ if made_in "$SCRATCH/tmp-open"; then check_failed "lets in clients without the c
 stop_run
 if (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then fail "the X server was left serving port $port"; fi
 
+# An X server that ends during the start: before the program starts (the window manager
+# ends it) or under the program (which then fails as one whose display went). Either start
+# fails, once the program has ended, with a message of its own, keeps its folder with the
+# server's log, and prints the viewer command only for a screen that was there.
+for c in "before the program starts|standin|wm-ends-x|ended during the start|no" \
+  "under the program|app-ends-x|none|ended before the program|yes"; do
+  IFS='|' read -r when build path what viewer <<<"$c"
+  LABEL="an X server that ends $when"
+  port="$(free_port)"
+  mkdir -m 700 "$SCRATCH/tmp-$build"
+  start "$SCRATCH/$build" TMPDIR="$SCRATCH/tmp-$build" PATH="$SCRATCH/$path:$PATH"
+  for _ in $(seq 300); do
+    [ -n "$RUN" ] || break
+    if ! kill -0 "$RUN" 2>/dev/null; then
+      STATUS=0
+      wait "$RUN" || STATUS=$?
+      RUN=""
+    fi
+    sleep 0.1
+  done
+  if made_in "$SCRATCH/tmp-$build"; then
+    if [ "$STATUS" != 1 ] || ! grep -qxF "run: the VNC server $what (see xvnc.log); the screen's files are kept in $(printf %q "$DIR")" "$SCRATCH/err" ||
+      { [ "$viewer" = no ] && grep -q vncviewer "$SCRATCH/out"; }; then
+      fail "status ${STATUS:-running}, not the start's own failure: $(cat "$SCRATCH/out" "$SCRATCH/err")"
+    fi
+    [ -s "$DIR/xvnc.log" ] || fail "the kept folder has not the server's log"
+  fi
+  stop_run
+done
+
+# A start killed with SIGKILL (no clean-up of its own) takes its X server and window
+# manager with it at once: 30 s leaves room for a busy machine. The program's stand-in,
+# which does not use the display, is ended here.
+LABEL="a start killed with SIGKILL"
+port="$(free_port)"
+mkdir -m 700 "$SCRATCH/tmp-killed"
+start "$SCRATCH/standin" TMPDIR="$SCRATCH/tmp-killed"
+if [ -z "$STATUS" ]; then
+  screen_processes=()
+  for name in Xvnc openbox; do
+    if pid="$(child_process "$name")"; then screen_processes+=("$pid"); fi
+  done
+  program="$(child_process quorvex || true)"
+  kill -KILL "$RUN"
+  wait "$RUN" 2>/dev/null || true
+  RUN=""
+  alive() { local state; read -r _ _ state _ 2>/dev/null <"/proc/$1/stat" && [ "$state" != Z ]; }
+  for _ in $(seq 300); do
+    left=()
+    for pid in "${screen_processes[@]}"; do if alive "$pid"; then left+=("$pid"); fi; done
+    [ "${#left[@]}" -gt 0 ] || break
+    sleep 0.1
+  done
+  if [ "${#left[@]}" -gt 0 ]; then
+    fail "the start's X server or window manager outlived it: $(ps -o pid=,args= -p "${left[*]}" 2>&1)"
+    kill "${left[@]}" 2>/dev/null || true
+  fi
+  if [ -n "$program" ]; then kill "$program" 2>/dev/null || true; fi
+else
+  fail "run.sh ended ($STATUS) instead of serving the screen: $(cat "$SCRATCH/out" "$SCRATCH/err")"
+fi
+
 if [ "$FAILED" -ne 0 ]; then exit 1; fi
-echo "check-vnc-screen: $STARTS starts showing the program and ${#hostile[@]} + 2 with planted folders, each in a new private folder, refused without the password or the X cookie and removed at the end; 4 failing starts stopped with a message; captures in $OUT"
+echo "check-vnc-screen: $STARTS starts showing the program and ${#hostile[@]} + 2 with planted folders, each in a new private folder, refused without the password or the X cookie and removed at the end; the failing starts (${#unguarded[@]} with unguarded TMPDIRs passed over) stopped with a message, a killed one took its screen with it; captures in $OUT"

@@ -5,9 +5,12 @@
 # X server itself lets in only clients that hold a cookie, new at every start as well.
 # The password, the cookie and the logs of one start are kept in a folder that the start
 # makes for itself, as ssh-agent keeps its socket: a new name made 0700 in one step, in
-# $XDG_RUNTIME_DIR when that is a folder of the user's alone, else in $TMPDIR or /tmp.
-# No folder of the user's configuration is trusted for them. The folder goes when the
-# screen ends; a start that fails keeps it and says where.
+# $XDG_RUNTIME_DIR when that is a folder of the user's alone, else in $TMPDIR or /tmp
+# (a TMPDIR that other users may write without a sticky bit is passed over, and the start
+# says so). No folder of the user's configuration is trusted for them. The folder goes
+# when the screen ends; a start that fails keeps it and says where. The X server and the
+# window manager end with the start, even a start that is killed; the program runs with
+# the user's own umask, so that the files it writes are made as anywhere else.
 # Qt's own VNC platform is not used: it always listens on every network interface.
 set -euo pipefail
 BUILD="${1:-build}"
@@ -32,17 +35,22 @@ for tool in Xvnc vncpasswd xprop; do
   fi
 done
 PORT="${QVX_VNC_PORT:-5900}"
-if (exec 3<>"/dev/tcp/127.0.0.1/$PORT") 2>/dev/null; then
-  echo "run: port $PORT on 127.0.0.1 is already in use; choose another with QVX_VNC_PORT=..." >&2
-  exit 1
-fi
+# The server listens on both loopback addresses: a port taken on either stops it.
+for host in 127.0.0.1 ::1; do
+  if (exec 3<>"/dev/tcp/$host/$PORT") 2>/dev/null; then
+    echo "run: port $PORT on $host is already in use; choose another with QVX_VNC_PORT=..." >&2
+    exit 1
+  fi
+done
 
 # The screen's folder. The start, Xvnc and the clean-up reach it only through the open
 # folder (/dev/fd/N), never by its path again, so that whoever can rename a folder on the
 # way to it cannot turn them to another folder of the same name. Only the viewer command
 # and XAUTHORITY, which other programs read later, name it by the path the kernel gives
 # the open folder (no link on the way). Every file in it is new: noclobber creates each
-# name afresh and never writes through one that stands.
+# name afresh and never writes through one that stands. The program gets the user's own
+# umask back: only the screen's secrets are private.
+USER_UMASK="$(umask)"
 umask 077
 ME="$(id -u)"
 # Whether the folder open on descriptor FD is PATH itself (no link at its end) and is the
@@ -52,6 +60,15 @@ own_folder() {
   at="$(stat -c '%F %d:%i' -- "$2" 2>/dev/null)" || return 1
   open="$(stat -L -c '%F %d:%i %u %a' "/dev/fd/$1" 2>/dev/null)" || return 1
   [ "$open" = "$at $ME 700" ]
+}
+# Whether only the user and root can rename or replace names in the folder open on
+# descriptor FD: its owner is one of them, and a folder that others may write to keeps
+# their names apart with the sticky bit, as /tmp does. In any other folder another user
+# could put a link where the screen's folder was just made.
+guarded_folder() {
+  local owner mode
+  read -r owner mode < <(stat -L -c '%u %a' "/dev/fd/$1" 2>/dev/null) || return 1
+  { [ "$owner" = "$ME" ] || [ "$owner" = 0 ]; } && (((8#$mode & 8#022) == 0 || (8#$mode & 8#1000) != 0))
 }
 BASE=""
 BASEFD=""
@@ -63,22 +80,35 @@ if [[ "${XDG_RUNTIME_DIR:-}" == /* ]] && [ -d "$XDG_RUNTIME_DIR" ] && [ ! -L "$X
     exec {BASEFD}<&-
   fi
 fi
-if [ -z "$BASE" ]; then
-  BASE="${TMPDIR:-/tmp}"
-  [[ "$BASE" == /* ]] || BASE=/tmp
-  if ! [ -d "$BASE" ] || ! { exec {BASEFD}<"$BASE"; } 2>/dev/null; then
-    echo "run: $(printf %q "$BASE") is not a folder that can be opened; the screen's password and cookie need one" >&2
+for base in "${TMPDIR:-/tmp}" /tmp; do
+  [ -z "$BASE" ] || break
+  [[ "$base" == /* ]] || continue
+  if ! [ -d "$base" ] || ! { exec {BASEFD}<"$base"; } 2>/dev/null; then
+    echo "run: $(printf %q "$base") is not a folder that can be opened; the screen's password and cookie need one" >&2
     exit 1
   fi
-fi
-if ! made="$(mktemp -d "/dev/fd/$BASEFD/quorvex-screen.XXXXXXXXXX" 2>/dev/null)"; then
-  echo "run: cannot make a folder for the screen's password and cookie in $(printf %q "$BASE")" >&2
+  if guarded_folder "$BASEFD"; then
+    BASE="$base"
+  else
+    exec {BASEFD}<&-
+    if [ "$base" = /tmp ]; then
+      echo "run: other users may rename or replace what is in /tmp (it lacks the sticky bit); set TMPDIR to a folder of your own" >&2
+      exit 1
+    fi
+    echo "run: TMPDIR $(printf %q "$base") is not used: other users may rename or replace what is in it (it is theirs, or lacks the sticky bit); the screen's folder is made in /tmp" >&2
+  fi
+done
+if ! made="$(mktemp -d "/dev/fd/$BASEFD/quorvex-screen.XXXXXXXXXX" 2>&1)"; then
+  echo "run: cannot make a folder for the screen's password and cookie in $(printf %q "$BASE"): ${made##*: }" >&2
   exit 1
 fi
 NAME="${made##*/}"
+# The new folder is taken only when the name still names it: a link put there instead
+# (to another private folder of the user's, say) is seen as such, not followed.
 DIRFD=""
-if ! { exec {DIRFD}<"/dev/fd/$BASEFD/$NAME"; } 2>/dev/null || ! DIR="$(readlink -- "/dev/fd/$DIRFD" 2>/dev/null && echo x)" ||
-  ! DIR="${DIR%$'\n'x}" || ! own_folder "$DIRFD" "$DIR"; then
+if [ -L "/dev/fd/$BASEFD/$NAME" ] || [ ! -d "/dev/fd/$BASEFD/$NAME" ] ||
+  ! { exec {DIRFD}<"/dev/fd/$BASEFD/$NAME"; } 2>/dev/null || ! own_folder "$DIRFD" "/dev/fd/$BASEFD/$NAME" ||
+  ! DIR="$(readlink -- "/dev/fd/$DIRFD" 2>/dev/null && echo x)" || ! DIR="${DIR%$'\n'x}" || ! own_folder "$DIRFD" "$DIR"; then
   echo "run: the folder made for the screen in $(printf %q "$BASE") ($NAME) was replaced or cannot be named; it is left there" >&2
   exit 1
 fi
@@ -91,12 +121,22 @@ KEEP=""
 APP=""
 WM=""
 XVNC=""
+# On a full file system the password, the cookie or a log is written only in part: the
+# message says so rather than pointing at an empty log.
 fail() {
+  local free
+  free="$(stat -f -c '%a %S' "$IN" 2>/dev/null | { read -r blocks size && echo $((blocks * size / 1024)); })" || free=""
+  if [ -n "$free" ] && [ "$free" -lt 1024 ]; then
+    set -- "$*; its file system is full ($free KiB free)"
+  fi
   echo "run: $*; the screen's files are kept in $(printf %q "$DIR")" >&2
   KEEP=1
   exit 1
 }
 stop() {
+  # A second signal (a group's Ctrl+C, timeout's signal to its group) does not cut the
+  # clean-up short.
+  trap '' INT TERM HUP
   kill $APP $WM $XVNC 2>/dev/null || true
   wait $APP $WM $XVNC 2>/dev/null || true
   if [ -z "$KEEP" ]; then
@@ -131,9 +171,11 @@ export XAUTHORITY="$DIR/xauthority"
 
 # Xvnc takes the first free display and names it on descriptor 3: no race with another
 # server starting at the same time. It reads the password at every connection, through
-# the open folder it inherits.
+# the open folder it inherits. The server and the window manager end with the start,
+# however it ends (a parent-death signal, which even a SIGKILL of the start gives them),
+# so that neither holds the port or the display after it.
 {
-  Xvnc -displayfd 3 -interface 127.0.0.1 -localhost -rfbport "$PORT" \
+  setpriv --pdeathsig TERM Xvnc -displayfd 3 -interface 127.0.0.1 -localhost -rfbport "$PORT" \
     -SecurityTypes VncAuth -PasswordFile "$IN/vnc-passwd" -auth "$IN/xauthority" \
     -geometry 1280x800 -depth 24 -AlwaysShared -nolisten tcp \
     3>"$IN/display" >"$IN/xvnc.log" 2>&1 {BASEFD}<&- &
@@ -159,14 +201,19 @@ fi
 # stays unpainted in the viewer until the first click, so the program starts only once
 # the window manager has announced itself on the root window.
 if command -v openbox >/dev/null 2>&1; then
-  openbox --sm-disable >"$IN/openbox.log" 2>&1 {BASEFD}<&- {DIRFD}<&- &
+  setpriv --pdeathsig TERM openbox --sm-disable >"$IN/openbox.log" 2>&1 {BASEFD}<&- {DIRFD}<&- &
   WM=$!
   for _ in $(seq 100); do
     if xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"; then break; fi
-    kill -0 "$WM" 2>/dev/null || break
+    kill -0 "$WM" 2>/dev/null && kill -0 "$XVNC" 2>/dev/null || break
     sleep 0.1
   done
 fi
+# The viewer command only for a screen that is there.
+x_server_up() {
+  kill -0 "$XVNC" 2>/dev/null && timeout 10 xprop -root >/dev/null 2>&1
+}
+x_server_up || fail "the VNC server ended during the start (see xvnc.log)"
 
 echo "No display found: Quorvex is served over VNC at 127.0.0.1:$PORT (this machine only)."
 echo "Its password, new at every start, and its logs are kept until the screen ends in"
@@ -176,6 +223,11 @@ echo "From another machine, tunnel the port (ssh -L $PORT:127.0.0.1:$PORT <this 
 echo "give the viewer a copy of that file. X tools reach the display $DISPLAY with"
 echo "XAUTHORITY=$(printf %q "$XAUTHORITY")."
 echo "Closing the program's window (or Ctrl+C here) stops it."
-QT_QPA_PLATFORM=xcb ./quorvex {BASEFD}<&- {DIRFD}<&- &
+(umask "$USER_UMASK" && QT_QPA_PLATFORM=xcb exec ./quorvex {BASEFD}<&- {DIRFD}<&-) &
 APP=$!
-wait "$APP"
+status=0
+wait "$APP" || status=$?
+APP=""
+# A program that ended because its display went is no ordinary end.
+x_server_up || fail "the VNC server ended before the program (see xvnc.log)"
+exit "$status"
