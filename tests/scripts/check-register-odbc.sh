@@ -3,8 +3,9 @@
 # ordinary user meets it: made without root in a folder of the user's, the machine's
 # registration untouched, and unixODBC's own tools, given the folder as ODBCSYSINI, list
 # every driver name and the data source and read the sample company through them (the
-# count checked against SQLite's own). A folder that is a link, or another user's, is
-# refused and nothing is written into it.
+# count checked against SQLite's own). An existing folder open to all is made the user's
+# alone, another user's file in it replaced. A folder that is a link, or another user's,
+# is refused and nothing is written into it.
 #
 #   tests/scripts/check-register-odbc.sh BUILD
 set -euo pipefail
@@ -21,11 +22,20 @@ unset ODBCINSTINI ODBCINI
 machine() { cat /etc/odbcinst.ini /etc/odbc.ini 2>/dev/null | sha256sum; }
 before="$(machine)"
 
+# The registration folder stands already, open to every user (an earlier umask 000, say),
+# and (as root, who can act as another user) holds another user's odbcinst.ini.
 REG="$TMP/odbc"
+mkdir "$REG"
+chmod 755 "$TMP"
+chmod 777 "$REG"
+if [ "$(id -u)" -eq 0 ]; then
+  runuser -u nobody -- sh -c 'printf "[MYOAU1001]\nDriver = /tmp/theirs.so\n" >"$1/odbcinst.ini"' sh "$REG"
+fi
 if ! "$ROOT/scripts/register-odbc.sh" "$BUILD" "$REG" >"$TMP/log" 2>&1; then
   fail "registration failed: $(cat "$TMP/log")"
 fi
 [ "$(stat -c '%a %u' "$REG")" = "700 $(id -u)" ] || fail "$REG is $(stat -c '%a %u' "$REG"), not 700 and the user's"
+[ -z "$(find "$REG" -mindepth 1 ! -user "$(id -u)")" ] || fail "files of another user are left in $REG: $(ls -la "$REG")"
 [ "$(machine)" = "$before" ] || fail "the machine's registration changed"
 
 export ODBCSYSINI="$REG"
