@@ -1,9 +1,10 @@
 // The workbooks of the three reports for a business a thousand and a million times the
 // sample's size: every figure shows in full in its column, never as "###", as the
 // spreadsheet programs draw it (workbook_widths.py measures each number's text in its cell's
-// number format and font against its column), and the name and number columns keep their
-// widths. The reports run from the runner on a copy of the sample whose journal, budget,
-// activity and opening amounts are multiplied.
+// number format and font against its column), a column widened for its figures is no wider
+// than its widest figure needs, and the name and number columns keep their widths. The
+// reports run from the runner on a copy of the sample whose journal, budget, activity and
+// opening amounts are multiplied; at the sample's own size they keep their ordinary widths.
 #include <gtest/gtest.h>
 
 #include <QProcess>
@@ -74,7 +75,8 @@ TEST(WorkbookWidthsRun, EveryFigureOfABigBusinessShowsInItsColumn) {
   };
   std::string books;
   std::vector<std::string> names;
-  for (const long long factor : {1000LL, 1000000LL}) {
+  // The sample's own size first: its workbooks have the ordinary widths.
+  for (const long long factor : {1LL, 1000LL, 1000000LL}) {
     const std::string stem = folder + "/x" + std::to_string(factor);
     std::filesystem::create_directories(stem);
     const std::string file = stem + "/A.MYO";
@@ -98,6 +100,8 @@ TEST(WorkbookWidthsRun, EveryFigureOfABigBusinessShowsInItsColumn) {
   struct Read {
     std::string kept, narrow, widest;
     int checked = 0;
+    std::map<std::string, std::string> widths;  // from the first figure column on
+    std::vector<std::string> roomy;             // columns one character narrower would do
   };
   std::map<std::string, Read> read;
   Read* book = nullptr;
@@ -116,6 +120,13 @@ TEST(WorkbookWidthsRun, EveryFigureOfABigBusinessShowsInItsColumn) {
       book->checked = std::stoi(rest);
     else if (book && word == "WIDEST")
       book->widest += rest + "  ";
+    else if (book && word == "WIDTH") {
+      std::istringstream fields(rest);
+      std::string column, width, roomy;
+      fields >> column >> width >> roomy;
+      book->widths[column] = width;
+      if (roomy == "ROOMY") book->roomy.push_back(column);
+    }
     else
       ADD_FAILURE() << line;
   }
@@ -125,6 +136,13 @@ TEST(WorkbookWidthsRun, EveryFigureOfABigBusinessShowsInItsColumn) {
     EXPECT_GT(r.checked, 20) << "too few figures to check";
     EXPECT_EQ(r.narrow, "") << "column, row, text, pixels, room";
     EXPECT_EQ(r.kept, cases[i % cases.size()].kept);
+    // A column with room to spare has the width the report gives it at the sample's size.
+    const Read& ordinary = read[names[i % cases.size()]];
+    for (const std::string& column : r.roomy) {
+      const auto it = ordinary.widths.find(column);
+      EXPECT_EQ(r.widths.at(column), it == ordinary.widths.end() ? "none" : it->second)
+          << "column " << column << " is wider than its widest figure needs";
+    }
   }
 }
 

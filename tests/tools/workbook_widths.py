@@ -4,14 +4,18 @@ shows in full in its column rather than as "###".
 Arguments: FIRST:PATH ..., FIRST the number of the first column to check (1 for A).
 For each workbook prints "FILE path", "KEPT col=width" for each column before FIRST given
 a width, "CHECKED n" (the numbers measured), "WIDEST col text" (the longest text of each
-column) and, for each number too wide for its column, "NARROW col row text pixels room".
+column), for each number too wide for its column, "NARROW col row text pixels room", and
+for each column from FIRST on given a width, "WIDTH col width", then "ROOMY" when a column
+one character narrower would still hold every number of it.
 
 A number shows as the spreadsheet programs draw it: the text of its value in its cell's
 number format, in the cell's font (the standard font Calibri, measured with its metric
 twin Carlito), at 96 dots an inch. A column of width w (as the file stores it, margins
 included) is round(7w) pixels; 5 of them are margins that one program keeps free, drawing
 each character at its whole pixels, while the other draws the font as designed and lets
-the text use the margins. A number must fit both ways.
+the text use the margins. A number must fit both ways. A column widened for its numbers
+holds the widest of them as designed between its margins, at whole characters: one
+character less would not.
 """
 import logging
 import sys
@@ -123,7 +127,7 @@ def check(first, path):
                 widths[col] = dim.width
     for col in sorted(c for c in widths if c < first):
         print("KEPT %s=%s" % (openpyxl.utils.get_column_letter(col), widths[col]))
-    checked, widest = 0, {}
+    checked, widest, designed = 0, {}, {}
     for row in sheet.iter_rows():
         for cell in row:
             value = cell.value
@@ -134,6 +138,7 @@ def check(first, path):
             bold, size = bool(cell.font and cell.font.b), float((cell.font and cell.font.sz) or 11)
             room = round(7 * widths.get(cell.column, 8.43 + 5 / 7.0))
             drawn, whole = pixels(text, bold, size, False), pixels(text, bold, size, True)
+            designed[cell.column] = max(designed.get(cell.column, 0.0), drawn)
             letter = cell.column_letter
             if len(text) > len(widest.get(letter, "")):
                 widest[letter] = text
@@ -142,6 +147,9 @@ def check(first, path):
     print("CHECKED %d" % checked)
     for letter, text in sorted(widest.items()):
         print("WIDEST %s %s" % (letter, text.replace(" ", "_")))
+    for col in sorted(c for c in widths if c >= first):
+        roomy = col in designed and designed[col] <= round(7 * widths[col]) - 7 - 5
+        print("WIDTH %s %s%s" % (openpyxl.utils.get_column_letter(col), widths[col], " ROOMY" if roomy else ""))
 
 
 for arg in sys.argv[1:]:
