@@ -185,6 +185,9 @@ void Totals(const ConsolidationData& d, ConsolidatedFigures& fig) {
   Money allIncome;
   for (int16_t f = 1; f <= fig.FileCount; ++f) {
     for (int32_t r = 1; r <= d.FileAccCount[Idx(f)]; ++r) {
+      // A header's own postings count nowhere, as in the group's totals and as where headers
+      // are not read at all: a company's column never holds what the group column leaves out.
+      if (d.FileAccType[Idx(f)][Idx(r)] == "UH") continue;
       const PLClass c = ClassOf(d.FileAccClass[Idx(f)][Idx(r)]);
       const Money b = d.FileAccBalance[Idx(f)][Idx(r)];
       fig.File[Idx(f)].Add(c, b);

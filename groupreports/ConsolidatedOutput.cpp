@@ -652,10 +652,10 @@ void ConsolidatedOutput::HandleLine(size_t index) {
       OutText = text;
       OpenSystemHeader();
       SectionOpen(letters, 1) = true;
-      OpenSection = letters;
-    } else if (!isOE) {
-      OpenSection = letters;
     }
+    // Other Expenses netting to nothing prints no heading, yet its lines are in it: a group
+    // closing there closes only itself, not every group around it.
+    OpenSection = letters;
   }
 
   LineAmounts[0] = line.Amount;
