@@ -1,11 +1,12 @@
 // What the budget comparison's benchmark programs share: the report run end to end
-// into a workbook with month and last-year columns, over the financial year July 2025 to
-// June 2026 of the benchmark file the program connected to.
+// into a workbook or a PDF, over the financial year July 2025 to June 2026 of the
+// benchmark file the program connected to.
 #pragma once
 
 #include <chrono>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include <benchmark/benchmark.h>
 
@@ -13,7 +14,9 @@
 #include "budgetreports/BudgetComparison.h"
 #include "companyfile/Connection.h"
 #include "core/Globals.h"
+#include "core/SelectPrinter.h"
 #include "core/Startup.h"
+#include "platform/printer/Printer.h"
 #include "platform/shell/Shell.h"
 #include "support/TestUi.h"
 
@@ -28,6 +31,17 @@ inline long LinesInPeriod() {
   return rs ? (*rs)["N"].ToLong() : 0;
 }
 
+// The benchmarks' report: month and year-to-date columns, the annual budget, the Grand
+// Totals and account numbers.
+inline ComparisonOptions YearOptions(bool toExcel) {
+  ComparisonOptions o;
+  o.AnnualMode = 1;
+  o.IncludeGrandTots = true;
+  o.PrintAccountNumbers = true;
+  o.ToExcel = toExcel;
+  return o;
+}
+
 // What a run of the report needs around it: a user interface that answers without a
 // window, the shell's calls recorded, the month tables and the day-first date order.
 struct ComparisonRun {
@@ -40,20 +54,35 @@ struct ComparisonRun {
     G.DateFormat = "DMY";
   }
 
-  // One report into a fresh workbook; false when none was written.
-  bool Produce(bool cash) {
-    std::filesystem::remove(folder + "qvx-bench-comparison.xlsx");
+  // One report of the year with these options into a fresh workbook, or printed into a
+  // fresh PDF on the first printer of the printer box; false when no file was written.
+  bool Produce(const ComparisonOptions& options) {
+    BudgetComparison r;
+    r.Opt = options;
+    const std::string file = folder + (options.ToExcel ? "qvx-bench-comparison.xlsx" : "qvx-bench-comparison.pdf");
+    std::filesystem::remove(file);
     G.OutputFolder = folder;
     G.OutputFileName = "qvx-bench-comparison.xlsx";
+    if (!options.ToExcel) {
+      printer::Environment().systemPrinters = std::vector<std::string>{"Office Laser"};
+      printer::Environment().redirectToPdf = file;
+      printer::SetCurrent("Office Laser");
+      ui->QueueForm([](ui::Form& f) {
+        auto& form = dynamic_cast<SelectPrinterForm&>(f);
+        form.lstPrinters.setCurrentRow(0);
+        form.cmdOK_Click();
+      });
+    }
     test::EngineCaller::SetPeriod("01/07/2025", "30/06/2026", "01/07/2025", "30/06/2026");
-    BudgetComparison r;
-    r.Opt.ToExcel = true;
-    r.Opt.CashBasis = cash;
-    r.Opt.LYColumns = true;
-    r.Opt.AnnualMode = 1;
-    r.Opt.IncludeGrandTots = true;
-    r.Opt.PrintAccountNumbers = true;
-    return r.Produce() && std::filesystem::exists(folder + G.OutputFileName);
+    return r.Produce() && std::filesystem::exists(file);
+  }
+
+  // The workbook with month and last-year columns.
+  bool Produce(bool cash) {
+    ComparisonOptions o = YearOptions(true);
+    o.CashBasis = cash;
+    o.LYColumns = true;
+    return Produce(o);
   }
 };
 

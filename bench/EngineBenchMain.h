@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 
 #include <QApplication>
@@ -26,9 +27,10 @@ inline std::string EngineBenchFile(const std::string& fileStem, int fileLines) {
       .string();
 }
 
-// Builds (when missing) "<fileStem><fileLines>-<revision>.MYO" in the temporary folder with about
-// fileLines journal lines, connects to it and runs the benchmarks of the program.
-inline int RunEngineBenchmarks(int argc, char** argv, const std::string& fileStem, int fileLines) {
+// Runs the benchmarks of the program in an offscreen application with a private
+// short-date picture and ODBC registration, once `prepare` (building and connecting to
+// the program's files) has succeeded; 1 when it has not.
+inline int RunBenchmarks(int argc, char** argv, const std::function<bool()>& prepare) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   // A private short-date picture, so that the user's own regional settings are not read.
   const std::filesystem::path temp = std::filesystem::temp_directory_path();
@@ -38,17 +40,24 @@ inline int RunEngineBenchmarks(int argc, char** argv, const std::string& fileSte
   setenv("XDG_CONFIG_HOME", config.c_str(), 1);
   QApplication app(argc, argv);
   UsePrivateOdbcRegistration();
-
-  const std::string path = EngineBenchFile(fileStem, fileLines);
-  if (!std::filesystem::exists(path)) samples::BuildLarge(path, fileLines);
   sys::SetProgramFolder(temp.string());
-  EngineCaller::Connect(path);
-  if (!Conn.ODBCConnected) return 1;
+  if (!prepare()) return 1;
 
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   return 0;
+}
+
+// Builds (when missing) "<fileStem><fileLines>-<revision>.MYO" in the temporary folder with about
+// fileLines journal lines, connects to it and runs the benchmarks of the program.
+inline int RunEngineBenchmarks(int argc, char** argv, const std::string& fileStem, int fileLines) {
+  return RunBenchmarks(argc, argv, [&] {
+    const std::string path = EngineBenchFile(fileStem, fileLines);
+    if (!std::filesystem::exists(path)) samples::BuildLarge(path, fileLines);
+    EngineCaller::Connect(path);
+    return Conn.ODBCConnected;
+  });
 }
 
 }  // namespace qvx::test

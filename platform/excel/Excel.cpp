@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -10,6 +11,7 @@
 #include <filesystem>
 #include <optional>
 #include <set>
+#include <system_error>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -565,11 +567,21 @@ std::vector<std::string> FormatSections(const std::string& format) {
 
 bool IsPlaceholder(char ch) { return ch == '0' || ch == '#' || ch == '?'; }
 
+bool IsGeneralAt(const std::string& section, size_t i) {
+  const char ch = section[i];
+  return (ch == 'G' || ch == 'g') && LCase(section.substr(i, 7)) == "general";
+}
+
 // The digits of a magnitude with decimals places, at least minInt integer digits and,
 // when grouped, thousands separators.
 std::string Digits(double magnitude, int decimals, int minInt, bool grouped) {
+  // The same digits as printf's "%.*f", without its cost in every cell of a big sheet.
   char buf[400];
-  std::snprintf(buf, sizeof buf, "%.*f", decimals, magnitude);
+  const auto [end, error] = std::to_chars(buf, buf + sizeof buf - 1, magnitude, std::chars_format::fixed, decimals);
+  if (error == std::errc())
+    *end = '\0';
+  else
+    std::snprintf(buf, sizeof buf, "%.*f", decimals, magnitude);
   std::string s = buf;
   const size_t point = s.find('.');
   std::string whole = s.substr(0, point), fraction = point == std::string::npos ? "" : s.substr(point);
@@ -584,82 +596,118 @@ std::string Digits(double magnitude, int decimals, int minInt, bool grouped) {
 // characters, beyond which the spreadsheet program shows fewer digits, never "###").
 std::string GeneralText(double value) { return DoubleToText(value).substr(0, 11); }
 
-// A number in one section of a number format, its sign left to the caller. With padding
-// as blanks (shown) or as the characters they stand for (measured).
-std::string FormatSection(double magnitude, const std::string& section, bool measured) {
-  if (section.empty()) return GeneralText(magnitude);
-  // The digit placeholders: decimals, the least integer digits, grouping; a percent sign
-  // shows a hundredfold number.
+// One section of a number format, read once for any number of cells: how its digits show
+// and, in order, what shows around them.
+struct FormatSection {
+  // What a section shows, in order: its own text, the number's digits, a General number,
+  // or padding as wide as a character (a blank when shown, the character when measured).
+  struct Piece {
+    enum Kind { Text, Number, General, Pad } kind;
+    std::string text;
+  };
+  bool general = false;  // an empty section: the number as General
   int decimals = 0, minInt = 0, scale = 0;
-  bool grouped = false, afterPoint = false, quoted = false, percent = false;
-  for (size_t i = 0; i < section.size(); ++i) {
-    const char ch = section[i];
-    if (ch == '"') quoted = !quoted;
-    if (quoted) continue;
-    if (ch == '\\' || ch == '_' || ch == '*') {
-      ++i;
-    } else if ((ch == 'G' || ch == 'g') && LCase(section.substr(i, 7)) == "general") {
-      i += 6;
-    } else if (ch == '[') {
-      i = std::min(section.find(']', i), section.size());
-    } else if (ch == '%') {
-      percent = true;
-    } else if (ch == '.') {
-      afterPoint = true;
-    } else if (IsPlaceholder(ch)) {
-      if (afterPoint) ++decimals;
-      else if (ch == '0') ++minInt;
-    } else if (ch == ',') {
-      // A comma between placeholders groups thousands; one after the last divides by 1,000.
-      const size_t next = section.find_first_not_of(',', i);
-      if (next != std::string::npos && IsPlaceholder(section[next]) && !afterPoint) grouped = true;
-      else if (next == std::string::npos || !IsPlaceholder(section[next])) ++scale;
-    }
-  }
-  double v = magnitude * (percent ? 100.0 : 1.0);
-  for (int k = 0; k < scale; ++k) v /= 1000.0;
-  const std::string number = Digits(v, decimals, minInt, grouped);
-  std::string out;
-  bool placed = false;
-  quoted = false;
-  for (size_t i = 0; i < section.size(); ++i) {
-    const char ch = section[i];
-    if (ch == '"') {
-      quoted = !quoted;
-    } else if (quoted) {
-      out += ch;
-    } else if ((ch == 'G' || ch == 'g') && LCase(section.substr(i, 7)) == "general") {
-      out += GeneralText(magnitude);
-      i += 6;
-    } else if (ch == '\\' && i + 1 < section.size()) {
-      out += section[++i];
-    } else if (ch == '_' && i + 1 < section.size()) {
-      ++i;
-      out += measured ? section[i] : ' ';
-    } else if (ch == '*') {
-      ++i;  // a fill takes the room left over, none when the column is just wide enough
-    } else if (ch == '[') {
-      i = std::min(section.find(']', i), section.size());
-    } else if (IsPlaceholder(ch) || ch == '.' || ch == ',') {
-      if (!placed) out += number;
-      placed = true;
-    } else if (ch != '@') {
-      out += ch;
-    }
-  }
-  return out;
-}
+  bool grouped = false, percent = false;
+  std::vector<Piece> pieces;
 
-std::string ShownNumber(double value, const std::string& numberFormat, bool measured) {
-  const std::vector<std::string> sections = FormatSections(numberFormat);
-  if (value < 0 && sections.size() >= 2) return FormatSection(-value, sections[1], measured);
-  if (value == 0 && sections.size() >= 3) return FormatSection(0, sections[2], measured);
-  const std::string text = FormatSection(std::fabs(value), sections[0], measured);
-  // A negative number in a format without a section of its own takes a minus sign, unless
-  // it rounds to nothing shown.
-  const bool shownNegative = value < 0 && text.find_first_of("123456789") != std::string::npos;
-  return shownNegative ? "-" + text : text;
-}
+  explicit FormatSection(const std::string& section) {
+    general = section.empty();
+    // The digit placeholders: decimals, the least integer digits, grouping; a percent sign
+    // shows a hundredfold number.
+    bool afterPoint = false, quoted = false;
+    for (size_t i = 0; i < section.size(); ++i) {
+      const char ch = section[i];
+      if (ch == '"') quoted = !quoted;
+      if (quoted) continue;
+      if (ch == '\\' || ch == '_' || ch == '*') {
+        ++i;
+      } else if (IsGeneralAt(section, i)) {
+        i += 6;
+      } else if (ch == '[') {
+        i = std::min(section.find(']', i), section.size());
+      } else if (ch == '%') {
+        percent = true;
+      } else if (ch == '.') {
+        afterPoint = true;
+      } else if (IsPlaceholder(ch)) {
+        if (afterPoint) ++decimals;
+        else if (ch == '0') ++minInt;
+      } else if (ch == ',') {
+        // A comma between placeholders groups thousands; one after the last divides by 1,000.
+        const size_t next = section.find_first_not_of(',', i);
+        if (next != std::string::npos && IsPlaceholder(section[next]) && !afterPoint) grouped = true;
+        else if (next == std::string::npos || !IsPlaceholder(section[next])) ++scale;
+      }
+    }
+    auto text = [&](char ch) {
+      if (pieces.empty() || pieces.back().kind != Piece::Text) pieces.push_back({Piece::Text, {}});
+      pieces.back().text += ch;
+    };
+    bool placed = false;
+    quoted = false;
+    for (size_t i = 0; i < section.size(); ++i) {
+      const char ch = section[i];
+      if (ch == '"') {
+        quoted = !quoted;
+      } else if (quoted) {
+        text(ch);
+      } else if (IsGeneralAt(section, i)) {
+        pieces.push_back({Piece::General, {}});
+        i += 6;
+      } else if (ch == '\\' && i + 1 < section.size()) {
+        text(section[++i]);
+      } else if (ch == '_' && i + 1 < section.size()) {
+        pieces.push_back({Piece::Pad, std::string(1, section[++i])});
+      } else if (ch == '*') {
+        ++i;  // a fill takes the room left over, none when the column is just wide enough
+      } else if (ch == '[') {
+        i = std::min(section.find(']', i), section.size());
+      } else if (IsPlaceholder(ch) || ch == '.' || ch == ',') {
+        if (!placed) pieces.push_back({Piece::Number, {}});
+        placed = true;
+      } else if (ch != '@') {
+        text(ch);
+      }
+    }
+  }
+
+  // A number in this section, its sign left to the caller. With padding as blanks (shown)
+  // or as the characters they stand for (measured).
+  std::string Shown(double magnitude, bool measured) const {
+    if (general) return GeneralText(magnitude);
+    double v = magnitude * (percent ? 100.0 : 1.0);
+    for (int k = 0; k < scale; ++k) v /= 1000.0;
+    std::string out;
+    for (const Piece& p : pieces) {
+      switch (p.kind) {
+        case Piece::Text: out += p.text; break;
+        case Piece::Number: out += Digits(v, decimals, minInt, grouped); break;
+        case Piece::General: out += GeneralText(magnitude); break;
+        case Piece::Pad: out += measured ? p.text : " "; break;
+      }
+    }
+    return out;
+  }
+};
+
+// A number format read once: its sections in order.
+struct ParsedFormat {
+  std::vector<FormatSection> sections;
+
+  explicit ParsedFormat(const std::string& format) {
+    for (const std::string& section : FormatSections(format)) sections.emplace_back(section);
+  }
+
+  std::string Shown(double value, bool measured) const {
+    if (value < 0 && sections.size() >= 2) return sections[1].Shown(-value, measured);
+    if (value == 0 && sections.size() >= 3) return sections[2].Shown(0, measured);
+    const std::string text = sections[0].Shown(std::fabs(value), measured);
+    // A negative number in a format without a section of its own takes a minus sign,
+    // unless it rounds to nothing shown.
+    const bool shownNegative = value < 0 && text.find_first_of("123456789") != std::string::npos;
+    return shownNegative ? "-" + text : text;
+  }
+};
 
 // The advance widths of the standard font (11 points, the widths of Calibri), regular and
 // bold, in 2048ths of its size, of the characters that numbers show.
@@ -679,15 +727,10 @@ double Advance(char ch, bool bold) {
   }
 }
 
-}  // namespace
-
-std::string NumberText(double value, const std::string& numberFormat) {
-  return ShownNumber(value, numberFormat, false);
-}
-
-double ColumnWidthFor(double value, const CellStyle& style) {
+// The width a number of a cell takes in its format and font (bold and size of the style).
+double WidthFor(double value, const ParsedFormat& format, const CellStyle& style) {
   double advance = 0;
-  for (char ch : ShownNumber(value, style.numberFormat, true)) advance += Advance(ch, style.bold);
+  for (char ch : format.Shown(value, true)) advance += Advance(ch, style.bold);
   // A column of width w is 7w + 5 pixels at 96 dots an inch: w digits of the standard font
   // (7 pixels each, as the spreadsheet program rounds them) and 5 pixels of margins. The
   // text drawn as its font is designed (a digit 7.43 pixels) fits between the margins: the
@@ -696,8 +739,20 @@ double ColumnWidthFor(double value, const CellStyle& style) {
   return pixels / 7.0;
 }
 
+}  // namespace
+
+std::string NumberText(double value, const std::string& numberFormat) {
+  return ParsedFormat(numberFormat).Shown(value, false);
+}
+
+double ColumnWidthFor(double value, const CellStyle& style) {
+  return WidthFor(value, ParsedFormat(style.numberFormat), style);
+}
+
 void Range::WidenForNumbers() {
   std::map<int, double> needed;
+  // A report's cells share a handful of formats: each is read once.
+  std::map<std::string, ParsedFormat, std::less<>> formats;
   for (const auto& [key, cell] : s_.cells_) {
     const int r = static_cast<int>(key / (kMaxColumns + 1)), c = static_cast<int>(key % (kMaxColumns + 1));
     if (r < r1_ || r > r2_ || c < c1_ || c > c2_) continue;
@@ -708,7 +763,10 @@ void Range::WidenForNumbers() {
       value = s_.Evaluate(f->text);  // as it will be saved, whatever changed since it was put
     else
       continue;
-    needed[c] = std::max(needed[c], ColumnWidthFor(value, cell.style));
+    auto format = formats.find(cell.style.numberFormat);
+    if (format == formats.end())
+      format = formats.emplace(cell.style.numberFormat, ParsedFormat(cell.style.numberFormat)).first;
+    needed[c] = std::max(needed[c], WidthFor(value, format->second, cell.style));
   }
   for (const auto& [c, width] : needed) {
     const auto set = s_.widths_.find(c);
