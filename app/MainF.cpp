@@ -1,6 +1,9 @@
 #include "app/MainF.h"
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
 #include <system_error>
 
 #include <QCoreApplication>
@@ -42,22 +45,32 @@ class ReportRun {
   ReportRun& operator=(const ReportRun&) = delete;
 };
 
-// Copies a file over any file of the same name, through a temporary file beside the
-// target, so that a failed copy never leaves a half-written file. A file copied onto
-// itself is left as it is.
+// Copies a file over any file of the same name, through a scratch file of its own beside
+// the target (sys::ScratchFile), so that a failed copy never leaves a half-written file
+// and nothing found at a name in the target's folder (another user's link, say) is ever
+// written through. A file copied onto itself is left as it is.
 void CopyFileReplacing(const std::string& from, const std::string& to) {
   namespace fs = std::filesystem;
   std::error_code ec;
   if (!fs::is_regular_file(from, ec)) Raise(err::FileNotFound);
-  if (fs::exists(to, ec) && fs::equivalent(from, to, ec)) return;
-  const fs::path temporary = to + ".copying";
-  fs::copy_file(from, temporary, fs::copy_options::overwrite_existing, ec);
-  if (!ec) fs::rename(temporary, to, ec);
-  if (ec) {
-    std::error_code ignored;
-    fs::remove(temporary, ignored);
-    Raise(sys::FileErrorNumber(ec.value(), fs::is_directory(fs::path(to).parent_path(), ignored)));
+  // Only an ordinary file at the target's name can be the file itself (a link there is
+  // refused by the copy).
+  if (fs::is_regular_file(fs::symlink_status(to, ec)) && fs::equivalent(from, to, ec)) return;
+  // The data-set file is a few lines of settings: read whole before anything is made.
+  std::ifstream in(from, std::ios::binary);
+  if (!in) Raise(sys::FileErrorNumber(errno));
+  const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+  if (in.bad()) Raise(err::DeviceIO);
+  std::optional<sys::ScratchFile> copy;
+  try {
+    copy.emplace(to);
+  } catch (const VbError& e) {
+    // A folder that is missing or may not be written is told by its number, as always.
+    if (e.Number() == err::PathNotFound || e.Number() == err::PermissionDenied) Raise(e.Number());
+    throw;
   }
+  copy->Write(bytes);
+  copy->Commit();
 }
 
 int TwipsToPixels(const QWidget& w, int twips) { return twips * w.logicalDpiX() / 1440; }

@@ -924,7 +924,9 @@ void Workbook::SaveAs(const std::string& path) {
   }
   for (auto& s : sheets_) s->Recalculate();
   sys::ScratchFile tmp(path);
-  lxw_workbook* wb = workbook_new(tmp.Path().c_str());
+  // The library takes only a file name: the one that opens the scratch file itself again,
+  // never a name in the target's folder that someone else could change meanwhile.
+  lxw_workbook* wb = workbook_new(tmp.DescriptorPath().c_str());
   if (!wb) Raise(err::PathFileAccess, "The workbook could not be written to " + folder.string() + ".");
   lxw_error result = LXW_NO_ERROR;
   try {

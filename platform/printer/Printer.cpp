@@ -252,19 +252,13 @@ std::string Printer::PdfFileName() {
   return file;
 }
 
-// The PDF goes to a scratch file beside the target, renamed over it by FinishPdf. Only
-// something that is not a plain file (the null device) is written directly: renaming
-// over it would replace it.
+// The PDF goes to a scratch file beside the target, through that file's own descriptor,
+// and takes the target's place in FinishPdf. Nothing but that new file is ever written:
+// a target that is not an ordinary file (a link, a pipe, a device) is refused, now and
+// when the PDF is put in place.
 void Printer::OpenPdf(const std::string& target) {
-  std::error_code ec;
-  const auto status = std::filesystem::status(target, ec);
-  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
-    pdfFile_->setFileName(QString::fromStdString(target));
-  } else {
-    scratch_ = std::make_unique<sys::ScratchFile>(target);
-    pdfFile_->setFileName(QString::fromStdString(scratch_->Path()));
-  }
-  if (!pdfFile_->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+  scratch_ = std::make_unique<sys::ScratchFile>(target);
+  if (!pdfFile_->open(scratch_->Descriptor(), QIODevice::WriteOnly, QFileDevice::DontCloseHandle)) {
     const std::string reason = pdfFile_->errorString().toStdString();
     scratch_.reset();
     Raise(kPrinterError, "The PDF file " + target + " cannot be written: " + reason);

@@ -158,7 +158,8 @@ class Printer {
   // Ends the job: the pages go to the printer (or the PDF file). Nothing happens when no
   // job has started. A PDF is written to a scratch file beside the one named and takes
   // its place only when every byte is on the disk: a failure raises, naming the reason,
-  // and leaves an earlier file of that name as it was.
+  // and leaves an earlier file of that name as it was. Only an ordinary file is replaced:
+  // anything else at that name (a link, a pipe) is left as it is and the job raises.
   void EndDoc();
   // Abandons the job: nothing is printed, an earlier PDF file of that name stays.
   void KillDoc();

@@ -123,15 +123,21 @@ struct Fd {
   }
 };
 
-// Writes all of bytes to the new file open at f, then syncs and closes it, so that what
-// takes another file's place is whole on disk: 0, or the error of the step that failed.
-int WriteSyncClose(Fd& f, std::string_view bytes) {
+// Writes all of bytes to the file open at fd: 0, or the error of the write that failed.
+int WriteAll(int fd, std::string_view bytes) {
   for (size_t done = 0; done < bytes.size();) {
-    const ssize_t n = ::write(f.fd, bytes.data() + done, bytes.size() - done);
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return errno;
     done += static_cast<size_t>(n);
   }
+  return 0;
+}
+
+// Writes all of bytes to the new file open at f, then syncs and closes it, so that what
+// takes another file's place is whole on disk: 0, or the error of the step that failed.
+int WriteSyncClose(Fd& f, std::string_view bytes) {
+  if (const int e = WriteAll(f.fd, bytes)) return e;
   if (::fsync(f.fd) != 0) return errno;
   const int written = f.fd;
   f.fd = -1;
@@ -262,6 +268,8 @@ namespace {
 constexpr std::string_view kScratchPrefix = ".qvx-save-";
 constexpr std::string_view kLinkPrefix = "QVXScratch.";
 constexpr size_t kSuffix = 6;  // mkstemp's letters
+// The scratch file's name within its own folder.
+constexpr const char* kScratchName = "output";
 
 bool HasScratchSuffix(std::string_view name, std::string_view prefix) {
   if (name.size() != prefix.size() + kSuffix || name.substr(0, prefix.size()) != prefix) return false;
@@ -270,8 +278,59 @@ bool HasScratchSuffix(std::string_view name, std::string_view prefix) {
   return true;
 }
 
-[[noreturn]] void RaiseWithReason(const std::string& what, int e) {
-  Raise(FileErrorNumber(e), what + ": " + std::strerror(e));
+[[noreturn]] void RaiseWithReason(const std::string& what, int e, bool fileMissingButFolderExists = true) {
+  Raise(FileErrorNumber(e, fileMissingButFolderExists), what + ": " + std::strerror(e));
+}
+
+// Makes something new under a name no one else chose, prefix and six random letters:
+// make(name) is tried with new names while it fails because the name is taken. Returns
+// the name; raises what failed, with the reason.
+std::string MakeUnderNewName(std::string_view prefix, const std::function<bool(const std::string&)>& make,
+                             const std::string& what) {
+  static constexpr std::string_view kLetters = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  std::random_device random;
+  for (int tries = 0;; ++tries) {
+    std::string name(prefix);
+    for (size_t i = 0; i < kSuffix; ++i) name += kLetters[random() % kLetters.size()];
+    if (make(name)) return name;
+    if (errno != EEXIST || tries == 100) RaiseWithReason(what, errno);
+  }
+}
+
+// Whether the name in the folder open at dir is, without following a link, the file or
+// folder open at fd.
+bool NamesThat(int dir, const char* name, int fd) {
+  struct stat there {}, it {};
+  return ::fstatat(dir, name, &there, AT_SYMLINK_NOFOLLOW) == 0 && ::fstat(fd, &it) == 0 &&
+         there.st_dev == it.st_dev && there.st_ino == it.st_ino;
+}
+
+// Removes a scratch file's folder, open at own and named name in the folder open at
+// parent, once it is empty; only while that name still names it (another user may have
+// renamed it and put something of theirs at its name).
+void RemoveScratchFolder(int parent, const std::string& name, int own) {
+  if (NamesThat(parent, name.c_str(), own)) ::unlinkat(parent, name.c_str(), AT_REMOVEDIR);
+}
+
+// What stands at a name instead of an ordinary file, as the user is told.
+std::string KindOf(mode_t mode) {
+  if (S_ISLNK(mode)) return "a link";
+  if (S_ISFIFO(mode)) return "a pipe";
+  if (S_ISDIR(mode)) return "a folder";
+  if (S_ISSOCK(mode)) return "a socket";
+  return "a device";
+}
+
+[[noreturn]] void RefuseTarget(const std::string& target, mode_t mode) {
+  Raise(err::PathFileAccess,
+        target + " is " + KindOf(mode) + ", not a file, so nothing was saved there and nothing was overwritten.");
+}
+
+// The permissions of a new file: the usual ones, less the umask.
+mode_t UsualMode() {
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  return 0666 & ~mask;
 }
 
 CommitWatch& Watch() {
@@ -279,48 +338,107 @@ CommitWatch& Watch() {
   return watch;
 }
 
+ScratchWatch& StepWatch() {
+  static ScratchWatch watch;
+  return watch;
+}
+
+void TellStep(ScratchStep step, const std::string& target) {
+  if (StepWatch()) StepWatch()(step, target);
+}
+
 }  // namespace
 
 ScratchFile::ScratchFile(std::string target) : target_(std::move(target)) {
-  std::filesystem::path folder = std::filesystem::path(target_).parent_path();
-  if (folder.empty()) folder = ".";
-  std::string pattern = (folder / kScratchPrefix).string() + "XXXXXX";
-  lock_ = ::mkostemp(pattern.data(), O_CLOEXEC);
-  if (lock_ < 0) RaiseWithReason("The folder " + folder.string() + " cannot be written", errno);
-  // Locked before its link exists: whoever finds the file through the link sees it held.
-  TryLock(lock_);
-  path_ = std::filesystem::absolute(pattern).lexically_normal().string();
+  const auto slash = target_.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : target_.substr(0, slash);
+  name_ = slash == std::string::npos ? target_ : target_.substr(slash + 1);
+  const std::string what = "The folder " + folder + " cannot be written";
+  if (name_.empty() || name_ == "." || name_ == "..") RefuseTarget(target_, S_IFDIR);
+  Fd dir{::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+  if (dir.fd < 0) RaiseWithReason(what, errno, false);
+  struct stat st {};
+  if (::fstatat(dir.fd, name_.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISREG(st.st_mode))
+    RefuseTarget(target_, st.st_mode);
+  // A folder of the file's own, which no other user may enter, so that no one can rename
+  // or replace the file within it.
+  folderName_ = MakeUnderNewName(
+      kScratchPrefix, [&](const std::string& n) { return ::mkdirat(dir.fd, n.c_str(), 0700) == 0; }, what);
+  Fd own{::openat(dir.fd, folderName_.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)};
+  // Someone who renamed the new folder at once and put something else at its name has it
+  // refused: only a folder of the user's that no one else may enter is used.
+  if (own.fd < 0 || ::fstat(own.fd, &st) != 0 || st.st_uid != ::geteuid() || (st.st_mode & (S_IRWXG | S_IRWXO)))
+    Raise(err::PathFileAccess, what + ": another user replaced the scratch folder " + folderName_ + " made there.");
+  // Locked before its link exists: whoever finds the folder through the link sees it held.
+  TryLock(own.fd);
+  Fd file{::openat(own.fd, kScratchName, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600)};
+  if (file.fd < 0) {
+    const int e = errno;
+    RemoveScratchFolder(dir.fd, folderName_, own.fd);
+    RaiseWithReason(what, e);
+  }
+  const std::string made =
+      std::filesystem::absolute(std::filesystem::path(folder) / folderName_).lexically_normal().string();
   // Without the link only a kill's leftover would stay; the output itself is unaffected.
-  const std::string link = InProgramFolder(std::string(kLinkPrefix) + path_.substr(path_.size() - kSuffix));
-  if (::symlink(path_.c_str(), link.c_str()) == 0) link_ = link;
+  const std::string link = InProgramFolder(std::string(kLinkPrefix) + folderName_.substr(kScratchPrefix.size()));
+  if (::symlink(made.c_str(), link.c_str()) == 0) link_ = link;
+  std::swap(folder_, dir.fd);
+  std::swap(private_, own.fd);
+  std::swap(file_, file.fd);
+  TellStep(ScratchStep::Made, target_);
 }
 
 ScratchFile::~ScratchFile() {
-  if (!committed_) ::unlink(path_.c_str());
+  // Only the very file made here goes, never what someone may have put in its place.
+  if (!committed_ && NamesThat(private_, kScratchName, file_)) ::unlinkat(private_, kScratchName, 0);
+  RemoveScratchFolder(folder_, folderName_, private_);
   if (!link_.empty()) ::unlink(link_.c_str());
-  ::close(lock_);
+  for (int fd : {file_, private_, folder_}) ::close(fd);
+}
+
+std::string ScratchFile::DescriptorPath() const { return "/proc/self/fd/" + std::to_string(file_); }
+
+void ScratchFile::Write(std::string_view bytes) {
+  if (const int e = WriteAll(file_, bytes)) RaiseWithReason("The file " + target_ + " could not be written", e);
 }
 
 void ScratchFile::Commit() {
-  {
-    Fd f{::open(path_.c_str(), O_RDONLY | O_CLOEXEC)};
-    if (f.fd < 0 || ::fsync(f.fd) != 0) RaiseWithReason("The file " + target_ + " could not be written", errno);
+  if (::fsync(file_) != 0) RaiseWithReason("The file " + target_ + " could not be written", errno);
+  TellStep(ScratchStep::Placing, target_);
+  const std::string what = "The file could not be saved as " + target_;
+  // The file is put in place from its own folder, which no one else can change, into the
+  // target's folder, both open here. What stands at the target's name is taken in the same
+  // step (exchanged), or the name is taken only while it is free, so that what was looked
+  // at is what is replaced; whatever else is found there by then goes back untouched.
+  for (int attempt = 0;; ++attempt) {
+    struct stat st {};
+    const bool exists = ::fstatat(folder_, name_.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+    if (!exists && errno != ENOENT) RaiseWithReason(what, errno);
+    if (exists && !S_ISREG(st.st_mode)) RefuseTarget(target_, st.st_mode);
+    // Written over a file, the output keeps that file's permissions (a report kept private
+    // stays private); a new one gets the usual rights.
+    ::fchmod(file_, exists ? st.st_mode & 0777 : UsualMode());
+    if (::renameat2(private_, kScratchName, folder_, name_.c_str(), exists ? RENAME_EXCHANGE : RENAME_NOREPLACE) ==
+        0) {
+      if (!exists) break;
+      struct stat earlier {};
+      if (::fstatat(private_, kScratchName, &earlier, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISREG(earlier.st_mode)) {
+        ::renameat2(folder_, name_.c_str(), private_, kScratchName, RENAME_EXCHANGE);
+        RefuseTarget(target_, earlier.st_mode);
+      }
+      // The earlier file (a link to it elsewhere keeps it).
+      ::unlinkat(private_, kScratchName, 0);
+      break;
+    }
+    const int e = errno;
+    // The name was taken or freed since it was looked at: look again.
+    if ((e == EEXIST || e == ENOENT) && attempt < 100) continue;
+    // A file system that cannot exchange names: the new file takes the name, which was an
+    // ordinary file or free a moment ago. Nothing is written into what stands there.
+    if (e != EINVAL && e != ENOSYS) RaiseWithReason(what, e);
+    if (::renameat(private_, kScratchName, folder_, name_.c_str()) != 0) RaiseWithReason(what, errno);
+    break;
   }
-  // The scratch file was created private to its owner. Written over a file, the output
-  // keeps that file's permissions (a report kept private stays private); a new one gets
-  // the usual rights.
-  struct stat st {};
-  mode_t mode = 0666;
-  if (::stat(target_.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
-    mode = st.st_mode & 0777;
-  } else {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    mode &= ~mask;
-  }
-  ::fchmod(lock_, mode);
-  if (::rename(path_.c_str(), target_.c_str()) != 0)
-    RaiseWithReason("The file could not be saved as " + target_, errno);
   committed_ = true;
   if (Watch()) Watch()(target_);
 }
@@ -328,6 +446,12 @@ void ScratchFile::Commit() {
 CommitWatch SetCommitWatch(CommitWatch watch) {
   CommitWatch previous = std::move(Watch());
   Watch() = std::move(watch);
+  return previous;
+}
+
+ScratchWatch SetScratchWatch(ScratchWatch watch) {
+  ScratchWatch previous = std::move(StepWatch());
+  StepWatch() = std::move(watch);
   return previous;
 }
 
@@ -341,6 +465,26 @@ bool RemoveUnlessHeld(const std::string& path) {
   return true;
 }
 
+namespace {
+
+// A scratch file's folder that a killed program left: it goes with its file unless a
+// running program holds it, or it is not the user's (another user's output being
+// written in a folder they share).
+bool RemoveScratchFolderUnlessHeld(const std::filesystem::path& path) {
+  const std::string name = path.filename().string();
+  Fd parent{::open(path.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+  if (parent.fd < 0) return errno == ENOENT;
+  Fd own{::openat(parent.fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)};
+  if (own.fd < 0) return errno == ENOENT;
+  struct stat st {};
+  if (::fstat(own.fd, &st) != 0 || st.st_uid != ::geteuid() || !TryLock(own.fd)) return false;
+  ::unlinkat(own.fd, kScratchName, 0);
+  RemoveScratchFolder(parent.fd, name, own.fd);
+  return true;
+}
+
+}  // namespace
+
 void RemoveLeftoverScratchFiles(const std::string& folder) {
   namespace fs = std::filesystem;
   std::error_code ec;
@@ -350,11 +494,13 @@ void RemoveLeftoverScratchFiles(const std::string& folder) {
     std::error_code linkError;
     if (!HasScratchSuffix(name, kLinkPrefix) || !it->is_symlink(linkError)) continue;
     const fs::path scratch = fs::read_symlink(it->path(), linkError);
-    // Only a scratch file of ours goes, never whatever else a link might point at, and
-    // only once no running program holds it (another copy may be writing it now).
-    if (!linkError && HasScratchSuffix(scratch.filename().string(), kScratchPrefix) &&
-        fs::is_regular_file(fs::symlink_status(scratch, linkError))) {
-      if (!RemoveUnlessHeld(scratch.string())) continue;
+    // Only a scratch file of ours goes (in its folder, or alone as earlier versions made
+    // it), never whatever else a link might point at, and only once no running program
+    // holds it (another copy may be writing it now).
+    if (!linkError && HasScratchSuffix(scratch.filename().string(), kScratchPrefix)) {
+      const fs::file_status status = fs::symlink_status(scratch, linkError);
+      if (fs::is_directory(status) && !RemoveScratchFolderUnlessHeld(scratch)) continue;
+      if (fs::is_regular_file(status) && !RemoveUnlessHeld(scratch.string())) continue;
     }
     fs::remove(it->path(), linkError);
   }
@@ -521,16 +667,14 @@ void OwnFile::Write(std::string_view bytes) {
   const std::string what = "The file " + path_ + " cannot be written";
   // A name no one else chose: the new file is made here by this write (never an existing
   // file, never through a link).
-  static constexpr std::string_view kLetters = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-  std::random_device random;
-  std::string temp;
   Fd f;
-  for (int tries = 0; f.fd < 0; ++tries) {
-    temp = "." + name_ + ".";
-    for (size_t i = 0; i < kSuffix; ++i) temp += kLetters[random() % kLetters.size()];
-    f.fd = ::openat(dir.fd, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (f.fd < 0 && (errno != EEXIST || tries == 100)) RaiseWithReason(what, errno);
-  }
+  const std::string temp = MakeUnderNewName(
+      "." + name_ + ".",
+      [&](const std::string& n) {
+        f.fd = ::openat(dir.fd, n.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        return f.fd >= 0;
+      },
+      what);
   auto fail = [&](int e) {
     ::unlinkat(dir.fd, temp.c_str(), 0);
     RaiseWithReason(what, e);

@@ -97,32 +97,59 @@ namespace qvx::sys {
 
 // A new file written beside its target and put in the target's place only when it is
 // complete, so that a failure or a kill never leaves a partial file under the target's
-// name and the earlier file stays until the new one is whole. While it exists, a link in
-// the program folder points at it, so that the next start removes one that a kill left
-// behind (RemoveLeftoverScratchFiles), and this object holds a lock on it, so that
-// another copy of the program starting meanwhile leaves it alone.
+// name and the earlier file stays until the new one is whole. The file is made (never
+// found: O_CREAT|O_EXCL) in a folder of its own that this object makes in the target's
+// folder, readable and writable by the user alone, and everything about it goes through
+// descriptors: the output is written through the descriptor of the file made here, and
+// it is put in place from that folder, open, into the target's folder, open. In a folder
+// others may write to (a shared folder without the sticky bit), no name they rename, and
+// no link or pipe they put there, is ever written through or moved into place. While it
+// exists, a link in the program folder points at its folder, so that the next start
+// removes one that a kill left behind (RemoveLeftoverScratchFiles), and this object holds
+// a lock on it, so that another copy of the program starting meanwhile leaves it alone.
 class ScratchFile {
  public:
-  // Creates the scratch file, empty and private to its owner, in the target's folder.
-  // Raises the run-time error of a failure, its description naming the folder and why.
+  // Opens the target's folder and makes the scratch file there, empty and private to its
+  // owner. Raises the run-time error of a failure, its description naming the folder and
+  // why, and error 75 when something that is not an ordinary file (a link, a pipe, a
+  // folder) stands at the target's name: nothing is replaced by that or written into it.
   explicit ScratchFile(std::string target);
-  // Removes the scratch file unless it was committed.
+  // Removes the scratch file and its folder unless it was committed.
   ~ScratchFile();
   ScratchFile(const ScratchFile&) = delete;
   ScratchFile& operator=(const ScratchFile&) = delete;
 
-  const std::string& Path() const { return path_; }
   const std::string& Target() const { return target_; }
+  // The scratch file, open for reading and writing: every byte of the output goes through
+  // it.
+  int Descriptor() const { return file_; }
+  // A name that opens this very file again (/proc/self/fd/N), whatever becomes of the
+  // names in the target's folder meanwhile: for a writer that takes only a file name.
+  std::string DescriptorPath() const;
+  // Appends bytes to the file. Raises the run-time error of a failure.
+  void Write(std::string_view bytes);
   // Flushes the written file to the disk, gives it the permissions of the file it
-  // replaces (a new file the usual ones) and renames it over the target. Raises the
-  // run-time error of a failure (the target unchanged).
+  // replaces (a new file the usual ones) and puts it in the target's place. Only an
+  // ordinary file, or nothing, is replaced: when anything else stands at the target's
+  // name by then, error 75 is raised, saying that nothing was saved and nothing was
+  // overwritten, and that thing stays as it was. Raises the run-time error of any other
+  // failure (the target unchanged).
   void Commit();
 
  private:
-  std::string target_, path_, link_;
-  int lock_ = -1;  // open while the file is ours, holding its lock
+  std::string target_, name_, folderName_, link_;
+  int folder_ = -1;   // the target's folder
+  int private_ = -1;  // the scratch file's own folder within it, holding its lock
+  int file_ = -1;
   bool committed_ = false;
 };
+
+// For tests: told when a scratch file has been made and when it is about to take its
+// target's place, so that a test can act there as another user sharing the folder would.
+// Returns the previous watcher.
+enum class ScratchStep { Made, Placing };
+using ScratchWatch = std::function<void(ScratchStep step, const std::string& target)>;
+ScratchWatch SetScratchWatch(ScratchWatch watch);
 
 // Removes the file unless a running program holds it (a scratch file, or the temporary
 // file of a settings file being written, that another copy of the program is writing

@@ -1,6 +1,7 @@
 // The comparison's stages on prepared state, without a company file: column layouts,
 // row texts, the order of lines, the page-break list and the body built from a small
 // chart (which lines show, what the closing and profit rows hold and how they are kind).
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -384,6 +385,7 @@ namespace {
 // The caption lines over the columns, as printed.
 TEST(ComparisonHeadings, CaptionsByOptions) {
   ScriptedUiScope ui;
+  const QTemporaryDir out;  // the job is abandoned: nothing is written there
   struct Case {
     const char* name;
     const char* toDate;   // yyyy-mm-dd
@@ -418,7 +420,7 @@ TEST(ComparisonHeadings, CaptionsByOptions) {
     G.HeadingMode = kTrue, G.ChoosePrinter = kFalse;
     printer::Environment() = {};
     printer::Environment().systemPrinters = std::vector<std::string>{"Office Laser"};
-    printer::Environment().redirectToPdf = "/dev/null";
+    printer::Environment().redirectToPdf = out.filePath("headings.pdf").toStdString();
     printer::Environment().recording = true;
     printer::SetCurrent("Office Laser");
     BudgetComparison r;

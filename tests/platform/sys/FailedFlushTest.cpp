@@ -51,7 +51,7 @@ TEST(FailedFlush, TheEarlierFileStaysAndNothingElseIsLeft) {
       {"an output file",
        [](const std::string& target) {
          sys::ScratchFile scratch(target);
-         std::ofstream(scratch.Path()) << "the new report";
+         scratch.Write("the new report");
          scratch.Commit();
        }},
       {"a settings file", [](const std::string& target) { sys::WriteTextLines(target, {"the new report"}); }},

@@ -91,7 +91,7 @@ TEST(Sys, AKilledOutputLeavesAScratchFileThatTheNextStartRemoves) {
   ASSERT_GE(child, 0);
   if (child == 0) {
     sys::ScratchFile scratch(target);
-    std::ofstream(scratch.Path()) << "half a report";
+    scratch.Write("half a report");
     ::_exit(0);  // killed: no destructor runs
   }
   int status = 0;
@@ -131,9 +131,9 @@ TEST(Sys, AScratchFileAnotherProcessIsWritingSurvivesTheNextStart) {
     int status = 1;
     try {
       sys::ScratchFile scratch(target);
-      std::ofstream(scratch.Path()) << "the first half";
+      scratch.Write("the first half");
       if (::write(toParent[1], "w", 1) == 1 && ::read(toChild[0], &byte, 1) == 1) {
-        std::ofstream(scratch.Path(), std::ios::app) << " and the rest";
+        scratch.Write(" and the rest");
         scratch.Commit();
         status = 0;
       }
@@ -283,7 +283,7 @@ TEST(Sys, ACommittedFileKeepsThePermissionsOfTheFileItReplaces) {
     const mode_t saved = ::umask(c.umask);
     {
       sys::ScratchFile scratch(target);
-      std::ofstream(scratch.Path()) << "new";
+      scratch.Write("new");
       scratch.Commit();
     }
     ::umask(saved);
