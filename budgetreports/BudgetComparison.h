@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -169,13 +170,21 @@ class BudgetComparison {
   void PrintAmountRule();
   // Where the rules under the captions and over the totals end, in twips.
   int32_t RuleEndX() const;
-  // The width the printed columns take at full size, in twips: their figures (the widest
-  // of each, at least an amount's width), captions and rules.
+  // The width the printed page takes at full size, in twips: its widest line (account
+  // numbers, names, figures and captions placed as the printer places them), every figure
+  // column at least an amount wide, and its rules.
   double LayoutWidth();
   void ExcelAmountRule();
   void WriteGrandTotalRow(const GrandTotalRow& r);
 
  private:
+  // Where the figures of a printed row stand that do not change from row to row, in twips,
+  // in the body font: measured once.
+  struct FigureGeometry {
+    double column = 0, amount = 0, percentSign = 0, annualPercentRight = 0;
+  };
+  const FigureGeometry& Geometry() const;
+  mutable std::optional<FigureGeometry> geometry_;
   // Line routine state.
   struct Level {
     std::string HeaderName;

@@ -102,33 +102,37 @@ std::array<FigureItem, 15> FigureItems(const ComparisonOptions& o, const Compari
   }};
 }
 
-// The width of an amount as the amount texts are padded: two blanks to a digit.
-double AmountWidth(const printer::Printer& p) {
-  return p.TextWidth(std::string(2 * static_cast<size_t>(G.AmtWidth), ' '));
-}
-
-// The right end of the "%" caption over the annual percentages.
-double AnnualPercentRight(const printer::Printer& p, const ComparisonOptions& o, const ComparisonLayout& L) {
-  const std::string caption = AnnualCaptionsOf(o.AnnualMode).second + kAnnualPercentCaption;
-  return (L.TabAnnual + 10 - 1) * p.ColumnWidth() + p.TextWidth(caption);
-}
-
-// One figure of a printed row. A percentage placed by its right end has its "%" there; a
+// A row's figures on its printed line, or on the measure of its lines (Line: the printer
+// or its LineMeasure). A percentage placed by its right end has its "%" there; a
 // percentage of 0 shows no "%", and its figure stands where the others' figures end.
-void PrintFigure(const ComparisonOptions& o, const ComparisonLayout& L, const FigureItem& i) {
-  const std::string& text = *i.text;
-  if (i.place == Place::Tab) {
-    PrintAt(i.tab, text);
-    return;
+template <class Line, class Geometry>
+void PlaceFigures(Line& line, const Geometry& g, const ComparisonOptions& o, const ComparisonLayout& L,
+                  const RowTexts& t) {
+  for (const FigureItem& i : FigureItems(o, L, t)) {
+    if (!i.on) continue;
+    const std::string& text = *i.text;
+    if (i.place == Place::Tab) {
+      line.TabTo(i.tab);
+      line.PrintText(text);
+      continue;
+    }
+    if (text.empty()) continue;
+    double right = i.place == Place::UnderVariance ? (i.tab - 1) * g.column + g.amount : g.annualPercentRight;
+    if (!text.ends_with(" %")) right -= g.percentSign;
+    line.PrintTextEndingAt(right, text);
   }
-  if (text.empty()) return;
-  printer::Printer& p = printer::Current();
-  double right = i.place == Place::UnderVariance ? (i.tab - 1) * p.ColumnWidth() + AmountWidth(p)
-                                                 : AnnualPercentRight(p, o, L);
-  const std::string sign = " %";
-  if (!text.ends_with(sign)) right -= p.TextWidth(sign);
-  p.SetCurrentX(right - p.TextWidth(text));
-  p.PrintText(text);
+}
+
+// The account number and name that begin a body row.
+template <class Line>
+void PlaceName(Line& line, const ComparisonOptions& o, const ComparisonLayout& L, const ReportRow& r) {
+  if (o.PrintAccountNumbers && r.TotalKind == 0 && r.kind == ReportRow::Line) {
+    line.TabTo(L.TabAcctNo);
+    line.PrintText(r.AcctNo);
+  }
+  const std::string indent(static_cast<size_t>(3 * (std::clamp<int>(r.Level, 1, 4) - 1)), ' ');
+  line.TabTo(L.NameTab);
+  line.PrintText(indent + Left(r.Name, L.NameWidth));
 }
 
 std::string Dashes(double count) { return std::string(static_cast<size_t>(std::max<int16_t>(CInt(count), 0)), '-'); }
@@ -202,38 +206,76 @@ std::array<std::vector<Caption>, 2> PrinterCaptions(const ComparisonOptions& o, 
   return lines;
 }
 
+// The caption lines, each ended.
+template <class Line>
+void PlaceCaptions(Line& line, const std::array<std::vector<Caption>, 2>& lines) {
+  for (const auto& captions : lines) {
+    for (const Caption& c : captions) {
+      if (c.tab) line.TabTo(c.tab);
+      line.PrintText(c.text);
+    }
+    line.EndLine();
+  }
+}
+
 }  // namespace
+
+const BudgetComparison::FigureGeometry& BudgetComparison::Geometry() const {
+  if (geometry_) return *geometry_;
+  printer::Printer& p = printer::Current();
+  const std::string name = p.FontName();
+  const double size = p.FontSize();
+  const bool bold = p.FontBold();
+  p.SetFontName("Arial");
+  p.SetFontSize(G.BodyFont);
+  p.SetFontBold(false);
+  FigureGeometry g;
+  g.column = p.ColumnWidth();
+  // An amount is as wide as its padding: two blanks to a digit.
+  g.amount = p.TextWidth(std::string(2 * static_cast<size_t>(std::max<int16_t>(G.AmtWidth, 0)), ' '));
+  g.percentSign = p.TextWidth(" %");
+  // The right end of the "%" caption over the annual percentages.
+  g.annualPercentRight =
+      (Lay.TabAnnual + 10 - 1) * g.column + p.TextWidth(AnnualCaptionsOf(Opt.AnnualMode).second + kAnnualPercentCaption);
+  p.SetFontName(name);
+  p.SetFontSize(size);
+  p.SetFontBold(bold);
+  geometry_ = g;
+  return *geometry_;
+}
 
 double BudgetComparison::LayoutWidth() {
   const ComparisonOptions& o = Opt;
   const ComparisonLayout& L = Lay;
+  geometry_.reset();
+  const FigureGeometry& g = Geometry();
   printer::Printer& p = printer::Current();
   p.SetFontName("Arial");
   p.SetFontSize(G.BodyFont);
   p.SetFontBold(false);
-  const double column = p.ColumnWidth();
-  double right = RuleEndX();
-  // Each figure column as wide as an amount, or as its widest figure.
-  auto figures = [&](const RowTexts& texts) {
-    for (const FigureItem& i : FigureItems(o, L, texts)) {
-      if (!i.on) continue;
-      const double start = (i.tab - 1) * column;
-      right = std::max(right, i.place == Place::UnderAnnualPercent ? AnnualPercentRight(p, o, L)
-                                                                   : start + std::max(AmountWidth(p), p.TextWidth(*i.text)));
-    }
-  };
-  figures(RowTexts{});
-  for (const ReportRow& r : Rows) figures(r.Txt);
-  for (const GrandTotalRow& r : GrandTotals) figures(r.Txt);
-  for (const auto& line : PrinterCaptions(o, L, HeadingTextsOf(o))) {
-    double x = 0;
-    for (const Caption& c : line) {
-      if (c.tab) x = std::max(x, (c.tab - 1) * column);
-      x += p.TextWidth(c.text);
-      right = std::max(right, x);
-    }
+  printer::LineMeasure line(p);
+  line.Reach(RuleEndX());
+  // Every amount column at least as wide as an amount.
+  const RowTexts none;
+  for (const FigureItem& i : FigureItems(o, L, none)) {
+    const bool percent = i.text == &none.PctMonth || i.text == &none.PctYTD || i.text == &none.AnnualPct;
+    if (i.on && i.place == Place::Tab && !percent) line.Reach((i.tab - 1) * g.column + g.amount);
   }
-  return right;
+  PlaceCaptions(line, PrinterCaptions(o, L, HeadingTextsOf(o)));
+  for (const ReportRow& r : Rows) {
+    if (r.kind == ReportRow::Separator || r.kind == ReportRow::PageBreak || !r.Written) continue;
+    if (r.Name.empty() && r.AcctNo.empty()) continue;
+    PlaceName(line, o, L, r);
+    if (r.kind != ReportRow::Heading || r.Level >= o.PrintLevel) PlaceFigures(line, g, o, L, r.Txt);
+    line.EndLine();
+  }
+  for (const GrandTotalRow& r : GrandTotals) {
+    line.TabTo(L.NameTab);
+    line.PrintText(Left(r.Name, L.NameWidth));
+    PlaceFigures(line, g, o, L, r.Txt);
+    line.EndLine();
+  }
+  return line.Widest();
 }
 
 void BudgetComparison::Output() {
@@ -310,13 +352,10 @@ void BudgetComparison::DrawRow(const ReportRow& r) {
   }
   printer::Printer* p = ToPrinter() ? &printer::Current() : nullptr;
   const int32_t row = G.ExcelRow;
-  if (o.PrintAccountNumbers && r.TotalKind == 0 && r.kind == ReportRow::Line) {
-    if (p) PrintAt(L.TabAcctNo, r.AcctNo);
-    if (ToSheet()) SetCell(row, 1, "'" + r.AcctNo);
-  }
+  if (p) PlaceName(*p, o, L, r);
+  if (o.PrintAccountNumbers && r.TotalKind == 0 && r.kind == ReportRow::Line && ToSheet())
+    SetCell(row, 1, "'" + r.AcctNo);
   if (ToSheet() && heading && r.Level == 1) Sheet().Cells(row, L.XlNameCol).Font().SetBold(true);
-  const std::string indent(static_cast<size_t>(3 * (std::clamp<int>(r.Level, 1, 4) - 1)), ' ');
-  if (p) PrintAt(L.NameTab, indent + Left(r.Name, L.NameWidth));
   // The apostrophe keeps a name as text, whatever it looks like.
   if (ToSheet()) SetCell(row, L.XlNameCol, "'" + r.Name);
   if (heading && r.Level < o.PrintLevel) {
@@ -330,14 +369,12 @@ void BudgetComparison::DrawRow(const ReportRow& r) {
   }
   if (p && r.Level == 1) p->SetFontBold(false);
 
-  const auto items = FigureItems(o, L, r.Txt);
   if (p) {
-    for (const FigureItem& i : items)
-      if (i.on) PrintFigure(o, L, i);
+    PlaceFigures(*p, Geometry(), o, L, r.Txt);
     p->Print({});
   }
   if (ToSheet()) {
-    for (const FigureItem& i : items)
+    for (const FigureItem& i : FigureItems(o, L, r.Txt))
       if (i.on) SetCell(row, i.col, *i.text);
     G.ExcelRow += 1;
   }
@@ -383,15 +420,7 @@ void BudgetComparison::PrintColumnHeadings() {
   const HeadingTexts h = HeadingTextsOf(o);
 
   if (p) {
-    for (const auto& line : PrinterCaptions(o, L, h)) {
-      for (const Caption& c : line) {
-        if (c.tab)
-          PrintAt(c.tab, c.text);
-        else
-          p->PrintText(c.text);
-      }
-      p->Print({});
-    }
+    PlaceCaptions(*p, PrinterCaptions(o, L, h));
     p->SetFontBold(false);
     p->SetFontName("Arial");
     PrintAmountRule();
@@ -461,7 +490,6 @@ void BudgetComparison::PrintAmountRule() {
 int32_t BudgetComparison::RuleEndX() const {
   const ComparisonOptions& o = Opt;
   const ComparisonLayout& L = Lay;
-  const printer::Printer& p = printer::Current();
   int32_t endX = o.VarBoth ? L.TabAnnualPct * kTwipsPerColumn : L.TabAnnual * kTwipsPerColumn + 1300;
   if (o.LYYTDCols) endX = L.TabLY12 * kTwipsPerColumn + 1300;
   if (o.LYVariance) endX = L.TabYTDVar * kTwipsPerColumn + 1300;
@@ -471,7 +499,7 @@ int32_t BudgetComparison::RuleEndX() const {
     if (o.LYYTDCols)
       endX = L.TabLY12 * kTwipsPerColumn + 1300;
     else if (o.AnnualPercent())
-      endX = CInt(AnnualPercentRight(p, o, L) + kTwipsPerColumn + 1300 - AmountWidth(p));
+      endX = CInt(Geometry().annualPercentRight + kTwipsPerColumn + 1300 - Geometry().amount);
     else if (o.AnnualMode > 0)
       endX = L.TabAnnual * kTwipsPerColumn + 1300;
     else
@@ -492,17 +520,15 @@ void BudgetComparison::ExcelAmountRule() {
 void BudgetComparison::WriteGrandTotalRow(const GrandTotalRow& r) {
   const ComparisonOptions& o = Opt;
   const ComparisonLayout& L = Lay;
-  const auto items = FigureItems(o, L, r.Txt);
   if (ToPrinter()) {
     PrintAt(L.NameTab, Left(r.Name, L.NameWidth));
-    for (const FigureItem& i : items)
-      if (i.on) PrintFigure(o, L, i);
+    PlaceFigures(printer::Current(), Geometry(), o, L, r.Txt);
     printer::Current().Print({});
   }
   CountReportRow();
   if (G.PrintToExcel) {
     SetCell(G.ExcelRow, L.XlNameCol, "'" + r.Name);
-    for (const FigureItem& i : items)
+    for (const FigureItem& i : FigureItems(o, L, r.Txt))
       if (i.on) SetCell(G.ExcelRow, i.col, *i.text);
     G.ExcelRow += 1;
   }

@@ -81,6 +81,10 @@ class BudgetForecast {
   // The lines alone, to the printer or the open worksheet.
   void DrawLines(const ForecastReport& report);
   void PrintForecastHeadings(const ForecastReport& report);
+  // The width the printed page takes at full size, in twips: its widest line (account
+  // numbers, names, every figure and the captions, placed as the printer places them),
+  // the total column at least an amount wide.
+  double LayoutWidth(const ForecastReport& report);
   void PrintTotalRule();
   void ExcelTotalRule();
 
@@ -131,7 +135,6 @@ class BudgetForecast {
   void DrawBlank();
   void GrowTables();
   void SetColumnPositions();
-  void FitColumnsToPage(const ForecastReport& r);
   // Section 1..5 of an account number or class (0: none).
   static int16_t SectionOf(const std::string& accountNumber);
   // The loaded account (index 1..NbrAccounts) is of a section: only such an account has

@@ -38,6 +38,39 @@ excel::Worksheet& Sheet() {
   return *G.xlSheet;
 }
 
+// The account number and name that begin a printed line, on the printer or on the measure
+// of the lines (Line: the printer or its LineMeasure).
+template <class Line>
+void PlaceName(Line& p, const BudgetForecast& f, const ForecastLine& line) {
+  if (line.type == "D" && line.totalSection == 0 && G.PrintAccountNumbers) {
+    p.TabTo(f.NumberCol);
+    p.PrintText(line.number);
+  }
+  std::string indent;
+  for (int16_t i = 1; i < line.level; ++i) indent += f.IndentText;
+  p.TabTo(f.NameCol);
+  p.PrintText(indent + Left(line.text, f.NameWidth));
+}
+
+// The two caption lines over the columns, each ended.
+template <class Line>
+void PlaceCaptions(Line& p, const BudgetForecast& f, const ForecastReport& r) {
+  p.TabTo(f.NameCol + 6);
+  p.PrintText("Name");
+  for (int16_t c = 1; c <= r.shownColumns; ++c) {
+    p.TabTo(f.ColumnPos[static_cast<size_t>(c)] + 8);
+    p.PrintText(G.MonthShort[static_cast<size_t>(r.columnMonth[static_cast<size_t>(c)])]);
+  }
+  p.TabTo(f.ColumnPos[13] + 6);
+  p.PrintText("Total");
+  p.EndLine();
+  for (int16_t c = 1; c <= r.shownColumns; ++c) {
+    p.TabTo(f.ColumnPos[static_cast<size_t>(c)] + 7);
+    p.PrintText(r.columnBasis[static_cast<size_t>(c)] == "A" ? "(Act)" : "(Bgt)");
+  }
+  p.EndLine();
+}
+
 }  // namespace
 
 void BudgetForecast::Draw(const ForecastReport& report) {
@@ -49,7 +82,34 @@ void BudgetForecast::Draw(const ForecastReport& report) {
   EndReportOutput();
 }
 
+double BudgetForecast::LayoutWidth(const ForecastReport& r) {
+  printer::Printer& p = printer::Current();
+  p.SetFontName("Arial");
+  p.SetFontSize(G.BodyFont);
+  p.SetFontBold(false);
+  printer::LineMeasure m(p);
+  m.Reach((ColumnPos[13] - 1) * m.ColumnWidth() + m.TextWidth(std::string(static_cast<size_t>(2 * G.AmtWidth), ' ')));
+  PlaceCaptions(m, *this, r);
+  for (const ForecastLine& line : r.lines) {
+    if (line.kind == ForecastLine::Kind::Blank || !line.output || (line.text.empty() && line.number.empty())) continue;
+    PlaceName(m, *this, line);
+    if (line.type != "H") {
+      const bool surplus = line.summaryCode == "P";
+      for (int16_t c = 1; c <= r.shownColumns; ++c) {
+        m.TabTo(ColumnPos[static_cast<size_t>(c)]);
+        m.PrintText(AmountText(line.figures[static_cast<size_t>(c)], surplus));
+      }
+      m.TabTo(ColumnPos[13]);
+      m.PrintText(AmountText(line.figures[13], surplus));
+    }
+    m.EndLine();
+  }
+  return m.Widest();
+}
+
 void BudgetForecast::DrawLines(const ForecastReport& report) {
+  // The page is drawn smaller where the paper cannot hold its widest line.
+  if (!ToSheet()) DrawStep([&] { printer::Current().SetLayoutWidth(LayoutWidth(report)); });
   Progress& progress = Progress::Instance();
   if (ToSheet() && !G.ProgressShown) {
     DrawStep([&] {
@@ -124,14 +184,7 @@ void BudgetForecast::DrawLine(const ForecastReport& r, const ForecastLine& line)
     DrawStep([&] {
       printer::Printer& p = printer::Current();
       p.SetFontBold(false);
-      if (line.type == "D" && line.totalSection == 0 && G.PrintAccountNumbers) {
-        p.TabTo(NumberCol);
-        p.PrintText(line.number);
-      }
-      std::string indent;
-      for (int16_t i = 1; i < line.level; ++i) indent += IndentText;
-      p.TabTo(NameCol);
-      p.PrintText(indent + Left(line.text, NameWidth));
+      PlaceName(p, *this, line);
     });
   }
 
@@ -230,51 +283,13 @@ void BudgetForecast::PrintForecastHeadings(const ForecastReport& r) {
       printer::Printer& p = printer::Current();
       p.SetFontSize(G.BodyFont);
       p.SetFontBold(false);
-      if (G.PageNo == 1) FitColumnsToPage(r);
-      p.TabTo(NameCol + 6);
-      p.PrintText("Name");
-      for (int16_t c = 1; c <= r.shownColumns; ++c) {
-        p.TabTo(ColumnPos[static_cast<size_t>(c)] + 8);
-        p.PrintText(G.MonthShort[static_cast<size_t>(r.columnMonth[static_cast<size_t>(c)])]);
-      }
-      p.TabTo(ColumnPos[13] + 6);
-      p.PrintText("Total");
-      p.EndLine();
-      G.LineCount += 1;
-      for (int16_t c = 1; c <= r.shownColumns; ++c) {
-        p.TabTo(ColumnPos[static_cast<size_t>(c)] + 7);
-        p.PrintText(r.columnBasis[static_cast<size_t>(c)] == "A" ? "(Act)" : "(Bgt)");
-      }
-      p.EndLine();
-      G.LineCount += 1;
+      PlaceCaptions(p, *this, r);
+      G.LineCount += 2;
       PrintTotalRule();
       p.SetFontBold(false);
       p.SetFontName("Arial");
     }
   });
-}
-
-void BudgetForecast::FitColumnsToPage(const ForecastReport& r) {
-  // The total column must end within the printed area of the chosen printer, its widest
-  // total too: where it would not, the gaps between the amount columns narrow as far as
-  // an amount still fits its column, then the columns move left into the space after the
-  // names.
-  printer::Printer& p = printer::Current();
-  const double column = p.ColumnWidth();
-  const double field = p.TextWidth(std::string(static_cast<size_t>(2 * G.AmtWidth), ' '));
-  double total = field;
-  for (const ForecastLine& line : r.lines) {
-    if (line.output && line.type != "H")
-      total = std::max(total, p.TextWidth(AmountText(line.figures[13], line.summaryCode == "P")));
-  }
-  auto fits = [&] { return (ColumnPos[13] - 1) * column + total <= p.ScaleWidth(); };
-  while (!fits() && (G.AmtWidth + ColumnGap - 1) * column >= field) {
-    --ColumnGap;
-    SetColumnPositions();
-  }
-  while (!fits() && ColumnPos[1] > NameCol + NameWidth + 1) {
-    for (size_t i = 1; i <= 13; ++i) --ColumnPos[i];
-  }
 }
 
 void BudgetForecast::PrintTotalRule() {

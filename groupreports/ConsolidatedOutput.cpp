@@ -99,7 +99,10 @@ bool ConsolidatedOutput::ToSheet() const { return G.PrintToExcel != 0 && G.xlShe
 
 void ConsolidatedOutput::NextPrintLine() {
   lineOpen_ = false;
-  if (ToPrinter()) {
+  if (measure_) {
+    measure_->EndLine();
+    G.LineCount += 1;
+  } else if (ToPrinter()) {
     printer::Current().Print({""});
     G.LineCount += 1;
   } else if (G.PrintToExcel) {
@@ -121,6 +124,11 @@ std::string ConsolidatedOutput::Cell(const std::string& amount, const std::strin
 }
 
 void ConsolidatedOutput::PrintAt(int column, const std::string& text) {
+  if (measure_) {
+    measure_->TabTo(column);
+    measure_->PrintText(text);
+    return;
+  }
   printer::Printer& p = printer::Current();
   p.TabTo(column);
   p.PrintText(text);
@@ -162,29 +170,62 @@ std::string ConsolidatedOutput::PercentText(Money v, Money reference) {
 
 // ---------------------------------------------------------------- headings
 
-// Company columns that would run off the printed page take a smaller body font, so that
-// every column stays on the page; the rules shrink with the columns.
-void ConsolidatedOutput::FitBodyFont(printer::Printer& p) {
-  p.SetFontBold(false);
-  p.SetFontName("Arial");
-  p.SetFontSize(G.BodyFont);
-  fontSize_ = G.BodyFont;
-  int last = lay_.ColPos[4];
-  if (separate_) last = std::max<int>({lay_.ColPos[Idx(n_)], lay_.GroupColPos, lay_.AvgColPos});
-  const double needed = last + lay_.AmtWidth + 8;
-  const double available = p.ScaleWidth() / p.ColumnWidth();
-  if (needed > available && G.BodyFont > 0) fontSize_ = std::floor(G.BodyFont * available / needed * 4) / 4;
-  p.SetFontSize(fontSize_);
+double ConsolidatedOutput::RuleX(double column, double offset) { return column * 82 + offset; }
+
+template <class Line>
+void ConsolidatedOutput::PlaceColumnHeads(Line& line) {
+  if (!separate_) return;
+  auto at = [&](int column, const std::string& text) {
+    line.TabTo(column);
+    line.PrintText(text);
+  };
+  if (d_.GroupColSide == "L") {
+    at(lay_.GroupColPos + 7, "GROUP");
+    if (average_) at(lay_.AvgColPos + 7, "AVERAGE");
+  }
+  for (int i = 1; i <= n_; ++i) at(lay_.ColPos[Idx(i)] + 7, fig_.ColHead[Idx(i)]);
+  if (d_.GroupColSide != "L") {
+    at(lay_.GroupColPos + 7, "GROUP");
+    if (average_) at(lay_.AvgColPos + 7, "AVERAGE");
+  }
+  line.EndLine();
+  for (int i = 1; i <= n_; ++i) {
+    const std::string t = Str(d_.FilePercent[Idx(fig_.ColFile[Idx(i)])]);
+    const size_t len = t.size();
+    const int offset = len <= 2 ? 13 : len <= 5 ? 12 : len == 6 ? 11 : len == 7 ? 10 : 9;
+    at(lay_.ColPos[Idx(i)] + offset - 3 - i, t + " %");
+  }
+  line.EndLine();
 }
 
-double ConsolidatedOutput::RuleX(double column, double offset) const {
-  const double scale = G.BodyFont > 0 ? fontSize_ / G.BodyFont : 1.0;
-  return (column * 82 + offset) * scale;
+double ConsolidatedOutput::LayoutWidth() const {
+  printer::Printer& p = printer::Current();
+  p.SetFontName("Arial");
+  p.SetFontSize(G.BodyFont);
+  p.SetFontBold(false);
+  printer::LineMeasure line(p);
+  // The measure walks the body as printing does, on a fresh copy and with the run's
+  // counters put back afterwards.
+  const int16_t lineCount = G.LineCount, newPage = G.NewPageFlag, headingMode = G.HeadingMode, ok = G.ReportOK;
+  ConsolidatedOutput dry(d_, fig_, cmp_, lay_);
+  dry.measure_ = &line;
+  dry.PrintReportBody();
+  G.LineCount = lineCount;
+  G.NewPageFlag = newPage;
+  G.HeadingMode = headingMode;
+  G.ReportOK = ok;
+  return line.Widest();
 }
 
 void ConsolidatedOutput::PrintConsolidationHeadings() {
   EndOpenLine();
   G.LineCount = 0;
+  if (measure_) {
+    PlaceColumnHeads(*measure_);
+    G.NewPageFlag = kFalse;
+    G.HeadingMode = 0;
+    return;
+  }
   if (G.PrintToExcel && G.ReportOK) return;
   if (G.ExcelFile) G.MergeCols = separate_ ? "CE" : "BD";
   G.RptTitle = "Consolidated Profit & Loss Statement";
@@ -199,31 +240,11 @@ void ConsolidatedOutput::PrintConsolidationHeadings() {
     p.Line(0, y, p.ScaleWidth(), y);
     p.SetCurrentY(y + 100);
     G.LineCount += 1;
-    FitBodyFont(p);
-    if (separate_) {
-      if (d_.GroupColSide == "L") {
-        PrintAt(lay_.GroupColPos + 7, "GROUP");
-        if (average_) PrintAt(lay_.AvgColPos + 7, "AVERAGE");
-      }
-      for (int i = 1; i <= n_; ++i) PrintAt(lay_.ColPos[Idx(i)] + 7, fig_.ColHead[Idx(i)]);
-      if (d_.GroupColSide != "L") {
-        PrintAt(lay_.GroupColPos + 7, "GROUP");
-        if (average_) PrintAt(lay_.AvgColPos + 7, "AVERAGE");
-      }
-      p.EndLine();
-      G.LineCount += 1;
-      for (int i = 1; i <= n_; ++i) {
-        const std::string t = Str(d_.FilePercent[Idx(fig_.ColFile[Idx(i)])]);
-        const size_t len = t.size();
-        const int offset = len <= 2 ? 13 : len <= 5 ? 12 : len == 6 ? 11 : len == 7 ? 10 : 9;
-        PrintAt(lay_.ColPos[Idx(i)] + offset - 3 - i, t + " %");
-      }
-      p.EndLine();
-      G.LineCount += 1;
-    }
     p.SetFontBold(false);
     p.SetFontName("Arial");
-    p.SetFontSize(fontSize_);
+    p.SetFontSize(G.BodyFont);
+    PlaceColumnHeads(p);
+    if (separate_) G.LineCount += 2;
   }
 
   if (ToSheet()) {
@@ -290,11 +311,14 @@ void ConsolidatedOutput::PrintConsolidationHeadings() {
 
 void ConsolidatedOutput::DrawRuleLine() {
   EndOpenLine();
+  if (measure_) return;
   if (ToPrinter()) {
     printer::Printer& p = printer::Current();
     p.SetDrawWidth(G.Underline);
     const double y = p.CurrentY() + 80;
-    p.Line(0, y, std::round(p.ScaleWidth()), y);
+    // A rule that would lie past the foot of the paper is left off: the page's foot ends
+    // the block there (a title's rule keeps room for itself).
+    if (y <= p.ScaleHeight()) p.Line(0, y, std::round(p.ScaleWidth()), y);
     p.SetCurrentY(y + 100);
     G.LineCount += 1;
     return;
@@ -308,7 +332,7 @@ void ConsolidatedOutput::DrawRuleLine() {
 }
 
 void ConsolidatedOutput::DrawColumnRules() {
-  if (!ToPrinter()) return;
+  if (!ToPrinter() || measure_) return;
   printer::Printer& p = printer::Current();
   if (!separate_) {
     const double c = lay_.ColPos[Idx(4 - std::clamp<int>(OutLevel, 1, 3))];
@@ -384,7 +408,7 @@ void ConsolidatedOutput::PrintReportLine() {
     return;
   }
   // A total completing its header's line adds no line of its own.
-  if (!completes) CountReportRow();
+  if (!completes && !measure_) CountReportRow();
   if (!completes) {
     const int indent = 2 * (std::clamp<int>(OutLevel, 1, 4) - 1);
     if (ToPrinter())
@@ -695,7 +719,7 @@ void ConsolidatedOutput::PrintReportBody() {
     HandleLine(index);
     G.ReportOK = kTrue;
   }
-  if (G.PrintCancelled) return;
+  if (G.PrintCancelled || (measure_ && !G.ReportOK)) return;
   if (!G.ReportOK) {
     G.MsgText = "No output to print for Report ";
     G.Response = static_cast<int16_t>(ui::MsgBox(G.MsgText, ui::Buttons::OK, ui::Icon::None, "No data for report"));
@@ -732,7 +756,11 @@ void ConsolidatedOutput::TitleLine(const std::string& title) {
   }
   DrawRuleLine();
   if (ToPrinter()) {
-    printer::Current().Print({printer::Tab{lay_.ConsNameTab}, title});
+    PrintAt(lay_.ConsNameTab, title);
+    if (measure_)
+      measure_->EndLine();
+    else
+      printer::Current().EndLine();
     G.LineCount += 1;
   } else if (ToSheet()) {
     SheetText(G.ExcelRow, lay_.ConsNameXlCol + 1, title);

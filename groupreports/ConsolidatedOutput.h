@@ -15,7 +15,7 @@
 namespace qvx {
 
 namespace printer {
-class Printer;
+class LineMeasure;
 }
 
 // Where everything stands on the page and in the worksheet.
@@ -53,6 +53,10 @@ class ConsolidatedOutput {
                      const ConsolidatedLayout& layout);
 
   void PrintReportBody();
+  // The width the printed page takes at full size, in twips: the widest line of the body
+  // and its column headings, every text placed as the printer places it. Nothing is
+  // printed or counted.
+  double LayoutWidth() const;
 
   void PrintConsolidationHeadings();
   void PrintReportLine();
@@ -87,8 +91,10 @@ class ConsolidatedOutput {
   std::string AmountText(Money v);
   std::string PercentText(Money v, Money reference);
   void PrintAmountColumns();
-  void FitBodyFont(printer::Printer& p);
-  double RuleX(double column, double offset) const;
+  // The company, group and average captions and the companies' shares over their columns.
+  template <class Line>
+  void PlaceColumnHeads(Line& line);
+  static double RuleX(double column, double offset);
   void SheetTotalRule(bool netProfit);
   // The rule and the title that open a comparison section, on a new page when the paper
   // has no room for both.
@@ -110,7 +116,8 @@ class ConsolidatedOutput {
   bool separate_, average_;  // company columns; average column (only beside company columns)
   Money avgSales_;
   bool lineOpen_ = false;    // a header line waits for the amounts of its total
-  double fontSize_ = 9;      // printed body font: the setting's, or smaller to fit the page
+  // Set while the lines are measured rather than printed (LayoutWidth).
+  printer::LineMeasure* measure_ = nullptr;
 
   // ---- header levels 1..4 (0 unused); a user level draws the figures of its header's line
   std::array<std::string, 5> HeaderName, HeaderType, HeaderClass;

@@ -8,6 +8,7 @@
 #include "groupreports/ConsolidatedLines.h"
 #include "groupreports/ConsolidatedOutput.h"
 #include "platform/excel/Excel.h"
+#include "platform/printer/Printer.h"
 #include "platform/ui/Ui.h"
 
 namespace qvx {
@@ -39,6 +40,8 @@ void WriteConsolidatedReport(ConsolidationData& data) {
   }
   G.AmtWidth = layout.AmtWidth;
   ConsolidatedOutput out(data, fig, cmp, layout);
+  // The page is drawn smaller where the paper cannot hold its widest line.
+  if (G.PrintToPrinter && !G.PrintToExcel) printer::Current().SetLayoutWidth(out.LayoutWidth());
   out.PrintReportBody();
   // Every amount and percentage column, right of the names, as wide as its widest figure, so
   // that none shows as "###".

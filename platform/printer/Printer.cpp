@@ -146,10 +146,22 @@ void Printer::SetCopies(int copies) {
 // edge: there the page is drawn smaller as a whole, to that width.
 double Printer::FitScale() const {
   const QPageLayout layout = Device().pageLayout();
+  // Qt rounds the papers' sizes to whole points (A4 is 595 x 842 for 595.28 x 841.89):
+  // the smaller of that and the size from millimetres, so that the widest line ends
+  // within the printable width, not a tenth of a point past it.
+  auto points = [](double mm) { return mm / 25.4 * 72.0; };
+  const bool landscape = layout.orientation() == QPageLayout::Landscape;
   const QSizeF a4 = QPageSize(QPageSize::A4).size(QPageSize::Point);
-  const double a4Width = (layout.orientation() == QPageLayout::Landscape ? a4.height() : a4.width()) - 2 * kPdfMarginPoints;
+  const QSizeF a4mm = QPageSize(QPageSize::A4).size(QPageSize::Millimeter);
+  const double a4Width =
+      std::min(landscape ? a4.height() : a4.width(), points(landscape ? a4mm.height() : a4mm.width())) -
+      2 * kPdfMarginPoints;
+  const QMarginsF margins = layout.margins(QPageLayout::Point);
+  const double printable =
+      std::min(layout.paintRect(QPageLayout::Point).width(),
+               points(layout.fullRect(QPageLayout::Millimeter).width()) - margins.left() - margins.right());
   const double laidOut = std::max(a4Width, layoutWidth_ / kTwipsPerPoint);
-  return std::min(1.0, layout.paintRect(QPageLayout::Point).width() / laidOut);
+  return std::min(1.0, printable / laidOut);
 }
 
 void Printer::SetLayoutWidth(double twips) {
@@ -183,35 +195,83 @@ QFont MakeFont(const std::string& name, double size, bool bold) {
 }
 }  // namespace
 
-double Printer::TextWidth(const std::string& text) const {
-  QFontMetricsF fm(MakeFont(fontName_, fontSize_, bold_), &Device());
-  return fm.horizontalAdvance(QString::fromStdString(text)) / DevicePerTwip();
+class FontMeasure {
+ public:
+  FontMeasure(const std::string& name, double size, bool bold, const QPaintDevice* device, double devicePerTwip)
+      : name(name), size(size), bold(bold), font(MakeFont(name, size, bold)), metrics(font, device),
+        k(devicePerTwip) {
+    blank = Width(" ");
+    double sum = metrics.horizontalAdvance(QChar(' ')) * kAverageWeights[0];
+    for (int i = 1; i <= 26; ++i) sum += metrics.horizontalAdvance(QChar('a' + i - 1)) * kAverageWeights[i];
+    column = std::max(1.0, std::round(sum / 1000.0 / k / kTwipsPerRasterDot)) * kTwipsPerRasterDot;
+  }
+  double Width(const std::string& text) const { return metrics.horizontalAdvance(QString::fromStdString(text)) / k; }
+
+  std::string name;
+  double size;
+  bool bold;
+  QFont font;
+  QFontMetricsF metrics;
+  double k;  // device units per twip
+  double blank = 0, column = 0;
+};
+
+namespace {
+
+// A text placed on its print line: where it starts and what of it is drawn.
+struct Placed {
+  double x;
+  std::string shown;
+};
+
+// Text due to start at `due` on a line whose pen stands at `pen`. On a line without text,
+// or where the text before ends early enough, the text starts where it is due. Otherwise
+// it keeps its right end if its visible part still starts a blank or more right of the
+// pen, giving up the leading blanks that would reach back over the pen; failing that it
+// follows the pen with exactly one blank between. Half a twip of slack: positions worked
+// out in twips land exactly on a column.
+Placed Place(const FontMeasure& f, double pen, bool lineHasText, double due, const std::string& text, double width) {
+  const size_t lead = std::min(text.find_first_not_of(' '), text.size());
+  if (!lineHasText || lead == text.size()) return {lineHasText ? std::max(pen, due) : due, text};
+  const double right = due + width;
+  const double visibleStart = due + static_cast<double>(lead) * f.blank;
+  if (visibleStart >= pen + f.blank - 0.5) {
+    if (due >= pen - 0.5) return {due, text};
+    // The blanks left of the pen go: the rest still ends at `right`.
+    const auto drop = static_cast<size_t>(std::ceil((pen - 0.5 - due) / f.blank));
+    const std::string rest = text.substr(std::min(drop, lead - 1));
+    return {std::max(pen, right - f.Width(rest)), rest};
+  }
+  return {pen, " " + text.substr(lead)};
 }
 
+}  // namespace
+
+std::shared_ptr<const FontMeasure> Printer::Font() const {
+  for (const auto& f : fonts_)
+    if (f->name == fontName_ && f->size == fontSize_ && f->bold == bold_) return f;
+  auto f = std::make_shared<const FontMeasure>(fontName_, fontSize_, bold_, &Device(), DevicePerTwip());
+  fonts_.push_back(f);
+  return f;
+}
+
+double Printer::TextWidth(const std::string& text) const { return Font()->Width(text); }
+
 std::string Printer::ElidedText(const std::string& text, double width) const {
-  QFontMetricsF fm(MakeFont(fontName_, fontSize_, bold_), &Device());
-  return fm.elidedText(QString::fromStdString(text), Qt::ElideRight, std::max(0.0, width) * DevicePerTwip())
-      .toStdString();
+  const auto f = Font();
+  return f->metrics.elidedText(QString::fromStdString(text), Qt::ElideRight, std::max(0.0, width) * f->k).toStdString();
 }
 
 double Printer::TextHeight(const std::string&) const {
-  QFontMetricsF fm(MakeFont(fontName_, fontSize_, bold_), &Device());
-  return fm.lineSpacing() / DevicePerTwip();
+  const auto f = Font();
+  return f->metrics.lineSpacing() / f->k;
 }
 
-double Printer::ColumnWidth() const {
-  QFontMetricsF fm(MakeFont(fontName_, fontSize_, bold_), &Device());
-  double sum = fm.horizontalAdvance(QChar(' ')) * kAverageWeights[0];
-  for (int i = 1; i <= 26; ++i) sum += fm.horizontalAdvance(QChar('a' + i - 1)) * kAverageWeights[i];
-  const double twips = sum / 1000.0 / DevicePerTwip();
-  return std::max(1.0, std::round(twips / kTwipsPerRasterDot)) * kTwipsPerRasterDot;
-}
+double Printer::ColumnWidth() const { return Font()->column; }
 
 void Printer::ResetPosition() {
-  x_ = 0;
+  pen_ = {};
   y_ = 0;
-  tab_ = 0;
-  lineHasText_ = false;
 }
 
 // The PDF file the user names in the save box, with ".pdf" added when the name does not
@@ -308,60 +368,61 @@ void Printer::EnsureJob() {
   painter_ = std::move(painter);
   ApplyFitScale();
   page_ = 1;
-  Record({DrawCall::StartDoc, 0, 0, 0, 0, outputFile_, {}, 0, false, 0, 1, page_, 0, orientation_});
+  Record({DrawCall::StartDoc, 0, 0, 0, 0, outputFile_, {}, 0, false, 0, 1, page_, 0, orientation_, scale_});
+}
+
+void Printer::Draw(const FontMeasure& font, const std::string& shown) {
+  if (!shown.empty()) {
+    const double k = font.k;
+    painter_->setFont(font.font);
+    painter_->setPen(ToQColor(color_));
+    painter_->drawText(QPointF(pen_.x * k, y_ * k + font.metrics.ascent()), QString::fromStdString(shown));
+  }
+  Record({DrawCall::Text, pen_.x, y_, 0, 0, shown, fontName_, fontSize_, bold_, color_, drawWidth_, page_, pen_.tab});
+  pen_.tab = 0;
+  pen_.hasText = true;
+  pen_.x += font.Width(shown);
 }
 
 void Printer::PrintText(const std::string& text) {
   EnsureJob();
-  const QFont font = MakeFont(fontName_, fontSize_, bold_);
-  const double k = DevicePerTwip();
-  QFontMetricsF fm(font, &Device());
+  const auto font = Font();
   std::string shown = text;
-  if (tab_ && x_ > tabX_ + 0.5) shown = BehindTab(text, fm);
-  if (!shown.empty()) {
-    painter_->setFont(font);
-    painter_->setPen(ToQColor(color_));
-    painter_->drawText(QPointF(x_ * k, y_ * k + fm.ascent()), QString::fromStdString(shown));
+  if (pen_.tab && pen_.hasText) {
+    Placed placed = Place(*font, pen_.tabPen, true, pen_.tabX, text, font->Width(text));
+    pen_.x = placed.x;
+    shown = std::move(placed.shown);
   }
-  Record({DrawCall::Text, x_, y_, 0, 0, shown, fontName_, fontSize_, bold_, color_, drawWidth_, page_, tab_});
-  tab_ = 0;
-  lineHasText_ = true;
-  x_ += fm.horizontalAdvance(QString::fromStdString(shown)) / k;
+  Draw(*font, shown);
 }
 
-// A text due at a tab column the pen has passed: the part of it that still ends where the
-// whole would have ended at the column, without reaching back over the pen; the position
-// moves to where that part starts. One leading blank always stays; a text that cannot
-// keep its right end starts at the pen.
-std::string Printer::BehindTab(const std::string& text, const QFontMetricsF& fm) {
-  const double k = DevicePerTwip();
-  auto width = [&](const std::string& t) { return fm.horizontalAdvance(QString::fromStdString(t)) / k; };
-  const double right = tabX_ + width(text);
-  const size_t blanks = std::min(text.find_first_not_of(' '), text.size());
-  for (size_t drop = 0; drop + 1 < blanks; ++drop) {
-    const std::string rest = text.substr(drop);
-    const double start = right - width(rest);
-    if (start >= x_ - 0.5) {
-      x_ = std::max(x_, start);
-      return rest;
-    }
-  }
-  return blanks > 0 ? text.substr(blanks - 1) : text;
+void Printer::PrintTextEndingAt(double right, const std::string& text) {
+  EnsureJob();
+  const auto font = Font();
+  const double width = font->Width(text);
+  Placed placed = Place(*font, pen_.x, pen_.hasText, right - width, text, width);
+  pen_.x = placed.x;
+  pen_.tab = 0;
+  Draw(*font, placed.shown);
 }
+
+namespace {
+void MoveToTab(LinePen& pen, int column, double columnWidth) {
+  pen.tabX = (std::max(column, 1) - 1) * columnWidth;
+  pen.tabPen = pen.x;
+  if (pen.x <= pen.tabX + 0.5) pen.x = pen.tabX;
+  pen.tab = std::max(column, 1);
+}
+}  // namespace
 
 void Printer::TabTo(int column) {
-  if (column < 1) column = 1;
-  tabX_ = (column - 1) * ColumnWidth();
   // Half a twip of slack: positions worked out in twips land exactly on a column.
-  if (x_ > tabX_ + 0.5 && !lineHasText_) EndLine();
-  if (x_ <= tabX_ + 0.5) x_ = tabX_;
-  tab_ = column;
+  if (pen_.x > (std::max(column, 1) - 1) * ColumnWidth() + 0.5 && !pen_.hasText) EndLine();
+  MoveToTab(pen_, column, ColumnWidth());
 }
 
 void Printer::EndLine() {
-  x_ = 0;
-  tab_ = 0;
-  lineHasText_ = false;
+  pen_ = {};
   y_ += TextHeight();
 }
 
@@ -387,10 +448,9 @@ void Printer::Line(double x1, double y1, double x2, double y2) {
   painter_->setPen(pen);
   painter_->drawLine(QPointF(x1 * k, y1 * k), QPointF(x2 * k, y2 * k));
   Record({DrawCall::Line, x1, y1, x2, y2, {}, fontName_, fontSize_, bold_, color_, drawWidth_, page_});
-  x_ = x2;
+  pen_ = {};
+  pen_.x = x2;
   y_ = y2;
-  tab_ = 0;
-  lineHasText_ = false;
 }
 
 void Printer::NewPage() {
@@ -399,7 +459,7 @@ void Printer::NewPage() {
   ApplyFitScale();  // the page may have turned
   ++page_;
   ResetPosition();
-  Record({DrawCall::NewPage, 0, 0, 0, 0, {}, {}, 0, false, 0, 1, page_, 0, orientation_});
+  Record({DrawCall::NewPage, 0, 0, 0, 0, {}, {}, 0, false, 0, 1, page_, 0, orientation_, scale_});
 }
 
 void Printer::EndDoc() {
@@ -430,6 +490,43 @@ void Printer::KillDoc() {
   // A fresh device for the next job: an aborted one cannot start again.
   qprinter_.reset();
 }
+
+// ------------------------------------------------------------------ measuring lines
+
+LineMeasure::LineMeasure(const Printer& printer) : font_(printer.Font()) {}
+LineMeasure::~LineMeasure() = default;
+
+double LineMeasure::ColumnWidth() const { return font_->column; }
+double LineMeasure::TextWidth(const std::string& text) const { return font_->Width(text); }
+
+void LineMeasure::TabTo(int column) {
+  if (pen_.x > (std::max(column, 1) - 1) * font_->column + 0.5 && !pen_.hasText) EndLine();
+  MoveToTab(pen_, column, font_->column);
+}
+
+void LineMeasure::PrintText(const std::string& text) {
+  const double width = font_->Width(text);
+  if (pen_.tab && pen_.hasText) {
+    const Placed placed = Place(*font_, pen_.tabPen, true, pen_.tabX, text, width);
+    pen_.x = placed.x + (placed.shown.size() == text.size() ? width : font_->Width(placed.shown));
+  } else {
+    pen_.x += width;
+  }
+  pen_.tab = 0;
+  pen_.hasText = true;
+  widest_ = std::max(widest_, pen_.x);
+}
+
+void LineMeasure::PrintTextEndingAt(double right, const std::string& text) {
+  const double width = font_->Width(text);
+  const Placed placed = Place(*font_, pen_.x, pen_.hasText, right - width, text, width);
+  pen_.x = placed.x + (placed.shown.size() == text.size() ? width : font_->Width(placed.shown));
+  pen_.tab = 0;
+  pen_.hasText = true;
+  widest_ = std::max(widest_, pen_.x);
+}
+
+void LineMeasure::EndLine() { pen_ = {}; }
 
 // ------------------------------------------------------------------ installed printers
 

@@ -9,6 +9,7 @@
 // until EndDoc (sent) or KillDoc (abandoned).
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -17,7 +18,6 @@
 #include <vector>
 
 class QFile;
-class QFontMetricsF;
 class QPagedPaintDevice;
 class QPainter;
 class QPdfWriter;
@@ -58,11 +58,24 @@ struct DrawCall {
   int page = 0;   // 1-based page of the job
   int tab = 0;    // text placed by a move to a tab column: that column (0: placed by position)
   int orientation = 0;  // start of a job or page: kPortrait or kLandscape
+  double scale = 1;     // start of a job or page: how much smaller than full size it is drawn
 };
 
 // An item of a print line: text, or a move to a tab column.
 struct Tab {
   int column;
+};
+
+// The widths of one font on one device (its metrics built once and kept).
+class FontMeasure;
+
+// Where the texts of a print line stand: the pen, and the tab column a text is due at.
+struct LinePen {
+  double x = 0;
+  int tab = 0;        // the tab column the position was last moved to, until text is placed
+  double tabX = 0;    // where that column starts (the pen may be past it)
+  double tabPen = 0;  // where the pen stood when it moved to that column
+  bool hasText = false;  // text was placed since the line began (or the pen left a drawing)
 };
 
 class Printer {
@@ -75,15 +88,15 @@ class Printer {
   const std::string& DeviceName() const { return device_; }
 
   // ---- position
-  double CurrentX() const { return x_; }
+  double CurrentX() const { return pen_.x; }
   double CurrentY() const { return y_; }
   void SetCurrentX(double x) {
-    x_ = x;
-    tab_ = 0;
+    pen_.x = x;
+    pen_.tab = 0;
   }
   void SetCurrentY(double y) {
     y_ = y;
-    lineHasText_ = false;
+    pen_.hasText = false;
   }
 
   // ---- font and pen
@@ -133,14 +146,16 @@ class Printer {
   // ---- printing
   // Text at the current position, the line kept open ("Print text;").
   void PrintText(const std::string& text);
-  // Moves to a tab column. A pen already past it on a line that holds text (a text before
-  // ran wider than its column) stays where it is, and the next text keeps the right end it
-  // would have had at the column by giving up as many of its leading blanks as that takes
-  // (one stays between the two texts): figures right-aligned by their blanks still line
-  // up, and a wide figure takes room from the next one's padding. A pen past it with no
-  // text on its line (left at the end of a ruled line, or moved to another height) goes
-  // to that column of the next line.
+  // Moves to a tab column. The next text starts there, or, on a line that holds text, keeps
+  // the right end it would have had there with at least one blank between it and the text
+  // before: a text before that ran wider than its column takes room from the next one's
+  // leading blanks, and where those do not suffice pushes it right (one blank between),
+  // never over it. Figures right-aligned by their blanks still line up. A pen past the
+  // column with no text on its line (left at the end of a ruled line, or moved to another
+  // height) goes to that column of the next line.
   void TabTo(int column);
+  // Text that ends at `right` twips, under the same rule as text at a tab column.
+  void PrintTextEndingAt(double right, const std::string& text);
   // Ends the line ("Print" with nothing, or the end of "Print text").
   void EndLine();
   // The whole of a print statement: items in order, then the line ended unless keepOpen.
@@ -165,6 +180,7 @@ class Printer {
   void KillDoc();
 
  private:
+  friend class LineMeasure;
   void EnsureJob();
   std::string PdfFileName();
   void OpenPdf(const std::string& target);
@@ -176,7 +192,8 @@ class Printer {
   double DevicePerTwip() const;
   double FitScale() const;
   void ApplyFitScale();
-  std::string BehindTab(const std::string& text, const QFontMetricsF& fm);
+  std::shared_ptr<const FontMeasure> Font() const;
+  void Draw(const FontMeasure& font, const std::string& shown);
 
   std::string device_;
   std::string fontName_ = "Arial";
@@ -186,10 +203,9 @@ class Printer {
   int drawWidth_ = 1;
   int orientation_ = kPortrait;
   int copies_ = 1;
-  double x_ = 0, y_ = 0;
-  int tab_ = 0;  // the tab column the position was last moved to, until text is placed
-  double tabX_ = 0;  // where that column starts (the pen may be past it)
-  bool lineHasText_ = false;  // text was placed since the line began (or the pen left a drawing)
+  LinePen pen_;
+  double y_ = 0;
+  mutable std::vector<std::shared_ptr<const FontMeasure>> fonts_;  // each font measured once
   double layoutWidth_ = 0;
   int page_ = 0;
   double scale_ = 1;  // of the drawing on the job's current page
@@ -200,6 +216,39 @@ class Printer {
   mutable std::unique_ptr<QPdfWriter> pdfWriter_;
   std::unique_ptr<sys::ScratchFile> scratch_;
   std::unique_ptr<QPainter> painter_;
+};
+
+// The lines of a report measured before it prints: texts placed as the printer places them
+// (TabTo, PrintText, PrintTextEndingAt, EndLine mean what they mean there), in the font the
+// printer has when the measure is made, nothing drawn. Widest() is the width the report's
+// page must hold at full size, for SetLayoutWidth: a figure wider than its column pushes
+// the texts after it in the measure as on the page.
+class LineMeasure {
+ public:
+  explicit LineMeasure(const Printer& printer);
+  ~LineMeasure();
+  LineMeasure(const LineMeasure&) = delete;
+  LineMeasure& operator=(const LineMeasure&) = delete;
+
+  double ColumnWidth() const;
+  double TextWidth(const std::string& text) const;
+  void TabTo(int column);
+  void PrintText(const std::string& text);
+  void PrintTextEndingAt(double right, const std::string& text);
+  void SetCurrentX(double x) {
+    pen_.x = x;
+    pen_.tab = 0;
+  }
+  void EndLine();
+  // Counts a width the page must hold (a ruled line's end, say).
+  void Reach(double x) { widest_ = std::max(widest_, x); }
+  // The right end of the widest line measured, in twips.
+  double Widest() const { return widest_; }
+
+ private:
+  std::shared_ptr<const FontMeasure> font_;
+  LinePen pen_;
+  double widest_ = 0;
 };
 
 // ---- the installed printers and the current one

@@ -15,7 +15,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <map>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -448,14 +450,70 @@ std::string Unescaped(std::string t) {
   return t;
 }
 
-// One printed run checked: every word inside the printable area, every letter drawn in
-// the PDF, and no line of figures alone (the rest of a row pushed a line down).
+// A word of figures that is two texts run together ("57 %3463795345.33",
+// "($440222430000)$81041953000"): pdftotext parts words at a blank, so texts that keep one
+// between them are words of their own.
+bool TwoFiguresTouch(const std::string& word) {
+  // Something after a figure's end ("%" or ")"), or a figure's start ("(" or "$") after a digit.
+  static const std::regex joint(R"(%.|\).|[0-9.][($])");
+  return IsFigure(word) && std::regex_search(word, joint);
+}
+
+// The ink of each page as poppler draws it, without smoothing so that the finest rule
+// shows: for each page, the dark columns and rows, in points from the paper's top left.
+struct Ink {
+  int left = -1, right = -1, top = -1, bottom = -1;  // -1: a blank page
+};
+std::vector<Ink> PageInk(const std::string& pdf) {
+  const std::string folder = pdf + ".ink";
+  fs::create_directories(folder);
+  CommandOutput("pdftoppm -r 72 -gray -aa no -aaVector no '" + pdf + "' '" + folder + "/p' 2>&1");
+  std::vector<std::string> files;
+  for (const auto& e : fs::directory_iterator(folder)) files.push_back(e.path().string());
+  // pdftoppm numbers its pages with as many digits as the last one has.
+  std::sort(files.begin(), files.end());
+  std::vector<Ink> inks;
+  for (const std::string& f : files) {
+    std::ifstream in(f, std::ios::binary);
+    std::string magic;
+    int w = 0, h = 0, max = 0;
+    in >> magic >> w >> h >> max;
+    in.get();
+    std::vector<unsigned char> px(static_cast<size_t>(w) * static_cast<size_t>(h));
+    in.read(reinterpret_cast<char*>(px.data()), static_cast<std::streamsize>(px.size()));
+    Ink ink;
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        if (px[static_cast<size_t>(y) * static_cast<size_t>(w) + static_cast<size_t>(x)] >= 128) continue;
+        if (ink.left < 0 || x < ink.left) ink.left = x;
+        ink.right = std::max(ink.right, x + 1);
+        if (ink.top < 0) ink.top = y;
+        ink.bottom = y + 1;
+      }
+    inks.push_back(ink);
+  }
+  fs::remove_all(folder);
+  return inks;
+}
+
+// One printed run checked: every word and every rule inside the printable area, every
+// letter drawn in the PDF, no line of figures alone (the rest of a row pushed a line
+// down), no two figures of a row run together, and pages drawn smaller than full size no
+// smaller than their widest line needs (their ink reaches the printable edge), so that
+// text is never made smaller than it must be.
 void CheckColumnsAndRows(const std::string& pdf, const std::vector<printer::DrawCall>& drawn) {
   const auto pages = PdfPages(pdf);
   ASSERT_FALSE(pages.empty());
+  const auto inks = PageInk(pdf);
+  ASSERT_EQ(inks.size(), pages.size());
   std::string drawnText, pdfText;
-  for (const printer::DrawCall& d : drawn)
+  std::vector<double> scales;
+  for (const printer::DrawCall& d : drawn) {
     if (d.kind == printer::DrawCall::Text) drawnText += d.text;
+    if (d.kind == printer::DrawCall::StartDoc || d.kind == printer::DrawCall::NewPage) scales.push_back(d.scale);
+  }
+  ASSERT_EQ(scales.size(), pages.size());
+  int inkRight = 0;
   for (size_t i = 0; i < pages.size(); ++i) {
     const Page& page = pages[i];
     std::map<long, std::vector<const Word*>> lines;
@@ -465,7 +523,19 @@ void CheckColumnsAndRows(const std::string& pdf, const std::vector<printer::Draw
                   w.top >= kPdfEdge - kSlack && w.bottom <= page.height - kPdfEdge + kSlack)
           << "page " << i + 1 << ": \"" << w.text << "\" at " << w.left << ".." << w.right
           << " pt lies outside the printable area of a page " << page.width << " pt wide";
+      EXPECT_FALSE(TwoFiguresTouch(Unescaped(w.text))) << "page " << i + 1 << ": figures run together in \"" << w.text
+                                                      << "\" at " << w.left << " pt";
       lines[std::lround(w.top * 4)].push_back(&w);
+    }
+    // A pixel is a point: ink a point or more past the printable edge is off the page's
+    // printable area (a rule drawn to the paper's edge, say).
+    const Ink& ink = inks[i];
+    if (ink.left >= 0) {
+      EXPECT_TRUE(ink.left >= kPdfEdge - 1 && ink.right <= page.width - kPdfEdge + 1 && ink.top >= kPdfEdge - 1 &&
+                  ink.bottom <= page.height - kPdfEdge + 1)
+          << "page " << i + 1 << ": ink at " << ink.left << ".." << ink.right << " x " << ink.top << ".."
+          << ink.bottom << " pt outside the printable area of a page " << page.width << " x " << page.height;
+      inkRight = std::max(inkRight, ink.right);
     }
     for (const auto& [top, words] : lines) {
       // Lines of percentages alone are the group report's shares of its companies.
@@ -477,6 +547,16 @@ void CheckColumnsAndRows(const std::string& pdf, const std::vector<printer::Draw
                                 << words.front()->text << "\"";
     }
   }
+  // Every page is laid out for at least A4's printable width; a page drawn smaller than
+  // that takes holds a line that needs it, on some page.
+  const double printable = pages[0].width - 2 * kPdfEdge;
+  const bool landscape = pages[0].width > pages[0].height;
+  const double a4 = (landscape ? kPapers[0].height : kPapers[0].width) - 2 * kPdfEdge;
+  if (scales[0] < std::min(1.0, printable / a4) - 0.001) {
+    EXPECT_GT(inkRight, pages[0].width - kPdfEdge - 0.03 * printable)
+        << "drawn at " << scales[0] << " of its size, its ink ending at " << inkRight
+        << " pt: smaller than its widest line needs";
+  }
   const std::string printed = SortedLetters(pdfText), meant = SortedLetters(drawnText);
   std::string lost;
   std::set_difference(meant.begin(), meant.end(), printed.begin(), printed.end(), std::back_inserter(lost));
@@ -487,7 +567,8 @@ void CheckColumnsAndRows(const std::string& pdf, const std::vector<printer::Draw
 struct ColumnsCase {
   std::string name, report;
   std::vector<std::string> options;
-  std::string to;  // the last month, from 07/2025
+  std::string to;     // the last month, from 07/2025
+  int companies = 6;  // the group report: company files in its folder
 };
 
 std::string YesNo(bool b) { return b ? "True" : "False"; }
@@ -512,65 +593,112 @@ ColumnsCase Forecast(const std::string& type, bool numbers) {
           "06/2026"};
 }
 
-// The group report of six companies, the group and average columns on either side.
-ColumnsCase Group(const std::string& side, bool figures, bool whole, const std::string& to) {
-  return {"group-" + side + (figures ? "-figures" : "") + (whole ? "-whole" : ""),
+// The group report of six companies (or two, in portrait), the group and average columns on
+// either side.
+ColumnsCase Group(const std::string& side, bool figures, bool whole, const std::string& to, bool average = true,
+                  int companies = 6) {
+  return {"group-" + side + (figures ? "-figures" : "") + (whole ? "-whole" : "") + (average ? "" : "-noaverage") +
+              "-" + std::to_string(companies),
           "CONPL",
-          {"GroupColPosn=" + side, "IncludeAverage=True", "ShowFigures=" + YesNo(figures), "RoundWhole=" + YesNo(whole),
-           "ShowHeaders=True", "PrintAccountNumbers=True", "PrintLevel=4"},
-          to};
+          {"GroupColPosn=" + side, "IncludeAverage=" + YesNo(average), "ShowFigures=" + YesNo(figures),
+           "RoundWhole=" + YesNo(whole), "ShowHeaders=True", "PrintAccountNumbers=True", "PrintLevel=4"},
+          to,
+          companies};
 }
 
-// The layouts of one parameter: every layout of the comparison in one variance format
-// (months in or out, last year's month, the last-year columns, each kind of annual column,
-// with and without account numbers; portrait and landscape follow from them); the forecast
-// in each column type and the group report in each figure format; or, for a business a
-// thousand times the sample's size, layouts whose totals are wider than their columns (the
-// comparison's "($26,311,950)", the forecast's "($40,748,930)", the group's
-// "(40,748,930.00)"), the rest of their rows still on their lines.
-std::vector<ColumnsCase> Layouts(const std::string& param) {
+// Every layout of the three reports: the comparison in each variance format with months in
+// or out, last year's month, the last-year columns, each kind of annual column, with and
+// without account numbers (portrait and landscape follow from them); the forecast in each
+// column type; the group report in each figure format, of six companies and of two.
+std::vector<ColumnsCase> AllLayouts() {
   std::vector<ColumnsCase> cases;
-  if (param == "big") return {Comparison("B", 1, false, false, false, true), Comparison("V", 2, true, false, true, false),
-                              Forecast("AB", true), Group("L", true, false, "06/2026"), Group("R", true, false, "06/2026")};
-  if (param == "forecast-group") {
-    for (const char* type : {"A", "B", "AB"})
-      for (bool numbers : {true, false}) cases.push_back(Forecast(type, numbers));
-    for (const char* side : {"L", "R"})
-      for (bool figures : {true, false})
-        for (bool whole : {true, false}) cases.push_back(Group(side, figures, whole, "09/2025"));
+  for (const char* format : {"V", "B", "PC"})
+    for (bool lastMonth : {false, true})
+      for (int annual : {0, 1, 2, 4})
+        for (bool noMonths : {false, true})
+          for (bool lastYearColumns : {false, true})
+            for (bool numbers : {true, false})
+              cases.push_back(Comparison(format, annual, lastMonth, noMonths, lastYearColumns, numbers));
+  for (const char* type : {"A", "B", "AB"})
+    for (bool numbers : {true, false}) cases.push_back(Forecast(type, numbers));
+  for (const char* side : {"L", "R"})
+    for (bool figures : {true, false})
+      for (bool whole : {true, false}) cases.push_back(Group(side, figures, whole, "06/2026"));
+  for (bool average : {true, false}) cases.push_back(Group("L", true, true, "06/2026", average, 2));
+  return cases;
+}
+
+// The sizes of business the layouts print at: the sample's amounts times `factor`, and
+// with `deficits`, expenses that many times more again (months of big losses).
+struct Size {
+  const char* name;
+  long long factor;
+  long long deficits = 1;
+};
+constexpr Size kSizes[] = {{"sample", 1}, {"x100", 100}, {"x1000", 1000}, {"x10000", 10000},
+                           {"x100000", 100000}, {"deficits", 1000, 25}};
+
+// The layouts of one size. At the sample's size every layout (a quarter for each of
+// "sample-1" to "sample-4", so that they run side by side); at each larger size an eighth
+// of them, a different eighth each (so that every layout prints at some larger
+// size), with the layouts whose figures are the widest for their columns at that size:
+// a month's losses past the forecast's total, the group's percentages, its figures of
+// fourteen characters and more, the comparison's year-to-date figures.
+std::vector<ColumnsCase> Layouts(const std::string& size) {
+  const std::vector<ColumnsCase> all = AllLayouts();
+  std::vector<ColumnsCase> cases;
+  if (size.starts_with("sample-")) {
+    for (size_t i = static_cast<size_t>(size.back() - '1'); i < all.size(); i += 4) cases.push_back(all[i]);
     return cases;
   }
-  for (bool lastMonth : {false, true})
-    for (int annual : {0, 1, 2, 4})
-      for (bool noMonths : {false, true})
-        for (bool lastYearColumns : {false, true})
-          for (bool numbers : {true, false})
-            cases.push_back(Comparison(param, annual, lastMonth, noMonths, lastYearColumns, numbers));
+  const auto at = std::find_if(std::begin(kSizes), std::end(kSizes), [&](const Size& s) { return s.name == size; });
+  const auto eighth = static_cast<size_t>(at - std::begin(kSizes) - 1);
+  for (size_t i = eighth; i < all.size(); i += 8) cases.push_back(all[i]);
+  cases.push_back(Forecast("A", true));
+  cases.push_back(Group("R", true, false, "06/2026", false));
+  cases.push_back(Group("L", true, true, "06/2026", true, 2));
+  cases.push_back(Comparison("B", 1, false, false, false, true));
+  cases.push_back(Comparison("V", 2, true, false, true, false));
   return cases;
 }
 
 class PrintedColumns : public ::testing::TestWithParam<std::string> {};
 
-// Every column of every layout lies on the paper, A4 and Letter: nothing past the
-// printable area, no letter lost off the paper's edge, every row on its own line.
+// Every column of every layout lies on the paper, A4 and Letter, at every size of
+// business: nothing past the printable area, no letter lost off the paper's edge, every
+// row on its own line, its texts apart.
 TEST_P(PrintedColumns, EveryColumnOfEveryLayoutIsOnThePaper) {
   UsePrivateOdbcRegistration();
   for (const char* code : {"BGTCMP", "BGTFCT", "CONPL"}) RegisterOnPaper(code);
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
   const std::string folder = dir.path().toStdString(), file = folder + "/Company.MYO";
-  CopySample(samples::kAustralianFile, file, GetParam() == "big" ? ScaleAmounts(1000) : "");
-  fs::create_directories(folder + "/group");
-  for (int k = 1; k <= 6; ++k) fs::copy_file(file, folder + "/group/Company" + std::to_string(k) + ".MYO");
-  for (const ColumnsCase& c : Layouts(GetParam())) {
+  const std::string param = GetParam().starts_with("sample-") ? "sample" : GetParam();
+  const Size& size = *std::find_if(std::begin(kSizes), std::end(kSizes), [&](const Size& s) { return s.name == param; });
+  std::string change = size.factor > 1 ? ScaleAmounts(size.factor) : "";
+  if (size.deficits > 1) {
+    const std::string expenses = " WHERE AccountID IN (SELECT AccountID FROM Accounts WHERE AccountNumber LIKE '6-%')";
+    const std::string by = std::to_string(size.deficits);
+    change += "UPDATE JournalRecords SET TaxExclusiveAmount = TaxExclusiveAmount * " + by + expenses +
+              "; UPDATE AccountActivities SET Amount = Amount * " + by + expenses +
+              "; UPDATE AccountBudgets SET Amount = Amount * " + by + expenses + ";";
+  }
+  CopySample(samples::kAustralianFile, file, change);
+  for (int n : {2, 6}) {
+    fs::create_directories(folder + "/group" + std::to_string(n));
+    for (int k = 1; k <= n; ++k)
+      fs::copy_file(file, folder + "/group" + std::to_string(n) + "/Company" + std::to_string(k) + ".MYO");
+  }
+  std::vector<ColumnsCase> cases = Layouts(GetParam());
+  for (const ColumnsCase& c : cases) {
     for (const Paper& paper : kPapers) {
-      SCOPED_TRACE(c.name + " on " + paper.name);
+      SCOPED_TRACE(c.name + " on " + paper.name + " at " + size.name);
       std::vector<printer::DrawCall> drawn;
       settings = {&paper, 0, 0, 0, &drawn};
       const std::string out = folder + "/" + c.name + "-" + paper.name + ".pdf";
       std::vector<std::string> args = {"--file", file, "--report", "PAGES-" + c.report, "--from", "07/2025",
                                        "--to", c.to, "--out", out};
-      if (c.report == "CONPL") args.insert(args.end(), {"--folder", folder + "/group"});
+      if (c.report == "CONPL") args.insert(args.end(), {"--folder", folder + "/group" + std::to_string(c.companies)});
       for (const auto& o : c.options) args.insert(args.end(), {"--option", o});
       std::ostringstream so, se;
       const int status = runner::Run(args, so, se);
@@ -581,7 +709,9 @@ TEST_P(PrintedColumns, EveryColumnOfEveryLayoutIsOnThePaper) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Layouts, PrintedColumns, ::testing::Values("V", "B", "PC", "forecast-group", "big"));
+INSTANTIATE_TEST_SUITE_P(Sizes, PrintedColumns,
+                         ::testing::Values("sample-1", "sample-2", "sample-3", "sample-4", "x100", "x1000", "x10000",
+                                           "x100000", "deficits"));
 
 }  // namespace
 }  // namespace qvx::test
