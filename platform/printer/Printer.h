@@ -118,10 +118,11 @@ class Printer {
   void SetOrientation(int orientation);
   int Copies() const { return copies_; }
   void SetCopies(int copies);
-  // The width a report's columns take at full size, in twips; 0 (the default) is the
-  // printable width of A4 within the PDF device's edges, which most layouts fit. A page
-  // narrower than the layout is drawn smaller as a whole, so that no column runs off the
-  // paper. Takes effect from the next page the job starts (at once before the job).
+  // The width of a report's widest line at full size, in twips, as a LineMeasure of its
+  // lines finds it; 0 (the default) is the printable width of A4 within the PDF device's
+  // edges, which most layouts fit. A page narrower than that is drawn smaller as a whole,
+  // so that no text runs off the paper. Takes effect from the next page the job starts (at
+  // once before the job).
   double LayoutWidth() const { return layoutWidth_; }
   void SetLayoutWidth(double twips);
   // The printable area in twips (of a page drawn smaller on paper narrower than the

@@ -656,6 +656,7 @@ std::vector<ColumnsCase> Layouts(const std::string& size) {
   for (size_t i = eighth; i < all.size(); i += 8) cases.push_back(all[i]);
   cases.push_back(Forecast("A", true));
   cases.push_back(Group("R", true, false, "06/2026", false));
+  cases.push_back(Group("R", true, true, "06/2026", false));
   cases.push_back(Group("L", true, true, "06/2026", true, 2));
   cases.push_back(Comparison("B", 1, false, false, false, true));
   cases.push_back(Comparison("V", 2, true, false, true, false));
