@@ -268,8 +268,6 @@ namespace {
 constexpr std::string_view kScratchPrefix = ".qvx-save-";
 constexpr std::string_view kLinkPrefix = "QVXScratch.";
 constexpr size_t kSuffix = 6;  // mkstemp's letters
-// The scratch file's name within its own folder.
-constexpr const char* kScratchName = "output";
 
 bool HasScratchSuffix(std::string_view name, std::string_view prefix) {
   if (name.size() != prefix.size() + kSuffix || name.substr(0, prefix.size()) != prefix) return false;
@@ -371,7 +369,9 @@ ScratchFile::ScratchFile(std::string target) : target_(std::move(target)) {
     Raise(err::PathFileAccess, what + ": another user replaced the scratch folder " + folderName_ + " made there.");
   // Locked before its link exists: whoever finds the folder through the link sees it held.
   TryLock(own.fd);
-  Fd file{::openat(own.fd, kScratchName, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600)};
+  // Named as its folder is: a leftover is known by that name alone, and nothing the user
+  // had under another name can be taken for it.
+  Fd file{::openat(own.fd, folderName_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600)};
   if (file.fd < 0) {
     const int e = errno;
     RemoveScratchFolder(dir.fd, folderName_, own.fd);
@@ -390,7 +390,7 @@ ScratchFile::ScratchFile(std::string target) : target_(std::move(target)) {
 
 ScratchFile::~ScratchFile() {
   // Only the very file made here goes, never what someone may have put in its place.
-  if (!committed_ && NamesThat(private_, kScratchName, file_)) ::unlinkat(private_, kScratchName, 0);
+  if (!committed_ && NamesThat(private_, folderName_.c_str(), file_)) ::unlinkat(private_, folderName_.c_str(), 0);
   RemoveScratchFolder(folder_, folderName_, private_);
   if (!link_.empty()) ::unlink(link_.c_str());
   for (int fd : {file_, private_, folder_}) ::close(fd);
@@ -406,6 +406,7 @@ void ScratchFile::Commit() {
   if (::fsync(file_) != 0) RaiseWithReason("The file " + target_ + " could not be written", errno);
   TellStep(ScratchStep::Placing, target_);
   const std::string what = "The file could not be saved as " + target_;
+  const char* const scratch = folderName_.c_str();
   // The file is put in place from its own folder, which no one else can change, into the
   // target's folder, both open here. What stands at the target's name is taken in the same
   // step (exchanged), or the name is taken only while it is free, so that what was looked
@@ -418,16 +419,16 @@ void ScratchFile::Commit() {
     // Written over a file, the output keeps that file's permissions (a report kept private
     // stays private); a new one gets the usual rights.
     ::fchmod(file_, exists ? st.st_mode & 0777 : UsualMode());
-    if (::renameat2(private_, kScratchName, folder_, name_.c_str(), exists ? RENAME_EXCHANGE : RENAME_NOREPLACE) ==
+    if (::renameat2(private_, scratch, folder_, name_.c_str(), exists ? RENAME_EXCHANGE : RENAME_NOREPLACE) ==
         0) {
       if (!exists) break;
       struct stat earlier {};
-      if (::fstatat(private_, kScratchName, &earlier, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISREG(earlier.st_mode)) {
-        ::renameat2(folder_, name_.c_str(), private_, kScratchName, RENAME_EXCHANGE);
+      if (::fstatat(private_, scratch, &earlier, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISREG(earlier.st_mode)) {
+        ::renameat2(folder_, name_.c_str(), private_, scratch, RENAME_EXCHANGE);
         RefuseTarget(target_, earlier.st_mode);
       }
       // The earlier file (a link to it elsewhere keeps it).
-      ::unlinkat(private_, kScratchName, 0);
+      ::unlinkat(private_, scratch, 0);
       break;
     }
     const int e = errno;
@@ -436,7 +437,7 @@ void ScratchFile::Commit() {
     // A file system that cannot exchange names: the new file takes the name, which was an
     // ordinary file or free a moment ago. Nothing is written into what stands there.
     if (e != EINVAL && e != ENOSYS) RaiseWithReason(what, e);
-    if (::renameat(private_, kScratchName, folder_, name_.c_str()) != 0) RaiseWithReason(what, errno);
+    if (::renameat(private_, scratch, folder_, name_.c_str()) != 0) RaiseWithReason(what, errno);
     break;
   }
   committed_ = true;
@@ -477,8 +478,10 @@ bool RemoveScratchFolderUnlessHeld(const std::filesystem::path& path) {
   Fd own{::openat(parent.fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)};
   if (own.fd < 0) return errno == ENOENT;
   struct stat st {};
-  if (::fstat(own.fd, &st) != 0 || st.st_uid != ::geteuid() || !TryLock(own.fd)) return false;
-  ::unlinkat(own.fd, kScratchName, 0);
+  if (::fstat(own.fd, &st) != 0 || st.st_uid != ::geteuid() || (st.st_mode & (S_IRWXG | S_IRWXO)) ||
+      !TryLock(own.fd))
+    return false;
+  ::unlinkat(own.fd, name.c_str(), 0);
   RemoveScratchFolder(parent.fd, name, own.fd);
   return true;
 }

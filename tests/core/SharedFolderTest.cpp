@@ -43,10 +43,7 @@ class SharedFolderTest : public test::CoreTest {
     printer::Environment() = {};
     shared_ = sharedDir_.path().toStdString();
     fs::permissions(shared_, fs::perms(02777));
-    // The user's private folder; it holds a file at the scratch file's own name too.
-    mine_ = homeDir_.path().toStdString() + "/private";
-    fs::create_directory(mine_);
-    fs::permissions(mine_, fs::perms(0700));
+    mine_ = homeDir_.path().toStdString() + "/private";  // the user's private folder
   }
   void TearDown() override {
     sys::SetScratchWatch({});
@@ -129,8 +126,8 @@ TEST_F(SharedFolderTest, AnotherUsersLinksAndPipesNeverTakeTheUsersFilesOrTheOut
   };
   const Swap swaps[] = {
       // The scratch file's folder renamed away and a link to the user's private folder put
-      // at its name: a writer or a commit that went by that name would write the user's
-      // file there, or move it onto the target.
+      // at its name: a writer or a commit that went by that name would make or write a
+      // file in the user's folder, or move one of it onto the target.
       {"the scratch folder swapped for a link to a private folder", When::Made,
        [this](const std::string&) {
          for (const std::string& n : Names())
@@ -154,7 +151,9 @@ TEST_F(SharedFolderTest, AnotherUsersLinksAndPipesNeverTakeTheUsersFilesOrTheOut
       for (const auto& e : fs::directory_iterator(shared_)) fs::remove_all(e.path());
       const std::string target = shared_ + "/" + w.file;
       WriteBytes(target, w.head + " the earlier file");
-      WriteBytes(mine_ + "/output", "the user's private output");
+      fs::remove_all(mine_);
+      fs::create_directory(mine_);
+      fs::permissions(mine_, fs::perms(0700));
       WriteBytes(mine_ + "/secret.txt", "the user's secret");
       asking_->Clear();
       // The other user keeps both ends of the pipe, with room for a whole report in it, so
@@ -185,7 +184,9 @@ TEST_F(SharedFolderTest, AnotherUsersLinksAndPipesNeverTakeTheUsersFilesOrTheOut
       sys::SetScratchWatch({});
       asking_->afterQuestion = nullptr;
 
-      EXPECT_TRUE(ReadBytes(mine_ + "/output") == "the user's private output") << "a private file was written or moved";
+      std::set<std::string> mine;
+      for (const auto& e : fs::directory_iterator(mine_)) mine.insert(e.path().filename().string());
+      EXPECT_EQ(mine, std::set<std::string>{"secret.txt"}) << "a file was made in, or moved out of, a private folder";
       EXPECT_TRUE(ReadBytes(mine_ + "/secret.txt") == "the user's secret") << "a private file was written or moved";
       EXPECT_TRUE(ReadBytes(Path(G.DataSetFile)) == dataSet) << "the data-set file was written";
       if (s.saved) {
