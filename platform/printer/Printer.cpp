@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <string>
+#include <unordered_map>
 
 #include <QFile>
 #include <QFont>
@@ -205,7 +207,15 @@ class FontMeasure {
     for (int i = 1; i <= 26; ++i) sum += metrics.horizontalAdvance(QChar('a' + i - 1)) * kAverageWeights[i];
     column = std::max(1.0, std::round(sum / 1000.0 / k / kTwipsPerRasterDot)) * kTwipsPerRasterDot;
   }
-  double Width(const std::string& text) const { return metrics.horizontalAdvance(QString::fromStdString(text)) / k; }
+  // Every text a report prints is measured in its measuring pass and again as it is
+  // printed (where it goes, how far it moves the pen), and Qt lays a text out afresh for
+  // each measure: each text's width is kept instead, up to a bound on the memory held.
+  double Width(const std::string& text) const {
+    if (const auto known = widths_.find(text); known != widths_.end()) return known->second;
+    const double width = metrics.horizontalAdvance(QString::fromStdString(text)) / k;
+    if (widths_.size() < kWidthsKept) widths_.emplace(text, width);
+    return width;
+  }
 
   std::string name;
   double size;
@@ -214,6 +224,10 @@ class FontMeasure {
   QFontMetricsF metrics;
   double k;  // device units per twip
   double blank = 0, column = 0;
+
+ private:
+  static constexpr size_t kWidthsKept = 100000;  // the texts of a chart of some 10,000 accounts
+  mutable std::unordered_map<std::string, double> widths_;
 };
 
 namespace {
