@@ -10,6 +10,7 @@
 #include <string>
 #include <utility>
 #include <vector>
+#include <unistd.h>
 
 #include "ComparisonBenchRun.h"
 #include "samples/CompanyFile.h"
@@ -121,12 +122,14 @@ BENCHMARK(BM_BigChartComparisonToWorkbook)->Arg(1200)->Arg(5000)->Unit(benchmark
 
 int main(int argc, char** argv) {
   return qvx::test::RunBenchmarks(argc, argv, [] {
-    // Built under another name and renamed, so that a build cut short is never measured.
+    // Built under a name of this process's own and renamed, so that a build cut short, or
+    // one of another benchmark at the same time, is never measured.
     for (int accounts : {1200, 5000}) {
       const std::string path = ChartFile(accounts);
       if (std::filesystem::exists(path)) continue;
-      BuildChart(path + ".part", accounts);
-      std::filesystem::rename(path + ".part", path);
+      const std::string part = path + "." + std::to_string(::getpid());
+      BuildChart(part, accounts);
+      std::filesystem::rename(part, path);
     }
     return true;
   });

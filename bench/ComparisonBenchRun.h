@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 #include <vector>
+#include <unistd.h>
 
 #include <benchmark/benchmark.h>
 
@@ -48,21 +49,29 @@ struct ComparisonRun {
   test::ScriptedUiScope ui;
   shell::RecordingScope shell;
   std::string folder = std::filesystem::temp_directory_path().string() + "/";
+  // Named for the process, so that benchmarks running side by side keep their own files.
+  std::string stem = "qvx-bench-comparison-" + std::to_string(::getpid());
 
   ComparisonRun() {
     BuildMonthTables();
     G.DateFormat = "DMY";
   }
+  ~ComparisonRun() {
+    std::filesystem::remove(folder + stem + ".xlsx");
+    std::filesystem::remove(folder + stem + ".pdf");
+  }
+  ComparisonRun(const ComparisonRun&) = delete;
+  ComparisonRun& operator=(const ComparisonRun&) = delete;
 
   // One report of the year with these options into a fresh workbook, or printed into a
   // fresh PDF on the first printer of the printer box; false when no file was written.
   bool Produce(const ComparisonOptions& options) {
     BudgetComparison r;
     r.Opt = options;
-    const std::string file = folder + (options.ToExcel ? "qvx-bench-comparison.xlsx" : "qvx-bench-comparison.pdf");
+    const std::string file = folder + stem + (options.ToExcel ? ".xlsx" : ".pdf");
     std::filesystem::remove(file);
     G.OutputFolder = folder;
-    G.OutputFileName = "qvx-bench-comparison.xlsx";
+    G.OutputFileName = stem + ".xlsx";
     if (!options.ToExcel) {
       printer::Environment().systemPrinters = std::vector<std::string>{"Office Laser"};
       printer::Environment().redirectToPdf = file;
