@@ -259,6 +259,40 @@ Placed Place(const FontMeasure& f, double pen, bool lineHasText, double due, con
   return {pen, " " + text.substr(lead)};
 }
 
+// Where a text printed at the pen goes: by the placing rule when it is due at a tab column
+// on a line that already holds text, else at the pen.
+Placed AtPen(const FontMeasure& f, const LinePen& pen, const std::string& text) {
+  if (!pen.tab || !pen.hasText) return {pen.x, text};
+  return Place(f, pen.tabPen, true, pen.tabX, text, f.Width(text));
+}
+
+// Where a text that is to end at `right` goes.
+Placed EndingAt(const FontMeasure& f, const LinePen& pen, double right, const std::string& text) {
+  const double width = f.Width(text);
+  return Place(f, pen.x, pen.hasText, right - width, text, width);
+}
+
+// The pen past a text placed on its line.
+void Past(LinePen& pen, const FontMeasure& f, const Placed& placed) {
+  pen.x = placed.x + f.Width(placed.shown);
+  pen.tab = 0;
+  pen.hasText = true;
+}
+
+// Moves the pen to a tab column. A pen past the column with no text on its line goes to
+// that column of the next line: endLine ends the line first. Half a twip of slack:
+// positions worked out in twips land exactly on a column.
+template <class EndLine>
+void MoveToTab(LinePen& pen, int column, double columnWidth, EndLine endLine) {
+  column = std::max(column, 1);
+  const double tabX = (column - 1) * columnWidth;
+  if (pen.x > tabX + 0.5 && !pen.hasText) endLine();
+  pen.tabX = tabX;
+  pen.tabPen = pen.x;
+  if (pen.x <= tabX + 0.5) pen.x = tabX;
+  pen.tab = column;
+}
+
 }  // namespace
 
 std::shared_ptr<const FontMeasure> Printer::Font() const {
@@ -393,46 +427,28 @@ void Printer::Draw(const FontMeasure& font, const std::string& shown) {
     painter_->drawText(QPointF(pen_.x * k, y_ * k + font.metrics.ascent()), QString::fromStdString(shown));
   }
   Record({DrawCall::Text, pen_.x, y_, 0, 0, shown, fontName_, fontSize_, bold_, color_, drawWidth_, page_, pen_.tab});
-  pen_.tab = 0;
-  pen_.hasText = true;
-  pen_.x += font.Width(shown);
+  Past(pen_, font, {pen_.x, shown});
 }
 
 void Printer::PrintText(const std::string& text) {
   EnsureJob();
   const auto font = Font();
-  std::string shown = text;
-  if (pen_.tab && pen_.hasText) {
-    Placed placed = Place(*font, pen_.tabPen, true, pen_.tabX, text, font->Width(text));
-    pen_.x = placed.x;
-    shown = std::move(placed.shown);
-  }
-  Draw(*font, shown);
+  const Placed placed = AtPen(*font, pen_, text);
+  pen_.x = placed.x;
+  Draw(*font, placed.shown);
 }
 
 void Printer::PrintTextEndingAt(double right, const std::string& text) {
   EnsureJob();
   const auto font = Font();
-  const double width = font->Width(text);
-  Placed placed = Place(*font, pen_.x, pen_.hasText, right - width, text, width);
+  const Placed placed = EndingAt(*font, pen_, right, text);
   pen_.x = placed.x;
   pen_.tab = 0;
   Draw(*font, placed.shown);
 }
 
-namespace {
-void MoveToTab(LinePen& pen, int column, double columnWidth) {
-  pen.tabX = (std::max(column, 1) - 1) * columnWidth;
-  pen.tabPen = pen.x;
-  if (pen.x <= pen.tabX + 0.5) pen.x = pen.tabX;
-  pen.tab = std::max(column, 1);
-}
-}  // namespace
-
 void Printer::TabTo(int column) {
-  // Half a twip of slack: positions worked out in twips land exactly on a column.
-  if (pen_.x > (std::max(column, 1) - 1) * ColumnWidth() + 0.5 && !pen_.hasText) EndLine();
-  MoveToTab(pen_, column, ColumnWidth());
+  MoveToTab(pen_, column, ColumnWidth(), [this] { EndLine(); });
 }
 
 void Printer::EndLine() {
@@ -514,29 +530,16 @@ double LineMeasure::ColumnWidth() const { return font_->column; }
 double LineMeasure::TextWidth(const std::string& text) const { return font_->Width(text); }
 
 void LineMeasure::TabTo(int column) {
-  if (pen_.x > (std::max(column, 1) - 1) * font_->column + 0.5 && !pen_.hasText) EndLine();
-  MoveToTab(pen_, column, font_->column);
+  MoveToTab(pen_, column, font_->column, [this] { EndLine(); });
 }
 
 void LineMeasure::PrintText(const std::string& text) {
-  const double width = font_->Width(text);
-  if (pen_.tab && pen_.hasText) {
-    const Placed placed = Place(*font_, pen_.tabPen, true, pen_.tabX, text, width);
-    pen_.x = placed.x + (placed.shown.size() == text.size() ? width : font_->Width(placed.shown));
-  } else {
-    pen_.x += width;
-  }
-  pen_.tab = 0;
-  pen_.hasText = true;
+  Past(pen_, *font_, AtPen(*font_, pen_, text));
   widest_ = std::max(widest_, pen_.x);
 }
 
 void LineMeasure::PrintTextEndingAt(double right, const std::string& text) {
-  const double width = font_->Width(text);
-  const Placed placed = Place(*font_, pen_.x, pen_.hasText, right - width, text, width);
-  pen_.x = placed.x + (placed.shown.size() == text.size() ? width : font_->Width(placed.shown));
-  pen_.tab = 0;
-  pen_.hasText = true;
+  Past(pen_, *font_, EndingAt(*font_, pen_, right, text));
   widest_ = std::max(widest_, pen_.x);
 }
 
