@@ -150,9 +150,12 @@ void SelectAndSort(const ConsolidationData& d, const std::vector<RowIndex>& rows
   }
 }
 
-// Group amount and each company's amount of every line: the rows with the line's number
-// and class letters, so that a number classed differently in two files never feeds both
-// of its lines.
+// Group amount and each company's amount of every line, from the rows that feed it: in each
+// file, the rows with the line's number and class letters, whatever their type, so that a
+// number classed differently in two files never feeds both of its lines, and a header of one
+// file shows on the detail line of another file's account of that number. A common header
+// line is fed by no row: it holds the lines of its group. Every total is then taken over
+// the lines, so that what feeds a line is all that any total counts.
 void LineAmounts(const ConsolidationData& d, const std::vector<RowIndex>& rows, ConsolidatedFigures& fig) {
   for (ConsolidatedLine& line : fig.Lines) {
     const std::string letters = Mid(line.Class, 3, 2);
@@ -160,15 +163,14 @@ void LineAmounts(const ConsolidationData& d, const std::vector<RowIndex>& rows, 
     for (int16_t f = 1; f <= fig.FileCount; ++f) {
       auto it = rows[Idx(f)].find(line.Number);
       if (it == rows[Idx(f)].end()) continue;
-      bool found = false;
       for (int32_t r : it->second) {
         if (Mid(d.FileAccClass[Idx(f)][Idx(r)], 3, 2) != letters) continue;
         const Money balance = d.FileAccBalance[Idx(f)][Idx(r)];
-        if (!found) line.FileAmount[Idx(f)] = balance;
-        found = true;
         if (d.FilePercent[Idx(f)] <= 0 || balance.IsZero()) continue;
         if (line.Amount.IsZero()) line.Name = d.FileAccName[Idx(f)][Idx(r)];
-        if (!header) line.Amount += balance;
+        if (header) continue;
+        line.Amount += balance;
+        line.FileAmount[Idx(f)] += balance;
       }
     }
     // An account without a name is known by its number: where numbers are not printed, the
@@ -177,37 +179,33 @@ void LineAmounts(const ConsolidationData& d, const std::vector<RowIndex>& rows, 
   }
 }
 
+// The class totals and sales of the group and of each company are those of the lines, taken
+// before the headers hold anything: a company's column adds up to its own lines, and the
+// group's to its companies' together.
 void Totals(const ConsolidationData& d, ConsolidatedFigures& fig) {
-  // Class totals of the detail lines: header lines hold nothing yet.
-  for (const ConsolidatedLine& line : fig.Lines) fig.Group.Add(ClassOf(line.Class), line.Amount);
   fig.File.assign(Idx(fig.FileCount) + 1, ClassTotals{});
   fig.FileSales.assign(Idx(fig.FileCount) + 1, Money{});
-  Money allIncome;
-  for (int16_t f = 1; f <= fig.FileCount; ++f) {
-    for (int32_t r = 1; r <= d.FileAccCount[Idx(f)]; ++r) {
-      // A header's own postings count nowhere, as in the group's totals and as where headers
-      // are not read at all: a company's column never holds what the group column leaves out.
-      if (d.FileAccType[Idx(f)][Idx(r)] == "UH") continue;
-      const PLClass c = ClassOf(d.FileAccClass[Idx(f)][Idx(r)]);
-      const Money b = d.FileAccBalance[Idx(f)][Idx(r)];
-      fig.File[Idx(f)].Add(c, b);
-      if (c != PLClass::IN) continue;
-      allIncome += b;
-      if (d.FileAccType[Idx(f)][Idx(r)] == "D") fig.FileSales[Idx(f)] += b;
+  for (const ConsolidatedLine& line : fig.Lines) {
+    const PLClass c = ClassOf(line.Class);
+    const bool sales = c == PLClass::IN && line.Type == "D";
+    fig.Group.Add(c, line.Amount);
+    if (sales) fig.FileSales[0] += line.Amount;
+    for (int16_t f = 1; f <= fig.FileCount; ++f) {
+      fig.File[Idx(f)].Add(c, line.FileAmount[Idx(f)]);
+      if (sales) fig.FileSales[Idx(f)] += line.FileAmount[Idx(f)];
     }
   }
+  // The income of every company over the companies, to the cent.
   if (fig.FileCount > 0) {
+    Money allIncome;
+    for (int16_t f = 1; f <= fig.FileCount; ++f) allIncome += fig.File[Idx(f)][PLClass::IN];
     fig.AvgSales = SafeQuotient(allIncome.ToDouble(), fig.FileCount);
     RoundTo(fig.AvgSales, 2);
   }
-  for (const ConsolidatedLine& line : fig.Lines)
-    if (ClassOf(line.Class) == PLClass::IN && line.Type == "D") fig.FileSales[0] += line.Amount;
 
   if (!d.CommonHeaders) return;
   // Every header gets the detail lines its group holds, at any depth, each counted once,
-  // for the group and for each company alike: a header's own balance counts nowhere.
-  for (ConsolidatedLine& line : fig.Lines)
-    if (line.Type == "UH") line.FileAmount.assign(line.FileAmount.size(), Money{});
+  // for the group and for each company alike.
   for (const ConsolidatedLine& line : fig.Lines) {
     if (line.Type == "UH") continue;
     for (int32_t h = line.Holder; h >= 0; h = fig.Lines[Idx(h)].Holder) {

@@ -50,7 +50,8 @@ struct ConsolidatedLine {
   // group holds, at any depth. A line that holds none ends its own group.
   int32_t GroupEnd = -1;
   // By file 1..N (0 unused): the file's balance of the account with this number and these
-  // class letters, 0 when the file has none; a common header holds the sum of its group.
+  // class letters, whatever its type there (a header of one file shows on the detail line
+  // of another's), 0 when the file has none; a common header holds the sum of its group.
   std::vector<Money> FileAmount;
   // In a report of the level the figures were built for, a common header no deeper than
   // that level opens a group: its line prints, and its total row closes the group after
@@ -65,8 +66,10 @@ struct ConsolidatedFigures {
   int16_t FileCount = 0;  // N, the accepted files
   std::vector<ConsolidatedLine> Lines;
   bool HasIncome = false, HasCostOfSales = false, HasExpenses = false;
+  // The class totals of the lines' figures, the group's and by file 1..N each file's, so
+  // that a company column adds up to its own lines and the group's to its companies'.
   ClassTotals Group;
-  std::vector<ClassTotals> File;  // by file 1..N
+  std::vector<ClassTotals> File;
   std::vector<Money> FileSales;   // 0 the group's sales, f those of file f (detail lines)
   Money AvgSales;                 // income of every file over N, to the cent
   // Company columns 1..N (0 unused): the file shown and its heading (short name to 10).
