@@ -73,6 +73,9 @@ std::optional<std::string> RefuseOutputFile(const std::string& file, OutputKind 
   if (!G.ConsPath.empty() && ext == ".MYO" && SameFile(path.parent_path(), G.ConsPath))
     return file + " is a company file of the group folder " + G.ConsPath + ".";
   std::error_code ec;
+  // Saving through a link is refused as the save itself would refuse it, before anyone is
+  // asked whether to replace what it points at.
+  if (fs::is_symlink(fs::symlink_status(path, ec))) return sys::RefusalOfTarget(file);
   const fs::file_status status = fs::status(path, ec);
   if (!fs::exists(status)) return std::nullopt;
   if (fs::is_directory(status)) return file + " is a folder.";

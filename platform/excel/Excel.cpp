@@ -913,8 +913,10 @@ void Workbook::SaveAs(const std::string& path) {
   if (folder.empty()) folder = ".";
   std::error_code ec;
   if (!fs::is_directory(folder, ec)) Raise(err::PathNotFound, "The folder " + folder.string() + " does not exist.");
+  if (fs::is_directory(target, ec)) Raise(err::PathFileAccess, path + " is a folder, not a file.");
+  // A link or a pipe at the name is refused before anyone is asked whether to replace it.
+  if (const auto refusal = sys::RefusalOfTarget(path)) Raise(err::PathFileAccess, *refusal);
   if (fs::exists(target, ec)) {
-    if (fs::is_directory(target, ec)) Raise(err::PathFileAccess, path + " is a folder, not a file.");
     if (::access(path.c_str(), W_OK) != 0)
       Raise(err::PathFileAccess, "The file " + path + " is read-only and cannot be replaced.");
     const ui::Answer a = ui::MsgBox("A file named '" + path +

@@ -348,6 +348,11 @@ std::string Printer::PdfFileName() {
         Raise(kJobCancelled, "Printing was cancelled: " + *refusal);
       }
     }
+    // What could not be replaced is refused before anyone is asked whether to replace it.
+    if (const std::optional<std::string> refusal = sys::RefusalOfTarget(file)) {
+      ui::MsgBox(*refusal, ui::Buttons::OK, ui::Icon::Exclamation, "Print to PDF");
+      Raise(kJobCancelled, "Printing was cancelled: " + *refusal);
+    }
     std::error_code ec;
     if (!std::filesystem::exists(file, ec) ||
         ui::MsgBox("A file named '" + file + "' already exists in this location. Do you want to replace it?",

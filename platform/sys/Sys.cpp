@@ -2,7 +2,10 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <dirent.h>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -319,16 +322,78 @@ std::string KindOf(mode_t mode) {
   return "a device";
 }
 
-[[noreturn]] void RefuseTarget(const std::string& target, mode_t mode) {
-  Raise(err::PathFileAccess,
-        target + " is " + KindOf(mode) + ", not a file, so nothing was saved there and nothing was overwritten.");
+std::string RefusalText(const std::string& target, mode_t mode) {
+  return target + " is " + KindOf(mode) + ", not a file, so nothing was saved there and nothing was overwritten.";
 }
 
-// The permissions of a new file: the usual ones, less the umask.
-mode_t UsualMode() {
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  return 0666 & ~mask;
+[[noreturn]] void RefuseTarget(const std::string& target, mode_t mode) {
+  Raise(err::PathFileAccess, RefusalText(target, mode));
+}
+
+constexpr const char* kAccessAcl = "system.posix_acl_access";
+
+// The access ACL of the file open at fd (any descriptor, O_PATH too), as the file system
+// stores it: empty when it has none beyond its permissions, or keeps none.
+std::string AccessAclOf(int fd) {
+  const std::string path = "/proc/self/fd/" + std::to_string(fd);
+  for (;;) {
+    const ssize_t size = ::getxattr(path.c_str(), kAccessAcl, nullptr, 0);
+    if (size <= 0) return {};
+    std::string acl(static_cast<size_t>(size), '\0');
+    const ssize_t got = ::getxattr(path.c_str(), kAccessAcl, acl.data(), acl.size());
+    if (got >= 0) return acl.substr(0, static_cast<size_t>(got));
+    if (errno != ERANGE) return {};  // ERANGE: it grew meanwhile
+  }
+}
+
+// Gives the file open at fd the permissions and access ACL (empty: none) of another. On a
+// file system that keeps neither this does nothing, and the file shows what its mount
+// gives every file.
+void GivePermissions(int fd, mode_t mode, const std::string& acl) {
+  if (!acl.empty() && ::fsetxattr(fd, kAccessAcl, acl.data(), acl.size(), 0) == 0) return;
+  if (acl.empty()) ::fremovexattr(fd, kAccessAcl);
+  ::fchmod(fd, mode);
+}
+
+ShownOwnership& Shown() {
+  static ShownOwnership shown;
+  return shown;
+}
+
+// fstat, but with the owner and permissions a test's stand-in file system shows.
+int FstatAsShown(int fd, struct stat& st, bool folder) {
+  if (::fstat(fd, &st) != 0) return -1;
+  if (Shown()) {
+    unsigned owner = st.st_uid, permissions = st.st_mode & 07777;
+    Shown()(owner, permissions, folder);
+    st.st_uid = owner;
+    st.st_mode = (st.st_mode & S_IFMT) | (permissions & 07777);
+  }
+  return 0;
+}
+
+// Whether the folder open at fd has nothing in it.
+bool IsEmptyFolder(int fd) {
+  const int copy = ::dup(fd);
+  if (copy < 0) return false;
+  DIR* dir = ::fdopendir(copy);
+  if (!dir) {
+    ::close(copy);
+    return false;
+  }
+  bool empty = true;
+  while (const dirent* e = ::readdir(dir))
+    if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) empty = false;
+  ::closedir(dir);
+  return empty;
+}
+
+// An owner and permissions as the user is told them: "user nobody with permissions 0777".
+std::string OwnerAndMode(const struct stat& st) {
+  const passwd* user = ::getpwuid(st.st_uid);
+  char mode[8];
+  std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
+  return "user " + (user ? std::string(user->pw_name) : std::to_string(st.st_uid)) + " with permissions " + mode;
 }
 
 CommitWatch& Watch() {
@@ -362,20 +427,55 @@ ScratchFile::ScratchFile(std::string target) : target_(std::move(target)) {
   // or replace the file within it.
   folderName_ = MakeUnderNewName(
       kScratchPrefix, [&](const std::string& n) { return ::mkdirat(dir.fd, n.c_str(), 0700) == 0; }, what);
-  Fd own{::openat(dir.fd, folderName_.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)};
+  TellStep(ScratchStep::FolderMade, target_);
+  const std::string scratchFolder = what + ": the scratch folder " + folderName_ + " made there";
   // Someone who renamed the new folder at once and put something else at its name has it
-  // refused: only a folder of the user's that no one else may enter is used.
-  if (own.fd < 0 || ::fstat(own.fd, &st) != 0 || st.st_uid != ::geteuid() || (st.st_mode & (S_IRWXG | S_IRWXO)))
-    Raise(err::PathFileAccess, what + ": another user replaced the scratch folder " + folderName_ + " made there.");
+  // refused, saying what was found: only the folder just made is used.
+  Fd own{::openat(dir.fd, folderName_.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)};
+  if (own.fd < 0) {
+    const int e = errno;
+    if (e == ENOENT) Raise(err::PathFileAccess, scratchFolder + " was gone.");
+    if (::fstatat(dir.fd, folderName_.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISDIR(st.st_mode))
+      Raise(err::PathFileAccess, scratchFolder + " was found to be " + KindOf(st.st_mode) + ".");
+    RaiseWithReason(scratchFolder + " cannot be opened", e);
+  }
+  struct stat folderShown {};
+  if (FstatAsShown(own.fd, folderShown, true) != 0) RaiseWithReason(scratchFolder + " cannot be opened", errno);
+  if (!IsEmptyFolder(own.fd)) Raise(err::PathFileAccess, scratchFolder + " was found to hold files.");
+  const bool usersAlone = folderShown.st_uid == ::geteuid() && !(folderShown.st_mode & (S_IRWXG | S_IRWXO));
   // Locked before its link exists: whoever finds the folder through the link sees it held.
   TryLock(own.fd);
   // Named as its folder is: a leftover is known by that name alone, and nothing the user
-  // had under another name can be taken for it.
-  Fd file{::openat(own.fd, folderName_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600)};
+  // had under another name can be taken for it. Made as any program makes a file, so that
+  // the umask, or the default ACL that the folder took from the target's folder, gives
+  // it what any new file gets there; no one else can reach it through its folder.
+  Fd file{::openat(own.fd, folderName_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666)};
   if (file.fd < 0) {
     const int e = errno;
-    RemoveScratchFolder(dir.fd, folderName_, own.fd);
+    // A folder this user may not write in is not the one made here: it stays.
+    if (usersAlone || (e != EACCES && e != EPERM)) RemoveScratchFolder(dir.fd, folderName_, own.fd);
     RaiseWithReason(what, e);
+  }
+  madeMode_ = ::fstat(file.fd, &st) == 0 ? st.st_mode & 0777 : 0600;
+  madeAcl_ = AccessAclOf(file.fd);
+  if (!usersAlone) {
+    // Not shown as this user's alone: either another user's folder was put at its name,
+    // or the file system keeps no owner or permissions and shows every folder as its
+    // mount gives them. Asked of the file just made, which is certainly this program's
+    // own: where the file system keeps the modes set on it, and shows it as it shows the
+    // folder, the folder would show as made too.
+    struct stat fileShown {};
+    bool modesKept = true;
+    for (const mode_t mode : {mode_t{0600}, mode_t{0700}}) {
+      ::fchmod(file.fd, mode);
+      modesKept = modesKept && FstatAsShown(file.fd, fileShown, false) == 0 && (fileShown.st_mode & 07777) == mode;
+    }
+    GivePermissions(file.fd, madeMode_, madeAcl_);
+    if (modesKept || fileShown.st_uid != folderShown.st_uid) {
+      if (NamesThat(own.fd, folderName_.c_str(), file.fd)) ::unlinkat(own.fd, folderName_.c_str(), 0);
+      Raise(err::PathFileAccess,
+            scratchFolder + " for this user alone (0700) was found owned by " + OwnerAndMode(folderShown) + ".");
+    }
   }
   const std::string made =
       std::filesystem::absolute(std::filesystem::path(folder) / folderName_).lexically_normal().string();
@@ -416,9 +516,18 @@ void ScratchFile::Commit() {
     const bool exists = ::fstatat(folder_, name_.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
     if (!exists && errno != ENOENT) RaiseWithReason(what, errno);
     if (exists && !S_ISREG(st.st_mode)) RefuseTarget(target_, st.st_mode);
-    // Written over a file, the output keeps that file's permissions (a report kept private
-    // stays private); a new one gets the usual rights.
-    ::fchmod(file_, exists ? st.st_mode & 0777 : UsualMode());
+    // Written over a file of the user's own, the output keeps its permissions and ACL (a
+    // report kept private stays private); a new one, or one over another user's file,
+    // keeps what it was made with, as any new file in the folder: never the other user's.
+    std::string acl = madeAcl_;
+    mode_t mode = madeMode_;
+    if (exists && st.st_uid == ::geteuid()) {
+      Fd earlier{::openat(folder_, name_.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC)};
+      mode = st.st_mode & 0777;
+      acl = earlier.fd >= 0 && NamesThat(folder_, name_.c_str(), earlier.fd) ? AccessAclOf(earlier.fd) : "";
+    }
+    GivePermissions(file_, mode, acl);
+    TellStep(ScratchStep::Taking, target_);
     if (::renameat2(private_, scratch, folder_, name_.c_str(), exists ? RENAME_EXCHANGE : RENAME_NOREPLACE) ==
         0) {
       if (!exists) break;
@@ -442,6 +551,18 @@ void ScratchFile::Commit() {
   }
   committed_ = true;
   if (Watch()) Watch()(target_);
+}
+
+std::optional<std::string> RefusalOfTarget(const std::string& target) {
+  struct stat st {};
+  if (::lstat(target.c_str(), &st) != 0 || S_ISREG(st.st_mode)) return std::nullopt;
+  return RefusalText(target, st.st_mode);
+}
+
+ShownOwnership SetShownOwnership(ShownOwnership shown) {
+  ShownOwnership previous = std::move(Shown());
+  Shown() = std::move(shown);
+  return previous;
 }
 
 CommitWatch SetCommitWatch(CommitWatch watch) {

@@ -1,8 +1,12 @@
 // The main window driven through the scripted user interface: the report list and the
 // menus, the dispatch with and without a company file, the output reset, help, backup
 // and the ways out.
+#include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <optional>
+
+#include <sys/resource.h>
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -340,8 +344,13 @@ TEST_F(MainFTest, BackupCopiesTheDataSetFileIntoTheChosenFolder) {
     std::string copiedTo;               // empty: nothing copied
     std::string message;
     std::string title;
+    rlim_t fileSizeLimit = RLIM_INFINITY;  // below the file's size: a write fails as on a full disk
   };
   const std::vector<Case> cases = {
+      {"a full disk", Path("usb/x.txt"), "",
+       "Quorvex data files NOT copied\r\n\r\nThe file " + Path("usb/" + G.DataSetFile) +
+           " could not be written: File too large\r\n",
+       "File not copied", 16},
       {"another name in the folder", Path("usb/notes.txt"), Path("usb/" + G.DataSetFile),
        "The DataSet file has been copied to " + Path("usb/"), ""},
       {"the program folder itself", Path("x.txt"), Path(G.DataSetFile),
@@ -357,7 +366,18 @@ TEST_F(MainFTest, BackupCopiesTheDataSetFileIntoTheChosenFolder) {
     if (rootIgnoresPermissions && std::string(c.name) == "folder not writable") continue;
     ui_->Clear();
     ui_->QueueFile(c.chosen);
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    const auto savedSignal = std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{std::min(c.fileSizeLimit, saved.rlim_cur), saved.rlim_max};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
     w.MnuBackup.trigger();
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, savedSignal);
+    // The earlier backup stays whole until a whole copy takes its place.
+    if (c.fileSizeLimit != RLIM_INFINITY) {
+      EXPECT_EQ(ReadBytes(Path("usb/" + G.DataSetFile)), "old contents");
+    }
     ASSERT_EQ(ui_->fileRequests.size(), 1u);
     EXPECT_EQ(ui_->fileRequests[0].kind, ui::FileDialogKind::Save);
     EXPECT_EQ(ui_->fileRequests[0].fileName, G.DataSetFile);

@@ -311,6 +311,9 @@ TEST_F(ReportOutputTest, OutputFilesThatAreNotOursAreRefusedNamingThem) {
   std::ofstream(Path("empty.XLSX"));
   std::ofstream(Path("Notes.XLSX")) << "my notes";
   fs::create_directories(Path("sub.pdf"));
+  fs::create_symlink(Path("old.pdf"), Path("link.pdf"));
+  fs::create_symlink(Path("empty.XLSX"), Path("link.XLSX"));
+  const std::string isALink = " is a link, not a file, so nothing was saved there and nothing was overwritten.";
   InstallOutputChecks([&] { return company; });
   G.ConsPath = Path("group") + "/";
 
@@ -324,6 +327,8 @@ TEST_F(ReportOutputTest, OutputFilesThatAreNotOursAreRefusedNamingThem) {
       {Path("notes.pdf"), OutputKind::Pdf, " is not a PDF file, so it is not replaced."},
       {Path("old.pdf"), OutputKind::Workbook, " is not an Excel workbook, so it is not replaced."},
       {Path("sub.pdf"), OutputKind::Pdf, " is a folder."},
+      {Path("link.pdf"), OutputKind::Pdf, isALink.c_str()},
+      {Path("link.XLSX"), OutputKind::Workbook, isALink.c_str()},
       {Path("old.pdf"), OutputKind::Pdf, ""},
       {Path("empty.XLSX"), OutputKind::Workbook, ""},
       {Path("new.pdf"), OutputKind::Pdf, ""},
@@ -354,6 +359,8 @@ TEST_F(ReportOutputTest, OutputFilesThatAreNotOursAreRefusedNamingThem) {
       {"the company file's path", company, std::nullopt, company + ".pdf", ""},
       {"a text file named .pdf", Path("notes.pdf"), std::nullopt, "", "is not a PDF file"},
       {"a folder", Path("sub.pdf"), std::nullopt, "", "is a folder"},
+      // Refused before anyone is asked whether to replace what it points at.
+      {"a link to an earlier PDF", Path("link"), std::nullopt, "", Path("link.pdf") + isALink},
       {"the save box cancelled", std::nullopt, std::nullopt, "", ""},
       {"a name whose PDF exists, kept", Path("old"), ui::Answer::No, "", "A file named '" + Path("old.pdf") + "'"},
       {"a name whose PDF exists, kept, then another name", Path("old"), ui::Answer::No, Path("other.pdf"),

@@ -261,6 +261,11 @@ TEST_F(ReportRunTest, TheStatusIsZeroOnlyWhenANewFileStandsAtOut) {
       {"a text file named .pdf", "notes.pdf", "my notes", false, 1, "is not a PDF file"},
       {"a text file named .xlsx", "notes.xlsx", "my notes", false, 1, "is not an Excel workbook"},
       {"a folder named .XLSX", "dir.XLSX", "", false, 1, "is a folder"},
+      // Refused before anything runs, so nobody is asked whether to replace what it points at.
+      {"a link to an earlier PDF", "link.pdf", earlierPdf, false, 1,
+       "link.pdf is a link, not a file, so nothing was saved there and nothing was overwritten."},
+      {"a link to an earlier workbook", "link.xlsx", earlierBook, false, 1,
+       "link.xlsx is a link, not a file, so nothing was saved there and nothing was overwritten."},
       // The file at --out changed, but the program saved nothing.
       {"a text file put at a .pdf meanwhile", "later.pdf", "", false, 1, "is not a PDF file, so it is not replaced", true},
       {"a text file put at a .xlsx meanwhile", "later.xlsx", "", false, 1,
@@ -275,8 +280,10 @@ TEST_F(ReportRunTest, TheStatusIsZeroOnlyWhenANewFileStandsAtOut) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     const std::string out = Path(c.out);
+    const bool link = std::string(c.out).rfind("link.", 0) == 0;
     if (std::string(c.out) == "dir.XLSX") fs::create_directory(out);
-    else std::ofstream(out, std::ios::binary) << c.earlier;
+    else std::ofstream(link ? out + ".earlier" : out, std::ios::binary) << c.earlier;
+    if (link) fs::create_symlink(out + ".earlier", out);
     rlimit saved{};
     ::getrlimit(RLIMIT_FSIZE, &saved);
     const auto savedSignal = std::signal(SIGXFSZ, SIG_IGN);
@@ -292,6 +299,10 @@ TEST_F(ReportRunTest, TheStatusIsZeroOnlyWhenANewFileStandsAtOut) {
     std::signal(SIGXFSZ, savedSignal);
     EXPECT_EQ(r.status, c.status) << r.err;
     EXPECT_NE(r.err.find(c.told), std::string::npos) << r.err;
+    if (link) {
+      EXPECT_EQ(r.err.find("already exists"), std::string::npos) << r.err;
+      EXPECT_TRUE(fs::is_symlink(fs::symlink_status(out)));
+    }
     if (c.status == 0 && fs::path(out).extension() == ".pdf")
       EXPECT_NE(PdfText(out).find("Second line"), std::string::npos);
     else if (c.status == 0)

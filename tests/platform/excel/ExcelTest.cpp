@@ -335,6 +335,18 @@ TEST(ExcelSave, ReplacingAskingReadOnlyAndMissingFolders) {
     }
     EXPECT_TRUE(ui->shown.empty());
   }
+  // A link at the name: refused before anyone is asked whether to replace what it points at.
+  const std::string link = (dir.path / "Link.XLSX").string();
+  fs::create_symlink(path, link);
+  ui->Clear();
+  try {
+    book->SaveAs(link);
+    ADD_FAILURE() << "saved through a link";
+  } catch (const VbError& e) {
+    EXPECT_EQ(e.Description(), link + " is a link, not a file, so nothing was saved there and nothing was overwritten.");
+  }
+  EXPECT_TRUE(ui->shown.empty());
+  fs::remove(link);
   // Missing folder.
   try {
     book->SaveAs((dir.path / "nowhere" / "x.XLSX").string());

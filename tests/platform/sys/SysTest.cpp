@@ -1,4 +1,6 @@
 #include <algorithm>
+#include <array>
+#include <utility>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -12,6 +14,8 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <QTemporaryDir>
@@ -22,6 +26,24 @@
 
 namespace qvx {
 namespace {
+
+// A test's child process: ended and waited for when the test leaves early, so that a
+// failing test never leaves it holding ctest's output.
+struct Child {
+  pid_t pid = -1;
+  ~Child() {
+    if (pid > 0) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, nullptr, 0);
+    }
+  }
+  // Waits for its end: its status.
+  int Wait() {
+    int status = -1;
+    if (::waitpid(std::exchange(pid, -1), &status, 0) < 0) return -1;
+    return status;
+  }
+};
 
 TEST(Sys, LineEndsOfEitherKind) {
   QTemporaryDir dir;
@@ -125,9 +147,9 @@ TEST(Sys, AScratchFileAnotherProcessIsWritingSurvivesTheNextStart) {
   ASSERT_EQ(::pipe(toChild), 0);
   ASSERT_EQ(::pipe(toParent), 0);
   char byte = 0;
-  const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
+  Child child{::fork()};
+  ASSERT_GE(child.pid, 0);
+  if (child.pid == 0) {
     int status = 1;
     try {
       sys::ScratchFile scratch(target);
@@ -152,8 +174,7 @@ TEST(Sys, AScratchFileAnotherProcessIsWritingSurvivesTheNextStart) {
   EXPECT_EQ(count(out), 2);
   EXPECT_EQ(count(program), 1);
   ASSERT_EQ(::write(toChild[1], "c", 1), 1);
-  int status = -1;
-  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  const int status = child.Wait();
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
   std::ifstream in(target);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "the first half and the rest");
@@ -236,9 +257,9 @@ TEST(Sys, ATemporaryFolderIsMadeWhileAnotherStartClearsLeftovers) {
   const char* previous = std::getenv("TMPDIR");
   const std::string saved = previous ? previous : "";
   ::setenv("TMPDIR", root.path().toUtf8().constData(), 1);
-  const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
+  Child child{::fork()};
+  ASSERT_GE(child.pid, 0);
+  if (child.pid == 0) {
     for (;;) sys::RemoveAbandonedTemporaryFolders("qvx-race-");
   }
   int made = 0;
@@ -250,8 +271,8 @@ TEST(Sys, ATemporaryFolderIsMadeWhileAnotherStartClearsLeftovers) {
   } catch (const std::exception& e) {
     ADD_FAILURE() << CurrentErrorInfo(e).description;
   }
-  ::kill(child, SIGKILL);
-  ::waitpid(child, nullptr, 0);
+  ::kill(child.pid, SIGKILL);
+  child.Wait();
   EXPECT_EQ(made, 2000);
   if (previous)
     ::setenv("TMPDIR", saved.c_str(), 1);
@@ -259,37 +280,108 @@ TEST(Sys, ATemporaryFolderIsMadeWhileAnotherStartClearsLeftovers) {
     ::unsetenv("TMPDIR");
 }
 
-// Output written over a file keeps that file's permissions, whatever the umask; a new
-// file gets the usual ones.
-TEST(Sys, ACommittedFileKeepsThePermissionsOfTheFileItReplaces) {
+// A file's access ACL as stored ("" none), and a folder's default one set from entries of
+// (tag, permissions, id): 1 owner, 2 a named user, 4 the group, 0x10 the mask, 0x20 others.
+std::string AclOf(const std::string& path, const char* which = "system.posix_acl_access") {
+  std::string acl(1024, '\0');
+  const ssize_t n = ::getxattr(path.c_str(), which, acl.data(), acl.size());
+  return n > 0 ? acl.substr(0, static_cast<size_t>(n)) : "";
+}
+bool SetAcl(const std::string& path, const char* which, std::initializer_list<std::array<uint32_t, 3>> entries) {
+  std::string acl;
+  auto put = [&acl](uint32_t value, size_t bytes) {
+    for (size_t i = 0; i < bytes; ++i) acl.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+  };
+  put(2, 4);
+  for (const auto& [tag, perm, id] : entries) put(tag, 2), put(perm, 2), put(id, 4);
+  return ::setxattr(path.c_str(), which, acl.data(), acl.size(), 0) == 0;
+}
+
+// A new output gets what any program's new file gets in its folder (the umask, or the
+// folder's default ACL); over an earlier file of the user's own it keeps that file's
+// permissions and ACL; over another user's file (a folder without sticky bit) it gets what
+// a new file gets, never the other user's. "What a new file gets" is what the kernel gives
+// a file made there beside it with mode 0666.
+TEST(Sys, ACommittedFileHasWhatANewFileGetsThereOrTheUsersEarlierFilesPermissions) {
   namespace fs = std::filesystem;
   QTemporaryDir program, out;
   sys::SetProgramFolder(program.path().toStdString());
+  const std::string folder = out.path().toStdString();
+  fs::permissions(folder, fs::perms(02777));
+  const passwd* nobody = ::getpwnam("nobody");
+  const bool asRoot = ::geteuid() == 0 && nobody;
+  constexpr uint32_t kColleague = 4242, kAll = 0xFFFFFFFF;
+  enum Earlier { None, Own, OwnWithAcl, Others };
   struct Case {
-    int before;  // -1: no file
+    Earlier earlier;
+    int before;   // the earlier file's permissions
     mode_t umask;
-    int after;
+    bool teamAcl;  // the folder's default ACL: u::rwx,g::rwx,o::---,u:colleague:rwx
+    int after;     // -1: as the earlier file was
   };
-  const Case cases[] = {{0600, 022, 0600}, {0640, 077, 0640}, {0664, 022, 0664}, {0444, 022, 0444},
-                        {-1, 022, 0644}, {-1, 077, 0600}, {-1, 002, 0664}};
+  const Case cases[] = {{Own, 0600, 022, false, -1},    {Own, 0640, 077, false, -1},  {Own, 0664, 022, false, -1},
+                        {Own, 0444, 022, false, -1},    {None, 0, 022, false, 0644},  {None, 0, 077, false, 0600},
+                        {None, 0, 002, false, 0664},    {Others, 0666, 022, false, 0644},
+                        {Others, 0666, 077, false, 0600}, {None, 0, 022, true, 0660}, {Others, 0666, 022, true, 0660},
+                        {OwnWithAcl, 0640, 022, true, -1}, {Own, 0600, 022, true, -1}};
+  const bool acls = SetAcl(folder, "system.posix_acl_default", {{1, 7, kAll}, {2, 7, kColleague}, {4, 7, kAll},
+                                                                 {0x10, 7, kAll}, {0x20, 0, kAll}});
+  ::removexattr(folder.c_str(), "system.posix_acl_default");
+  int skipped = 0;
   for (const Case& c : cases) {
-    SCOPED_TRACE(std::to_string(c.before) + " " + std::to_string(c.umask));
-    const std::string target = out.path().toStdString() + "/report.pdf";
+    SCOPED_TRACE(std::to_string(c.earlier) + " " + std::to_string(c.before) + " umask " + std::to_string(c.umask) +
+                 (c.teamAcl ? " team ACL" : ""));
+    if ((c.teamAcl && !acls) || (c.earlier == Others && !asRoot)) {
+      ++skipped;
+      continue;
+    }
+    if (c.teamAcl)
+      SetAcl(folder, "system.posix_acl_default",
+             {{1, 7, kAll}, {2, 7, kColleague}, {4, 7, kAll}, {0x10, 7, kAll}, {0x20, 0, kAll}});
+    else
+      ::removexattr(folder.c_str(), "system.posix_acl_default");
+    const std::string target = folder + "/report.pdf", beside = folder + "/touched";
     fs::remove(target);
-    if (c.before >= 0) {
+    fs::remove(beside);
+    if (c.earlier != None) {
       std::ofstream(target) << "earlier";
       fs::permissions(target, fs::perms(c.before));
+      // Made in a folder with a default ACL it has taken one: only its permissions stay.
+      if (c.earlier != OwnWithAcl) ::removexattr(target.c_str(), "system.posix_acl_access");
+      if (c.earlier == OwnWithAcl) SetAcl(target, "system.posix_acl_access", {{1, 6, kAll}, {2, 4, kColleague},
+                                                                               {4, 4, kAll}, {0x10, 4, kAll},
+                                                                               {0x20, 0, kAll}});
+      if (c.earlier == Others) {
+        ASSERT_EQ(::chown(target.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+      }
     }
+    const std::string earlierAcl = AclOf(target);
+    const auto earlierMode = fs::status(target).permissions();
     const mode_t saved = ::umask(c.umask);
+    ::close(::open(beside.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666));
     {
       sys::ScratchFile scratch(target);
       scratch.Write("new");
       scratch.Commit();
     }
     ::umask(saved);
-    EXPECT_EQ(fs::status(target).permissions(), fs::perms(c.after));
+    if (c.after < 0) {
+      EXPECT_EQ(fs::status(target).permissions(), earlierMode);
+      EXPECT_EQ(AclOf(target), earlierAcl);
+    } else {
+      EXPECT_EQ(fs::status(target).permissions(), fs::perms(c.after));
+      EXPECT_EQ(fs::status(target).permissions(), fs::status(beside).permissions());
+      EXPECT_EQ(AclOf(target), AclOf(beside));
+    }
+    // With the team's ACL a new file has one (naming the colleague); the user's own file
+    // keeps whether it had one.
+    EXPECT_EQ(AclOf(target).empty(), c.after < 0 ? c.earlier != OwnWithAcl : !c.teamAcl);
+    struct stat st {};
+    ASSERT_EQ(::stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, ::geteuid());
   }
   sys::SetProgramFolder({});
+  if (skipped) GTEST_SKIP() << skipped << " cases need ACLs in the temporary folder or root to make another user's file";
 }
 
 TEST(Sys, ProgramFolder) {
