@@ -372,8 +372,8 @@ int FstatAsShown(int fd, struct stat& st, bool folder) {
   return 0;
 }
 
-// Whether the folder open at fd has nothing in it.
-bool IsEmptyFolder(int fd) {
+// Whether the folder open at fd has nothing in it but, when given, the entry named but.
+bool IsEmptyFolder(int fd, const char* but = nullptr) {
   const int copy = ::dup(fd);
   if (copy < 0) return false;
   DIR* dir = ::fdopendir(copy);
@@ -383,9 +383,24 @@ bool IsEmptyFolder(int fd) {
   }
   bool empty = true;
   while (const dirent* e = ::readdir(dir))
-    if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) empty = false;
+    if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0 && (!but || std::strcmp(e->d_name, but) != 0))
+      empty = false;
   ::closedir(dir);
   return empty;
+}
+
+// Whether a scratch folder not shown as the user's alone (folderShown) lies on a file
+// system that keeps no modes, so that it shows what its mount gives every folder: the
+// modes set on its file, open at file, do not take, and the file shows the folder's owner.
+// A mode refused outright tells that only of a file certainly this program's own.
+bool ModesDoNotTake(int file, const struct stat& folderShown, bool certainlyOurs) {
+  struct stat shown {};
+  bool kept = true;
+  for (const mode_t mode : {mode_t{0600}, mode_t{0700}}) {
+    if (::fchmod(file, mode) != 0 && !certainlyOurs) return false;
+    kept = kept && FstatAsShown(file, shown, false) == 0 && (shown.st_mode & 07777) == mode;
+  }
+  return !kept && shown.st_uid == folderShown.st_uid;
 }
 
 // An owner and permissions as the user is told them: "user nobody with permissions 0777".
@@ -464,14 +479,9 @@ ScratchFile::ScratchFile(std::string target) : target_(std::move(target)) {
     // mount gives them. Asked of the file just made, which is certainly this program's
     // own: where the file system keeps the modes set on it, and shows it as it shows the
     // folder, the folder would show as made too.
-    struct stat fileShown {};
-    bool modesKept = true;
-    for (const mode_t mode : {mode_t{0600}, mode_t{0700}}) {
-      ::fchmod(file.fd, mode);
-      modesKept = modesKept && FstatAsShown(file.fd, fileShown, false) == 0 && (fileShown.st_mode & 07777) == mode;
-    }
+    const bool withoutModes = ModesDoNotTake(file.fd, folderShown, true);
     GivePermissions(file.fd, madeMode_, madeAcl_);
-    if (modesKept || fileShown.st_uid != folderShown.st_uid) {
+    if (!withoutModes) {
       if (NamesThat(own.fd, folderName_.c_str(), file.fd)) ::unlinkat(own.fd, folderName_.c_str(), 0);
       Raise(err::PathFileAccess,
             scratchFolder + " for this user alone (0700) was found owned by " + OwnerAndMode(folderShown) + ".");
@@ -599,9 +609,16 @@ bool RemoveScratchFolderUnlessHeld(const std::filesystem::path& path) {
   Fd own{::openat(parent.fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)};
   if (own.fd < 0) return errno == ENOENT;
   struct stat st {};
-  if (::fstat(own.fd, &st) != 0 || st.st_uid != ::geteuid() || (st.st_mode & (S_IRWXG | S_IRWXO)) ||
-      !TryLock(own.fd))
-    return false;
+  if (FstatAsShown(own.fd, st, true) != 0 || !TryLock(own.fd)) return false;
+  if (st.st_uid != ::geteuid() || (st.st_mode & (S_IRWXG | S_IRWXO))) {
+    // Not shown as the user's alone: it goes only from a file system that keeps no modes,
+    // holding nothing but its own file.
+    Fd file{::openat(own.fd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)};
+    struct stat f {};
+    if (file.fd < 0 || ::fstat(file.fd, &f) != 0 || !S_ISREG(f.st_mode) || !IsEmptyFolder(own.fd, name.c_str()) ||
+        !ModesDoNotTake(file.fd, st, false))
+      return false;
+  }
   ::unlinkat(own.fd, name.c_str(), 0);
   RemoveScratchFolder(parent.fd, name, own.fd);
   return true;

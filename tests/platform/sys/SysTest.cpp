@@ -98,39 +98,46 @@ TEST(Sys, CodePageRoundTripOfEveryByte) {
 
 // A program killed while it writes an output file leaves its scratch file beside the
 // target; the next start removes it (found through its link in the program folder) and
-// nothing else, and the target is as it was.
+// nothing else, and the target is as it was. So too on a disk that keeps no Unix
+// permissions, where its folder shows 0777 as every folder does (stood in for by
+// sys::SetShownOwnership).
 TEST(Sys, AKilledOutputLeavesAScratchFileThatTheNextStartRemoves) {
   namespace fs = std::filesystem;
-  QTemporaryDir program, out;
-  sys::SetProgramFolder(program.path().toStdString());
-  const std::string target = out.path().toStdString() + "/report.pdf";
-  std::ofstream(target) << "the earlier report";
-  std::ofstream(out.path().toStdString() + "/.qvx-save-keepme") << "not ours to remove";
-  fs::create_symlink(out.path().toStdString() + "/.qvx-save-keepme", program.path().toStdString() + "/QVXScratch.keep");
-  std::ofstream(out.path().toStdString() + "/keep.txt") << "the user's";
-  fs::create_symlink(out.path().toStdString() + "/keep.txt", program.path().toStdString() + "/QVXScratch.abcdef");
-  const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    sys::ScratchFile scratch(target);
-    scratch.Write("half a report");
-    ::_exit(0);  // killed: no destructor runs
+  for (const bool withoutPermissions : {false, true}) {
+    SCOPED_TRACE(withoutPermissions ? "on a disk without Unix permissions" : "");
+    if (withoutPermissions) sys::SetShownOwnership([](unsigned&, unsigned& permissions, bool) { permissions = 0777; });
+    QTemporaryDir program, out;
+    sys::SetProgramFolder(program.path().toStdString());
+    const std::string target = out.path().toStdString() + "/report.pdf";
+    std::ofstream(target) << "the earlier report";
+    std::ofstream(out.path().toStdString() + "/.qvx-save-keepme") << "not ours to remove";
+    fs::create_symlink(out.path().toStdString() + "/.qvx-save-keepme",
+                       program.path().toStdString() + "/QVXScratch.keep");
+    std::ofstream(out.path().toStdString() + "/keep.txt") << "the user's";
+    fs::create_symlink(out.path().toStdString() + "/keep.txt", program.path().toStdString() + "/QVXScratch.abcdef");
+    Child child{::fork()};
+    ASSERT_GE(child.pid, 0);
+    if (child.pid == 0) {
+      sys::ScratchFile scratch(target);
+      scratch.Write("half a report");
+      ::_exit(0);  // killed: no destructor runs
+    }
+    ASSERT_EQ(child.Wait(), 0);
+    auto names = [](const QTemporaryDir& d) {
+      std::set<std::string> n;
+      for (const auto& e : fs::directory_iterator(d.path().toStdString())) n.insert(e.path().filename().string());
+      return n;
+    };
+    ASSERT_EQ(names(out).size(), 4u);
+    ASSERT_EQ(names(program).size(), 3u);
+    sys::RemoveLeftoverScratchFiles();
+    sys::SetShownOwnership({});
+    EXPECT_EQ(names(out), (std::set<std::string>{".qvx-save-keepme", "keep.txt", "report.pdf"}));
+    EXPECT_EQ(names(program), std::set<std::string>{"QVXScratch.keep"});
+    std::ifstream in(target);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "the earlier report");
+    sys::SetProgramFolder({});
   }
-  int status = 0;
-  ASSERT_EQ(::waitpid(child, &status, 0), child);
-  auto names = [](const QTemporaryDir& d) {
-    std::set<std::string> n;
-    for (const auto& e : fs::directory_iterator(d.path().toStdString())) n.insert(e.path().filename().string());
-    return n;
-  };
-  ASSERT_EQ(names(out).size(), 4u);
-  ASSERT_EQ(names(program).size(), 3u);
-  sys::RemoveLeftoverScratchFiles();
-  EXPECT_EQ(names(out), (std::set<std::string>{".qvx-save-keepme", "keep.txt", "report.pdf"}));
-  EXPECT_EQ(names(program), std::set<std::string>{"QVXScratch.keep"});
-  std::ifstream in(target);
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "the earlier report");
-  sys::SetProgramFolder({});
 }
 
 // Two copies of the program: the one starting removes what a kill left, never the
