@@ -383,7 +383,8 @@ bool IsEmptyFolder(int fd, const char* but = nullptr) {
   }
   bool empty = true;
   while (const dirent* e = ::readdir(dir))
-    if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0 && (!but || std::strcmp(e->d_name, but) != 0))
+    if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0 &&
+        (!but || std::strcmp(e->d_name, but) != 0))
       empty = false;
   ::closedir(dir);
   return empty;
@@ -392,15 +393,18 @@ bool IsEmptyFolder(int fd, const char* but = nullptr) {
 // Whether a scratch folder not shown as the user's alone (folderShown) lies on a file
 // system that keeps no modes, so that it shows what its mount gives every folder: the
 // modes set on its file, open at file, do not take, and the file shows the folder's owner.
-// A mode refused outright tells that only of a file certainly this program's own.
+// A mode refused outright tells that only of a file certainly this program's own. The file
+// keeps its permissions.
 bool ModesDoNotTake(int file, const struct stat& folderShown, bool certainlyOurs) {
-  struct stat shown {};
-  bool kept = true;
+  struct stat before {}, shown {};
+  if (::fstat(file, &before) != 0) return false;
+  bool kept = true, refused = false;
   for (const mode_t mode : {mode_t{0600}, mode_t{0700}}) {
-    if (::fchmod(file, mode) != 0 && !certainlyOurs) return false;
+    refused = refused || ::fchmod(file, mode) != 0;
     kept = kept && FstatAsShown(file, shown, false) == 0 && (shown.st_mode & 07777) == mode;
   }
-  return !kept && shown.st_uid == folderShown.st_uid;
+  ::fchmod(file, before.st_mode & 07777);
+  return !kept && !(refused && !certainlyOurs) && shown.st_uid == folderShown.st_uid;
 }
 
 // An owner and permissions as the user is told them: "user nobody with permissions 0777".
