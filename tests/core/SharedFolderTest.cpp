@@ -2,7 +2,8 @@
 // folder that another user may write to without the sticky bit: whatever that user puts
 // at the names the save uses, at each step of it, no file of the user's is written or
 // moved, nothing is written into the other user's link or pipe, and the save either
-// leaves the user's new file at the chosen name or says that nothing was saved.
+// leaves the user's new file at the chosen name or says that nothing was saved. On a disk
+// that keeps no Unix permissions it saves, and leaves nothing beside the file either.
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -169,7 +170,7 @@ TEST_F(SharedFolderTest, AnotherUsersLinksAndPipesNeverTakeTheUsersFilesOrTheOut
   const std::string openFolderFound = std::string(" for this user alone (0700) was found owned by user ") +
                                       (asRoot ? "nobody" : ::getpwuid(::geteuid())->pw_name) +
                                       " with permissions 0777.";
-  const Swap swaps[] = {
+  std::vector<Swap> swaps = {
       // A writer or a commit that went by the scratch folder's name would make or write a
       // file in the user's folder, or move one of it onto the target.
       {"the scratch folder swapped for a link to a private folder", When::Made, linkToPrivate, true, ""},
@@ -190,10 +191,32 @@ TEST_F(SharedFolderTest, AnotherUsersLinksAndPipesNeverTakeTheUsersFilesOrTheOut
        " is a link"},
       {"a link put at the free name once it was looked at", When::Taking, linkToSecret, false, " is a link", false},
   };
+  // On a disk formatted for Windows, a USB stick or a network share every file and folder
+  // shows the owner and permissions its mount gives, whatever the program sets (stood in
+  // for by sys::SetShownOwnership): each output is saved there, new and over an earlier
+  // file.
+  const unsigned me = ::geteuid(), other = me == 0 ? 65534 : 0;
+  struct Mount {
+    const char* name;
+    unsigned owner, folders, files;
+  };
+  for (const Mount m : {Mount{"NTFS by ntfs-3g, for the user who mounted it", me, 0777, 0777},
+                        Mount{"NTFS by ntfs-3g with allow_other, for another user", other, 0777, 0777},
+                        Mount{"a FAT stick, folders 0755 by its dmask", me, 0755, 0644},
+                        Mount{"a CIFS share with its default dir_mode and file_mode", other, 0755, 0755}})
+    for (const bool earlier : {false, true})
+      swaps.push_back({m.name, When::Before,
+                       [m](const std::string&, std::set<std::string>&) {
+                         sys::SetShownOwnership([m](unsigned& owner, unsigned& permissions, bool folder) {
+                           owner = m.owner;
+                           permissions = folder ? m.folders : m.files;
+                         });
+                       },
+                       true, "", earlier});
 
   for (const Writer& w : writers_) {
     for (const Swap& s : swaps) {
-      SCOPED_TRACE(std::string(w.name) + ": " + s.name);
+      SCOPED_TRACE(std::string(w.name) + ": " + s.name + (s.earlier ? "" : ", at a free name"));
       const std::string target = shared_ + "/" + w.file;
       Afresh(target, s.earlier ? w.head + " the earlier file" : "");
       // The other user keeps both ends of the pipe, with room for a whole report in it, so
@@ -227,6 +250,7 @@ TEST_F(SharedFolderTest, AnotherUsersLinksAndPipesNeverTakeTheUsersFilesOrTheOut
         told = CurrentErrorInfo(e).description;
       }
       sys::SetScratchWatch({});
+      sys::SetShownOwnership({});
       asking_->afterQuestion = nullptr;
       EXPECT_TRUE(acted) << "the other user never had the moment to act";
 
@@ -243,6 +267,7 @@ TEST_F(SharedFolderTest, AnotherUsersLinksAndPipesNeverTakeTheUsersFilesOrTheOut
         const std::string saved = ReadBytes(target);
         EXPECT_EQ(saved.substr(0, w.head.size()), w.head);
         EXPECT_NE(saved, w.head + " the earlier file");
+        EXPECT_EQ(Names(), left) << "something of the save was left behind";
       } else {
         if (s.told.rfind(" is ", 0) == 0) {
           EXPECT_NE(told.find(target + s.told + ", not a file, so nothing was saved there and nothing was overwritten."),
@@ -273,50 +298,6 @@ TEST_F(SharedFolderTest, AnotherUsersLinksAndPipesNeverTakeTheUsersFilesOrTheOut
       }
       for (const auto& e : fs::directory_iterator(folder_))
         EXPECT_NE(e.path().filename().string().rfind("QVXScratch.", 0), 0u) << "a scratch file's link was left";
-    }
-  }
-}
-
-// On a disk formatted for Windows, a USB stick or a network share, every file and folder
-// shows the owner and permissions its mount gives, whatever the program sets: each output
-// is saved there, new and over an earlier file, and nothing of the save stays beside it.
-// The file system is stood in for by what the mount would show (sys::SetShownOwnership).
-TEST_F(SharedFolderTest, OnADiskWithoutUnixPermissionsEveryOutputIsSavedAndNothingLeft) {
-  const unsigned me = ::geteuid();
-  const unsigned other = me == 0 ? 65534 : 0;
-  struct Mount {
-    const char* name;
-    unsigned owner, folders, files;
-  } const mounts[] = {
-      {"NTFS by ntfs-3g, for the user who mounted it", me, 0777, 0777},
-      {"NTFS by ntfs-3g with allow_other, for another user", other, 0777, 0777},
-      {"FAT stick, folders 0755 by its dmask", me, 0755, 0644},
-      {"CIFS share with its default dir_mode and file_mode", other, 0755, 0755},
-  };
-  for (const Mount& m : mounts) {
-    sys::SetShownOwnership([&m](unsigned& owner, unsigned& permissions, bool folder) {
-      owner = m.owner;
-      permissions = folder ? m.folders : m.files;
-    });
-    for (const Writer& w : writers_) {
-      for (const bool earlier : {false, true}) {
-        SCOPED_TRACE(std::string(m.name) + ": " + w.name + (earlier ? " over an earlier file" : ", new"));
-        const std::string target = shared_ + "/" + w.file;
-        Afresh(target, earlier ? w.head + " the earlier file" : "");
-        std::string told;
-        try {
-          w.save(target);
-        } catch (const std::exception& e) {
-          told = CurrentErrorInfo(e).description;
-        }
-        EXPECT_EQ(told, "");
-        const std::string saved = ReadBytes(target);
-        EXPECT_EQ(saved.substr(0, w.head.size()), w.head);
-        EXPECT_NE(saved, w.head + " the earlier file");
-        EXPECT_EQ(Names(), std::set<std::string>{w.file}) << "something of the save was left behind";
-        for (const auto& e : fs::directory_iterator(folder_))
-          EXPECT_NE(e.path().filename().string().rfind("QVXScratch.", 0), 0u) << "a scratch file's link was left";
-      }
     }
   }
 }
