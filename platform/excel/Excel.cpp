@@ -5,12 +5,14 @@
 #include <charconv>
 #include <cerrno>
 #include <cmath>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <optional>
 #include <set>
+#include <string_view>
 #include <system_error>
 
 #include <fcntl.h>
@@ -44,16 +46,27 @@ std::string ColumnLetters(int column) {
   return s;
 }
 
-int ColumnNumber(const std::string& letters) {
-  if (letters.empty() || letters.size() > 3) Raise(err::InvalidCall);
+namespace {
+
+// The column of one to three letters, none when they are not a column.
+std::optional<int> ColumnOf(std::string_view letters) {
+  if (letters.empty() || letters.size() > 3) return std::nullopt;
   int n = 0;
   for (char ch : letters) {
     char u = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
-    if (u < 'A' || u > 'Z') Raise(err::InvalidCall);
+    if (u < 'A' || u > 'Z') return std::nullopt;
     n = n * 26 + (u - 'A' + 1);
   }
-  if (n > kMaxColumns) Raise(err::InvalidCall);
+  if (n > kMaxColumns) return std::nullopt;
   return n;
+}
+
+}  // namespace
+
+int ColumnNumber(const std::string& letters) {
+  const std::optional<int> n = ColumnOf(letters);
+  if (!n) Raise(err::InvalidCall);
+  return *n;
 }
 
 namespace {
@@ -326,20 +339,22 @@ namespace {
 struct Ref {
   int row = 0, col = 0;
 };
-bool ParseRef(const std::string& text, Ref& ref) {
-  std::string letters, digits;
+bool ParseRef(std::string_view text, Ref& ref) {
   size_t i = 0;
   if (i < text.size() && text[i] == '$') ++i;
-  while (i < text.size() && std::isalpha(static_cast<unsigned char>(text[i]))) letters += text[i++];
+  const size_t lettersAt = i;
+  while (i < text.size() && std::isalpha(static_cast<unsigned char>(text[i]))) ++i;
+  const std::string_view letters = text.substr(lettersAt, i - lettersAt);
   if (i < text.size() && text[i] == '$') ++i;
-  while (i < text.size() && IsDigit(text[i])) digits += text[i++];
+  const size_t digitsAt = i;
+  while (i < text.size() && IsDigit(text[i])) ++i;
+  const std::string_view digits = text.substr(digitsAt, i - digitsAt);
   if (i != text.size() || (letters.empty() && digits.empty()) || digits.size() > 7) return false;
-  try {
-    ref.col = letters.empty() ? 0 : ColumnNumber(letters);
-  } catch (const VbError&) {
-    return false;
-  }
-  ref.row = digits.empty() ? 0 : std::stoi(digits);
+  const std::optional<int> col = letters.empty() ? 0 : ColumnOf(letters);
+  if (!col) return false;
+  ref.col = *col;
+  ref.row = 0;
+  for (char d : digits) ref.row = ref.row * 10 + (d - '0');
   return true;
 }
 
@@ -478,25 +493,29 @@ int Worksheet::UsedRows() const {
 // for readers that do not recalculate: sums and single references of cells, and numbers.
 // Anything else gives 0 (the spreadsheet program recalculates on opening).
 double Worksheet::Evaluate(const std::string& formula) const {
-  std::string f;
+  std::string upper;
+  upper.reserve(formula.size());
   for (char ch : formula)
-    if (ch != ' ') f += static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
-  if (f.empty() || f[0] != '=') return 0.0;
-  f.erase(0, 1);
-  auto numberAt = [&](int r, int c) -> double {
-    const Cell* cell = Find(r, c);
-    if (!cell) return 0.0;
-    if (auto* d = std::get_if<double>(&cell->value)) return *d;
-    if (auto* fo = std::get_if<Formula>(&cell->value)) return fo->cached;
+    if (ch != ' ') upper += static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+  if (upper.empty() || upper[0] != '=') return 0.0;
+  const std::string_view f = std::string_view(upper).substr(1);
+  auto numberOf = [](const Cell& cell) -> double {
+    if (auto* d = std::get_if<double>(&cell.value)) return *d;
+    if (auto* fo = std::get_if<Formula>(&cell.value)) return fo->cached;
     return 0.0;
   };
-  auto term = [&](const std::string& t, bool& ok) -> double {
+  auto numberAt = [&](int r, int c) -> double {
+    const Cell* cell = Find(r, c);
+    return cell ? numberOf(*cell) : 0.0;
+  };
+  auto term = [&](std::string_view t, bool& ok) -> double {
     const size_t colon = t.find(':');
     Ref p, q;
     if (colon == std::string::npos) {
       if (ParseRef(t, p) && p.row && p.col) return numberAt(p.row, p.col);
+      const std::string number(t);
       char* end = nullptr;
-      double v = std::strtod(t.c_str(), &end);
+      double v = std::strtod(number.c_str(), &end);
       ok = ok && end && *end == '\0' && !t.empty();
       return v;
     }
@@ -517,15 +536,15 @@ double Worksheet::Evaluate(const std::string& formula) const {
       } else if (c > c2) {
         it = cells_.lower_bound(Key(r + 1, c1));
       } else {
-        sum += numberAt(r, c);
+        sum += numberOf(it->second);
         ++it;
       }
     }
     return sum;
   };
   bool ok = true;
-  if (f.rfind("SUM(", 0) == 0 && f.back() == ')') {
-    std::string args = f.substr(4, f.size() - 5);
+  if (f.substr(0, 4) == "SUM(" && f.back() == ')') {
+    const std::string_view args = f.substr(4, f.size() - 5);
     double sum = 0;
     size_t start = 0;
     while (start <= args.size()) {
@@ -572,29 +591,63 @@ bool IsGeneralAt(const std::string& section, size_t i) {
   return (ch == 'G' || ch == 'g') && LCase(section.substr(i, 7)) == "general";
 }
 
+// A whole number below 10^15 written as printf writes it with no decimals: its digits
+// alone. A report's figures mostly are such numbers, and this is a fraction of the cost of
+// converting them as any double; null for any other number.
+char* WholeNumber(char* out, double value) {
+  if (!(std::fabs(value) < 1e15) || value != std::floor(value)) return nullptr;
+  return std::to_chars(out, out + 24, static_cast<int64_t>(value)).ptr;
+}
+
 // The digits of a magnitude with decimals places, at least minInt integer digits and,
 // when grouped, thousands separators.
 std::string Digits(double magnitude, int decimals, int minInt, bool grouped) {
   // The same digits as printf's "%.*f", without its cost in every cell of a big sheet.
   char buf[400];
-  const auto [end, error] = std::to_chars(buf, buf + sizeof buf - 1, magnitude, std::chars_format::fixed, decimals);
-  if (error == std::errc())
-    *end = '\0';
-  else
-    std::snprintf(buf, sizeof buf, "%.*f", decimals, magnitude);
-  std::string s = buf;
-  const size_t point = s.find('.');
-  std::string whole = s.substr(0, point), fraction = point == std::string::npos ? "" : s.substr(point);
-  if (whole == "0" && minInt == 0) whole.clear();
-  while (static_cast<int>(whole.size()) < minInt) whole.insert(whole.begin(), '0');
-  if (grouped)
-    for (int i = static_cast<int>(whole.size()) - 3; i > 0; i -= 3) whole.insert(static_cast<size_t>(i), ",");
-  return whole + fraction;
+  char* end = decimals <= 30 ? WholeNumber(buf, magnitude) : nullptr;
+  if (end) {
+    if (decimals > 0) *end++ = '.';
+    end = std::fill_n(end, decimals, '0');
+  } else {
+    const auto [last, error] = std::to_chars(buf, buf + sizeof buf - 1, magnitude, std::chars_format::fixed, decimals);
+    if (error == std::errc())
+      *last = '\0';
+    else
+      std::snprintf(buf, sizeof buf, "%.*f", decimals, magnitude);
+    end = buf + std::strlen(buf);
+  }
+  const char* point = std::find(buf, end, '.');
+  std::string_view whole(buf, static_cast<size_t>(point - buf));
+  if (whole == "0" && minInt == 0) whole = {};
+  const size_t least = static_cast<size_t>(std::max(minInt, 0));
+  const size_t zeros = least > whole.size() ? least - whole.size() : 0;
+  const size_t digits = zeros + whole.size();
+  std::string out;
+  out.reserve(digits + digits / 3 + static_cast<size_t>(end - point));
+  for (size_t i = 0; i < digits; ++i) {
+    if (grouped && i > 0 && (digits - i) % 3 == 0) out += ',';
+    out += i < zeros ? '0' : whole[i - zeros];
+  }
+  out.append(point, static_cast<size_t>(end - point));
+  return out;
 }
 
 // The text of a General cell: as many digits as a standard column shows (eleven
-// characters, beyond which the spreadsheet program shows fewer digits, never "###").
-std::string GeneralText(double value) { return DoubleToText(value).substr(0, 11); }
+// characters, beyond which the spreadsheet program shows fewer digits, never "###"), of
+// the run-time library's text of the number: printf's "%.15G", 0 without a sign.
+std::string GeneralText(double value) {
+  if (value == 0) return "0";
+  // The same text as printf's, without its cost in every cell of a big sheet.
+  char buf[32];
+  char* end = WholeNumber(buf, value);
+  if (!end) {
+    const auto [last, error] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 15);
+    if (error != std::errc() || !std::isfinite(value)) return DoubleToText(value).substr(0, 11);
+    std::replace(buf, last, 'e', 'E');
+    end = last;
+  }
+  return std::string(buf, static_cast<size_t>(std::min<std::ptrdiff_t>(end - buf, 11)));
+}
 
 // One section of a number format, read once for any number of cells: how its digits show
 // and, in order, what shows around them.
@@ -750,12 +803,17 @@ double ColumnWidthFor(double value, const CellStyle& style) {
 }
 
 void Range::WidenForNumbers() {
-  std::map<int, double> needed;
-  // A report's cells share a handful of formats: each is read once.
+  // The widest figure of each column of the range, by column from c1_.
+  std::vector<double> needed(static_cast<size_t>(c2_ - c1_ + 1), 0.0);
+  // A report's cells share a handful of formats: each is read once, and the one of the
+  // cell before is tried first.
   std::map<std::string, ParsedFormat, std::less<>> formats;
-  for (const auto& [key, cell] : s_.cells_) {
+  const std::pair<const std::string, ParsedFormat>* last = nullptr;
+  for (auto it = s_.cells_.lower_bound(Worksheet::Key(r1_, c1_)); it != s_.cells_.end(); ++it) {
+    const auto& [key, cell] = *it;
     const int r = static_cast<int>(key / (kMaxColumns + 1)), c = static_cast<int>(key % (kMaxColumns + 1));
-    if (r < r1_ || r > r2_ || c < c1_ || c > c2_) continue;
+    if (r > r2_) break;
+    if (c < c1_ || c > c2_) continue;
     double value = 0;
     if (const auto* d = std::get_if<double>(&cell.value))
       value = *d;
@@ -763,12 +821,18 @@ void Range::WidenForNumbers() {
       value = s_.Evaluate(f->text);  // as it will be saved, whatever changed since it was put
     else
       continue;
-    auto format = formats.find(cell.style.numberFormat);
-    if (format == formats.end())
-      format = formats.emplace(cell.style.numberFormat, ParsedFormat(cell.style.numberFormat)).first;
-    needed[c] = std::max(needed[c], WidthFor(value, format->second, cell.style));
+    if (!last || last->first != cell.style.numberFormat) {
+      auto format = formats.find(cell.style.numberFormat);
+      if (format == formats.end())
+        format = formats.emplace(cell.style.numberFormat, ParsedFormat(cell.style.numberFormat)).first;
+      last = &*format;
+    }
+    double& widest = needed[static_cast<size_t>(c - c1_)];
+    widest = std::max(widest, WidthFor(value, last->second, cell.style));
   }
-  for (const auto& [c, width] : needed) {
+  for (int c = c1_; c <= c2_; ++c) {
+    const double width = needed[static_cast<size_t>(c - c1_)];
+    if (width == 0) continue;
     const auto set = s_.widths_.find(c);
     const double current = set == s_.widths_.end() ? kStandardColumnWidth : set->second;
     if (width > current) s_.widths_[c] = std::min(std::ceil(width), 255.0);

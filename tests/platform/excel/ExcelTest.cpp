@@ -1,10 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <random>
 #include <sstream>
+#include <vector>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -149,6 +154,8 @@ TEST(ExcelWidths, AColumnTooNarrowForANumberIsWidenedAndNoOther) {
       {12, "\"$\"#,##0\" CR\"", "$12 CR"},
       {1234567, "#,##0,", "1,235"},
       {-1234.5, "General", "-1234.5"},
+      {-1234, "#,##0.00_);(#,##0.00)", "(1,234.00)"},
+      {7, "000", "007"},
   };
   for (const auto& t : texts) EXPECT_EQ(NumberText(t.value, t.format), t.shown) << t.format;
 
@@ -169,6 +176,33 @@ TEST(ExcelWidths, AColumnTooNarrowForANumberIsWidenedAndNoOther) {
     ws.Columns("B:G").WidenForNumbers();
     EXPECT_EQ(ws.ColumnWidths(), (std::map<int, double>{{2, 16}, {3, 20}, {6, 14}}));
   }
+}
+
+// A General number shows as the run-time library prints it (printf's "%.15G", 0 without a
+// sign), in at most eleven characters: checked against printf itself at the edges of
+// exponent form and rounding and over numbers of every size.
+TEST(ExcelWidths, AGeneralNumberShowsAsPrintfDoes) {
+  auto printed = [](double v) {
+    if (v == 0) return std::string("0");
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.15G", std::fabs(v));
+    return (v < 0 ? "-" : "") + std::string(buf).substr(0, 11);
+  };
+  std::vector<double> values = {0, -0.0, 1, -1, 0.5, 1e-5, -1e-5, 0.0001, 0.00012345678901234, 0.99999999995,
+                                0.999999999999999, 0.9999999999999999, 9.9999999999999995, 99999999999.5,
+                                12345678901, -123456789012345, 999999999999999.5, 1e15, 1.5e16, 5e-324,
+                                1.7976931348623157e308, 0.1 + 0.2, 1234.5};
+  std::mt19937_64 random(51);
+  for (int i = 0; i < 100000; ++i) {
+    double bits;
+    const uint64_t raw = random();
+    std::memcpy(&bits, &raw, sizeof bits);
+    if (std::isfinite(bits)) values.push_back(bits);
+    // Money of every size, and its thousandths, as the reports' figures and averages are.
+    const double cents = static_cast<double>(static_cast<int64_t>(random() >> (random() % 64))) / 100;
+    values.insert(values.end(), {cents, -cents / 1000});
+  }
+  for (double v : values) ASSERT_EQ(NumberText(v, "General"), printed(v)) << v;
 }
 
 TEST(ExcelModel, AddressesRangesAndErrors) {
