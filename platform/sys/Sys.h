@@ -210,9 +210,23 @@ class TemporaryFolder {
   int lock_ = -1;
 };
 
-// Removes the folders of the system's temporary folder named prefix and six letters that
-// no living process holds (TemporaryFolder), first the scratch files their links name.
+// The folder in which TemporaryFolder makes its folders: $TMPDIR (else /tmp), unless other
+// users may rename or replace names in it (it is another user's, or others may write to
+// it without the sticky bit), then /tmp. When TMPDIR is passed over, passedOver receives
+// a line saying so.
+std::string TemporaryRoot(std::string* passedOver = nullptr);
+
+// Removes the folders of the temporary root named prefix and six letters that are the
+// user's alone and that no living process holds (TemporaryFolder), first the scratch files
+// their links name. Each is removed through the descriptor on which it was checked, never
+// again by its name: whatever is put at that name meanwhile stays.
 void RemoveAbandonedTemporaryFolders(std::string_view prefix);
+
+// For tests: told the path of each abandoned folder once it has been checked and before
+// anything in it is removed, so that a test can act there as someone sharing the folder
+// could. Returns the previous watcher.
+using AbandonedFolderWatch = std::function<void(const std::string& path)>;
+AbandonedFolderWatch SetAbandonedFolderWatch(AbandonedFolderWatch watch);
 
 // A write beyond the process's file-size limit then fails like one on a full disk
 // (EFBIG), told and cleaned up, instead of the signal ending the program at once.

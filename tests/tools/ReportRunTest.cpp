@@ -335,6 +335,7 @@ TEST_F(ReportRunTest, AFileSizeLimitFailsTheWriteAndAKilledRunsLeftoversGo) {
   // The runs' temporary folders go to a folder of the test's own.
   const std::string tmp = Path("tmp");
   fs::create_directory(tmp);
+  fs::permissions(tmp, fs::perms::owner_all);
   auto runnerFolders = [&] {
     std::vector<std::string> found;
     for (const auto& e : fs::directory_iterator(tmp))
@@ -426,6 +427,19 @@ TEST(ReportRunProgram, RefusesBadArgumentsAndUnknownReports) {
     EXPECT_EQ(p.exitCode(), c.status) << err;
     EXPECT_NE(err.find(c.told), std::string::npos) << err;
   }
+  // A TMPDIR that others may write to without the sticky bit is passed over, and said so.
+  QTemporaryDir shared;
+  fs::permissions(shared.path().toStdString(), fs::perms::all);
+  QProcess p;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("TMPDIR", shared.path());
+  p.setProcessEnvironment(env);
+  p.start(QVX_REPORT_RUN, {});
+  ASSERT_TRUE(p.waitForFinished(60000));
+  const std::string err = p.readAllStandardError().toStdString();
+  EXPECT_NE(err.find("qvx-report-run: TMPDIR " + shared.path().toStdString() + " is not used"), std::string::npos)
+      << err;
+  EXPECT_TRUE(fs::is_empty(shared.path().toStdString()));
 }
 
 }  // namespace

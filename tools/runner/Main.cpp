@@ -24,6 +24,14 @@ extern "C" const char* __lsan_default_options() {
 int main(int argc, char** argv) {
   qvx::sys::IgnoreFileSizeSignal();
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  // A TMPDIR where others may rename or replace names is passed over, and the run says so;
+  // Qt's own temporary files go to /tmp as well.
+  std::string passedOver;
+  qvx::sys::TemporaryRoot(&passedOver);
+  if (!passedOver.empty()) {
+    std::cerr << "qvx-report-run: " << passedOver << "\n";
+    setenv("TMPDIR", "/tmp", 1);
+  }
   // What a killed run left behind (its folders and its unfinished output) goes first.
   qvx::sys::RemoveAbandonedTemporaryFolders(qvx::runner::kTemporaryFolderPrefix);
   std::unique_ptr<qvx::sys::TemporaryFolder> config;

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <set>
 
@@ -280,6 +281,78 @@ TEST(Sys, ATemporaryFolderIsMadeWhileAnotherStartClearsLeftovers) {
     ::setenv("TMPDIR", saved.c_str(), 1);
   else
     ::unsetenv("TMPDIR");
+}
+
+// TMPDIR for one test, as it was before at its end.
+struct TmpdirScope {
+  explicit TmpdirScope(const std::string& value) {
+    if (const char* was = std::getenv("TMPDIR")) saved = was;
+    ::setenv("TMPDIR", value.c_str(), 1);
+  }
+  ~TmpdirScope() { saved ? ::setenv("TMPDIR", saved->c_str(), 1) : ::unsetenv("TMPDIR"); }
+  std::optional<std::string> saved;
+};
+
+// A killed run's folder is emptied through the descriptor on which it was found the
+// user's and unheld: a folder of the user's that someone sharing the temporary folder
+// puts at its name once it has been checked stays whole, and so does what a link in it
+// names; the folder of a run still going stays.
+TEST(Sys, AnAbandonedTemporaryFolderIsRemovedOnlyAsItWasChecked) {
+  namespace fs = std::filesystem;
+  QTemporaryDir root;
+  const std::string tmp = root.path().toStdString();
+  const TmpdirScope scope(tmp);
+  const std::string left = tmp + "/qvx-swap-Ki11ed", mine = tmp + "/mine";
+  fs::create_directories(left + "/sub");
+  fs::permissions(left, fs::perms::owner_all);
+  std::ofstream(left + "/sub/half") << "half a run";
+  fs::create_directories(mine + "/sub");
+  std::ofstream(mine + "/sub/notes") << "the user's notes";
+  fs::create_symlink(mine, left + "/link");
+  const sys::TemporaryFolder running("qvx-swap-");
+  sys::SetAbandonedFolderWatch([&](const std::string& path) {
+    if (path != left) return;
+    fs::rename(left, tmp + "/checked");
+    fs::rename(mine, left);
+  });
+  sys::RemoveAbandonedTemporaryFolders("qvx-swap-");
+  sys::SetAbandonedFolderWatch({});
+  std::ifstream notes(left + "/sub/notes");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(notes), {}), "the user's notes");
+  EXPECT_TRUE(fs::is_empty(tmp + "/checked"));
+  EXPECT_TRUE(fs::is_directory(running.Path()));
+}
+
+// A TMPDIR where others may rename or replace names is passed over for /tmp, with a line
+// saying so; one of the user's (or root's) that others may not change there is used.
+TEST(Sys, ATemporaryRootOthersMayChangeIsPassedOver) {
+  namespace fs = std::filesystem;
+  struct Case {
+    unsigned mode;
+    bool anotherUsers;
+    bool used;
+  };
+  const Case cases[] = {{0700, false, true},  {0755, false, true},  {01777, false, true}, {0777, false, false},
+                        {0775, false, false}, {02770, false, false}, {01777, true, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.mode) + (c.anotherUsers ? " another user's" : ""));
+    QTemporaryDir folder;
+    const std::string path = folder.path().toStdString();
+    ::chmod(path.c_str(), c.mode);
+    if (c.anotherUsers) {
+      const passwd* nobody = ::getpwnam("nobody");
+      if (::geteuid() != 0 || !nobody) continue;
+      ASSERT_EQ(::chown(path.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+    }
+    const TmpdirScope scope(path);
+    std::string line;
+    const std::string used = sys::TemporaryRoot(&line);
+    EXPECT_EQ(used, c.used ? path : "/tmp");
+    EXPECT_EQ(line, c.used ? "" : "TMPDIR " + path + " is not used: other users may rename or replace what is in it "
+                                  "(it is theirs, or lacks the sticky bit); temporary folders are made in /tmp");
+    const sys::TemporaryFolder made("qvx-guard-");
+    EXPECT_EQ(fs::path(made.Path()).parent_path().string(), used);
+  }
 }
 
 // A file's access ACL as stored ("" none); one set from entries of (tag, permissions, id):
