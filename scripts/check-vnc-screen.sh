@@ -11,8 +11,9 @@
 #   - the server listens on loopback addresses only; a client without the password is
 #     refused: VNC authentication is the only security type offered, a client that picks
 #     none is turned away, a wrong password fails;
-#   - the program gets the build's driver registration (ODBCSYSINI, no ODBCINSTINI), the
-#     user's own umask and no open folder of the start's (nor does the window manager);
+#   - the program gets the build's driver registration (ODBCSYSINI, its odbc.ini as
+#     ODBCINI, no ODBCINSTINI), the user's own umask and no open folder of the start's (nor
+#     does the window manager);
 #   - the X display lets in only a client with the cookie, which the program gets through
 #     XAUTHORITY; another user (nobody, when this runs as root) can neither open the
 #     folder nor get onto the display;
@@ -36,7 +37,12 @@
 #     program starts; each ends with a message of run.sh's own and never prints the viewer
 #     command; once the folder is made it is kept, and named; an X server that ends under
 #     the program fails the start the same way, after the program;
-#   - a start killed with SIGKILL takes its X server and window manager with it.
+#   - the program's own status is the start's; a second signal does not cut the clean-up
+#     short; a start that fails on a full file system says so;
+#   - a start killed with SIGKILL takes its X server and window manager with it, even
+#     killed before they have their parent-death signal (a slowed setpriv); the next start
+#     removes its folder, but not one a failed start kept, another user's, nor the folder
+#     of a start still running.
 #
 #   scripts/check-vnc-screen.sh [BUILD] [STARTS] [OUTDIR]     (default: build 5 BUILD/vnc-screen)
 #
@@ -238,9 +244,8 @@ free_port() {
 }
 
 # Starts run.sh for BUILD under umask 002 with no display, port $port and the given
-# environment, and waits until it has printed the viewer command or ended. Sets RUN
-# (its process, empty once ended) and STATUS.
-start() {
+# environment. Sets RUN (its process, empty once ended) and STATUS (empty while it runs).
+launch() {
   local build="$1"
   shift
   : >"$SCRATCH/out"
@@ -254,6 +259,25 @@ start() {
   ) &
   RUN=$!
   STATUS=""
+}
+
+# Waits up to 30 s for the start to end, setting STATUS.
+wait_end() {
+  for _ in $(seq 300); do
+    [ -n "$RUN" ] || return 0
+    if ! kill -0 "$RUN" 2>/dev/null; then
+      STATUS=0
+      wait "$RUN" || STATUS=$?
+      RUN=""
+      return 0
+    fi
+    sleep 0.1
+  done
+}
+
+# launch, then waits until the start has printed the viewer command or ended.
+start() {
+  launch "$@"
   for _ in $(seq 300); do
     grep -q "vncviewer -passwd" "$SCRATCH/out" && return 0
     if ! kill -0 "$RUN" 2>/dev/null; then
@@ -338,6 +362,8 @@ check_screen() {
     auth="$(environment_value "$pid" XAUTHORITY || true)"
     odbc="$(environment_value "$pid" ODBCSYSINI || true)"
     [ "$odbc" = "$STARTED/odbc" ] || fail "the program was not given the build's driver registration: ODBCSYSINI=$odbc"
+    odbc="$(environment_value "$pid" ODBCINI || true)"
+    [ "$odbc" = "$STARTED/odbc/odbc.ini" ] || fail "the program was not given the registration's odbc.ini (unixODBC makes ~/.odbc.ini): ODBCINI=$odbc"
     if environment_value "$pid" ODBCINSTINI >/dev/null; then fail "the program was given ODBCINSTINI, which overrides it"; fi
     [ "$(umask_of "$pid")" = 0002 ] || fail "the program runs with umask $(umask_of "$pid"), not the user's 0002"
     [ -z "$(open_folders "$pid")" ] || fail "the program holds folders of the start open: $(open_folders "$pid")"
@@ -601,15 +627,7 @@ for c in "before the program starts|standin|wm-ends-x|ended during the start|no"
   port="$(free_port)"
   mkdir -m 700 "$SCRATCH/tmp-$build"
   start "$SCRATCH/$build" TMPDIR="$SCRATCH/tmp-$build" PATH="$SCRATCH/$path:$PATH"
-  for _ in $(seq 300); do
-    [ -n "$RUN" ] || break
-    if ! kill -0 "$RUN" 2>/dev/null; then
-      STATUS=0
-      wait "$RUN" || STATUS=$?
-      RUN=""
-    fi
-    sleep 0.1
-  done
+  wait_end
   if made_in "$SCRATCH/tmp-$build"; then
     if [ "$STATUS" != 1 ] || ! grep -qxF "run: the VNC server $what (see xvnc.log); the screen's files are kept in $(printf %q "$DIR")" "$SCRATCH/err" ||
       { [ "$viewer" = no ] && grep -q vncviewer "$SCRATCH/out"; }; then
@@ -620,23 +638,99 @@ for c in "before the program starts|standin|wm-ends-x|ended during the start|no"
   stop_run
 done
 
-# A start killed with SIGKILL (no clean-up of its own) takes its X server and window
-# manager with it at once: 30 s leaves room for a busy machine. The program's stand-in,
-# which does not use the display, is ended here.
-LABEL="a start killed with SIGKILL"
+# A full file system: the password is written only in part (vncpasswd fails), and the
+# free space (stat -f) is almost none. Both tools are stand-ins, so that this runs for
+# every user without a file system of its own.
+LABEL="a full file system"
 port="$(free_port)"
-mkdir -m 700 "$SCRATCH/tmp-killed"
-start "$SCRATCH/standin" TMPDIR="$SCRATCH/tmp-killed"
-if [ -z "$STATUS" ]; then
-  screen_processes=()
-  for name in Xvnc openbox; do
-    if pid="$(child_process "$name")"; then screen_processes+=("$pid"); fi
-  done
-  program="$(child_process quorvex || true)"
-  kill -KILL "$RUN"
+mkdir -p -m 700 "$SCRATCH/full" "$SCRATCH/tmp-full"
+printf '#!/bin/sh\necho "vncpasswd: No space left on device" >&2\nexit 1\n' >"$SCRATCH/full/vncpasswd"
+printf '#!/bin/sh\nif [ "$1" = -f ]; then echo "12 4096"; exit 0; fi\nexec %q "$@"\n' "$(command -v stat)" >"$SCRATCH/full/stat"
+chmod +x "$SCRATCH/full/vncpasswd" "$SCRATCH/full/stat"
+start "$SCRATCH/standin" TMPDIR="$SCRATCH/tmp-full" PATH="$SCRATCH/full:$PATH"
+if made_in "$SCRATCH/tmp-full"; then
+  check_failed "cannot write the VNC password; its file system is full (48 KiB free)" "$DIR"
+fi
+stop_run
+
+# The program's own status is the start's, and a second signal while the start ends its
+# screen (here a program that takes 2 s to end) does not cut the clean-up short.
+mkdir -p "$SCRATCH/exits-3/bin" "$SCRATCH/slow-end/bin"
+printf '#!/bin/sh\nsleep 1\nexit 3\n' >"$SCRATCH/exits-3/bin/quorvex"
+printf '#!/bin/sh\ntrap '\''touch %q; sleep 2; exit 0'\'' TERM\nwhile :; do sleep 1; done\n' "$SCRATCH/slow-end/ending" \
+  >"$SCRATCH/slow-end/bin/quorvex"
+chmod +x "$SCRATCH/exits-3/bin/quorvex" "$SCRATCH/slow-end/bin/quorvex"
+for build in exits-3 slow-end; do
+  LABEL="a program that $build"
+  port="$(free_port)"
+  mkdir -m 700 "$SCRATCH/tmp-$build"
+  start "$SCRATCH/$build" TMPDIR="$SCRATCH/tmp-$build"
+  if [ -n "$STATUS" ] || ! made_in "$SCRATCH/tmp-$build"; then
+    fail "the screen did not come up: $(cat "$SCRATCH/out" "$SCRATCH/err")"
+    stop_run
+    continue
+  fi
+  want=3
+  if [ "$build" = slow-end ]; then
+    want=130
+    kill -TERM "$RUN"
+    for _ in $(seq 300); do [ ! -e "$SCRATCH/slow-end/ending" ] || break; sleep 0.1; done
+    kill -TERM "$RUN" 2>/dev/null || true
+  fi
+  wait_end
+  [ "$STATUS" = "$want" ] || fail "the start ended with status ${STATUS:-running}, not $want: $(cat "$SCRATCH/err")"
+  end_screen
+done
+
+# Starts killed with SIGKILL (no clean-up of their own) under a setpriv slowed by half a
+# second, as on a loaded machine: while the X server's setpriv waits, before the X server
+# has its parent-death signal, and once the screen is up. Each takes its X server and
+# window manager with it (within 30 s, room for a busy machine), and the port is free
+# again. The next start in that folder removes their folders, but not one that a failed
+# start kept, another user's, nor the one of a start still running.
+KILLED="$SHARED/killed"
+mkdir -m 1777 "$KILLED"
+mkdir -p "$SCRATCH/setpriv-slow"
+printf '#!/bin/bash\necho "$$" >>%q\nsleep 0.5\nexec %q "$@"\n' "$SCRATCH/setpriv-calls" "$(command -v setpriv)" \
+  >"$SCRATCH/setpriv-slow/setpriv"
+chmod +x "$SCRATCH/setpriv-slow/setpriv"
+shopt -s nullglob
+killed=()
+alive() { local state; read -r _ _ state _ 2>/dev/null <"/proc/$1/stat" && [ "$state" != Z ]; }
+LABEL="a start that fails beside killed ones"
+port="$(free_port)"
+start "$SCRATCH/standin" TMPDIR="$KILLED" PATH="$SCRATCH/xvnc-fails:$PATH"
+KEPT="$(sed -n 's|^run: .* kept in \(.*\)$|\1|p' "$SCRATCH/err")"
+[ -d "$KEPT" ] || fail "no folder kept: $(cat "$SCRATCH/err")"
+stop_run
+STAYS=("$KEPT")
+if [ "${#OTHER[@]}" -gt 0 ]; then
+  "${OTHER[@]}" sh -c 'mkdir -m 700 "$1" && echo theirs >"$1/xvnc.log"' sh "$KILLED/quorvex-screen.N0b0dy0000"
+  STAYS+=("$KILLED/quorvex-screen.N0b0dy0000")
+fi
+contents() { local d; for d in "$@"; do printf '%s: %s\n' "$d" "$(ls -A "$d" | tr '\n' ' ')"; done; }
+before="$(contents "${STAYS[@]}")"
+for c in "while the X server's setpriv waits|1" "once the screen is up|"; do
+  IFS='|' read -r when calls <<<"$c"
+  LABEL="a start killed $when"
+  port="$(free_port)"
+  : >"$SCRATCH/setpriv-calls"
+  program=""
+  if [ -n "$calls" ]; then
+    launch "$SCRATCH/standin" TMPDIR="$KILLED" PATH="$SCRATCH/setpriv-slow:$PATH"
+    for _ in $(seq 300); do
+      [ "$(wc -l <"$SCRATCH/setpriv-calls")" -lt "$calls" ] && kill -0 "$RUN" 2>/dev/null || break
+      sleep 0.05
+    done
+  else
+    start "$SCRATCH/standin" TMPDIR="$KILLED" PATH="$SCRATCH/setpriv-slow:$PATH"
+    program="$(child_process quorvex || true)"
+  fi
+  [ -z "$STATUS" ] || fail "run.sh ended ($STATUS) before it could be killed: $(cat "$SCRATCH/out" "$SCRATCH/err")"
+  kill -KILL "$RUN" 2>/dev/null || true
   wait "$RUN" 2>/dev/null || true
   RUN=""
-  alive() { local state; read -r _ _ state _ 2>/dev/null <"/proc/$1/stat" && [ "$state" != Z ]; }
+  screen_processes=($(cat "$SCRATCH/setpriv-calls"))
   for _ in $(seq 300); do
     left=()
     for pid in "${screen_processes[@]}"; do if alive "$pid"; then left+=("$pid"); fi; done
@@ -645,12 +739,41 @@ if [ -z "$STATUS" ]; then
   done
   if [ "${#left[@]}" -gt 0 ]; then
     fail "the start's X server or window manager outlived it: $(ps -o pid=,args= -p "${left[*]}" 2>&1)"
-    kill "${left[@]}" 2>/dev/null || true
+    kill -KILL "${left[@]}" 2>/dev/null || true
   fi
+  if (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then fail "port $port is still served"; fi
   if [ -n "$program" ]; then kill "$program" 2>/dev/null || true; fi
-else
-  fail "run.sh ended ($STATUS) instead of serving the screen: $(cat "$SCRATCH/out" "$SCRATCH/err")"
-fi
+  # Its folder (the next kill's start removes this one's).
+  new=()
+  for d in "$KILLED"/quorvex-screen.*; do
+    [[ " ${STAYS[*]} ${killed[*]} " == *" $d "* ]] || new+=("$d")
+  done
+  [ "${#new[@]}" -eq 1 ] || fail "not one folder of the killed start: ${new[*]-none}"
+  killed+=("${new[@]}")
+done
+LABEL="the start after killed ones"
+port="$(free_port)"
+start "$SCRATCH/standin" TMPDIR="$KILLED"
+[ -z "$STATUS" ] || fail "run.sh ended ($STATUS): $(cat "$SCRATCH/out" "$SCRATCH/err")"
+for d in "${killed[@]}"; do
+  if [ -e "$d" ]; then fail "the folder of a killed start stays: $(ls -la "$d")"; fi
+done
+HOLD="$RUN"
+RUN=""
+LABEL="a start beside a running one"
+for d in "$KILLED"/quorvex-screen.*; do
+  [[ " ${STAYS[*]} " == *" $d "* ]] || { STAYS+=("$d") && before+=$'\n'"$(contents "$d")"; }
+done
+port="$(free_port)"
+start "$SCRATCH/standin" TMPDIR="$KILLED"
+[ -z "$STATUS" ] || fail "run.sh ended ($STATUS): $(cat "$SCRATCH/out" "$SCRATCH/err")"
+[ "$(contents "${STAYS[@]}")" = "$before" ] ||
+  fail "a folder that was not a killed start's was changed: $(ls -la "${STAYS[@]}" 2>&1)"
+stop_run
+kill "$HOLD" 2>/dev/null || true
+wait "$HOLD" 2>/dev/null || true
+HOLD=""
+shopt -u nullglob
 
 if [ "$FAILED" -ne 0 ]; then exit 1; fi
-echo "check-vnc-screen: $STARTS starts showing the program and ${#hostile[@]} + 2 with planted folders, each in a new private folder, refused without the password or the X cookie and removed at the end; the failing starts (${#unguarded[@]} with unguarded TMPDIRs passed over) stopped with a message, a killed one took its screen with it; captures in $OUT"
+echo "check-vnc-screen: $STARTS starts showing the program and ${#hostile[@]} + 2 with planted folders, each in a new private folder, refused without the password or the X cookie and removed at the end; the failing starts (${#unguarded[@]} with unguarded TMPDIRs passed over) stopped with a message, killed ones took their screens with them and left folders that the next start removed; captures in $OUT"

@@ -8,19 +8,23 @@
 # $XDG_RUNTIME_DIR when that is a folder of the user's alone, else in $TMPDIR or /tmp
 # (a TMPDIR that other users may write without a sticky bit is passed over, and the start
 # says so). No folder of the user's configuration is trusted for them. The folder goes
-# when the screen ends; a start that fails keeps it and says where. The X server and the
-# window manager end with the start, even a start that is killed; the program runs with
-# the user's own umask, so that the files it writes are made as anywhere else.
+# when the screen ends; a start that fails keeps it and says where; the next start removes
+# those of starts that were killed. The X server and the window manager end with the
+# start, even a start that is killed; the program runs with the user's own umask, so that
+# the files it writes are made as anywhere else.
 # Qt's own VNC platform is not used: it always listens on every network interface.
 set -euo pipefail
 BUILD="${1:-build}"
 BIN="$BUILD/bin"
 if [ -x "$BUILD/prepare-program-folder.sh" ]; then "$BUILD/prepare-program-folder.sh" "$BIN"; fi
 # The driver as the build registered it for this user (scripts/register-odbc.sh), in place
-# of the machine's registration.
+# of the machine's registration. Its odbc.ini is the user's data-source file as well:
+# unixODBC makes an empty ~/.odbc.ini wherever it finds no such file, and nothing is to be
+# written to the home folder.
 if [ -d "$BUILD/odbc" ] && [ ! -L "$BUILD/odbc" ]; then
   ODBCSYSINI="$(cd "$BUILD/odbc" && pwd)"
-  export ODBCSYSINI
+  ODBCINI="$ODBCSYSINI/odbc.ini"
+  export ODBCSYSINI ODBCINI
   unset ODBCINSTINI
 fi
 cd "$BIN"
@@ -98,22 +102,55 @@ for base in "${TMPDIR:-/tmp}" /tmp; do
     echo "run: TMPDIR $(printf %q "$base") is not used: other users may rename or replace what is in it (it is theirs, or lacks the sticky bit); the screen's folder is made in /tmp" >&2
   fi
 done
-if ! made="$(mktemp -d "/dev/fd/$BASEFD/quorvex-screen.XXXXXXXXXX" 2>&1)"; then
-  echo "run: cannot make a folder for the screen's password and cookie in $(printf %q "$BASE"): ${made##*: }" >&2
-  exit 1
-fi
-NAME="${made##*/}"
+FILES=(vnc-passwd xauthority display xvnc.log openbox.log)
+
+# A start holds a lock on its folder while it runs, and its X server, which inherits the
+# open folder, holds it as long as it runs. A folder of the user's alone that no one holds
+# is one of a start that was killed (one that failed keeps its folder, marked "kept"):
+# its files go, through the folder opened and checked here, and then the folder, only
+# while its name still names it (and rmdir removes an empty folder alone).
+for path in "/dev/fd/$BASEFD"/quorvex-screen.??????????; do
+  [ -d "$path" ] && [ ! -L "$path" ] || continue
+  { exec {fd}<"$path"; } 2>/dev/null || continue
+  if own_folder "$fd" "$path" && [ ! -e "/dev/fd/$fd/kept" ] && flock -n "$fd"; then
+    for f in "${FILES[@]}"; do rm -f -- "/dev/fd/$fd/$f" 2>/dev/null || true; done
+    if [ "$(stat -c %d:%i -- "$path" 2>/dev/null)" = "$(stat -L -c %d:%i "/dev/fd/$fd")" ]; then
+      rmdir -- "$path" 2>/dev/null || true
+    fi
+  fi
+  exec {fd}<&-
+done
+
 # The new folder is taken only when the name still names it: a link put there instead
-# (to another private folder of the user's, say) is seen as such, not followed.
+# (to another private folder of the user's, say) is seen as such, not followed. Another
+# start clearing away killed starts' folders may take it before it is locked: then a
+# new one is made.
 DIRFD=""
-if [ -L "/dev/fd/$BASEFD/$NAME" ] || [ ! -d "/dev/fd/$BASEFD/$NAME" ] ||
-  ! { exec {DIRFD}<"/dev/fd/$BASEFD/$NAME"; } 2>/dev/null || ! own_folder "$DIRFD" "/dev/fd/$BASEFD/$NAME" ||
-  ! DIR="$(readlink -- "/dev/fd/$DIRFD" 2>/dev/null && echo x)" || ! DIR="${DIR%$'\n'x}" || ! own_folder "$DIRFD" "$DIR"; then
-  echo "run: the folder made for the screen in $(printf %q "$BASE") ($NAME) was replaced or cannot be named; it is left there" >&2
+for _ in $(seq 10); do
+  if ! made="$(mktemp -d "/dev/fd/$BASEFD/quorvex-screen.XXXXXXXXXX" 2>&1)"; then
+    echo "run: cannot make a folder for the screen's password and cookie in $(printf %q "$BASE"): ${made##*: }" >&2
+    exit 1
+  fi
+  NAME="${made##*/}"
+  at="/dev/fd/$BASEFD/$NAME"
+  DIRFD=""
+  if [ -L "$at" ] || [ ! -d "$at" ] || ! { exec {DIRFD}<"$at"; } 2>/dev/null || ! own_folder "$DIRFD" "$at" ||
+    ! DIR="$(readlink -- "/dev/fd/$DIRFD" 2>/dev/null && echo x)" || ! DIR="${DIR%$'\n'x}" || ! own_folder "$DIRFD" "$DIR"; then
+    if [ -e "$at" ] || [ -L "$at" ]; then
+      echo "run: the folder made for the screen in $(printf %q "$BASE") ($NAME) was replaced or cannot be named; it is left there" >&2
+      exit 1
+    fi
+  elif flock -n "$DIRFD" && [ "$(stat -L -c %h "/dev/fd/$DIRFD")" != 0 ]; then
+    break
+  fi
+  if [ -n "$DIRFD" ]; then exec {DIRFD}<&-; fi
+  DIRFD=""
+done
+if [ -z "$DIRFD" ]; then
+  echo "run: every folder made for the screen in $(printf %q "$BASE") was taken away at once" >&2
   exit 1
 fi
 IN="/dev/fd/$DIRFD"
-FILES=(vnc-passwd xauthority display xvnc.log openbox.log)
 
 # A start that fails keeps the folder, with the logs, and says where; otherwise the folder
 # goes when the screen ends.
@@ -131,6 +168,8 @@ fail() {
   fi
   echo "run: $*; the screen's files are kept in $(printf %q "$DIR")" >&2
   KEEP=1
+  # Not a killed start's folder, for the next start to clear away.
+  { echo "run: $*" >"$IN/kept"; } 2>/dev/null || true
   exit 1
 }
 stop() {
@@ -169,13 +208,17 @@ if ! { { printf '\377\377\000\000\000\000\000\022MIT-MAGIC-COOKIE-1\000\020' && 
 fi
 export XAUTHORITY="$DIR/xauthority"
 
+# The server and the window manager end with the start, however it ends, so that neither
+# holds the port or the display after it: setpriv gives them a parent-death signal, which
+# even a SIGKILL of the start sends, and they run only if the start is still their parent
+# once it is set (a start killed before that moment sends none).
+ENDS_WITH_START=(setpriv --pdeathsig TERM sh -c '[ "$PPID" = "$0" ] && exec "$@"' "$$")
+
 # Xvnc takes the first free display and names it on descriptor 3: no race with another
 # server starting at the same time. It reads the password at every connection, through
-# the open folder it inherits. The server and the window manager end with the start,
-# however it ends (a parent-death signal, which even a SIGKILL of the start gives them),
-# so that neither holds the port or the display after it.
+# the open folder it inherits (and holds the folder's lock with it).
 {
-  setpriv --pdeathsig TERM Xvnc -displayfd 3 -interface 127.0.0.1 -localhost -rfbport "$PORT" \
+  "${ENDS_WITH_START[@]}" Xvnc -displayfd 3 -interface 127.0.0.1 -localhost -rfbport "$PORT" \
     -SecurityTypes VncAuth -PasswordFile "$IN/vnc-passwd" -auth "$IN/xauthority" \
     -geometry 1280x800 -depth 24 -AlwaysShared -nolisten tcp \
     3>"$IN/display" >"$IN/xvnc.log" 2>&1 {BASEFD}<&- &
@@ -201,7 +244,7 @@ fi
 # stays unpainted in the viewer until the first click, so the program starts only once
 # the window manager has announced itself on the root window.
 if command -v openbox >/dev/null 2>&1; then
-  setpriv --pdeathsig TERM openbox --sm-disable >"$IN/openbox.log" 2>&1 {BASEFD}<&- {DIRFD}<&- &
+  "${ENDS_WITH_START[@]}" openbox --sm-disable >"$IN/openbox.log" 2>&1 {BASEFD}<&- {DIRFD}<&- &
   WM=$!
   for _ in $(seq 100); do
     if xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"; then break; fi
