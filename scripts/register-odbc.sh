@@ -2,7 +2,8 @@
 # Registers the company-file ODBC driver of a build folder with unixODBC for the user who
 # runs it, never for the machine: odbcinst.ini and odbc.ini in FOLDER (default BUILD/odbc),
 # a folder of the user's own, readable by them only, that unixODBC reads in place of /etc
-# when ODBCSYSINI names it (scripts/run.sh hands it to the program). The drivers are every
+# when ODBCSYSINI names it, its odbc.ini when ODBCINI names it (scripts/run.sh hands both
+# to the program; without ODBCINI unixODBC makes an empty ~/.odbc.ini). The drivers are every
 # name a sample file names (as the build's qvx-make-samples lists them: "MYOAU1001" and
 # the other countries' direct-mode names, "MYOB_AccountRight_2011" for DSN mode), and the
 # data source "MYOB_Accountright_2011" (whose default company file is the sample file of
@@ -10,7 +11,7 @@
 #   scripts/register-odbc.sh [BUILD] [FOLDER]      (default: build build/odbc)
 # Check by hand with:
 #   echo "SELECT COUNT(*) FROM MYOB.JournalRecords" |
-#     ODBCSYSINI="$PWD/build/odbc" isql MYOB_Accountright_2011 Administrator "" -b
+#     ODBCSYSINI="$PWD/build/odbc" ODBCINI="$PWD/build/odbc/odbc.ini" isql MYOB_Accountright_2011 Administrator "" -b
 set -euo pipefail
 BUILD="${1:-build}"
 if [ ! -d "$BUILD" ]; then

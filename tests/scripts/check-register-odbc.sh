@@ -38,7 +38,9 @@ fi
 [ -z "$(find "$REG" -mindepth 1 ! -user "$(id -u)")" ] || fail "files of another user are left in $REG: $(ls -la "$REG")"
 [ "$(machine)" = "$before" ] || fail "the machine's registration changed"
 
-export ODBCSYSINI="$REG"
+# Its odbc.ini is the user's data-source file too, and isql's history goes to a home of
+# the test's own: nothing is written to the user's home folder.
+export ODBCSYSINI="$REG" ODBCINI="$REG/odbc.ini" HOME="$TMP"
 expected="$("$BUILD/bin/qvx-make-samples" --driver-names | tr ' ' '\n' | sort)"
 listed="$(odbcinst -q -d | tr -d '[]' | sort)"
 [ -n "$expected" ] && [ "$listed" = "$expected" ] || fail "drivers listed: $listed; expected: $expected"

@@ -4,8 +4,9 @@
 # fails) and sudo (none, one that lets the user in without a prompt, one that wants a
 # password), run as an ordinary user (nobody, when this runs as root) and as root.
 # A start that does not install what is missing fails, and every failure names the
-# missing packages and the administrator's line before anything sudo says; nothing asks
-# for a password without a terminal; a missing sudo is named as such.
+# missing packages and the administrator's line before anything sudo says, at a terminal
+# (a pseudo-terminal of script's, where sudo asks and refuses) as well; nothing asks for a
+# password without a terminal; a missing sudo is named as such.
 #
 #   tests/scripts/check-setup.sh
 set -euo pipefail
@@ -52,18 +53,20 @@ fi
 FAILED=0
 LINE="  apt-get install --no-install-recommends openbox vncsnapshot"
 # name | as (user/root) | sudo | apt-get status | missing | status | stderr's first line
-# (a pattern; empty: no stderr) | a line calls must hold (empty: no calls at all)
+# (a pattern; empty: no stderr) | a line calls must hold (empty: no calls at all) | at a
+# terminal (where stdout and stderr show as one)
 CASES=(
   "nothing missing|user|password|1||0||"
   "no sudo|user|none|0|openbox vncsnapshot|1|setup: these Debian packages are missing: openbox vncsnapshot|"
   "sudo wants a password|user|password|0|openbox vncsnapshot|1|setup: these Debian packages are missing: openbox vncsnapshot|"
+  "sudo refuses at a terminal|user|password|0|openbox vncsnapshot|1|setup: these Debian packages are missing: openbox vncsnapshot|sudo asked for a password|terminal"
   "sudo without a prompt|user|free|0|openbox vncsnapshot|0||apt-get install -y -qq --no-install-recommends openbox vncsnapshot (sudo: yes)"
   "sudo without a prompt, apt-get fails|user|free|100|openbox vncsnapshot|1|setup: these Debian packages are missing: openbox vncsnapshot|apt-get update -qq (sudo: yes)"
   "root|root|none|0|openbox vncsnapshot|0||apt-get install -y -qq --no-install-recommends openbox vncsnapshot (sudo: no)"
   "root, apt-get fails|root|none|100|openbox vncsnapshot|1|setup: these Debian packages are missing: openbox vncsnapshot|apt-get update -qq (sudo: no)"
 )
 for c in "${CASES[@]}"; do
-  IFS='|' read -r name as sudo apt missing want first call <<<"$c"
+  IFS='|' read -r name as sudo apt missing want first call terminal <<<"$c"
   if [ "$as" = root ] && [ "$ROOTCASES" -eq 0 ]; then continue; fi
   run=("${ME[@]}")
   [ "$as" = root ] && run=()
@@ -72,8 +75,14 @@ for c in "${CASES[@]}"; do
   : >"$T/calls"
   chmod 666 "$T/calls"
   status=0
-  "${run[@]}" env -i PATH="$T/stubs:$T/sudo-$sudo:$T/tools" "$T/tools/bash" "$T/setup.sh" \
-    </dev/null >"$T/out" 2>"$T/err" || status=$?
+  setup=(env -i PATH="$T/stubs:$T/sudo-$sudo:$T/tools" "$T/tools/bash" "$T/setup.sh")
+  if [ -n "$terminal" ]; then
+    : >"$T/out"
+    "${run[@]}" script -qefc "$(printf '%q ' "${setup[@]}")" /dev/null </dev/null 2>&1 | tr -d '\r' >"$T/err" ||
+      status=$?
+  else
+    "${run[@]}" "${setup[@]}" </dev/null >"$T/out" 2>"$T/err" || status=$?
+  fi
   err="$(cat "$T/err")"
   problems=()
   [ "$status" = "$want" ] || problems+=("status $status, not $want")
@@ -88,7 +97,9 @@ for c in "${CASES[@]}"; do
   else
     grep -qxF -- "$call" "$T/calls" || problems+=("no call \"$call\"")
   fi
-  if grep -q "asked for a password" "$T/calls"; then problems+=("sudo asked for a password without a terminal"); fi
+  if [ -z "$terminal" ] && grep -q "asked for a password" "$T/calls"; then
+    problems+=("sudo asked for a password without a terminal")
+  fi
   if grep -qi "not found" "$T/err"; then problems+=("a command was not found"); fi
   if [ "$sudo" = none ] && [ "$as" = user ] && ! grep -q "needs root, and there is no sudo" "$T/err"; then
     problems+=("the missing sudo is not named")
