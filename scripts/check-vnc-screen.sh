@@ -17,7 +17,8 @@
 #   - the X display lets in only a client with the cookie, which the program gets through
 #     XAUTHORITY; another user (nobody, when this runs as root) can neither open the
 #     folder nor get onto the display;
-#   - the folder is gone once the screen has ended.
+#   - the folder is gone once the screen has ended, and nothing is written to the home
+#     folder (HOME is a folder of the test's own).
 # The runs:
 #   - STARTS starts of the program itself, each showing a screen that is not all black
 #     within 30 s; its capture is kept as OUTDIR/start-N.jpg, to be looked at;
@@ -79,7 +80,7 @@ cleanup() {
   rm -rf "$SCRATCH" "$SHARED"
 }
 trap cleanup EXIT
-mkdir "$SCRATCH/bin"
+mkdir "$SCRATCH/bin" "$SCRATCH/home"
 ln "$BUILD/bin/quorvex" "$SCRATCH/bin/quorvex" 2>/dev/null || cp "$BUILD/bin/quorvex" "$SCRATCH/bin/quorvex"
 if [ -x "$BUILD/prepare-program-folder.sh" ]; then
   printf '#!/bin/sh\nexec "%s/prepare-program-folder.sh" "$@"\n' "$BUILD" >"$SCRATCH/prepare-program-folder.sh"
@@ -253,8 +254,8 @@ launch() {
   STARTED="$build"
   (
     umask 002
-    exec env -u DISPLAY -u WAYLAND_DISPLAY -u XDG_RUNTIME_DIR -u TMPDIR QVX_VNC_PORT="$port" \
-      XDG_CONFIG_HOME="$SCRATCH/config" ODBCINSTINI=odbcinst.ini "$@" "$ROOT/scripts/run.sh" "$build" \
+    exec env -u DISPLAY -u WAYLAND_DISPLAY -u XDG_RUNTIME_DIR -u TMPDIR -u XDG_CACHE_HOME QVX_VNC_PORT="$port" \
+      HOME="$SCRATCH/home" XDG_CONFIG_HOME="$SCRATCH/config" ODBCINSTINI=odbcinst.ini "$@" "$ROOT/scripts/run.sh" "$build" \
       >"$SCRATCH/out" 2>"$SCRATCH/err"
   ) &
   RUN=$!
@@ -774,6 +775,10 @@ kill "$HOLD" 2>/dev/null || true
 wait "$HOLD" 2>/dev/null || true
 HOLD=""
 shopt -u nullglob
+
+# Nothing was written to the home folder (the window manager's cache, say).
+LABEL="the home folder"
+[ -z "$(ls -A "$SCRATCH/home")" ] || fail "the home folder was written: $(cd "$SCRATCH/home" && find . -mindepth 1)"
 
 if [ "$FAILED" -ne 0 ]; then exit 1; fi
 echo "check-vnc-screen: $STARTS starts showing the program and ${#hostile[@]} + 2 with planted folders, each in a new private folder, refused without the password or the X cookie and removed at the end; the failing starts (${#unguarded[@]} with unguarded TMPDIRs passed over) stopped with a message, killed ones took their screens with them and left folders that the next start removed; captures in $OUT"

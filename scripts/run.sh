@@ -102,7 +102,9 @@ for base in "${TMPDIR:-/tmp}" /tmp; do
     echo "run: TMPDIR $(printf %q "$base") is not used: other users may rename or replace what is in it (it is theirs, or lacks the sticky bit); the screen's folder is made in /tmp" >&2
   fi
 done
-FILES=(vnc-passwd xauthority display xvnc.log openbox.log)
+# The screen's files; the window manager keeps a copy of its messages in a folder openbox
+# of the screen's folder (its cache folder, which would else be in the home folder).
+FILES=(vnc-passwd xauthority display xvnc.log openbox.log openbox/openbox.log)
 
 # A start holds a lock on its folder while it runs, and its X server, which inherits the
 # open folder, holds it as long as it runs. A folder of the user's alone that no one holds
@@ -114,6 +116,7 @@ for path in "/dev/fd/$BASEFD"/quorvex-screen.??????????; do
   { exec {fd}<"$path"; } 2>/dev/null || continue
   if own_folder "$fd" "$path" && [ ! -e "/dev/fd/$fd/kept" ] && flock -n "$fd"; then
     for f in "${FILES[@]}"; do rm -f -- "/dev/fd/$fd/$f" 2>/dev/null || true; done
+    rmdir -- "/dev/fd/$fd/openbox" 2>/dev/null || true
     if [ "$(stat -c %d:%i -- "$path" 2>/dev/null)" = "$(stat -L -c %d:%i "/dev/fd/$fd")" ]; then
       rmdir -- "$path" 2>/dev/null || true
     fi
@@ -180,6 +183,7 @@ stop() {
   wait $APP $WM $XVNC 2>/dev/null || true
   if [ -z "$KEEP" ]; then
     for f in "${FILES[@]}"; do rm -f -- "$IN/$f" 2>/dev/null || true; done
+    rmdir -- "$IN/openbox" 2>/dev/null || true
     rmdir -- "/dev/fd/$BASEFD/$NAME" 2>/dev/null || echo "run: $(printf %q "$DIR") could not be removed" >&2
   fi
 }
@@ -244,7 +248,7 @@ fi
 # stays unpainted in the viewer until the first click, so the program starts only once
 # the window manager has announced itself on the root window.
 if command -v openbox >/dev/null 2>&1; then
-  "${ENDS_WITH_START[@]}" openbox --sm-disable >"$IN/openbox.log" 2>&1 {BASEFD}<&- {DIRFD}<&- &
+  XDG_CACHE_HOME="$DIR" "${ENDS_WITH_START[@]}" openbox --sm-disable >"$IN/openbox.log" 2>&1 {BASEFD}<&- {DIRFD}<&- &
   WM=$!
   for _ in $(seq 100); do
     if xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"; then break; fi
