@@ -11,7 +11,8 @@
 # when the screen ends; a start that fails keeps it and says where; the next start removes
 # those of starts that were killed. The X server and the window manager end with the
 # start, even a start that is killed; the program runs with the user's own umask, so that
-# the files it writes are made as anywhere else.
+# the files it writes are made as anywhere else (but for its settings file, which holds
+# the company file's password and is the user's alone).
 # Qt's own VNC platform is not used: it always listens on every network interface.
 set -euo pipefail
 BUILD="${1:-build}"
