@@ -684,10 +684,10 @@ for build in exits-3 slow-end; do
 done
 
 # Starts killed with SIGKILL (no clean-up of their own) under a setpriv slowed by half a
-# second, as on a loaded machine: while the X server's setpriv waits, before the X server
-# has its parent-death signal, and once the screen is up. Each takes its X server and
+# second, as on a loaded machine: while the X server's setpriv waits (before the server
+# has its parent-death signal), and once the screen is up. Each takes its X server and
 # window manager with it (within 30 s, room for a busy machine), and the port is free
-# again. The next start in that folder removes their folders, but not one that a failed
+# again. Every later start in that folder removes their folders, but not one a failed
 # start kept, another user's, nor the one of a start still running.
 KILLED="$SHARED/killed"
 mkdir -m 1777 "$KILLED"
@@ -695,22 +695,27 @@ mkdir -p "$SCRATCH/setpriv-slow"
 printf '#!/bin/bash\necho "$$" >>%q\nsleep 0.5\nexec %q "$@"\n' "$SCRATCH/setpriv-calls" "$(command -v setpriv)" \
   >"$SCRATCH/setpriv-slow/setpriv"
 chmod +x "$SCRATCH/setpriv-slow/setpriv"
-shopt -s nullglob
-killed=()
 alive() { local state; read -r _ _ state _ 2>/dev/null <"/proc/$1/stat" && [ "$state" != Z ]; }
-LABEL="a start that fails beside killed ones"
+contents() { local d; for d in "$@"; do printf '%s: %s\n' "$d" "$(ls -A "$d" | tr '\n' ' ')"; done; }
+shopt -s nullglob
+LABEL="the folders that stay beside killed starts'"
 port="$(free_port)"
 start "$SCRATCH/standin" TMPDIR="$KILLED" PATH="$SCRATCH/xvnc-fails:$PATH"
-KEPT="$(sed -n 's|^run: .* kept in \(.*\)$|\1|p' "$SCRATCH/err")"
-[ -d "$KEPT" ] || fail "no folder kept: $(cat "$SCRATCH/err")"
 stop_run
-STAYS=("$KEPT")
 if [ "${#OTHER[@]}" -gt 0 ]; then
   "${OTHER[@]}" sh -c 'mkdir -m 700 "$1" && echo theirs >"$1/xvnc.log"' sh "$KILLED/quorvex-screen.N0b0dy0000"
-  STAYS+=("$KILLED/quorvex-screen.N0b0dy0000")
 fi
-contents() { local d; for d in "$@"; do printf '%s: %s\n' "$d" "$(ls -A "$d" | tr '\n' ' ')"; done; }
+STAYS=("$KILLED"/quorvex-screen.*)
 before="$(contents "${STAYS[@]}")"
+port="$(free_port)"
+start "$SCRATCH/standin" TMPDIR="$KILLED"
+HOLD="$RUN"
+RUN=""
+for d in "$KILLED"/quorvex-screen.*; do
+  [[ " ${STAYS[*]} " == *" $d "* ]] || { STAYS+=("$d") && before+=$'\n'"$(contents "$d")"; }
+done
+[ "${#STAYS[@]}" -ge 2 ] || fail "no folder kept by the failed start, or none of the running one: ${STAYS[*]-}"
+killed=()
 for c in "while the X server's setpriv waits|1" "once the screen is up|"; do
   IFS='|' read -r when calls <<<"$c"
   LABEL="a start killed $when"
@@ -744,32 +749,17 @@ for c in "while the X server's setpriv waits|1" "once the screen is up|"; do
   fi
   if (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then fail "port $port is still served"; fi
   if [ -n "$program" ]; then kill "$program" 2>/dev/null || true; fi
-  # Its folder (the next kill's start removes this one's).
+  # Its folder, which the next start removes.
   new=()
-  for d in "$KILLED"/quorvex-screen.*; do
-    [[ " ${STAYS[*]} ${killed[*]} " == *" $d "* ]] || new+=("$d")
-  done
+  for d in "$KILLED"/quorvex-screen.*; do [[ " ${STAYS[*]} ${killed[*]} " == *" $d "* ]] || new+=("$d"); done
   [ "${#new[@]}" -eq 1 ] || fail "not one folder of the killed start: ${new[*]-none}"
   killed+=("${new[@]}")
 done
 LABEL="the start after killed ones"
 port="$(free_port)"
 start "$SCRATCH/standin" TMPDIR="$KILLED"
-[ -z "$STATUS" ] || fail "run.sh ended ($STATUS): $(cat "$SCRATCH/out" "$SCRATCH/err")"
-for d in "${killed[@]}"; do
-  if [ -e "$d" ]; then fail "the folder of a killed start stays: $(ls -la "$d")"; fi
-done
-HOLD="$RUN"
-RUN=""
-LABEL="a start beside a running one"
-for d in "$KILLED"/quorvex-screen.*; do
-  [[ " ${STAYS[*]} " == *" $d "* ]] || { STAYS+=("$d") && before+=$'\n'"$(contents "$d")"; }
-done
-port="$(free_port)"
-start "$SCRATCH/standin" TMPDIR="$KILLED"
-[ -z "$STATUS" ] || fail "run.sh ended ($STATUS): $(cat "$SCRATCH/out" "$SCRATCH/err")"
-[ "$(contents "${STAYS[@]}")" = "$before" ] ||
-  fail "a folder that was not a killed start's was changed: $(ls -la "${STAYS[@]}" 2>&1)"
+for d in "${killed[@]}"; do if [ -e "$d" ]; then fail "the folder of a killed start stays: $(ls -la "$d")"; fi; done
+[ "$(contents "${STAYS[@]}")" = "$before" ] || fail "a folder that was not a killed start's was changed: $(ls -la "${STAYS[@]}" 2>&1)"
 stop_run
 kill "$HOLD" 2>/dev/null || true
 wait "$HOLD" 2>/dev/null || true

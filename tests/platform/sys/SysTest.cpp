@@ -253,13 +253,21 @@ TEST(Sys, AScratchFileTheStartCannotOpenStays) {
   EXPECT_TRUE(fs::is_symlink(fs::symlink_status(link)));
 }
 
+// TMPDIR for one test, as it was before at its end.
+struct TmpdirScope {
+  explicit TmpdirScope(const std::string& value) {
+    if (const char* was = std::getenv("TMPDIR")) saved = was;
+    ::setenv("TMPDIR", value.c_str(), 1);
+  }
+  ~TmpdirScope() { saved ? ::setenv("TMPDIR", saved->c_str(), 1) : ::unsetenv("TMPDIR"); }
+  std::optional<std::string> saved;
+};
+
 // Two runs starting at once: the one clearing away what killed runs left never fails
 // the other's start by taking its new folder before it holds it.
 TEST(Sys, ATemporaryFolderIsMadeWhileAnotherStartClearsLeftovers) {
   QTemporaryDir root;
-  const char* previous = std::getenv("TMPDIR");
-  const std::string saved = previous ? previous : "";
-  ::setenv("TMPDIR", root.path().toUtf8().constData(), 1);
+  const TmpdirScope scope(root.path().toStdString());
   Child child{::fork()};
   ASSERT_GE(child.pid, 0);
   if (child.pid == 0) {
@@ -277,21 +285,7 @@ TEST(Sys, ATemporaryFolderIsMadeWhileAnotherStartClearsLeftovers) {
   ::kill(child.pid, SIGKILL);
   child.Wait();
   EXPECT_EQ(made, 2000);
-  if (previous)
-    ::setenv("TMPDIR", saved.c_str(), 1);
-  else
-    ::unsetenv("TMPDIR");
 }
-
-// TMPDIR for one test, as it was before at its end.
-struct TmpdirScope {
-  explicit TmpdirScope(const std::string& value) {
-    if (const char* was = std::getenv("TMPDIR")) saved = was;
-    ::setenv("TMPDIR", value.c_str(), 1);
-  }
-  ~TmpdirScope() { saved ? ::setenv("TMPDIR", saved->c_str(), 1) : ::unsetenv("TMPDIR"); }
-  std::optional<std::string> saved;
-};
 
 // A killed run's folder is emptied through the descriptor on which it was found the
 // user's and unheld: a folder of the user's that someone sharing the temporary folder
@@ -327,14 +321,12 @@ TEST(Sys, AnAbandonedTemporaryFolderIsRemovedOnlyAsItWasChecked) {
 // saying so; one of the user's (or root's) that others may not change there is used.
 TEST(Sys, ATemporaryRootOthersMayChangeIsPassedOver) {
   namespace fs = std::filesystem;
-  struct Case {
+  const struct {
     unsigned mode;
-    bool anotherUsers;
-    bool used;
-  };
-  const Case cases[] = {{0700, false, true},  {0755, false, true},  {01777, false, true}, {0777, false, false},
-                        {0775, false, false}, {02770, false, false}, {01777, true, false}};
-  for (const Case& c : cases) {
+    bool anotherUsers, used;
+  } cases[] = {{0700, false, true},   {0755, false, true},   {01777, false, true}, {0777, false, false},
+               {0775, false, false}, {02770, false, false}, {01777, true, false}};
+  for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.mode) + (c.anotherUsers ? " another user's" : ""));
     QTemporaryDir folder;
     const std::string path = folder.path().toStdString();
