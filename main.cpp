@@ -5,6 +5,7 @@
 
 #include "ProgramParts.h"
 #include "app/MainF.h"
+#include "app/ProgramEnd.h"
 #include "app/ProgramStart.h"
 #include "platform/sys/Sys.h"
 
@@ -13,6 +14,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("Quorvex");
   qvx::RegisterProgramParts();
+  qvx::EndOnSignals();
   qvx::Main();
   // QVX_QUIT_AFTER_START=1 ends the program as soon as the start-up sequence has run,
   // without the event loop and without the exit's rewrite of the settings file: the
@@ -20,5 +22,7 @@ int main(int argc, char** argv) {
   const char* quit = std::getenv("QVX_QUIT_AFTER_START");
   int rc = quit && *quit && std::string(quit) != "0" ? 0 : QApplication::exec();
   qvx::MainF::Instance().DestroyWindow();
+  // Ended in order on a signal: whoever started the program sees that signal.
+  if (const int sig = qvx::sys::EndSignal()) qvx::sys::EndBySignal(sig);
   return rc;
 }

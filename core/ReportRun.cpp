@@ -31,6 +31,9 @@ bool RunReport(const std::function<void()>& report) {
   RunState& run = Run();
   run = RunState{};
   run.active = true;
+  // A program asked to end stops the report at its next look at the window events,
+  // without a message: its output is abandoned as for any stop.
+  ui::SetEndingStop(+[] { StopReport({}); });
   ui::OpenMessageGate();
   // However the report ends, even by an error nothing in it handled, the run is over:
   // the gate closes and a later failed read outside any report is told as usual.
@@ -71,7 +74,7 @@ bool StopReport(const std::string& message) {
   throw ReportStopped{};
 }
 
-bool RunStopped() { return Run().active && Run().stopped; }
+bool RunStopped() { return Run().active && (Run().stopped || ui::ProgramEnding()); }
 
 void TellRunEnd() {
   RunState& run = Run();
@@ -89,7 +92,7 @@ void TellRunEnd() {
   }
   if (run.stopped && !run.told) {
     run.told = true;
-    ui::MsgBox(run.message, ui::Buttons::OK, ui::Icon::Critical, "Report stopped");
+    if (!run.message.empty()) ui::MsgBox(run.message, ui::Buttons::OK, ui::Icon::Critical, "Report stopped");
   }
 }
 

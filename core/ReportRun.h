@@ -10,7 +10,8 @@
 // The read that met it raises ReportStopped, which no statement's error handler takes
 // (those catch std::exception, show a box and go on); the run's finish abandons the
 // output (no print job sent, no workbook saved, nothing at the output path touched) and
-// one message names the file and the reason.
+// one message names the file and the reason. A program asked to end (a signal) stops its
+// running report the same way, without a message.
 #pragma once
 
 #include <functional>
@@ -36,7 +37,8 @@ bool RunReport(const std::function<void()>& report);
 // failure as any other.
 bool StopReport(const std::string& message);
 
-// The running report has been stopped: its output is to be abandoned.
+// The running report has been stopped, or the program is ending: its output is to be
+// abandoned.
 bool RunStopped();
 
 // The end of a run's messages, told once by the finish routine: the boxes that came up

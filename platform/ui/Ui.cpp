@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <unordered_map>
 
@@ -12,6 +13,7 @@
 #include <QInputDialog>
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 
@@ -38,6 +40,26 @@ int& DialogsUp() {
   return up;
 }
 
+// The program's end once asked for, and the boxes and dialogs then open, innermost last.
+struct Ending {
+  bool begun = false;
+  void (*stop)() = nullptr;
+  std::vector<QPointer<QDialog>> loops;
+};
+Ending& End() {
+  static Ending ending;
+  return ending;
+}
+
+// Keeps a box or dialog in the list of open ones while it runs.
+class ModalLoop {
+ public:
+  explicit ModalLoop(QDialog& dialog) { End().loops.emplace_back(&dialog); }
+  ~ModalLoop() { End().loops.pop_back(); }
+  ModalLoop(const ModalLoop&) = delete;
+  ModalLoop& operator=(const ModalLoop&) = delete;
+};
+
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 QString TitleOrProgram(const std::string& title) { return Q(title.empty() ? kProgramTitle : title); }
 }  // namespace
@@ -49,6 +71,7 @@ UiService& Ui() {
 }
 
 std::unique_ptr<UiService> SetUi(std::unique_ptr<UiService> service) {
+  End().begun = false;
   auto old = std::move(Installed());
   Installed() = std::move(service);
   return old;
@@ -91,7 +114,31 @@ std::string InputBox(const std::string& prompt, const std::string& title, const 
   return Ui().Input({prompt, title, defaultText}).value_or(std::string());
 }
 
-void DoEvents() { Ui().DoEvents(); }
+void DoEvents() {
+  Ui().DoEvents();
+  if (End().begun && End().stop) End().stop();
+}
+
+void BeginProgramEnd() {
+  Ending& end = End();
+  end.begun = true;
+  // A dialog's own close handler may leave it open (a refused close): it is closed all
+  // the same.
+  const std::vector<QPointer<QDialog>> open = end.loops;
+  for (auto it = open.rbegin(); it != open.rend(); ++it) {
+    const QPointer<QDialog> dialog = *it;
+    if (!dialog) continue;
+    if (auto* form = qobject_cast<Form*>(dialog.data()); form && form->Loaded()) form->Form_QueryUnload();
+    if (auto* form = qobject_cast<Form*>(dialog.data())) form->Unload();
+    if (dialog) dialog->done(QDialog::Rejected);
+  }
+}
+
+bool ProgramEnding() { return End().begun; }
+
+int OpenModalLoops() { return static_cast<int>(End().loops.size()); }
+
+void SetEndingStop(void (*stop)()) { End().stop = stop; }
 
 // ---------------------------------------------------------------- Form
 
@@ -207,6 +254,16 @@ Answer QtUi::Message(const MessageRequest& r) {
     case Buttons::YesNo: map = {{QMessageBox::Yes, Answer::Yes}, {QMessageBox::No, Answer::No}}; break;
     case Buttons::RetryCancel: map = {{QMessageBox::Retry, Answer::Retry}, {QMessageBox::Cancel, Answer::Cancel}}; break;
   }
+  // Closed without a button: the escape answer (Cancel where there is one).
+  auto closed = [&map] {
+    for (auto& [b, a] : map)
+      if (a == Answer::Cancel) return a;
+    return map.back().second;
+  };
+  if (ProgramEnding()) {
+    std::fprintf(stderr, "%s: %s\n", TitleOrProgram(r.title).toLocal8Bit().constData(), r.text.c_str());
+    return closed();
+  }
   QMessageBox::StandardButtons all;
   for (auto& [b, a] : map) all |= b;
   box.setStandardButtons(all);
@@ -214,24 +271,26 @@ Answer QtUi::Message(const MessageRequest& r) {
   if (def < map.size()) box.setDefaultButton(map[def].first);
   if (map.size() == 1) box.setEscapeButton(map[0].first);
   box.setWindowModality(Qt::ApplicationModal);
+  const ModalLoop loop(box);
   int res = box.exec();
   for (auto& [b, a] : map)
     if (res == b) return a;
-  // Closed without a button: the escape answer (Cancel where there is one).
-  for (auto& [b, a] : map)
-    if (a == Answer::Cancel) return a;
-  return map.back().second;
+  return closed();
 }
 
 std::optional<std::string> QtUi::Input(const InputRequest& r) {
-  bool ok = false;
-  QString s = QInputDialog::getText(nullptr, TitleOrProgram(r.title), Q(r.prompt), QLineEdit::Normal,
-                                    Q(r.defaultText), &ok);
-  if (!ok) return std::nullopt;
-  return s.toStdString();
+  if (ProgramEnding()) return std::nullopt;
+  QInputDialog dlg;
+  dlg.setWindowTitle(TitleOrProgram(r.title));
+  dlg.setLabelText(Q(r.prompt));
+  dlg.setTextValue(Q(r.defaultText));
+  const ModalLoop loop(dlg);
+  if (dlg.exec() != QDialog::Accepted) return std::nullopt;
+  return dlg.textValue().toStdString();
 }
 
 std::optional<std::string> QtUi::File(const FileRequest& r) {
+  if (ProgramEnding()) return std::nullopt;
   QStringList filters;
   for (auto& f : r.filters) filters << Q(f.description + " (" + f.patterns + ")");
   QFileDialog dlg(nullptr, Q(r.title), Q(r.initialFolder));
@@ -254,12 +313,15 @@ std::optional<std::string> QtUi::File(const FileRequest& r) {
   }
   if (!r.fileName.empty()) dlg.selectFile(Q(r.fileName));
   dlg.setWindowModality(Qt::ApplicationModal);
+  const ModalLoop loop(dlg);
   if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return std::nullopt;
   return dlg.selectedFiles().first().toStdString();
 }
 
 void QtUi::RunModal(Form& form) {
+  if (ProgramEnding()) return;
   form.setWindowModality(Qt::ApplicationModal);
+  const ModalLoop loop(form);
   if (form.loaded_) form.exec();
 }
 
