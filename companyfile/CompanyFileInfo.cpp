@@ -216,8 +216,10 @@ void CheckDateFormat() {
   for (const Order& o : {Order{"D", "DD/MM/YYYY", "dd/MM/yyyy", true},
                          Order{"M", "MM/DD/YYYY", "MM/dd/yyyy", false}}) {
     if (first != o.letter || format == o.accepted) continue;
+    Conn.AskingDateFormat = true;
     const ui::Answer answer =
         ui::MsgBox(DateFormatMessage(o.dayFirst, format), ui::Buttons::YesNo, ui::Icon::None, "Date Format Error");
+    Conn.AskingDateFormat = false;
     if (answer == ui::Answer::Yes) {
       if (!locale::SetLocaleInfo(lcid, locale::kLocaleSShortDate, o.picture))
         tellProblem("The short date format could not be saved.");

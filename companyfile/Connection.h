@@ -25,6 +25,9 @@ struct ConnectionState {
   // runs at every connection (a group report makes one per company file), and the folder
   // is told of once.
   std::set<std::string> ShortDateBoxesShown;
+  // The date-format question is open: its No ends the program writing nothing, and so
+  // does a signal that comes meanwhile.
+  bool AskingDateFormat = false;
 };
 inline ConnectionState Conn;
 

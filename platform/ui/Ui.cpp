@@ -8,7 +8,9 @@
 #include <unordered_map>
 
 #include <QApplication>
+#include <QAbstractItemView>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QKeyEvent>
@@ -194,24 +196,45 @@ void Form::SetKeyButtons(QPushButton& ok, QPushButton* cancel) {
   ok.setDefault(true);
 }
 
-// A button that has the focus would take Enter for itself; only the OK button does.
+namespace {
+bool PlainEnter(const QKeyEvent& e) {
+  return (e.modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier &&
+         (e.key() == Qt::Key_Return || e.key() == Qt::Key_Enter);
+}
+}  // namespace
+
+// A button that has the focus would take Enter for itself; only the OK button does. An
+// open list would take it too, only to close; it is watched ahead of its own handling.
 void Form::showEvent(QShowEvent* e) {
   if (ok_) {
     for (QPushButton* b : findChildren<QPushButton*>()) b->setAutoDefault(false);
     ok_->setDefault(true);
+    for (QComboBox* list : findChildren<QComboBox*>())
+      if (!list->isEditable()) list->view()->installEventFilter(this);
   }
   QDialog::showEvent(e);
 }
 
+bool Form::eventFilter(QObject* watched, QEvent* e) {
+  if (e->type() != QEvent::KeyPress || !PlainEnter(static_cast<QKeyEvent&>(*e))) return QDialog::eventFilter(watched, e);
+  for (QComboBox* list : findChildren<QComboBox*>()) {
+    if (list->view() != watched) continue;
+    const QModelIndex highlighted = list->view()->currentIndex();
+    if (highlighted.isValid() && (highlighted.flags() & Qt::ItemIsEnabled)) list->setCurrentIndex(highlighted.row());
+    list->hidePopup();
+    if (ok_->isEnabled() && ok_->isVisible()) ok_->click();
+    return true;
+  }
+  return QDialog::eventFilter(watched, e);
+}
+
 void Form::keyPressEvent(QKeyEvent* e) {
-  const bool plain = (e->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
-  const bool enter = e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter;
-  if (plain && enter && ok_) {
+  if (PlainEnter(*e) && ok_) {
     if (ok_->isEnabled() && ok_->isVisible()) ok_->click();
     e->accept();
     return;
   }
-  if (plain && e->key() == Qt::Key_Escape && cancel_) {
+  if ((e->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && e->key() == Qt::Key_Escape && cancel_) {
     if (cancel_->isEnabled() && cancel_->isVisible()) cancel_->click();
     e->accept();
     return;

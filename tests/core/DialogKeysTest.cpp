@@ -4,7 +4,9 @@
 #include <memory>
 #include <string>
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QComboBox>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
@@ -46,15 +48,18 @@ DialogKeys Row(std::string name, QPushButton F::* ok, QPushButton F::* cancel, b
 
 class DialogKeysTest : public test::CoreTest {
  protected:
-  // Opens the dialog, lets `focus` choose the control that has the focus (nothing: where
-  // the window puts it when it opens), presses the key there and counts the presses of
-  // the OK and Cancel buttons.
+  // Opens the dialog, gives the focus to its `control`-th control that the keyboard
+  // reaches (-1: where the window puts it when it opens), presses the key there and counts
+  // the presses of the OK and Cancel buttons. `openList`: a list control is opened first
+  // and its last entry highlighted, and the key goes to the open list.
   struct Presses {
+    bool reached = true;
     int ok = 0, cancel = 0;
     bool stillOpen = false;
     std::string focused;
+    int listEntry = -1;  // the list's entry after the key
   };
-  Presses Press(const DialogKeys& row, Qt::Key key, const std::function<QWidget*(ui::Form&)>& focus) {
+  Presses Press(const DialogKeys& row, Qt::Key key, int control = -1, bool openList = false) {
     Presses p;
     std::unique_ptr<ui::Form> form = row.make();
     QObject::connect(row.ok(*form), &QPushButton::clicked, form.get(), [&p] { ++p.ok; });
@@ -64,19 +69,26 @@ class DialogKeysTest : public test::CoreTest {
       f.show();
       f.activateWindow();
       QApplication::processEvents();
-      if (focus) {
-        QWidget* chosen = focus(f);
-        if (!chosen) {
-          f.Unload();
-          return;
-        }
-        chosen->setFocus(Qt::OtherFocusReason);
-      }
+      QList<QWidget*> reachable;
+      for (QWidget* w : f.findChildren<QWidget*>())
+        if ((w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(&f) && w->isEnabled() && !w->focusProxy())
+          reachable.push_back(w);
+      auto* list = control >= 0 && control < reachable.size() ? qobject_cast<QComboBox*>(reachable[control]) : nullptr;
+      p.reached = control < reachable.size() && (!openList || (list && list->count() > 1));
+      if (!p.reached) return f.Unload();
+      if (control >= 0) reachable[control]->setFocus(Qt::OtherFocusReason);
       QWidget* target = f.focusWidget() ? f.focusWidget() : &f;
+      if (openList) {
+        list->showPopup();
+        QApplication::processEvents();
+        list->view()->setCurrentIndex(list->model()->index(list->count() - 1, 0));
+        target = list->view();
+      }
       p.focused = target->metaObject()->className();
       QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
       QApplication::sendEvent(target, &press);
       p.stillOpen = f.Loaded();
+      if (list) p.listEntry = list->currentIndex() - (list->count() - 1);
     });
     form->ShowModal();
     return p;
@@ -107,7 +119,7 @@ TEST_F(DialogKeysTest, EnterPressesOkWhereverTheFocusIsAndEscPressesCancel) {
   for (const DialogKeys& row : rows) {
     SCOPED_TRACE(row.name);
     // Enter where the window puts the focus when it opens.
-    Presses atOpening = Press(row, Qt::Key_Return, nullptr);
+    Presses atOpening = Press(row, Qt::Key_Return);
     if (row.boxesTakeEnter) {
       EXPECT_EQ(atOpening.focused, "QLineEdit");
       EXPECT_EQ(atOpening.cancel, 0);
@@ -116,27 +128,24 @@ TEST_F(DialogKeysTest, EnterPressesOkWhereverTheFocusIsAndEscPressesCancel) {
       EXPECT_EQ(atOpening.cancel, 0);
     }
     // Enter with the focus on each control the keyboard reaches (lists, boxes, buttons,
-    // Cancel among them) is OK.
+    // Cancel among them), and in each list opened, is OK; an open list takes its
+    // highlighted entry first.
     int controls = 0;
-    for (int i = 0;; ++i) {
-      bool reached = false;
-      Presses p = Press(row, i % 2 ? Qt::Key_Enter : Qt::Key_Return, [&](ui::Form& f) -> QWidget* {
-        QList<QWidget*> reachable;
-        for (QWidget* w : f.findChildren<QWidget*>())
-          if ((w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(&f) && w->isEnabled() && !w->focusProxy())
-            reachable.push_back(w);
-        reached = i < reachable.size();
-        return reached ? reachable[i] : nullptr;
-      });
-      if (!reached) break;
+    for (int i = 0; Press(row, Qt::Key_Tab, i).reached; ++i) {
       ++controls;
-      if (row.boxesTakeEnter && p.focused == "QLineEdit") continue;
-      EXPECT_EQ(p.ok, 1) << "focus on " << p.focused << " (control " << i << ")";
-      EXPECT_EQ(p.cancel, 0) << "focus on " << p.focused;
+      for (bool openList : {false, true}) {
+        const Presses p = Press(row, i % 2 ? Qt::Key_Enter : Qt::Key_Return, i, openList);
+        if (!p.reached || (row.boxesTakeEnter && p.focused == "QLineEdit")) continue;
+        EXPECT_EQ(p.ok, 1) << "focus on " << p.focused << " (control " << i << ")";
+        EXPECT_EQ(p.cancel, 0) << "focus on " << p.focused;
+        if (openList) {
+          EXPECT_EQ(p.listEntry, 0) << "control " << i;
+        }
+      }
     }
     EXPECT_GE(controls, row.hasCancel ? 2 : 1);
     // Esc is Cancel, wherever the focus is; without a Cancel button it closes the window.
-    Presses esc = Press(row, Qt::Key_Escape, nullptr);
+    Presses esc = Press(row, Qt::Key_Escape);
     EXPECT_EQ(esc.ok, 0);
     EXPECT_EQ(esc.cancel, row.hasCancel ? 1 : 0);
     EXPECT_FALSE(esc.stillOpen);

@@ -174,8 +174,15 @@ TEST_F(ProgramEndTest, ASignalStopsTheRunningReportAndTheSettingsAreWritten) {
   EndOnSignals();
   using Clock = std::chrono::steady_clock;
   bool entered = false, ranOut = false;
+  size_t linesAtStop = 0;
   MainF::Instance().Entries.BudgetComparison = [&](std::string&) {
     entered = true;
+    // As the report stops, the settings are already written, should the display go first.
+    struct Stop {
+      size_t& lines;
+      std::string ini;
+      ~Stop() { lines = sys::ReadTextLines(ini, 1000).size(); }
+    } stop{linesAtStop, IniPath()};
     ::raise(SIGTERM);
     for (const auto end = Clock::now() + std::chrono::milliseconds(kChildWaitMs); Clock::now() < end;) ui::DoEvents();
     ranOut = true;
@@ -191,6 +198,7 @@ TEST_F(ProgramEndTest, ASignalStopsTheRunningReportAndTheSettingsAreWritten) {
 
   EXPECT_TRUE(entered);
   EXPECT_FALSE(ranOut);
+  EXPECT_EQ(linesAtStop, 52u);
   EXPECT_FALSE(G.ReportRunning);
   EXPECT_FALSE(window.Loaded());
   EXPECT_EQ(sys::ReadTextLines(IniPath(), 1000).size(), 52u);
