@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include "app/MainF.h"
+#include "companyfile/Connection.h"
 #include "core/Globals.h"
 #include "core/Settings.h"
 #include "platform/sys/Sys.h"
@@ -43,6 +44,12 @@ void BeginEnd(int pipe) {
   }
   if (ui::ProgramEnding()) return;
   ui::BeginProgramEnd();
+  // As File > Exit, the settings are written at once and again as the window unloads: a
+  // report may take a moment to stop, and a display that goes with the terminal would end
+  // the program meanwhile. Not during the start (the settings may not all be read yet),
+  // nor at the date-format question, whose No writes nothing.
+  MainFForm* window = MainF::Instance().Window();
+  if (window && window->Loaded() && !Conn.AskingDateFormat) SaveSettingsOnExit();
   FinishEnd();
 }
 
@@ -52,8 +59,8 @@ void EndOnSignals() {
   const int pipe = sys::CatchEndSignals();
   if (pipe < 0) return;
   // Read on whichever event loop runs: the main window's, a dialog's or a box's, or a long
-  // read's look at the window events.
-  auto* notifier = new QSocketNotifier(pipe, QSocketNotifier::Read, QCoreApplication::instance());  // owned by the application
+  // read's look at the window events. Owned by the application object.
+  auto* notifier = new QSocketNotifier(pipe, QSocketNotifier::Read, QCoreApplication::instance());
   QObject::connect(notifier, &QSocketNotifier::activated, notifier, [pipe] { BeginEnd(pipe); });
 }
 

@@ -234,11 +234,12 @@ void IgnoreFileSizeSignal();
 
 // Ctrl+C, a closed terminal and kill (SIGINT, SIGHUP, SIGTERM) ask the program to end. From
 // this call on, the first of them writes one byte to the descriptor returned, for the
-// event loop to read and end the program in order; the same signal again ends it at once,
-// by that signal's default action, while another of the three is taken as the same
-// request (a start script's TERM on the Ctrl+C that reached the program as well). A signal the program was started with ignored (SIGINT of
-// a job started in the background, SIGHUP under nohup) stays ignored. -1 when no pipe
-// could be made: the signals then keep their default action.
+// event loop to read and end the program in order. The same signal again ends it at once,
+// by that signal's default action; another of the three is taken as the same request (a
+// start script's TERM on the Ctrl+C that reached the program as well). A signal the
+// program was started with ignored (SIGINT of a job started in the background, SIGHUP
+// under nohup) stays ignored. -1 when no pipe could be made: the signals then keep their
+// default action.
 int CatchEndSignals();
 // The signal that asked the program to end; 0 while none has.
 int EndSignal();

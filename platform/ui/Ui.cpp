@@ -216,7 +216,8 @@ void Form::showEvent(QShowEvent* e) {
 }
 
 bool Form::eventFilter(QObject* watched, QEvent* e) {
-  if (e->type() != QEvent::KeyPress || !PlainEnter(static_cast<QKeyEvent&>(*e))) return QDialog::eventFilter(watched, e);
+  if (e->type() != QEvent::KeyPress || !PlainEnter(static_cast<QKeyEvent&>(*e)))
+    return QDialog::eventFilter(watched, e);
   for (QComboBox* list : findChildren<QComboBox*>()) {
     if (list->view() != watched) continue;
     const QModelIndex highlighted = list->view()->currentIndex();
