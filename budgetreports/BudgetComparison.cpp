@@ -362,7 +362,7 @@ bool BudgetComparison::ProduceOutput() {
   VarianceAndTotals();
   SortLines();
   BuildBody();
-  if (!Opt.ToExcel) Step([&] { printer::Current().SetLayoutWidth(LayoutWidth()); });
+  if (!Opt.ToExcel) Step([&] { LayOutLines(); });
   Output();
   return true;
 }

@@ -170,21 +170,19 @@ class BudgetComparison {
   void PrintAmountRule();
   // Where the rules under the captions and over the totals end, in twips.
   int32_t RuleEndX() const;
-  // The width the printed page takes at full size, in twips: its widest line (account
-  // numbers, names, figures and captions placed as the printer places them), every figure
-  // column at least an amount wide, and its rules.
-  double LayoutWidth();
+  // Lays the printed lines out on the printer (account numbers, names, figures and
+  // captions), every figure column at least an amount wide, and the rules.
+  void LayOutLines();
   void ExcelAmountRule();
   void WriteGrandTotalRow(const GrandTotalRow& r);
 
  private:
   // Where the figures of a printed row stand that do not change from row to row, in twips,
-  // in the body font: measured once.
+  // in the body font: measured once, as the lines are laid out.
   struct FigureGeometry {
     double column = 0, amount = 0, percentSign = 0, annualPercentRight = 0;
   };
-  const FigureGeometry& Geometry() const;
-  mutable std::optional<FigureGeometry> geometry_;
+  FigureGeometry geometry_;
   // Line routine state.
   struct Level {
     std::string HeaderName;

@@ -38,10 +38,6 @@ void SetCell(int32_t row, int column, const std::string& text) {
   Sheet().Cells(row, column).SetValue(text);
 }
 
-void PrintAt(int column, const std::string& text) {
-  printer::Current().Print({printer::Tab{column}, text}, true);
-}
-
 // The caption over the annual percentages, printed straight after the annual caption.
 const std::string kAnnualPercentCaption = "           %";
 
@@ -102,37 +98,46 @@ std::array<FigureItem, 15> FigureItems(const ComparisonOptions& o, const Compari
   }};
 }
 
-// A row's figures on its printed line, or on the measure of its lines (Line: the printer
-// or its LineMeasure). A percentage placed by its right end has its "%" there; a
-// percentage of 0 shows no "%", and its figure stands where the others' figures end.
-template <class Line, class Geometry>
-void PlaceFigures(Line& line, const Geometry& g, const ComparisonOptions& o, const ComparisonLayout& L,
-                  const RowTexts& t) {
+// A row's figures on its printed line. A percentage placed by its right end has its "%"
+// there; a percentage of 0 shows no "%", and its figure stands where the others' figures
+// end.
+template <class Geometry>
+void AddFigures(printer::TextLine& line, const Geometry& g, const ComparisonOptions& o, const ComparisonLayout& L,
+                const RowTexts& t) {
   for (const FigureItem& i : FigureItems(o, L, t)) {
     if (!i.on) continue;
     const std::string& text = *i.text;
     if (i.place == Place::Tab) {
-      line.TabTo(i.tab);
-      line.PrintText(text);
+      line.push_back(printer::AtTab(i.tab, text));
       continue;
     }
     if (text.empty()) continue;
     double right = i.place == Place::UnderVariance ? (i.tab - 1) * g.column + g.amount : g.annualPercentRight;
     if (!text.ends_with(" %")) right -= g.percentSign;
-    line.PrintTextEndingAt(right, text);
+    line.push_back(printer::EndingAt(right, text));
   }
 }
 
-// The account number and name that begin a body row.
-template <class Line>
-void PlaceName(Line& line, const ComparisonOptions& o, const ComparisonLayout& L, const ReportRow& r) {
-  if (o.PrintAccountNumbers && r.TotalKind == 0 && r.kind == ReportRow::Line) {
-    line.TabTo(L.TabAcctNo);
-    line.PrintText(r.AcctNo);
-  }
+// A body row's printed line: its account number and name, and the figures of a row that
+// shows them.
+template <class Geometry>
+printer::TextLine RowLine(const Geometry& g, const ComparisonOptions& o, const ComparisonLayout& L,
+                          const ReportRow& r) {
+  printer::TextLine line;
+  if (o.PrintAccountNumbers && r.TotalKind == 0 && r.kind == ReportRow::Line) line.push_back(printer::AtTab(L.TabAcctNo, r.AcctNo));
   const std::string indent(static_cast<size_t>(3 * (std::clamp<int>(r.Level, 1, 4) - 1)), ' ');
-  line.TabTo(L.NameTab);
-  line.PrintText(indent + Left(r.Name, L.NameWidth));
+  line.push_back(printer::AtTab(L.NameTab, indent + Left(r.Name, L.NameWidth)));
+  if (r.kind != ReportRow::Heading || r.Level >= o.PrintLevel) AddFigures(line, g, o, L, r.Txt);
+  return line;
+}
+
+// A Grand Totals row's printed line.
+template <class Geometry>
+printer::TextLine GrandTotalLine(const Geometry& g, const ComparisonOptions& o, const ComparisonLayout& L,
+                                 const GrandTotalRow& r) {
+  printer::TextLine line{printer::AtTab(L.NameTab, Left(r.Name, L.NameWidth))};
+  AddFigures(line, g, o, L, r.Txt);
+  return line;
 }
 
 std::string Dashes(double count) { return std::string(static_cast<size_t>(std::max<int16_t>(CInt(count), 0)), '-'); }
@@ -206,76 +211,50 @@ std::array<std::vector<Caption>, 2> PrinterCaptions(const ComparisonOptions& o, 
   return lines;
 }
 
-// The caption lines, each ended.
-template <class Line>
-void PlaceCaptions(Line& line, const std::array<std::vector<Caption>, 2>& lines) {
-  for (const auto& captions : lines) {
-    for (const Caption& c : captions) {
-      if (c.tab) line.TabTo(c.tab);
-      line.PrintText(c.text);
-    }
-    line.EndLine();
-  }
+// The caption lines as printed.
+std::array<printer::TextLine, 2> CaptionLines(const std::array<std::vector<Caption>, 2>& captions) {
+  std::array<printer::TextLine, 2> lines;
+  for (size_t k = 0; k < captions.size(); ++k)
+    for (const Caption& c : captions[k])
+      lines[k].push_back(c.tab ? printer::AtTab(c.tab, c.text) : printer::AtPen(c.text));
+  return lines;
 }
 
 }  // namespace
 
-const BudgetComparison::FigureGeometry& BudgetComparison::Geometry() const {
-  if (geometry_) return *geometry_;
+void BudgetComparison::LayOutLines() {
+  const ComparisonOptions& o = Opt;
+  const ComparisonLayout& L = Lay;
   printer::Printer& p = printer::Current();
-  const std::string name = p.FontName();
-  const double size = p.FontSize();
-  const bool bold = p.FontBold();
   p.SetFontName("Arial");
   p.SetFontSize(G.BodyFont);
   p.SetFontBold(false);
-  FigureGeometry g;
+  FigureGeometry& g = geometry_;
   g.column = p.ColumnWidth();
   // An amount is as wide as its padding: two blanks to a digit.
-  g.amount = p.TextWidth(std::string(2 * static_cast<size_t>(std::max<int16_t>(G.AmtWidth, 0)), ' '));
+  const std::string amount(2 * static_cast<size_t>(std::max<int16_t>(G.AmtWidth, 0)), ' ');
+  g.amount = p.TextWidth(amount);
   g.percentSign = p.TextWidth(" %");
   // The right end of the "%" caption over the annual percentages.
   g.annualPercentRight =
-      (Lay.TabAnnual + 10 - 1) * g.column + p.TextWidth(AnnualCaptionsOf(Opt.AnnualMode).second + kAnnualPercentCaption);
-  p.SetFontName(name);
-  p.SetFontSize(size);
-  p.SetFontBold(bold);
-  geometry_ = g;
-  return *geometry_;
-}
-
-double BudgetComparison::LayoutWidth() {
-  const ComparisonOptions& o = Opt;
-  const ComparisonLayout& L = Lay;
-  geometry_.reset();
-  const FigureGeometry& g = Geometry();
-  printer::Printer& p = printer::Current();
-  p.SetFontName("Arial");
-  p.SetFontSize(G.BodyFont);
-  p.SetFontBold(false);
-  printer::LineMeasure line(p);
-  line.Reach(RuleEndX());
+      (L.TabAnnual + 10 - 1) * g.column + p.TextWidth(AnnualCaptionsOf(o.AnnualMode).second + kAnnualPercentCaption);
+  std::vector<printer::TextLine> lines;
+  lines.reserve(Rows.size() + GrandTotals.size() + 20);
   // Every amount column at least as wide as an amount.
   const RowTexts none;
   for (const FigureItem& i : FigureItems(o, L, none)) {
     const bool percent = i.text == &none.PctMonth || i.text == &none.PctYTD || i.text == &none.AnnualPct;
-    if (i.on && i.place == Place::Tab && !percent) line.Reach((i.tab - 1) * g.column + g.amount);
+    if (i.on && i.place == Place::Tab && !percent) lines.push_back({printer::AtTab(i.tab, amount)});
   }
-  PlaceCaptions(line, PrinterCaptions(o, L, HeadingTextsOf(o)));
+  for (printer::TextLine& caption : CaptionLines(PrinterCaptions(o, L, HeadingTextsOf(o))))
+    lines.push_back(std::move(caption));
   for (const ReportRow& r : Rows) {
     if (r.kind == ReportRow::Separator || r.kind == ReportRow::PageBreak || !r.Written) continue;
     if (r.Name.empty() && r.AcctNo.empty()) continue;
-    PlaceName(line, o, L, r);
-    if (r.kind != ReportRow::Heading || r.Level >= o.PrintLevel) PlaceFigures(line, g, o, L, r.Txt);
-    line.EndLine();
+    lines.push_back(RowLine(g, o, L, r));
   }
-  for (const GrandTotalRow& r : GrandTotals) {
-    line.TabTo(L.NameTab);
-    line.PrintText(Left(r.Name, L.NameWidth));
-    PlaceFigures(line, g, o, L, r.Txt);
-    line.EndLine();
-  }
-  return line.Widest();
+  for (const GrandTotalRow& r : GrandTotals) lines.push_back(GrandTotalLine(g, o, L, r));
+  p.LayOut(lines, {static_cast<double>(RuleEndX())});
 }
 
 void BudgetComparison::Output() {
@@ -352,7 +331,6 @@ void BudgetComparison::DrawRow(const ReportRow& r) {
   }
   printer::Printer* p = ToPrinter() ? &printer::Current() : nullptr;
   const int32_t row = G.ExcelRow;
-  if (p) PlaceName(*p, o, L, r);
   if (o.PrintAccountNumbers && r.TotalKind == 0 && r.kind == ReportRow::Line && ToSheet())
     SetCell(row, 1, "'" + r.AcctNo);
   if (ToSheet() && heading && r.Level == 1) Sheet().Cells(row, L.XlNameCol).Font().SetBold(true);
@@ -360,18 +338,16 @@ void BudgetComparison::DrawRow(const ReportRow& r) {
   if (ToSheet()) SetCell(row, L.XlNameCol, "'" + r.Name);
   if (heading && r.Level < o.PrintLevel) {
     if (p) {
+      p->PrintLine(RowLine(geometry_, o, L, r));
       p->SetFontBold(false);
-      p->Print({});
     }
     if (ToSheet()) G.ExcelRow += 1;
     G.LineCount += 1;
     return;
   }
-  if (p && r.Level == 1) p->SetFontBold(false);
-
   if (p) {
-    PlaceFigures(*p, Geometry(), o, L, r.Txt);
-    p->Print({});
+    p->PrintLine(RowLine(geometry_, o, L, r));
+    if (r.Level == 1) p->SetFontBold(false);
   }
   if (ToSheet()) {
     for (const FigureItem& i : FigureItems(o, L, r.Txt))
@@ -420,7 +396,7 @@ void BudgetComparison::PrintColumnHeadings() {
   const HeadingTexts h = HeadingTextsOf(o);
 
   if (p) {
-    PlaceCaptions(*p, PrinterCaptions(o, L, h));
+    for (const printer::TextLine& caption : CaptionLines(PrinterCaptions(o, L, h))) p->PrintLine(caption);
     p->SetFontBold(false);
     p->SetFontName("Arial");
     PrintAmountRule();
@@ -482,7 +458,8 @@ void BudgetComparison::PrintAmountRule() {
     startX = L.TabYTDAct * kTwipsPerColumn + 300;
   const int32_t endX = RuleEndX();
   const int16_t y0 = CInt(p.CurrentY());
-  p.Line(startX, y0 + 80, endX, y0 + 80);
+  // The rule runs under the columns where they stand.
+  p.Line(p.Laid(startX), y0 + 80, p.Laid(endX), y0 + 80);
   p.SetCurrentY(y0 + 80 - 100);
   G.LineCount += 1;
 }
@@ -499,7 +476,7 @@ int32_t BudgetComparison::RuleEndX() const {
     if (o.LYYTDCols)
       endX = L.TabLY12 * kTwipsPerColumn + 1300;
     else if (o.AnnualPercent())
-      endX = CInt(Geometry().annualPercentRight + kTwipsPerColumn + 1300 - Geometry().amount);
+      endX = CInt(geometry_.annualPercentRight + kTwipsPerColumn + 1300 - geometry_.amount);
     else if (o.AnnualMode > 0)
       endX = L.TabAnnual * kTwipsPerColumn + 1300;
     else
@@ -520,11 +497,7 @@ void BudgetComparison::ExcelAmountRule() {
 void BudgetComparison::WriteGrandTotalRow(const GrandTotalRow& r) {
   const ComparisonOptions& o = Opt;
   const ComparisonLayout& L = Lay;
-  if (ToPrinter()) {
-    PrintAt(L.NameTab, Left(r.Name, L.NameWidth));
-    PlaceFigures(printer::Current(), Geometry(), o, L, r.Txt);
-    printer::Current().Print({});
-  }
+  if (ToPrinter()) printer::Current().PrintLine(GrandTotalLine(geometry_, o, L, r));
   CountReportRow();
   if (G.PrintToExcel) {
     SetCell(G.ExcelRow, L.XlNameCol, "'" + r.Name);

@@ -81,10 +81,9 @@ class BudgetForecast {
   // The lines alone, to the printer or the open worksheet.
   void DrawLines(const ForecastReport& report);
   void PrintForecastHeadings(const ForecastReport& report);
-  // The width the printed page takes at full size, in twips: its widest line (account
-  // numbers, names, every figure and the captions, placed as the printer places them),
-  // the total column at least an amount wide.
-  double LayoutWidth(const ForecastReport& report);
+  // Lays the printed lines out on the printer: the captions, every line's account number,
+  // name and figures, the total column at least an amount wide.
+  void LayOutLines(const ForecastReport& report);
   void PrintTotalRule();
   void ExcelTotalRule();
 

@@ -38,37 +38,33 @@ excel::Worksheet& Sheet() {
   return *G.xlSheet;
 }
 
-// The account number and name that begin a printed line, on the printer or on the measure
-// of the lines (Line: the printer or its LineMeasure).
-template <class Line>
-void PlaceName(Line& p, const BudgetForecast& f, const ForecastLine& line) {
-  if (line.type == "D" && line.totalSection == 0 && G.PrintAccountNumbers) {
-    p.TabTo(f.NumberCol);
-    p.PrintText(line.number);
-  }
+// A printed line: the account number and name, and the figures of a line that has them.
+printer::TextLine PrintedLine(const BudgetForecast& f, const ForecastReport& r, const ForecastLine& line) {
+  printer::TextLine texts;
+  if (line.type == "D" && line.totalSection == 0 && G.PrintAccountNumbers) texts.push_back(printer::AtTab(f.NumberCol, line.number));
   std::string indent;
   for (int16_t i = 1; i < line.level; ++i) indent += f.IndentText;
-  p.TabTo(f.NameCol);
-  p.PrintText(indent + Left(line.text, f.NameWidth));
+  texts.push_back(printer::AtTab(f.NameCol, indent + Left(line.text, f.NameWidth)));
+  if (line.type == "H") return texts;
+  const bool surplus = line.summaryCode == "P";
+  for (int16_t c = 1; c <= r.shownColumns; ++c)
+    texts.push_back(printer::AtTab(f.ColumnPos[static_cast<size_t>(c)], AmountText(line.figures[static_cast<size_t>(c)], surplus)));
+  texts.push_back(printer::AtTab(f.ColumnPos[13], AmountText(line.figures[13], surplus)));
+  return texts;
 }
 
-// The two caption lines over the columns, each ended.
-template <class Line>
-void PlaceCaptions(Line& p, const BudgetForecast& f, const ForecastReport& r) {
-  p.TabTo(f.NameCol + 6);
-  p.PrintText("Name");
+// The two caption lines over the columns.
+std::array<printer::TextLine, 2> CaptionLines(const BudgetForecast& f, const ForecastReport& r) {
+  std::array<printer::TextLine, 2> lines;
+  lines[0].push_back(printer::AtTab(f.NameCol + 6, "Name"));
   for (int16_t c = 1; c <= r.shownColumns; ++c) {
-    p.TabTo(f.ColumnPos[static_cast<size_t>(c)] + 8);
-    p.PrintText(G.MonthShort[static_cast<size_t>(r.columnMonth[static_cast<size_t>(c)])]);
+    lines[0].push_back(printer::AtTab(f.ColumnPos[static_cast<size_t>(c)] + 8,
+                                      G.MonthShort[static_cast<size_t>(r.columnMonth[static_cast<size_t>(c)])]));
+    lines[1].push_back(printer::AtTab(f.ColumnPos[static_cast<size_t>(c)] + 7,
+                                      r.columnBasis[static_cast<size_t>(c)] == "A" ? "(Act)" : "(Bgt)"));
   }
-  p.TabTo(f.ColumnPos[13] + 6);
-  p.PrintText("Total");
-  p.EndLine();
-  for (int16_t c = 1; c <= r.shownColumns; ++c) {
-    p.TabTo(f.ColumnPos[static_cast<size_t>(c)] + 7);
-    p.PrintText(r.columnBasis[static_cast<size_t>(c)] == "A" ? "(Act)" : "(Bgt)");
-  }
-  p.EndLine();
+  lines[0].push_back(printer::AtTab(f.ColumnPos[13] + 6, "Total"));
+  return lines;
 }
 
 }  // namespace
@@ -82,34 +78,25 @@ void BudgetForecast::Draw(const ForecastReport& report) {
   EndReportOutput();
 }
 
-double BudgetForecast::LayoutWidth(const ForecastReport& r) {
+void BudgetForecast::LayOutLines(const ForecastReport& r) {
   printer::Printer& p = printer::Current();
   p.SetFontName("Arial");
   p.SetFontSize(G.BodyFont);
   p.SetFontBold(false);
-  printer::LineMeasure m(p);
-  m.Reach((ColumnPos[13] - 1) * m.ColumnWidth() + m.TextWidth(std::string(static_cast<size_t>(2 * G.AmtWidth), ' ')));
-  PlaceCaptions(m, *this, r);
-  for (const ForecastLine& line : r.lines) {
-    if (line.kind == ForecastLine::Kind::Blank || !line.output || (line.text.empty() && line.number.empty())) continue;
-    PlaceName(m, *this, line);
-    if (line.type != "H") {
-      const bool surplus = line.summaryCode == "P";
-      for (int16_t c = 1; c <= r.shownColumns; ++c) {
-        m.TabTo(ColumnPos[static_cast<size_t>(c)]);
-        m.PrintText(AmountText(line.figures[static_cast<size_t>(c)], surplus));
-      }
-      m.TabTo(ColumnPos[13]);
-      m.PrintText(AmountText(line.figures[13], surplus));
-    }
-    m.EndLine();
-  }
-  return m.Widest();
+  std::vector<printer::TextLine> lines;
+  lines.reserve(r.lines.size() + 3);
+  // The total column at least an amount wide.
+  lines.push_back({printer::AtTab(ColumnPos[13], std::string(static_cast<size_t>(2 * G.AmtWidth), ' '))});
+  for (printer::TextLine& caption : CaptionLines(*this, r)) lines.push_back(std::move(caption));
+  for (const ForecastLine& line : r.lines)
+    if (line.kind != ForecastLine::Kind::Blank && line.output && !(line.text.empty() && line.number.empty()))
+      lines.push_back(PrintedLine(*this, r, line));
+  p.LayOut(lines);
 }
 
 void BudgetForecast::DrawLines(const ForecastReport& report) {
   // The page is drawn smaller where the paper cannot hold its widest line.
-  if (!ToSheet()) DrawStep([&] { printer::Current().SetLayoutWidth(LayoutWidth(report)); });
+  if (!ToSheet()) DrawStep([&] { LayOutLines(report); });
   Progress& progress = Progress::Instance();
   if (ToSheet() && !G.ProgressShown) {
     DrawStep([&] {
@@ -184,13 +171,12 @@ void BudgetForecast::DrawLine(const ForecastReport& r, const ForecastLine& line)
     DrawStep([&] {
       printer::Printer& p = printer::Current();
       p.SetFontBold(false);
-      PlaceName(p, *this, line);
+      p.PrintLine(PrintedLine(*this, r, line));
     });
   }
 
   if (line.type == "H") {
     if (sheet) G.ExcelRow += 1;
-    else DrawStep([] { printer::Current().EndLine(); });
     G.LineCount += 1;
     return;
   }
@@ -201,32 +187,16 @@ void BudgetForecast::DrawLine(const ForecastReport& r, const ForecastLine& line)
           .SetNumberFormat(isSurplus ? "$#,##0" : "#,##0");
     });
   }
-  for (int16_t c = 1; c <= r.shownColumns; ++c) {
-    const std::string text = AmountText(line.figures[static_cast<size_t>(c)], isSurplus);
-    if (sheet) {
-      DrawStep([&] { Sheet().Cells(G.ExcelRow, c + 1).SetValue(text); });
-    } else {
-      DrawStep([&] {
-        printer::Printer& p = printer::Current();
-        p.TabTo(ColumnPos[static_cast<size_t>(c)]);
-        p.PrintText(text);
-      });
-    }
-  }
   if (sheet) {
+    for (int16_t c = 1; c <= r.shownColumns; ++c) {
+      const std::string text = AmountText(line.figures[static_cast<size_t>(c)], isSurplus);
+      DrawStep([&] { Sheet().Cells(G.ExcelRow, c + 1).SetValue(text); });
+    }
     DrawStep([&] {
       const std::string row = std::to_string(G.ExcelRow);
       Sheet().GetRange(LastColLetter + row).SetValue("=SUM(B" + row + ":" + lastMonthLetter + row + ")");
     });
     G.ExcelRow += 1;
-  } else {
-    const std::string text = AmountText(line.figures[13], isSurplus);
-    DrawStep([&] {
-      printer::Printer& p = printer::Current();
-      p.TabTo(ColumnPos[13]);
-      p.PrintText(text);
-      p.EndLine();
-    });
   }
   G.LineCount += 1;
   G.ReportOK = kTrue;
@@ -283,7 +253,7 @@ void BudgetForecast::PrintForecastHeadings(const ForecastReport& r) {
       printer::Printer& p = printer::Current();
       p.SetFontSize(G.BodyFont);
       p.SetFontBold(false);
-      PlaceCaptions(p, *this, r);
+      for (const printer::TextLine& caption : CaptionLines(*this, r)) p.PrintLine(caption);
       G.LineCount += 2;
       PrintTotalRule();
       p.SetFontBold(false);

@@ -163,8 +163,8 @@ void Heading(const ReportHeadingArgs& a) {
   if (a.ChoosePrinter && toPrinter) {
     a.PrintCancelled = kFalse;
     G.SavedPrinterName = printer::Current().DeviceName();
-    // The width the report laid its columns out to goes with it to the printer chosen.
-    const double layoutWidth = printer::Current().LayoutWidth();
+    // The report's layout goes with it to the printer chosen.
+    const auto layout = printer::Current().Layout();
     SelectPrinter& sp = SelectPrinter::Instance();
     sp.ShowModal();
     a.ChoosePrinter = kFalse;
@@ -176,7 +176,7 @@ void Heading(const ReportHeadingArgs& a) {
     printer::Printer& p = printer::Current();
     p.SetCopies(sp.Copies);
     p.SetOrientation(G.PrintOrientation);
-    p.SetLayoutWidth(layoutWidth);
+    p.SetLayout(layout);
     a.PrintCopies = sp.Copies;
     p.SetFontName("Arial");
   }

@@ -327,7 +327,7 @@ void FinishReportOutput(const ExcelObjects& x) {
       }
       p.SetOrientation(printer::kPortrait);
       p.SetCopies(1);
-      p.SetLayoutWidth(0);
+      p.ClearLayout();
     } catch (const std::exception& e) {
       ui::MsgBox("An error has occurred - " + CurrentErrorInfo(e).description, ui::Buttons::OK, ui::Icon::None,
                  "Printing");

@@ -99,15 +99,21 @@ bool ConsolidatedOutput::ToSheet() const { return G.PrintToExcel != 0 && G.xlShe
 
 void ConsolidatedOutput::NextPrintLine() {
   lineOpen_ = false;
-  if (measure_) {
-    measure_->EndLine();
-    G.LineCount += 1;
-  } else if (ToPrinter()) {
-    printer::Current().Print({""});
+  if (ToPrinter()) {
+    line_.push_back(printer::AtPen(""));
+    EndPrintedLine();
     G.LineCount += 1;
   } else if (G.PrintToExcel) {
     G.ExcelRow += 1;
   }
+}
+
+void ConsolidatedOutput::EndPrintedLine() {
+  if (collect_)
+    collect_->push_back(std::move(line_));
+  else
+    printer::Current().PrintLine(line_);
+  line_.clear();
 }
 
 // A header line left open for its total's amounts is ended before anything else is
@@ -123,16 +129,7 @@ std::string ConsolidatedOutput::Cell(const std::string& amount, const std::strin
   return amount + percent;
 }
 
-void ConsolidatedOutput::PrintAt(int column, const std::string& text) {
-  if (measure_) {
-    measure_->TabTo(column);
-    measure_->PrintText(text);
-    return;
-  }
-  printer::Printer& p = printer::Current();
-  p.TabTo(column);
-  p.PrintText(text);
-}
+void ConsolidatedOutput::PrintAt(int column, const std::string& text) { line_.push_back(printer::AtTab(column, text)); }
 
 // Names and labels stay text even when they read as a number or a formula.
 void ConsolidatedOutput::SheetText(int row, int column, const std::string& text) {
@@ -172,13 +169,10 @@ std::string ConsolidatedOutput::PercentText(Money v, Money reference) {
 
 double ConsolidatedOutput::RuleX(double column, double offset) { return column * 82 + offset; }
 
-template <class Line>
-void ConsolidatedOutput::PlaceColumnHeads(Line& line) {
-  if (!separate_) return;
-  auto at = [&](int column, const std::string& text) {
-    line.TabTo(column);
-    line.PrintText(text);
-  };
+std::array<printer::TextLine, 2> ConsolidatedOutput::ColumnHeads() const {
+  std::array<printer::TextLine, 2> lines;
+  if (!separate_) return lines;
+  auto at = [&](int column, const std::string& text) { lines[0].push_back(printer::AtTab(column, text)); };
   if (d_.GroupColSide == "L") {
     at(lay_.GroupColPos + 7, "GROUP");
     if (average_) at(lay_.AvgColPos + 7, "AVERAGE");
@@ -188,40 +182,40 @@ void ConsolidatedOutput::PlaceColumnHeads(Line& line) {
     at(lay_.GroupColPos + 7, "GROUP");
     if (average_) at(lay_.AvgColPos + 7, "AVERAGE");
   }
-  line.EndLine();
   for (int i = 1; i <= n_; ++i) {
     const std::string t = Str(d_.FilePercent[Idx(fig_.ColFile[Idx(i)])]);
     const size_t len = t.size();
     const int offset = len <= 2 ? 13 : len <= 5 ? 12 : len == 6 ? 11 : len == 7 ? 10 : 9;
-    at(lay_.ColPos[Idx(i)] + offset - 3 - i, t + " %");
+    lines[1].push_back(printer::AtTab(lay_.ColPos[Idx(i)] + offset - 3 - i, t + " %"));
   }
-  line.EndLine();
+  return lines;
 }
 
-double ConsolidatedOutput::LayoutWidth() const {
+void ConsolidatedOutput::LayOutLines() const {
   printer::Printer& p = printer::Current();
   p.SetFontName("Arial");
   p.SetFontSize(G.BodyFont);
   p.SetFontBold(false);
-  printer::LineMeasure line(p);
-  // The measure walks the body as printing does, on a fresh copy and with the run's
-  // counters put back afterwards.
+  // The body is walked as printing walks it, on a fresh copy that keeps its lines instead
+  // of printing them, with the run's counters put back afterwards.
+  std::vector<printer::TextLine> lines;
   const int16_t lineCount = G.LineCount, newPage = G.NewPageFlag, headingMode = G.HeadingMode, ok = G.ReportOK;
   ConsolidatedOutput dry(d_, fig_, cmp_, lay_);
-  dry.measure_ = &line;
+  dry.collect_ = &lines;
   dry.PrintReportBody();
   G.LineCount = lineCount;
   G.NewPageFlag = newPage;
   G.HeadingMode = headingMode;
   G.ReportOK = ok;
-  return line.Widest();
+  p.LayOut(lines);
 }
 
 void ConsolidatedOutput::PrintConsolidationHeadings() {
   EndOpenLine();
   G.LineCount = 0;
-  if (measure_) {
-    PlaceColumnHeads(*measure_);
+  if (collect_) {
+    if (separate_)
+      for (printer::TextLine& heads : ColumnHeads()) collect_->push_back(std::move(heads));
     G.NewPageFlag = kFalse;
     G.HeadingMode = 0;
     return;
@@ -243,8 +237,10 @@ void ConsolidatedOutput::PrintConsolidationHeadings() {
     p.SetFontBold(false);
     p.SetFontName("Arial");
     p.SetFontSize(G.BodyFont);
-    PlaceColumnHeads(p);
-    if (separate_) G.LineCount += 2;
+    if (separate_) {
+      for (const printer::TextLine& heads : ColumnHeads()) p.PrintLine(heads);
+      G.LineCount += 2;
+    }
   }
 
   if (ToSheet()) {
@@ -311,7 +307,7 @@ void ConsolidatedOutput::PrintConsolidationHeadings() {
 
 void ConsolidatedOutput::DrawRuleLine() {
   EndOpenLine();
-  if (measure_) return;
+  if (collect_) return;
   if (ToPrinter()) {
     printer::Printer& p = printer::Current();
     p.SetDrawWidth(G.Underline);
@@ -332,7 +328,7 @@ void ConsolidatedOutput::DrawRuleLine() {
 }
 
 void ConsolidatedOutput::DrawColumnRules() {
-  if (!ToPrinter() || measure_) return;
+  if (!ToPrinter() || collect_) return;
   printer::Printer& p = printer::Current();
   if (!separate_) {
     const double c = lay_.ColPos[Idx(4 - std::clamp<int>(OutLevel, 1, 3))];
@@ -408,7 +404,7 @@ void ConsolidatedOutput::PrintReportLine() {
     return;
   }
   // A total completing its header's line adds no line of its own.
-  if (!completes && !measure_) CountReportRow();
+  if (!completes && !collect_) CountReportRow();
   if (!completes) {
     const int indent = 2 * (std::clamp<int>(OutLevel, 1, 4) - 1);
     if (ToPrinter())
@@ -719,7 +715,7 @@ void ConsolidatedOutput::PrintReportBody() {
     HandleLine(index);
     G.ReportOK = kTrue;
   }
-  if (G.PrintCancelled || (measure_ && !G.ReportOK)) return;
+  if (G.PrintCancelled || (collect_ && !G.ReportOK)) return;
   if (!G.ReportOK) {
     G.MsgText = "No output to print for Report ";
     G.Response = static_cast<int16_t>(ui::MsgBox(G.MsgText, ui::Buttons::OK, ui::Icon::None, "No data for report"));
@@ -757,10 +753,7 @@ void ConsolidatedOutput::TitleLine(const std::string& title) {
   DrawRuleLine();
   if (ToPrinter()) {
     PrintAt(lay_.ConsNameTab, title);
-    if (measure_)
-      measure_->EndLine();
-    else
-      printer::Current().EndLine();
+    EndPrintedLine();
     G.LineCount += 1;
   } else if (ToSheet()) {
     SheetText(G.ExcelRow, lay_.ConsNameXlCol + 1, title);

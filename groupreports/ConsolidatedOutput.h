@@ -10,13 +10,10 @@
 #include <vector>
 
 #include "groupreports/ConsolidatedLines.h"
+#include "platform/printer/Printer.h"
 #include "groupreports/ConsolidationData.h"
 
 namespace qvx {
-
-namespace printer {
-class LineMeasure;
-}
 
 // Where everything stands on the page and in the worksheet.
 struct ConsolidatedLayout {
@@ -53,10 +50,9 @@ class ConsolidatedOutput {
                      const ConsolidatedLayout& layout);
 
   void PrintReportBody();
-  // The width the printed page takes at full size, in twips: the widest line of the body
-  // and its column headings, every text placed as the printer places it. Nothing is
-  // printed or counted.
-  double LayoutWidth() const;
+  // Lays the printed lines out on the printer: the body's lines and its column headings,
+  // each as it will print. Nothing is printed or counted.
+  void LayOutLines() const;
 
   void PrintConsolidationHeadings();
   void PrintReportLine();
@@ -92,8 +88,9 @@ class ConsolidatedOutput {
   std::string PercentText(Money v, Money reference);
   void PrintAmountColumns();
   // The company, group and average captions and the companies' shares over their columns.
-  template <class Line>
-  void PlaceColumnHeads(Line& line);
+  std::array<printer::TextLine, 2> ColumnHeads() const;
+  // Ends the line being built: printed, or kept while the lines are collected.
+  void EndPrintedLine();
   static double RuleX(double column, double offset);
   void SheetTotalRule(bool netProfit);
   // The rule and the title that open a comparison section, on a new page when the paper
@@ -116,8 +113,9 @@ class ConsolidatedOutput {
   bool separate_, average_;  // company columns; average column (only beside company columns)
   Money avgSales_;
   bool lineOpen_ = false;    // a header line waits for the amounts of its total
-  // Set while the lines are measured rather than printed (LayoutWidth).
-  printer::LineMeasure* measure_ = nullptr;
+  printer::TextLine line_;  // the printed line being built
+  // Set while the lines are collected for their layout rather than printed (LayOutLines).
+  std::vector<printer::TextLine>* collect_ = nullptr;
 
   // ---- header levels 1..4 (0 unused); a user level draws the figures of its header's line
   std::array<std::string, 5> HeaderName, HeaderType, HeaderClass;

@@ -41,7 +41,7 @@ void WriteConsolidatedReport(ConsolidationData& data) {
   G.AmtWidth = layout.AmtWidth;
   ConsolidatedOutput out(data, fig, cmp, layout);
   // The page is drawn smaller where the paper cannot hold its widest line.
-  if (G.PrintToPrinter && !G.PrintToExcel) printer::Current().SetLayoutWidth(out.LayoutWidth());
+  if (G.PrintToPrinter && !G.PrintToExcel) out.LayOutLines();
   out.PrintReportBody();
   // Every amount and percentage column, right of the names, as wide as its widest figure, so
   // that none shows as "###".

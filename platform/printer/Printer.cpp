@@ -283,9 +283,7 @@ void Past(LinePen& pen, const FontMeasure& f, const Placed& placed) {
 // that column of the next line: endLine ends the line first. Half a twip of slack:
 // positions worked out in twips land exactly on a column.
 template <class EndLine>
-void MoveToTab(LinePen& pen, int column, double columnWidth, EndLine endLine) {
-  column = std::max(column, 1);
-  const double tabX = (column - 1) * columnWidth;
+void MoveToTab(LinePen& pen, int column, double tabX, EndLine endLine) {
   if (pen.x > tabX + 0.5 && !pen.hasText) endLine();
   pen.tabX = tabX;
   pen.tabPen = pen.x;
@@ -293,7 +291,123 @@ void MoveToTab(LinePen& pen, int column, double columnWidth, EndLine endLine) {
   pen.tab = column;
 }
 
+double TabX(int column, double columnWidth) { return (std::max(column, 1) - 1) * columnWidth; }
+
+// Places the texts of a line one after the other, each at its column's place in the layout:
+// placed(text, where it goes) must move the pen past it.
+template <class Placed_, class EndLine>
+void PlaceLine(const FontMeasure& f, const ColumnPlan* plan, LinePen& pen, const TextLine& line, Placed_ placed,
+               EndLine endLine) {
+  const auto laid = [&](double x) { return plan ? x + plan->Shift(x) : x; };
+  for (const LineText& t : line) {
+    if (t.tab > 0) {
+      MoveToTab(pen, t.tab, laid(TabX(t.tab, f.column)), endLine);
+      placed(t, AtPen(f, pen, t.text));
+    } else if (t.right) {
+      placed(t, EndingAt(f, pen, laid(*t.right), t.text));
+    } else {
+      placed(t, AtPen(f, pen, t.text));
+    }
+  }
+}
+
+// One constraint of the layout: the column at `to` must stand at least `room` further right
+// than it is laid out, relative to the column at `from`.
+struct Room {
+  double from, to, room;
+};
+
 }  // namespace
+
+double ColumnPlan::Shift(double x) const {
+  // Half a twip of slack: positions worked out in twips land exactly on a column.
+  auto after = std::upper_bound(shifts_.begin(), shifts_.end(), x + 0.5,
+                                [](double v, const std::pair<double, double>& s) { return v < s.first; });
+  return after == shifts_.begin() ? 0 : std::prev(after)->second;
+}
+
+// Each text due at a column (a tab's start, or the position it ends at) keeps the right end
+// it is laid out with when its visible part starts a blank or more right of the text before;
+// where a text over all the lines does not, its column moves right by what it lacks, and
+// every column right of it by as much. The texts are then placed by the printing rule at
+// their columns' new places, which measures the widest line: a text whose column comes
+// before the one of the text before it (no such layout is known) still follows the pen.
+void Printer::LayOut(const std::vector<TextLine>& lines, const std::vector<double>& reach) {
+  const auto font = Font();
+  const FontMeasure& f = *font;
+  std::vector<Room> rooms;
+  bool pushed = false;  // a text would not keep its place: the lines are placed again
+  double widest = 0;
+  for (const TextLine& line : lines) {
+    // The line as laid out: the column and end of the last text, and of the last visible one.
+    std::optional<std::pair<double, double>> last, lastVisible;
+    double pen = 0, key = 0;
+    bool hasText = false;
+    for (const LineText& t : line) {
+      const double width = f.Width(t.text);
+      double due = pen;
+      if (t.tab > 0) {
+        due = key = TabX(t.tab, f.column);
+      } else if (t.right) {
+        due = *t.right - width;
+        key = *t.right;
+      }
+      const size_t lead = std::min(t.text.find_first_not_of(' '), t.text.size());
+      const bool visible = lead < t.text.size();
+      if (visible && hasText && (t.tab > 0 || t.right)) {
+        const double start = due + static_cast<double>(lead) * f.blank;
+        for (const auto& before : {last, lastVisible}) {
+          if (!before) continue;
+          const double lacks = before->second + f.blank - start;
+          if (lacks <= 0.5) continue;
+          pushed = true;
+          if (before->first < key) rooms.push_back({before->first, key, lacks});
+        }
+      }
+      const double end = visible ? due + width : std::max(pen, due);
+      pen = hasText ? std::max(pen, end) : end;
+      hasText = true;
+      last = {key, end};
+      if (visible) lastVisible = last;
+      widest = std::max(widest, pen);
+    }
+  }
+  auto plan = std::make_shared<ColumnPlan>();
+  if (!rooms.empty()) {
+    std::sort(rooms.begin(), rooms.end(), [](const Room& a, const Room& b) { return a.to < b.to; });
+    for (const Room& r : rooms) {
+      const double shift = std::max(plan->Shift(r.to), plan->Shift(r.from) + r.room);
+      if (shift <= plan->Shift(r.to)) continue;
+      if (!plan->shifts_.empty() && std::abs(plan->shifts_.back().first - r.to) <= 0.5)
+        plan->shifts_.back().second = shift;
+      else
+        plan->shifts_.emplace_back(r.to, shift);
+    }
+  }
+  if (pushed) {
+    widest = 0;
+    for (const TextLine& line : lines) {
+      LinePen p;
+      PlaceLine(
+          f, plan.get(), p, line,
+          [&](const LineText&, const Placed& placed) {
+            Past(p, f, placed);
+            widest = std::max(widest, p.x);
+          },
+          [&] { p = {}; });
+    }
+  }
+  for (double x : reach) widest = std::max(widest, x + plan->Shift(x));
+  plan->widest_ = widest;
+  SetLayout(std::move(plan));
+}
+
+void Printer::SetLayout(std::shared_ptr<const ColumnPlan> plan) {
+  plan_ = std::move(plan);
+  SetLayoutWidth(plan_ ? plan_->Widest() : 0);
+}
+
+void Printer::ClearLayout() { SetLayout(nullptr); }
 
 std::shared_ptr<const FontMeasure> Printer::Font() const {
   for (const auto& f : fonts_)
@@ -453,7 +567,21 @@ void Printer::PrintTextEndingAt(double right, const std::string& text) {
 }
 
 void Printer::TabTo(int column) {
-  MoveToTab(pen_, column, ColumnWidth(), [this] { EndLine(); });
+  MoveToTab(pen_, std::max(column, 1), TabX(column, ColumnWidth()), [this] { EndLine(); });
+}
+
+void Printer::PrintLine(const TextLine& line, bool keepOpen) {
+  EnsureJob();
+  const auto font = Font();
+  PlaceLine(
+      *font, plan_.get(), pen_, line,
+      [&](const LineText& t, const Placed& placed) {
+        pen_.x = placed.x;
+        if (!t.tab) pen_.tab = 0;
+        Draw(*font, placed.shown);
+      },
+      [this] { EndLine(); });
+  if (!keepOpen) EndLine();
 }
 
 void Printer::EndLine() {
@@ -525,30 +653,6 @@ void Printer::KillDoc() {
   // A fresh device for the next job: an aborted one cannot start again.
   qprinter_.reset();
 }
-
-// ------------------------------------------------------------------ measuring lines
-
-LineMeasure::LineMeasure(const Printer& printer) : font_(printer.Font()) {}
-LineMeasure::~LineMeasure() = default;
-
-double LineMeasure::ColumnWidth() const { return font_->column; }
-double LineMeasure::TextWidth(const std::string& text) const { return font_->Width(text); }
-
-void LineMeasure::TabTo(int column) {
-  MoveToTab(pen_, column, font_->column, [this] { EndLine(); });
-}
-
-void LineMeasure::PrintText(const std::string& text) {
-  Past(pen_, *font_, AtPen(*font_, pen_, text));
-  widest_ = std::max(widest_, pen_.x);
-}
-
-void LineMeasure::PrintTextEndingAt(double right, const std::string& text) {
-  Past(pen_, *font_, EndingAt(*font_, pen_, right, text));
-  widest_ = std::max(widest_, pen_.x);
-}
-
-void LineMeasure::EndLine() { pen_ = {}; }
 
 // ------------------------------------------------------------------ installed printers
 

@@ -66,6 +66,35 @@ struct Tab {
   int column;
 };
 
+// A text of a report's printed line: due at a tab column, due to end at a position
+// (twips), or straight after the text before it.
+struct LineText {
+  int tab = 0;                  // > 0: the tab column the text is due at
+  std::optional<double> right;  // the position the text is due to end at
+  std::string text;
+};
+inline LineText AtTab(int column, std::string text) { return {column, std::nullopt, std::move(text)}; }
+inline LineText EndingAt(double right, std::string text) { return {0, right, std::move(text)}; }
+inline LineText AtPen(std::string text) { return {0, std::nullopt, std::move(text)}; }
+// A printed line of a report: its texts from left to right.
+using TextLine = std::vector<LineText>;
+
+// Where the columns of a report's lines stand: a column whose widest text, over all the
+// lines, needs more room than the layout gives it (a blank between it and the text before)
+// moves right, and every column after it with it, on every line alike.
+class ColumnPlan {
+ public:
+  // How far a position of the layout moves right on the page.
+  double Shift(double x) const;
+  // The right end of the widest line, in twips at full size (a rule's end counted).
+  double Widest() const { return widest_; }
+
+ private:
+  friend class Printer;
+  std::vector<std::pair<double, double>> shifts_;  // from this position on, this far right (ascending)
+  double widest_ = 0;
+};
+
 // The widths of one font on one device (its metrics built once and kept).
 class FontMeasure;
 
@@ -118,13 +147,23 @@ class Printer {
   void SetOrientation(int orientation);
   int Copies() const { return copies_; }
   void SetCopies(int copies);
-  // The width of a report's widest line at full size, in twips, as a LineMeasure of its
-  // lines finds it; 0 (the default) is the printable width of A4 within the PDF device's
-  // edges, which most layouts fit. A page narrower than that is drawn smaller as a whole,
-  // so that no text runs off the paper. Takes effect from the next page the job starts (at
-  // once before the job).
-  double LayoutWidth() const { return layoutWidth_; }
+  // The width a page is laid out to at full size, in twips; 0 (the default) is the
+  // printable width of A4 within the PDF device's edges, which most layouts fit. A page
+  // narrower than that is drawn smaller as a whole, so that no text runs off the paper.
+  // Takes effect from the next page the job starts (at once before the job).
   void SetLayoutWidth(double twips);
+  // Lays out a report's printed lines, all of them, in the current font: the columns'
+  // places (ColumnPlan), for PrintLine, and the layout width of the widest line, or of the
+  // furthest of `reach` (a rule's end, say, at its place in the layout). Pages already
+  // started keep their size.
+  void LayOut(const std::vector<TextLine>& lines, const std::vector<double>& reach = {});
+  // The layout made, to go with the report to another printer (nothing before LayOut), and
+  // taking it over there; ClearLayout goes back to no layout and the A4 width.
+  std::shared_ptr<const ColumnPlan> Layout() const { return plan_; }
+  void SetLayout(std::shared_ptr<const ColumnPlan> plan);
+  void ClearLayout();
+  // Where a position of the layout stands on the page (a rule's end, say).
+  double Laid(double x) const { return plan_ ? x + plan_->Shift(x) : x; }
   // The printable area in twips (of a page drawn smaller on paper narrower than the
   // layout).
   double ScaleWidth() const;
@@ -168,6 +207,10 @@ class Printer {
     std::optional<int> tab;
   };
   void Print(std::initializer_list<Item> items, bool keepOpen = false);
+  // A line of the report laid out: each text placed as TabTo and PrintText, or
+  // PrintTextEndingAt, place it, at its column's place in the layout; then the line ended
+  // unless keepOpen.
+  void PrintLine(const TextLine& line, bool keepOpen = false);
   // A straight line; the current position moves to its end.
   void Line(double x1, double y1, double x2, double y2);
   void NewPage();
@@ -181,7 +224,6 @@ class Printer {
   void KillDoc();
 
  private:
-  friend class LineMeasure;
   void EnsureJob();
   std::string PdfFileName();
   void OpenPdf(const std::string& target);
@@ -208,6 +250,7 @@ class Printer {
   double y_ = 0;
   mutable std::vector<std::shared_ptr<const FontMeasure>> fonts_;  // each font measured once
   double layoutWidth_ = 0;
+  std::shared_ptr<const ColumnPlan> plan_;
   int page_ = 0;
   double scale_ = 1;  // of the drawing on the job's current page
   std::string outputFile_;
@@ -217,39 +260,6 @@ class Printer {
   mutable std::unique_ptr<QPdfWriter> pdfWriter_;
   std::unique_ptr<sys::ScratchFile> scratch_;
   std::unique_ptr<QPainter> painter_;
-};
-
-// The lines of a report measured before it prints: texts placed as the printer places them
-// (TabTo, PrintText, PrintTextEndingAt, EndLine mean what they mean there), in the font the
-// printer has when the measure is made, nothing drawn. Widest() is the width the report's
-// page must hold at full size, for SetLayoutWidth: a figure wider than its column pushes
-// the texts after it in the measure as on the page.
-class LineMeasure {
- public:
-  explicit LineMeasure(const Printer& printer);
-  ~LineMeasure();
-  LineMeasure(const LineMeasure&) = delete;
-  LineMeasure& operator=(const LineMeasure&) = delete;
-
-  double ColumnWidth() const;
-  double TextWidth(const std::string& text) const;
-  void TabTo(int column);
-  void PrintText(const std::string& text);
-  void PrintTextEndingAt(double right, const std::string& text);
-  void SetCurrentX(double x) {
-    pen_.x = x;
-    pen_.tab = 0;
-  }
-  void EndLine();
-  // Counts a width the page must hold (a ruled line's end, say).
-  void Reach(double x) { widest_ = std::max(widest_, x); }
-  // The right end of the widest line measured, in twips.
-  double Widest() const { return widest_; }
-
- private:
-  std::shared_ptr<const FontMeasure> font_;
-  LinePen pen_;
-  double widest_ = 0;
 };
 
 // ---- the installed printers and the current one
