@@ -496,12 +496,79 @@ std::vector<Ink> PageInk(const std::string& pdf) {
   return inks;
 }
 
+// The PDF's words of each text the report drew, line by line: the drawn texts of a page in
+// order of their lines and places, parted at their blanks, against pdftotext's words of
+// that page in reading order.
+struct DrawnWord {
+  const printer::DrawCall* text;
+  const Word* word;
+};
+std::vector<std::vector<DrawnWord>> DrawnLines(const Page& page, int pageNo, const std::vector<printer::DrawCall>& drawn) {
+  std::map<long, std::vector<const printer::DrawCall*>> byY;
+  for (const printer::DrawCall& d : drawn)
+    if (d.kind == printer::DrawCall::Text && d.page == pageNo && d.text.find_first_not_of(' ') != std::string::npos)
+      byY[std::lround(d.y)].push_back(&d);
+  std::map<long, std::vector<const Word*>> byTop;
+  for (const Word& w : page.words) byTop[std::lround(w.top * 4)].push_back(&w);
+  std::vector<std::vector<DrawnWord>> lines;
+  EXPECT_EQ(byY.size(), byTop.size()) << "page " << pageNo << ": drawn lines against the PDF's";
+  if (byY.size() != byTop.size()) return lines;
+  auto top = byTop.begin();
+  for (auto& [y, texts] : byY) {
+    std::sort(texts.begin(), texts.end(), [](auto* a, auto* b) { return a->x < b->x; });
+    std::vector<DrawnWord> line;
+    for (const printer::DrawCall* d : texts) {
+      std::istringstream words(d->text);
+      for (std::string w; words >> w;) line.push_back({d, nullptr});
+    }
+    // pdftotext parts a caption's run of dashes its own way: such a line is left out.
+    const std::vector<const Word*>& words = (top++)->second;
+    if (line.size() != words.size()) continue;
+    for (size_t i = 0; i < line.size(); ++i) line[i].word = words[i];
+    lines.push_back(std::move(line));
+  }
+  return lines;
+}
+
+// Every figure of the page stands in its own column: its right end right of its heading's
+// start and left of the next heading's (past the last heading, as far again as from the
+// heading before). A figure's heading is the one drawn at the nearest tab column after its
+// own, at most 12 columns after it, on the line holding `heading`. Account numbers are not
+// figures here.
+void CheckOwnColumns(const std::vector<std::vector<DrawnWord>>& lines, const std::string& heading, int pageNo) {
+  auto headings = std::find_if(lines.begin(), lines.end(), [&](const std::vector<DrawnWord>& l) {
+    return std::any_of(l.begin(), l.end(), [&](const DrawnWord& w) { return w.word->text == heading; });
+  });
+  if (headings == lines.end()) return;
+  std::map<int, double> start;  // a heading's tab column: where its first word starts
+  for (const DrawnWord& w : *headings)
+    if (w.text->tab > 0) start.try_emplace(w.text->tab, w.word->left);
+  for (auto line = std::next(headings); line != lines.end(); ++line) {
+    for (size_t i = 0; i < line->size(); ++i) {
+      const DrawnWord& w = (*line)[i];
+      const bool lastOfText = i + 1 == line->size() || (*line)[i + 1].text != w.text;
+      if (!lastOfText || w.text->tab <= 0 || IsAccountNumber(w.word->text) || !IsFigure(w.word->text)) continue;
+      const auto own = start.upper_bound(w.text->tab);
+      if (own == start.end() || own->first - w.text->tab > 12) continue;
+      const auto next = std::next(own);
+      const double end = next != start.end()    ? next->second
+                         : own != start.begin() ? 2 * own->second - std::prev(own)->second
+                                                : 1e9;
+      EXPECT_TRUE(w.word->right > own->second && w.word->right < end)
+          << "page " << pageNo << ": \"" << w.text->text << "\" ends at " << w.word->right
+          << " pt, outside its column " << own->second << ".." << end << " pt";
+    }
+  }
+}
+
 // One printed run checked: every word and every rule inside the printable area, every
 // letter drawn in the PDF, no line of figures alone (the rest of a row pushed a line
-// down), no two figures of a row run together, and pages drawn smaller than full size no
-// smaller than their widest line needs (their ink reaches the printable edge), so that
-// text is never made smaller than it must be.
-void CheckColumnsAndRows(const std::string& pdf, const std::vector<printer::DrawCall>& drawn) {
+// down), no two texts of a row closer than a blank, every figure in its own column (on the
+// line holding `heading`, when given), and pages drawn smaller than full size no smaller
+// than their widest line needs (their ink reaches the printable edge), so that text is
+// never made smaller than it must be.
+void CheckColumnsAndRows(const std::string& pdf, const std::vector<printer::DrawCall>& drawn,
+                         const std::string& heading = "") {
   const auto pages = PdfPages(pdf);
   ASSERT_FALSE(pages.empty());
   const auto inks = PageInk(pdf);
@@ -547,6 +614,25 @@ void CheckColumnsAndRows(const std::string& pdf, const std::vector<printer::Draw
                                 << words.front()->text << "\"";
     }
   }
+  for (size_t i = 0; i < pages.size(); ++i) {
+    const int pageNo = static_cast<int>(i + 1);
+    const auto lines = DrawnLines(pages[i], pageNo, drawn);
+    // A blank as the PDF shows it: the narrowest gap between two words of one text with one
+    // blank between them. Two texts of a row stand at least that far apart.
+    double blank = 1e9;
+    for (const auto& line : lines)
+      for (size_t k = 1; k < line.size(); ++k)
+        if (line[k].text == line[k - 1].text &&
+            line[k].text->text.find(line[k - 1].word->text + " " + line[k].word->text) != std::string::npos)
+          blank = std::min(blank, line[k].word->left - line[k - 1].word->right);
+    for (const auto& line : lines)
+      for (size_t k = 1; k < line.size(); ++k)
+        EXPECT_TRUE(line[k].text == line[k - 1].text || line[k].word->left - line[k - 1].word->right >= blank - kSlack)
+            << "page " << pageNo << ": \"" << line[k - 1].word->text << "\" and \"" << line[k].word->text
+            << "\" stand " << line[k].word->left - line[k - 1].word->right << " pt apart, less than a blank ("
+            << blank << " pt)";
+    if (!heading.empty()) CheckOwnColumns(lines, heading, pageNo);
+  }
   // Every page is laid out for at least A4's printable width; a page drawn smaller than
   // that takes holds a line that needs it, on some page.
   const double printable = pages[0].width - 2 * kPdfEdge;
@@ -569,6 +655,7 @@ struct ColumnsCase {
   std::vector<std::string> options;
   std::string to;     // the last month, from 07/2025
   int companies = 6;  // the group report: company files in its folder
+  std::string heading = {};  // a word of the line of the figure columns' headings
 };
 
 std::string YesNo(bool b) { return b ? "True" : "False"; }
@@ -590,7 +677,9 @@ ColumnsCase Forecast(const std::string& type, bool numbers) {
   return {"forecast-" + type + (numbers ? "-numbers" : ""),
           "BGTFCT",
           {"ColumnType=" + type, "PrintAccountNumbers=" + YesNo(numbers), "PrintLevel=4"},
-          "06/2026"};
+          "06/2026",
+          0,
+          "Total"};
 }
 
 // The group report of six companies (or two, in portrait), the group and average columns on
@@ -603,7 +692,8 @@ ColumnsCase Group(const std::string& side, bool figures, bool whole, const std::
           {"GroupColPosn=" + side, "IncludeAverage=" + YesNo(average), "ShowFigures=" + YesNo(figures),
            "RoundWhole=" + YesNo(whole), "ShowHeaders=True", "PrintAccountNumbers=True", "PrintLevel=4"},
           to,
-          companies};
+          companies,
+          "GROUP"};
 }
 
 // Every layout of the three reports: the comparison in each variance format with months in
@@ -635,8 +725,9 @@ struct Size {
   long long factor;
   long long deficits = 1;
 };
-constexpr Size kSizes[] = {{"sample", 1}, {"x100", 100}, {"x1000", 1000}, {"x10000", 10000},
-                           {"x100000", 100000}, {"deficits", 1000, 25}};
+constexpr Size kSizes[] = {{"sample", 1},      {"x100", 100},           {"x1000", 1000},
+                           {"x10000", 10000},  {"x100000", 100000},     {"deficits", 1000, 25},
+                           {"deficits-x100000", 100000, 25}};
 
 // The layouts of one size. At the sample's size every layout (a quarter for each of
 // "sample-1" to "sample-4", so that they run side by side); at each larger size an eighth
@@ -663,6 +754,36 @@ std::vector<ColumnsCase> Layouts(const std::string& size) {
   return cases;
 }
 
+// The rows of the group report's pages: the lines that hold a name below the page's
+// headings (those down to the time, or to the line numbering a later page) and below its
+// column headings (the line holding "GROUP" and the companies' shares under it), less the
+// titles of its comparison sections.
+int GroupRows(const std::vector<Page>& pages) {
+  static const std::regex time("[0-9]{2}:[0-9]{2}:[0-9]{2}");
+  int rows = 0;
+  for (const Page& page : pages) {
+    std::map<long, std::vector<const Word*>> lines;
+    for (const Word& w : page.words) lines[std::lround(w.top * 4)].push_back(&w);
+    bool body = false, shares = false;
+    for (const auto& [top, words] : lines) {
+      const auto has = [&](const std::string& t) {
+        return std::any_of(words.begin(), words.end(), [&](const Word* w) { return w->text == t; });
+      };
+      const bool allFigures = std::all_of(words.begin(), words.end(), [](const Word* w) { return IsFigure(w->text); });
+      if (std::regex_match(words.back()->text, time) || (words.size() > 1 && words[words.size() - 2]->text == "Page")) {
+        body = true;
+      } else if (has("GROUP")) {
+        shares = true;
+      } else if (shares && allFigures) {
+        shares = false;
+      } else if (body && !allFigures && !(words.size() == 3 && words[0]->text == "Comparison")) {
+        ++rows;
+      }
+    }
+  }
+  return rows;
+}
+
 class PrintedColumns : public ::testing::TestWithParam<std::string> {};
 
 // Every column of every layout lies on the paper, A4 and Letter, at every size of
@@ -684,11 +805,18 @@ TEST_P(PrintedColumns, EveryColumnOfEveryLayoutIsOnThePaper) {
               "; UPDATE AccountActivities SET Amount = Amount * " + by + expenses +
               "; UPDATE AccountBudgets SET Amount = Amount * " + by + expenses + ";";
   }
+  // Long names in capitals, the widest letters, push the figures after them hardest.
+  change += "UPDATE Accounts SET AccountName = UPPER(AccountName) || ' AND SALARIES' WHERE AccountNumber >= '4';";
   CopySample(samples::kAustralianFile, file, change);
   for (int n : {2, 6}) {
     fs::create_directories(folder + "/group" + std::to_string(n));
-    for (int k = 1; k <= n; ++k)
-      fs::copy_file(file, folder + "/group" + std::to_string(n) + "/Company" + std::to_string(k) + ".MYO");
+    for (int k = 1; k <= n; ++k) {
+      const std::string copy = folder + "/group" + std::to_string(n) + "/Company" + std::to_string(k) + ".MYO";
+      fs::copy_file(file, copy);
+      // A short name heads each company's column.
+      RawFile(copy, true).Exec("UPDATE Accounts SET AccountDescription = 'SHORTNAME=CO" + std::to_string(k) +
+                               "' WHERE AccountNumber = '1-0000';");
+    }
   }
   std::vector<ColumnsCase> cases = Layouts(GetParam());
   for (const ColumnsCase& c : cases) {
@@ -705,14 +833,21 @@ TEST_P(PrintedColumns, EveryColumnOfEveryLayoutIsOnThePaper) {
       const int status = runner::Run(args, so, se);
       settings = {};
       ASSERT_EQ(status, 0) << se.str();
-      CheckColumnsAndRows(out, drawn);
+      CheckColumnsAndRows(out, drawn, c.heading);
+      // The rows the run says it wrote are those on its pages.
+      std::smatch written;
+      const std::string said = so.str();
+      ASSERT_TRUE(std::regex_search(said, written, std::regex("REPORT: ([0-9]+) rows written"))) << said;
+      if (c.report == "CONPL") {
+        EXPECT_EQ(std::stoi(written[1]), GroupRows(PdfPages(out))) << said;
+      }
     }
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, PrintedColumns,
                          ::testing::Values("sample-1", "sample-2", "sample-3", "sample-4", "x100", "x1000", "x10000",
-                                           "x100000", "deficits"));
+                                           "x100000", "deficits", "deficits-x100000"));
 
 }  // namespace
 }  // namespace qvx::test
