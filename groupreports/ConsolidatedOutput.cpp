@@ -333,7 +333,7 @@ void ConsolidatedOutput::DrawColumnRules() {
   if (!separate_) {
     const double c = lay_.ColPos[Idx(4 - std::clamp<int>(OutLevel, 1, 3))];
     const double y = p.CurrentY() + 40;
-    p.Line(RuleX(c, 100), y, RuleX(c, WholeDollars ? 1100 : 1400), y);
+    p.Line(p.Laid(RuleX(c, 100)), y, p.Laid(RuleX(c, WholeDollars ? 1100 : 1400)), y);
     p.SetCurrentY(y - 100);
     return;
   }
@@ -343,7 +343,8 @@ void ConsolidatedOutput::DrawColumnRules() {
   double x2 = RuleX(lay_.ColPos[Idx(n_)], 1400);
   if (!left) x2 = RuleX(average_ ? lay_.AvgColPos : lay_.GroupColPos, 1400);
   const double y = y0 + 40;
-  p.Line(x1, y, x2, y);
+  // The rule runs under the columns where they stand.
+  p.Line(p.Laid(x1), y, p.Laid(x2), y);
   p.SetCurrentY(y - 120);
 }
 
