@@ -124,6 +124,7 @@ template <class Geometry>
 printer::TextLine RowLine(const Geometry& g, const ComparisonOptions& o, const ComparisonLayout& L,
                           const ReportRow& r) {
   printer::TextLine line;
+  line.reserve(2 + 15);  // the number, the name and every figure a row can show
   if (o.PrintAccountNumbers && r.TotalKind == 0 && r.kind == ReportRow::Line) line.push_back(printer::AtTab(L.TabAcctNo, r.AcctNo));
   const std::string indent(static_cast<size_t>(3 * (std::clamp<int>(r.Level, 1, 4) - 1)), ' ');
   line.push_back(printer::AtTab(L.NameTab, indent + Left(r.Name, L.NameWidth)));
@@ -135,7 +136,9 @@ printer::TextLine RowLine(const Geometry& g, const ComparisonOptions& o, const C
 template <class Geometry>
 printer::TextLine GrandTotalLine(const Geometry& g, const ComparisonOptions& o, const ComparisonLayout& L,
                                  const GrandTotalRow& r) {
-  printer::TextLine line{printer::AtTab(L.NameTab, Left(r.Name, L.NameWidth))};
+  printer::TextLine line;
+  line.reserve(1 + 15);
+  line.push_back(printer::AtTab(L.NameTab, Left(r.Name, L.NameWidth)));
   AddFigures(line, g, o, L, r.Txt);
   return line;
 }

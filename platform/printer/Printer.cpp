@@ -232,10 +232,15 @@ class FontMeasure {
 
 namespace {
 
-// A text placed on its print line: where it starts and what of it is drawn.
+// A text placed on its print line: where it starts, what of it is drawn (the text itself,
+// or a part of it) and how wide that is.
 struct Placed {
   double x;
-  std::string shown;
+  double width;
+  const std::string* text;
+  std::string part = {};
+  bool whole = true;
+  const std::string& Shown() const { return whole ? *text : part; }
 };
 
 // Text due to start at `due` on a line whose pen stands at `pen`. On a line without text,
@@ -246,23 +251,26 @@ struct Placed {
 // out in twips land exactly on a column.
 Placed Place(const FontMeasure& f, double pen, bool lineHasText, double due, const std::string& text, double width) {
   const size_t lead = std::min(text.find_first_not_of(' '), text.size());
-  if (!lineHasText || lead == text.size()) return {lineHasText ? std::max(pen, due) : due, text};
+  if (!lineHasText || lead == text.size()) return {lineHasText ? std::max(pen, due) : due, width, &text};
   const double right = due + width;
   const double visibleStart = due + static_cast<double>(lead) * f.blank;
   if (visibleStart >= pen + f.blank - 0.5) {
-    if (due >= pen - 0.5) return {due, text};
+    if (due >= pen - 0.5) return {due, width, &text};
     // The blanks left of the pen go: the rest still ends at `right`.
     const auto drop = static_cast<size_t>(std::ceil((pen - 0.5 - due) / f.blank));
-    const std::string rest = text.substr(std::min(drop, lead - 1));
-    return {std::max(pen, right - f.Width(rest)), rest};
+    std::string rest = text.substr(std::min(drop, lead - 1));
+    const double restWidth = f.Width(rest);
+    return {std::max(pen, right - restWidth), restWidth, &text, std::move(rest), false};
   }
-  return {pen, " " + text.substr(lead)};
+  std::string pushed = " " + text.substr(lead);
+  const double pushedWidth = f.Width(pushed);
+  return {pen, pushedWidth, &text, std::move(pushed), false};
 }
 
 // Where a text printed at the pen goes: by the placing rule when it is due at a tab column
 // on a line that already holds text, else at the pen.
 Placed AtPen(const FontMeasure& f, const LinePen& pen, const std::string& text) {
-  if (!pen.tab || !pen.hasText) return {pen.x, text};
+  if (!pen.tab || !pen.hasText) return {pen.x, f.Width(text), &text};
   return Place(f, pen.tabPen, true, pen.tabX, text, f.Width(text));
 }
 
@@ -273,8 +281,8 @@ Placed EndingAt(const FontMeasure& f, const LinePen& pen, double right, const st
 }
 
 // The pen past a text placed on its line.
-void Past(LinePen& pen, const FontMeasure& f, const Placed& placed) {
-  pen.x = placed.x + f.Width(placed.shown);
+void Past(LinePen& pen, const Placed& placed) {
+  pen.x = placed.x + placed.width;
   pen.tab = 0;
   pen.hasText = true;
 }
@@ -391,7 +399,7 @@ void Printer::LayOut(const std::vector<TextLine>& lines, const std::vector<doubl
       PlaceLine(
           f, plan.get(), p, line,
           [&](const LineText&, const Placed& placed) {
-            Past(p, f, placed);
+            Past(p, placed);
             widest = std::max(widest, p.x);
           },
           [&] { p = {}; });
@@ -538,7 +546,7 @@ void Printer::EnsureJob() {
   Record({DrawCall::StartDoc, 0, 0, 0, 0, outputFile_, {}, 0, false, 0, 1, page_, 0, orientation_, scale_});
 }
 
-void Printer::Draw(const FontMeasure& font, const std::string& shown) {
+void Printer::Draw(const FontMeasure& font, const std::string& shown, double width) {
   if (!shown.empty()) {
     const double k = font.k;
     painter_->setFont(font.font);
@@ -546,7 +554,7 @@ void Printer::Draw(const FontMeasure& font, const std::string& shown) {
     painter_->drawText(QPointF(pen_.x * k, y_ * k + font.metrics.ascent()), QString::fromStdString(shown));
   }
   Record({DrawCall::Text, pen_.x, y_, 0, 0, shown, fontName_, fontSize_, bold_, color_, drawWidth_, page_, pen_.tab});
-  Past(pen_, font, {pen_.x, shown});
+  Past(pen_, {pen_.x, width, &shown});
 }
 
 void Printer::PrintText(const std::string& text) {
@@ -554,7 +562,7 @@ void Printer::PrintText(const std::string& text) {
   const auto font = Font();
   const Placed placed = AtPen(*font, pen_, text);
   pen_.x = placed.x;
-  Draw(*font, placed.shown);
+  Draw(*font, placed.Shown(), placed.width);
 }
 
 void Printer::PrintTextEndingAt(double right, const std::string& text) {
@@ -563,7 +571,7 @@ void Printer::PrintTextEndingAt(double right, const std::string& text) {
   const Placed placed = EndingAt(*font, pen_, right, text);
   pen_.x = placed.x;
   pen_.tab = 0;
-  Draw(*font, placed.shown);
+  Draw(*font, placed.Shown(), placed.width);
 }
 
 void Printer::TabTo(int column) {
@@ -578,7 +586,7 @@ void Printer::PrintLine(const TextLine& line, bool keepOpen) {
       [&](const LineText& t, const Placed& placed) {
         pen_.x = placed.x;
         if (!t.tab) pen_.tab = 0;
-        Draw(*font, placed.shown);
+        Draw(*font, placed.Shown(), placed.width);
       },
       [this] { EndLine(); });
   if (!keepOpen) EndLine();

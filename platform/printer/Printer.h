@@ -236,7 +236,7 @@ class Printer {
   double FitScale() const;
   void ApplyFitScale();
   std::shared_ptr<const FontMeasure> Font() const;
-  void Draw(const FontMeasure& font, const std::string& shown);
+  void Draw(const FontMeasure& font, const std::string& shown, double width);
 
   std::string device_;
   std::string fontName_ = "Arial";
