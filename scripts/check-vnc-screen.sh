@@ -654,18 +654,21 @@ if made_in "$SCRATCH/tmp-full"; then
 fi
 stop_run
 
-# The program's own status is the start's, and a second signal while the start ends its
-# screen (here a program that takes 2 s to end) does not cut the clean-up short.
+# The program's own status is the start's. Ctrl+C at the terminal (SIGINT to the start's
+# whole process group) ends the program while its screen is still there (here a program
+# that takes 2 s to end and asks the X server whether it still answers), and a second
+# signal while the start ends its screen does not cut the clean-up short.
 mkdir -p "$SCRATCH/exits-3/bin" "$SCRATCH/slow-end/bin"
 printf '#!/bin/sh\nsleep 1\nexit 3\n' >"$SCRATCH/exits-3/bin/quorvex"
-printf '#!/bin/sh\ntrap '\''touch %q; sleep 2; exit 0'\'' TERM\nwhile :; do sleep 1; done\n' "$SCRATCH/slow-end/ending" \
-  >"$SCRATCH/slow-end/bin/quorvex"
+printf '#!/bin/sh\ntrap '\''touch %q; sleep 2; xprop -root >/dev/null 2>&1 && echo up >%q; exit 0'\'' INT TERM\nwhile :; do sleep 1; done\n' \
+  "$SCRATCH/slow-end/ending" "$SCRATCH/slow-end/screen-at-end" >"$SCRATCH/slow-end/bin/quorvex"
 chmod +x "$SCRATCH/exits-3/bin/quorvex" "$SCRATCH/slow-end/bin/quorvex"
 for build in exits-3 slow-end; do
   LABEL="a program that $build"
   port="$(free_port)"
   mkdir -m 700 "$SCRATCH/tmp-$build"
-  start "$SCRATCH/$build" TMPDIR="$SCRATCH/tmp-$build"
+  # A process group of its own, as a terminal gives the command it runs.
+  start "$SCRATCH/$build" TMPDIR="$SCRATCH/tmp-$build" setsid
   if [ -n "$STATUS" ] || ! made_in "$SCRATCH/tmp-$build"; then
     fail "the screen did not come up: $(cat "$SCRATCH/out" "$SCRATCH/err")"
     stop_run
@@ -674,12 +677,15 @@ for build in exits-3 slow-end; do
   want=3
   if [ "$build" = slow-end ]; then
     want=130
-    kill -TERM "$RUN"
+    kill -INT -- "-$RUN"
     for _ in $(seq 300); do [ ! -e "$SCRATCH/slow-end/ending" ] || break; sleep 0.1; done
     kill -TERM "$RUN" 2>/dev/null || true
   fi
   wait_end
   [ "$STATUS" = "$want" ] || fail "the start ended with status ${STATUS:-running}, not $want: $(cat "$SCRATCH/err")"
+  if [ "$build" = slow-end ] && [ ! -e "$SCRATCH/slow-end/screen-at-end" ]; then
+    fail "the screen went before the program had ended after Ctrl+C"
+  fi
   end_screen
 done
 

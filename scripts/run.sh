@@ -176,11 +176,24 @@ fail() {
   { echo "run: $*" >"$IN/kept"; } 2>/dev/null || true
   exit 1
 }
+alive() {
+  local state
+  read -r _ _ state _ 2>/dev/null <"/proc/$1/stat" && [ "$state" != Z ]
+}
 stop() {
   # A second signal (a group's Ctrl+C, timeout's signal to its group) does not cut the
   # clean-up short.
   trap '' INT TERM HUP
-  kill $APP $WM $XVNC 2>/dev/null || true
+  # The program ends first, as its Exit ends it (a report stopped, its settings written),
+  # while its display is still there: a program whose display goes ends with an X error
+  # instead. A second Ctrl+C reaches it directly and ends it at once; one that does not
+  # end within 10 s is killed.
+  if [ -n "$APP" ]; then
+    kill -TERM "$APP" 2>/dev/null || true
+    for _ in $(seq 100); do alive "$APP" || break; sleep 0.1; done
+    kill -KILL "$APP" 2>/dev/null || true
+  fi
+  kill $WM $XVNC 2>/dev/null || true
   wait $APP $WM $XVNC 2>/dev/null || true
   if [ -z "$KEEP" ]; then
     for f in "${FILES[@]}"; do rm -f -- "$IN/$f" 2>/dev/null || true; done
@@ -216,8 +229,12 @@ export XAUTHORITY="$DIR/xauthority"
 # The server and the window manager end with the start, however it ends, so that neither
 # holds the port or the display after it: setpriv gives them a parent-death signal, which
 # even a SIGKILL of the start sends, and they run only if the start is still their parent
-# once it is set (a start killed before that moment sends none).
-ENDS_WITH_START=(setpriv --pdeathsig TERM sh -c '[ "$PPID" = "$0" ] && exec "$@"' "$$")
+# once it is set (a start killed before that moment sends none). They run in a session of
+# their own, so that the terminal's Ctrl+C and hang-up reach the start and the program
+# only: the screen stays until the program has ended. (setsid makes its session without a
+# new process here, as the start's children lead no process group; were it to fork, the
+# parent check would fail and nothing would run without its parent-death signal.)
+ENDS_WITH_START=(setsid setpriv --pdeathsig TERM sh -c '[ "$PPID" = "$0" ] && exec "$@"' "$$")
 
 # Xvnc takes the first free display and names it on descriptor 3: no race with another
 # server starting at the same time. It reads the password at every connection, through
