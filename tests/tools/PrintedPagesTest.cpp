@@ -533,8 +533,11 @@ std::vector<std::vector<DrawnWord>> DrawnLines(const Page& page, int pageNo, con
 // Every figure of the page stands in its own column: its right end right of its heading's
 // start and left of the next heading's (past the last heading, as far again as from the
 // heading before). A figure's heading is the one drawn at the nearest tab column after its
-// own, at most 12 columns after it, on the line holding `heading`. Account numbers are not
-// figures here.
+// own, at most 12 columns after it, on the line holding `heading`. And a column does not
+// drift along its rows: figures of one form (the same characters, any digits) due at the
+// same tab column end at the same place on every row of the page, so a figure pushed right
+// by the texts before it in its own row, less than a column yet, is caught too. Account
+// numbers are not figures here.
 void CheckOwnColumns(const std::vector<std::vector<DrawnWord>>& lines, const std::string& heading, int pageNo) {
   auto headings = std::find_if(lines.begin(), lines.end(), [&](const std::vector<DrawnWord>& l) {
     return std::any_of(l.begin(), l.end(), [&](const DrawnWord& w) { return w.word->text == heading; });
@@ -543,11 +546,15 @@ void CheckOwnColumns(const std::vector<std::vector<DrawnWord>>& lines, const std
   std::map<int, double> start;  // a heading's tab column: where its first word starts
   for (const DrawnWord& w : *headings)
     if (w.text->tab > 0) start.try_emplace(w.text->tab, w.word->left);
+  std::map<std::pair<int, std::string>, std::vector<const DrawnWord*>> forms;  // by tab column and form
   for (auto line = std::next(headings); line != lines.end(); ++line) {
     for (size_t i = 0; i < line->size(); ++i) {
       const DrawnWord& w = (*line)[i];
       const bool lastOfText = i + 1 == line->size() || (*line)[i + 1].text != w.text;
       if (!lastOfText || w.text->tab <= 0 || IsAccountNumber(w.word->text) || !IsFigure(w.word->text)) continue;
+      std::string form = w.text->text.substr(std::min(w.text->text.find_first_not_of(' '), w.text->text.size()));
+      std::replace_if(form.begin(), form.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); }, '9');
+      forms[{w.text->tab, form}].push_back(&w);
       const auto own = start.upper_bound(w.text->tab);
       if (own == start.end() || own->first - w.text->tab > 12) continue;
       const auto next = std::next(own);
@@ -558,6 +565,14 @@ void CheckOwnColumns(const std::vector<std::vector<DrawnWord>>& lines, const std
           << "page " << pageNo << ": \"" << w.text->text << "\" ends at " << w.word->right
           << " pt, outside its column " << own->second << ".." << end << " pt";
     }
+  }
+  for (const auto& [key, words] : forms) {
+    const DrawnWord* least = *std::min_element(
+        words.begin(), words.end(), [](auto* a, auto* b) { return a->word->right < b->word->right; });
+    for (const DrawnWord* w : words)
+      EXPECT_LT(w->word->right, least->word->right + 0.5)
+          << "page " << pageNo << ": \"" << w->text->text << "\" ends at " << w->word->right << " pt, "
+          << w->word->right - least->word->right << " pt right of \"" << least->text->text << "\" in its column";
   }
 }
 
