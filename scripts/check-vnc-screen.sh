@@ -262,16 +262,19 @@ launch() {
   STATUS=""
 }
 
+# Whether the start has ended; once it has, STATUS is its status and RUN is empty.
+ended() {
+  [ -n "$RUN" ] || return 0
+  ! kill -0 "$RUN" 2>/dev/null || return 1
+  STATUS=0
+  wait "$RUN" || STATUS=$?
+  RUN=""
+}
+
 # Waits up to 30 s for the start to end, setting STATUS.
 wait_end() {
   for _ in $(seq 300); do
-    [ -n "$RUN" ] || return 0
-    if ! kill -0 "$RUN" 2>/dev/null; then
-      STATUS=0
-      wait "$RUN" || STATUS=$?
-      RUN=""
-      return 0
-    fi
+    ! ended || return 0
     sleep 0.1
   done
 }
@@ -281,12 +284,7 @@ start() {
   launch "$@"
   for _ in $(seq 300); do
     grep -q "vncviewer -passwd" "$SCRATCH/out" && return 0
-    if ! kill -0 "$RUN" 2>/dev/null; then
-      STATUS=0
-      wait "$RUN" || STATUS=$?
-      RUN=""
-      return 0
-    fi
+    ! ended || return 0
     sleep 0.1
   done
   fail "run.sh neither printed the viewer command nor ended within 30 s: $(cat "$SCRATCH/out" "$SCRATCH/err")"
