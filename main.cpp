@@ -7,7 +7,7 @@
 #include "app/MainF.h"
 #include "app/ProgramEnd.h"
 #include "app/ProgramStart.h"
-#include "platform/sys/Sys.h"
+#include "platform/sys/EndSignals.h"
 
 int main(int argc, char** argv) {
   qvx::sys::IgnoreFileSizeSignal();

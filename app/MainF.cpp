@@ -24,6 +24,7 @@
 #include "core/Settings.h"
 #include "core/Startup.h"
 #include "platform/help/Help.h"
+#include "platform/sys/SafeSave.h"
 #include "platform/sys/Sys.h"
 
 namespace qvx {

@@ -11,7 +11,7 @@
 #include "companyfile/Connection.h"
 #include "core/Globals.h"
 #include "core/Settings.h"
-#include "platform/sys/Sys.h"
+#include "platform/sys/EndSignals.h"
 #include "platform/ui/Ui.h"
 
 namespace qvx {

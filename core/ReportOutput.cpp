@@ -15,6 +15,7 @@
 #include "platform/excel/Excel.h"
 #include "platform/printer/Printer.h"
 #include "platform/runtime/Runtime.h"
+#include "platform/sys/SafeSave.h"
 #include "platform/sys/Sys.h"
 #include "platform/ui/Ui.h"
 

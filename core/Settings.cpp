@@ -12,6 +12,7 @@
 #include "core/Globals.h"
 #include "core/Preferences.h"
 #include "platform/runtime/Runtime.h"
+#include "platform/sys/SafeSave.h"
 #include "platform/sys/Sys.h"
 #include "platform/ui/Ui.h"
 

@@ -22,6 +22,7 @@
 #include <xlsxwriter.h>
 
 #include "platform/runtime/Runtime.h"
+#include "platform/sys/SafeSave.h"
 #include "platform/sys/Sys.h"
 #include "platform/ui/Ui.h"
 

@@ -18,6 +18,7 @@
 #include <QPrinterInfo>
 
 #include "platform/runtime/Runtime.h"
+#include "platform/sys/SafeSave.h"
 #include "platform/sys/Sys.h"
 #include "platform/ui/Ui.h"
 

@@ -17,6 +17,7 @@
 #include "platform/excel/Excel.h"
 #include "platform/printer/Printer.h"
 #include "platform/runtime/Runtime.h"
+#include "platform/sys/SafeSave.h"
 
 namespace qvx {
 namespace {

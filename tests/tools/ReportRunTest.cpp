@@ -27,7 +27,7 @@
 #include "core/SelectPrinter.h"
 #include "platform/excel/Excel.h"
 #include "platform/printer/Printer.h"
-#include "platform/sys/Sys.h"
+#include "platform/sys/TemporaryFolder.h"
 #include "platform/ui/Ui.h"
 #include "samples/SamplePaths.h"
 #include "support/OdbcTestEnv.h"

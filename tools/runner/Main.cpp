@@ -10,7 +10,8 @@
 #include <QApplication>
 
 #include "platform/locale/Locale.h"
-#include "platform/sys/Sys.h"
+#include "platform/sys/EndSignals.h"
+#include "platform/sys/TemporaryFolder.h"
 #include "tools/runner/Runner.h"
 
 #ifdef QVX_LSAN_SUPPRESSIONS

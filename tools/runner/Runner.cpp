@@ -27,7 +27,9 @@
 #include "platform/printer/Printer.h"
 #include "platform/runtime/Runtime.h"
 #include "platform/shell/Shell.h"
+#include "platform/sys/SafeSave.h"
 #include "platform/sys/Sys.h"
+#include "platform/sys/TemporaryFolder.h"
 #include "platform/versioncheck/VersionCheck.h"
 
 namespace qvx::runner {

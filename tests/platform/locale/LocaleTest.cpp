@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "platform/locale/Locale.h"
-#include "platform/sys/Sys.h"
+#include "platform/sys/EndSignals.h"
 
 using namespace qvx;
 namespace fs = std::filesystem;

@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/runtime/Runtime.h"
+#include "platform/sys/SafeSave.h"
 #include "platform/sys/Sys.h"
 
 namespace {

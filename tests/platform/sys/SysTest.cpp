@@ -23,7 +23,9 @@
 #include <gtest/gtest.h>
 
 #include "platform/runtime/Runtime.h"
+#include "platform/sys/SafeSave.h"
 #include "platform/sys/Sys.h"
+#include "platform/sys/TemporaryFolder.h"
 
 namespace qvx {
 namespace {

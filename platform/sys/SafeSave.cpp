@@ -1,0 +1,370 @@
+#include "platform/sys/SafeSave.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+#include "platform/runtime/Runtime.h"
+#include "platform/sys/Descriptors.h"
+#include "platform/sys/Sys.h"
+
+namespace qvx::sys {
+namespace {
+
+constexpr std::string_view kScratchPrefix = ".qvx-save-";
+constexpr std::string_view kLinkPrefix = "QVXScratch.";
+
+// Removes a scratch file's folder, open at own and named name in the folder open at
+// parent, once it is empty; only while that name still names it (another user may have
+// renamed it and put something of theirs at its name).
+void RemoveScratchFolder(int parent, const std::string& name, int own) {
+  if (NamesThat(parent, name.c_str(), own)) ::unlinkat(parent, name.c_str(), AT_REMOVEDIR);
+}
+
+// What stands at a name instead of an ordinary file, as the user is told.
+std::string KindOf(mode_t mode) {
+  if (S_ISLNK(mode)) return "a link";
+  if (S_ISFIFO(mode)) return "a pipe";
+  if (S_ISDIR(mode)) return "a folder";
+  if (S_ISSOCK(mode)) return "a socket";
+  return "a device";
+}
+
+std::string RefusalText(const std::string& target, mode_t mode) {
+  return target + " is " + KindOf(mode) + ", not a file, so nothing was saved there and nothing was overwritten.";
+}
+
+[[noreturn]] void RefuseTarget(const std::string& target, mode_t mode) {
+  Raise(err::PathFileAccess, RefusalText(target, mode));
+}
+
+constexpr const char* kAccessAcl = "system.posix_acl_access";
+
+// The access ACL of the file open at fd (any descriptor, O_PATH too), as the file system
+// stores it: empty when it has none beyond its permissions, or keeps none.
+std::string AccessAclOf(int fd) {
+  const std::string path = "/proc/self/fd/" + std::to_string(fd);
+  for (;;) {
+    const ssize_t size = ::getxattr(path.c_str(), kAccessAcl, nullptr, 0);
+    if (size <= 0) return {};
+    std::string acl(static_cast<size_t>(size), '\0');
+    const ssize_t got = ::getxattr(path.c_str(), kAccessAcl, acl.data(), acl.size());
+    if (got >= 0) return acl.substr(0, static_cast<size_t>(got));
+    if (errno != ERANGE) return {};  // ERANGE: it grew meanwhile
+  }
+}
+
+// Gives the file open at fd the permissions and access ACL (empty: none) of another. On a
+// file system that keeps neither this does nothing, and the file shows what its mount
+// gives every file.
+void GivePermissions(int fd, mode_t mode, const std::string& acl) {
+  if (!acl.empty() && ::fsetxattr(fd, kAccessAcl, acl.data(), acl.size(), 0) == 0) return;
+  if (acl.empty()) ::fremovexattr(fd, kAccessAcl);
+  ::fchmod(fd, mode);
+}
+
+ShownOwnership& Shown() {
+  static ShownOwnership shown;
+  return shown;
+}
+
+// fstat, but with the owner and permissions a test's stand-in file system shows.
+int FstatAsShown(int fd, struct stat& st, bool folder) {
+  if (::fstat(fd, &st) != 0) return -1;
+  if (Shown()) {
+    unsigned owner = st.st_uid, permissions = st.st_mode & 07777;
+    Shown()(owner, permissions, folder);
+    st.st_uid = owner;
+    st.st_mode = (st.st_mode & S_IFMT) | (permissions & 07777);
+  }
+  return 0;
+}
+
+// Whether the folder open at fd has nothing in it but, when given, the entry named but.
+bool IsEmptyFolder(int fd, const char* but = nullptr) {
+  const int copy = ::dup(fd);
+  if (copy < 0) return false;
+  DIR* dir = ::fdopendir(copy);
+  if (!dir) {
+    ::close(copy);
+    return false;
+  }
+  bool empty = true;
+  while (const dirent* e = ::readdir(dir))
+    if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0 &&
+        (!but || std::strcmp(e->d_name, but) != 0))
+      empty = false;
+  ::closedir(dir);
+  return empty;
+}
+
+// Whether a scratch folder not shown as the user's alone (folderShown) lies on a file
+// system that keeps no modes, so that it shows what its mount gives every folder: the
+// modes set on its file, open at file, do not take, and the file shows the folder's owner.
+// A mode refused outright tells that only of a file certainly this program's own. The file
+// keeps its permissions.
+bool ModesDoNotTake(int file, const struct stat& folderShown, bool certainlyOurs) {
+  struct stat before {}, shown {};
+  if (::fstat(file, &before) != 0) return false;
+  bool kept = true, refused = false;
+  for (const mode_t mode : {mode_t{0600}, mode_t{0700}}) {
+    refused = refused || ::fchmod(file, mode) != 0;
+    kept = kept && FstatAsShown(file, shown, false) == 0 && (shown.st_mode & 07777) == mode;
+  }
+  ::fchmod(file, before.st_mode & 07777);
+  return !kept && !(refused && !certainlyOurs) && shown.st_uid == folderShown.st_uid;
+}
+
+// An owner and permissions as the user is told them: "user nobody with permissions 0777".
+std::string OwnerAndMode(const struct stat& st) {
+  const passwd* user = ::getpwuid(st.st_uid);
+  char mode[8];
+  std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
+  return "user " + (user ? std::string(user->pw_name) : std::to_string(st.st_uid)) + " with permissions " + mode;
+}
+
+CommitWatch& Watch() {
+  static CommitWatch watch;
+  return watch;
+}
+
+ScratchWatch& StepWatch() {
+  static ScratchWatch watch;
+  return watch;
+}
+
+void TellStep(ScratchStep step, const std::string& target) {
+  if (StepWatch()) StepWatch()(step, target);
+}
+
+}  // namespace
+
+ScratchFile::ScratchFile(std::string target) : target_(std::move(target)) {
+  const auto slash = target_.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : target_.substr(0, slash);
+  name_ = slash == std::string::npos ? target_ : target_.substr(slash + 1);
+  const std::string what = "The folder " + folder + " cannot be written";
+  if (name_.empty() || name_ == "." || name_ == "..") RefuseTarget(target_, S_IFDIR);
+  Fd dir{::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+  if (dir.fd < 0) RaiseWithReason(what, errno, false);
+  struct stat st {};
+  if (::fstatat(dir.fd, name_.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISREG(st.st_mode))
+    RefuseTarget(target_, st.st_mode);
+  // A folder of the file's own, which no other user may enter, so that no one can rename
+  // or replace the file within it.
+  folderName_ = MakeUnderNewName(
+      kScratchPrefix, [&](const std::string& n) { return ::mkdirat(dir.fd, n.c_str(), 0700) == 0; }, what);
+  TellStep(ScratchStep::FolderMade, target_);
+  const std::string scratchFolder = what + ": the scratch folder " + folderName_ + " made there";
+  // Someone who renamed the new folder at once and put something else at its name has it
+  // refused, saying what was found: only the folder just made is used.
+  Fd own{::openat(dir.fd, folderName_.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)};
+  if (own.fd < 0) {
+    const int e = errno;
+    if (e == ENOENT) Raise(err::PathFileAccess, scratchFolder + " was gone.");
+    if (::fstatat(dir.fd, folderName_.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISDIR(st.st_mode))
+      Raise(err::PathFileAccess, scratchFolder + " was found to be " + KindOf(st.st_mode) + ".");
+    RaiseWithReason(scratchFolder + " cannot be opened", e);
+  }
+  struct stat folderShown {};
+  if (FstatAsShown(own.fd, folderShown, true) != 0) RaiseWithReason(scratchFolder + " cannot be opened", errno);
+  if (!IsEmptyFolder(own.fd)) Raise(err::PathFileAccess, scratchFolder + " was found to hold files.");
+  const bool usersAlone = folderShown.st_uid == ::geteuid() && !(folderShown.st_mode & (S_IRWXG | S_IRWXO));
+  // Locked before its link exists: whoever finds the folder through the link sees it held.
+  TryLock(own.fd);
+  // Named as its folder is: a leftover is known by that name alone, and nothing the user
+  // had under another name can be taken for it. Made as any program makes a file, so that
+  // the umask, or the default ACL that the folder took from the target's folder, gives
+  // it what any new file gets there; no one else can reach it through its folder.
+  Fd file{::openat(own.fd, folderName_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666)};
+  if (file.fd < 0) {
+    const int e = errno;
+    // A folder this user may not write in is not the one made here: it stays.
+    if (usersAlone || (e != EACCES && e != EPERM)) RemoveScratchFolder(dir.fd, folderName_, own.fd);
+    RaiseWithReason(what, e);
+  }
+  madeMode_ = ::fstat(file.fd, &st) == 0 ? st.st_mode & 0777 : 0600;
+  madeAcl_ = AccessAclOf(file.fd);
+  if (!usersAlone) {
+    // Not shown as this user's alone: either another user's folder was put at its name,
+    // or the file system keeps no owner or permissions and shows every folder as its
+    // mount gives them. Asked of the file just made, which is certainly this program's
+    // own: where the file system keeps the modes set on it, and shows it as it shows the
+    // folder, the folder would show as made too.
+    const bool withoutModes = ModesDoNotTake(file.fd, folderShown, true);
+    GivePermissions(file.fd, madeMode_, madeAcl_);
+    if (!withoutModes) {
+      if (NamesThat(own.fd, folderName_.c_str(), file.fd)) ::unlinkat(own.fd, folderName_.c_str(), 0);
+      Raise(err::PathFileAccess,
+            scratchFolder + " for this user alone (0700) was found owned by " + OwnerAndMode(folderShown) + ".");
+    }
+  }
+  const std::string made =
+      std::filesystem::absolute(std::filesystem::path(folder) / folderName_).lexically_normal().string();
+  // Without the link only a kill's leftover would stay; the output itself is unaffected.
+  const std::string link = InProgramFolder(std::string(kLinkPrefix) + folderName_.substr(kScratchPrefix.size()));
+  if (::symlink(made.c_str(), link.c_str()) == 0) link_ = link;
+  std::swap(folder_, dir.fd);
+  std::swap(private_, own.fd);
+  std::swap(file_, file.fd);
+  TellStep(ScratchStep::Made, target_);
+}
+
+ScratchFile::~ScratchFile() {
+  // Only the very file made here goes, never what someone may have put in its place.
+  if (!committed_ && NamesThat(private_, folderName_.c_str(), file_)) ::unlinkat(private_, folderName_.c_str(), 0);
+  RemoveScratchFolder(folder_, folderName_, private_);
+  if (!link_.empty()) ::unlink(link_.c_str());
+  for (int fd : {file_, private_, folder_}) ::close(fd);
+}
+
+std::string ScratchFile::DescriptorPath() const { return "/proc/self/fd/" + std::to_string(file_); }
+
+void ScratchFile::Write(std::string_view bytes) {
+  if (const int e = WriteAll(file_, bytes)) RaiseWithReason("The file " + target_ + " could not be written", e);
+}
+
+void ScratchFile::Commit() {
+  if (::fsync(file_) != 0) RaiseWithReason("The file " + target_ + " could not be written", errno);
+  TellStep(ScratchStep::Placing, target_);
+  const std::string what = "The file could not be saved as " + target_;
+  const char* const scratch = folderName_.c_str();
+  // The file is put in place from its own folder, which no one else can change, into the
+  // target's folder, both open here. What stands at the target's name is taken in the same
+  // step (exchanged), or the name is taken only while it is free, so that what was looked
+  // at is what is replaced; whatever else is found there by then goes back untouched.
+  for (int attempt = 0;; ++attempt) {
+    struct stat st {};
+    const bool exists = ::fstatat(folder_, name_.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+    if (!exists && errno != ENOENT) RaiseWithReason(what, errno);
+    if (exists && !S_ISREG(st.st_mode)) RefuseTarget(target_, st.st_mode);
+    // Written over a file of the user's own, the output keeps its permissions and ACL (a
+    // report kept private stays private); a new one, or one over another user's file,
+    // keeps what it was made with, as any new file in the folder: never the other user's.
+    std::string acl = madeAcl_;
+    mode_t mode = madeMode_;
+    if (exists && st.st_uid == ::geteuid()) {
+      Fd earlier{::openat(folder_, name_.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC)};
+      mode = st.st_mode & 0777;
+      acl = earlier.fd >= 0 && NamesThat(folder_, name_.c_str(), earlier.fd) ? AccessAclOf(earlier.fd) : "";
+    }
+    GivePermissions(file_, mode, acl);
+    TellStep(ScratchStep::Taking, target_);
+    if (::renameat2(private_, scratch, folder_, name_.c_str(), exists ? RENAME_EXCHANGE : RENAME_NOREPLACE) ==
+        0) {
+      if (!exists) break;
+      struct stat earlier {};
+      if (::fstatat(private_, scratch, &earlier, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISREG(earlier.st_mode)) {
+        ::renameat2(folder_, name_.c_str(), private_, scratch, RENAME_EXCHANGE);
+        RefuseTarget(target_, earlier.st_mode);
+      }
+      // The earlier file (a link to it elsewhere keeps it).
+      ::unlinkat(private_, scratch, 0);
+      break;
+    }
+    const int e = errno;
+    // The name was taken or freed since it was looked at: look again.
+    if ((e == EEXIST || e == ENOENT) && attempt < 100) continue;
+    // A file system that cannot exchange names: the new file takes the name, which was an
+    // ordinary file or free a moment ago. Nothing is written into what stands there.
+    if (e != EINVAL && e != ENOSYS) RaiseWithReason(what, e);
+    if (::renameat(private_, scratch, folder_, name_.c_str()) != 0) RaiseWithReason(what, errno);
+    break;
+  }
+  committed_ = true;
+  if (Watch()) Watch()(target_);
+}
+
+std::optional<std::string> RefusalOfTarget(const std::string& target) {
+  struct stat st {};
+  if (::lstat(target.c_str(), &st) != 0 || S_ISREG(st.st_mode)) return std::nullopt;
+  return RefusalText(target, st.st_mode);
+}
+
+ShownOwnership SetShownOwnership(ShownOwnership shown) {
+  ShownOwnership previous = std::move(Shown());
+  Shown() = std::move(shown);
+  return previous;
+}
+
+CommitWatch SetCommitWatch(CommitWatch watch) {
+  CommitWatch previous = std::move(Watch());
+  Watch() = std::move(watch);
+  return previous;
+}
+
+ScratchWatch SetScratchWatch(ScratchWatch watch) {
+  ScratchWatch previous = std::move(StepWatch());
+  StepWatch() = std::move(watch);
+  return previous;
+}
+
+bool RemoveUnlessHeld(const std::string& path) {
+  Fd f{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK)};
+  // A file this start cannot open may be another user's output being written now, in a
+  // folder they share: whether it is held cannot be known, so it stays.
+  if (f.fd < 0) return errno == ENOENT;
+  if (!TryLock(f.fd)) return false;
+  ::unlink(path.c_str());
+  return true;
+}
+
+namespace {
+
+// A scratch file's folder that a killed program left: it goes with its file unless a
+// running program holds it, or it is not the user's (another user's output being
+// written in a folder they share).
+bool RemoveScratchFolderUnlessHeld(const std::filesystem::path& path) {
+  const std::string name = path.filename().string();
+  Fd parent{::open(path.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+  if (parent.fd < 0) return errno == ENOENT;
+  Fd own{::openat(parent.fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)};
+  if (own.fd < 0) return errno == ENOENT;
+  struct stat st {};
+  if (FstatAsShown(own.fd, st, true) != 0 || !TryLock(own.fd)) return false;
+  if (st.st_uid != ::geteuid() || (st.st_mode & (S_IRWXG | S_IRWXO))) {
+    // Not shown as the user's alone: it goes only from a file system that keeps no modes,
+    // holding nothing but its own file.
+    Fd file{::openat(own.fd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)};
+    struct stat f {};
+    if (file.fd < 0 || ::fstat(file.fd, &f) != 0 || !S_ISREG(f.st_mode) || !IsEmptyFolder(own.fd, name.c_str()) ||
+        !ModesDoNotTake(file.fd, st, false))
+      return false;
+  }
+  ::unlinkat(own.fd, name.c_str(), 0);
+  RemoveScratchFolder(parent.fd, name, own.fd);
+  return true;
+}
+
+}  // namespace
+
+void RemoveLeftoverScratchFiles(const std::string& folder) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  for (fs::directory_iterator it(folder.empty() ? ProgramFolder() : folder, ec), end; !ec && it != end;
+       it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    std::error_code linkError;
+    if (!HasScratchSuffix(name, kLinkPrefix) || !it->is_symlink(linkError)) continue;
+    const fs::path scratch = fs::read_symlink(it->path(), linkError);
+    // Only a scratch file of ours goes (in its folder, or alone as earlier versions made
+    // it), never whatever else a link might point at, and only once no running program
+    // holds it (another copy may be writing it now).
+    if (!linkError && HasScratchSuffix(scratch.filename().string(), kScratchPrefix)) {
+      const fs::file_status status = fs::symlink_status(scratch, linkError);
+      if (fs::is_directory(status) && !RemoveScratchFolderUnlessHeld(scratch)) continue;
+      if (fs::is_regular_file(status) && !RemoveUnlessHeld(scratch.string())) continue;
+    }
+    fs::remove(it->path(), linkError);
+  }
+}
+
+}  // namespace qvx::sys
