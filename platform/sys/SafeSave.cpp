@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 
 #include "platform/runtime/Runtime.h"
 #include "platform/sys/Descriptors.h"
@@ -46,6 +47,15 @@ std::string RefusalText(const std::string& target, mode_t mode) {
   Raise(err::PathFileAccess, RefusalText(target, mode));
 }
 
+// Refuses a target that another file took the place of while the new one was put there.
+[[noreturn]] void RefuseReplaced(const std::string& target) {
+  Raise(err::PathFileAccess, target + " was replaced by another file while the new one was put in its place, so "
+                                      "nothing was saved there and nothing was overwritten.");
+}
+
+// Whether two looks found the same file.
+bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
 constexpr const char* kAccessAcl = "system.posix_acl_access";
 
 // The access ACL of the file open at fd (any descriptor, O_PATH too), as the file system
@@ -60,6 +70,16 @@ std::string AccessAclOf(int fd) {
     if (got >= 0) return acl.substr(0, static_cast<size_t>(got));
     if (errno != ERANGE) return {};  // ERANGE: it grew meanwhile
   }
+}
+
+// The access ACL acl (as stored) with its owning group's entry giving no more than bits.
+std::string WithOwningGroupAtMost(std::string acl, unsigned bits) {
+  constexpr size_t kHeader = 4, kEntry = 8;  // entries of tag, permissions (16 bits each), id
+  constexpr unsigned kOwningGroup = 0x04;
+  for (size_t at = kHeader; at + kEntry <= acl.size(); at += kEntry)
+    if ((static_cast<unsigned char>(acl[at]) | static_cast<unsigned char>(acl[at + 1]) << 8) == kOwningGroup)
+      acl[at + 2] = static_cast<char>(static_cast<unsigned char>(acl[at + 2]) & bits);
+  return acl;
 }
 
 // Gives the file open at fd the permissions and access ACL (empty: none) of another. On a
@@ -237,45 +257,75 @@ void ScratchFile::Commit() {
   TellStep(ScratchStep::Placing, target_);
   const std::string what = "The file could not be saved as " + target_;
   const char* const scratch = folderName_.c_str();
+  // The file first found at the name: the only one this save replaces.
+  std::optional<struct stat> found;
   // The file is put in place from its own folder, which no one else can change, into the
-  // target's folder, both open here. What stands at the target's name is taken in the same
-  // step (exchanged), or the name is taken only while it is free, so that what was looked
-  // at is what is replaced; whatever else is found there by then goes back untouched.
+  // target's folder, both open here. What stands at the target's name is looked at once,
+  // through a descriptor of its own, and is taken in the same step (exchanged), or the
+  // name is taken only while it is free. What the new file takes from the earlier one
+  // comes from that descriptor alone, and what the exchange took out must be that very
+  // file: whatever else is found there goes back untouched.
   for (int attempt = 0;; ++attempt) {
+    Fd earlier{::openat(folder_, name_.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC)};
     struct stat st {};
-    const bool exists = ::fstatat(folder_, name_.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+    const bool exists = earlier.fd >= 0;
     if (!exists && errno != ENOENT) RaiseWithReason(what, errno);
+    if (exists && ::fstat(earlier.fd, &st) != 0) RaiseWithReason(what, errno);
     if (exists && !S_ISREG(st.st_mode)) RefuseTarget(target_, st.st_mode);
-    // Written over a file of the user's own, the output keeps its permissions and ACL (a
-    // report kept private stays private); a new one, or one over another user's file,
-    // keeps what it was made with, as any new file in the folder: never the other user's.
+    if (exists && found && !SameFile(*found, st)) RefuseReplaced(target_);
+    if (exists && !found) found = st;
+    TellStep(ScratchStep::Looked, target_);
+    // Written over a file of the user's own, the output keeps its group, permissions and
+    // ACL (a report kept private, or shared with a team, stays so); a new one, or one over
+    // another user's file, keeps what it was made with, as any new file in the folder:
+    // never the other user's.
     std::string acl = madeAcl_;
     mode_t mode = madeMode_;
     if (exists && st.st_uid == ::geteuid()) {
-      Fd earlier{::openat(folder_, name_.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC)};
       mode = st.st_mode & 0777;
-      acl = earlier.fd >= 0 && NamesThat(folder_, name_.c_str(), earlier.fd) ? AccessAclOf(earlier.fd) : "";
+      acl = AccessAclOf(earlier.fd);
+      // A group the user is not in cannot be given: the group the file was made with keeps
+      // it, and is given no more than the earlier file gave its own group, nor more than
+      // the new file gave it. With an ACL that is the owning group's entry; the mask and
+      // the named entries stay as they were, so that no one named gains either.
+      if (::fchown(file_, static_cast<uid_t>(-1), st.st_gid) != 0) {
+        mode &= ~S_IRWXG | (madeMode_ & S_IRWXG);
+        acl = WithOwningGroupAtMost(std::move(acl), (madeMode_ & S_IRWXG) >> 3);
+      }
     }
     GivePermissions(file_, mode, acl);
     TellStep(ScratchStep::Taking, target_);
     if (::renameat2(private_, scratch, folder_, name_.c_str(), exists ? RENAME_EXCHANGE : RENAME_NOREPLACE) ==
         0) {
       if (!exists) break;
-      struct stat earlier {};
-      if (::fstatat(private_, scratch, &earlier, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISREG(earlier.st_mode)) {
-        ::renameat2(folder_, name_.c_str(), private_, scratch, RENAME_EXCHANGE);
-        RefuseTarget(target_, earlier.st_mode);
+      struct stat taken {};
+      if (::fstatat(private_, scratch, &taken, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(taken, st)) {
+        // The earlier file (a link to it elsewhere keeps it).
+        ::unlinkat(private_, scratch, 0);
+        break;
       }
-      // The earlier file (a link to it elsewhere keeps it).
-      ::unlinkat(private_, scratch, 0);
-      break;
+      // Something else was put at the name after it was looked at: it goes back as it was,
+      // and the name is looked at again; only the file first found there is replaced.
+      if (::renameat2(folder_, name_.c_str(), private_, scratch, RENAME_EXCHANGE) != 0 ||
+          !NamesThat(private_, scratch, file_))
+        RefuseReplaced(target_);
+      if (attempt < 100) continue;
+      RefuseReplaced(target_);
     }
     const int e = errno;
     // The name was taken or freed since it was looked at: look again.
     if ((e == EEXIST || e == ENOENT) && attempt < 100) continue;
     // A file system that cannot exchange names: the new file takes the name, which was an
-    // ordinary file or free a moment ago. Nothing is written into what stands there.
+    // ordinary file or free a moment ago. It is taken only while it still names the file
+    // looked at, or nothing, so that a file put there since is not the one replaced.
+    // Nothing is written into what stands there.
     if (e != EINVAL && e != ENOSYS) RaiseWithReason(what, e);
+    struct stat now {};
+    const bool there = ::fstatat(folder_, name_.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0;
+    if (exists ? !there || !SameFile(now, st) : there || errno != ENOENT) {
+      if (attempt < 100) continue;
+      RefuseReplaced(target_);
+    }
     if (::renameat(private_, scratch, folder_, name_.c_str()) != 0) RaiseWithReason(what, errno);
     break;
   }

@@ -50,10 +50,12 @@ class ScratchFile {
   // Appends bytes to the file. Raises the run-time error of a failure.
   void Write(std::string_view bytes);
   // Flushes the written file to the disk and puts it in the target's place. Over an
-  // earlier file of the user's own it takes that file's permissions and ACL (a report
-  // kept private stays private); as a new file, or over another user's, it keeps what it
-  // was made with. Only an ordinary file, or nothing, is replaced: when anything else
-  // stands at the target's name by then, error 75 is raised, saying that nothing was
+  // earlier file of the user's own it takes that file's group, permissions and ACL (a
+  // report kept private, or shared with a team, stays so); where the user is not in that
+  // group the file keeps its own, which it gives no more than the earlier file gave its
+  // group. As a new file, or over another user's, it keeps what it was made with. Only an
+  // ordinary file, or nothing, is replaced, and only the file first found at the name:
+  // when anything else stands there by then, error 75 is raised, saying that nothing was
   // saved and nothing was overwritten, and that thing stays as it was. Raises the
   // run-time error of any other failure (the target unchanged).
   void Commit();
@@ -77,9 +79,10 @@ std::optional<std::string> RefusalOfTarget(const std::string& target);
 
 // For tests: told at each step of a scratch file's making and putting in place, so that
 // a test can act there as another user sharing the folder would: its folder made (not yet
-// opened), the file made, about to be put in place, and the target's name looked at (on
-// every try) and about to be taken. Returns the previous watcher.
-enum class ScratchStep { FolderMade, Made, Placing, Taking };
+// opened), the file made, about to be put in place, the target's name looked at (on every
+// try), and the target about to be taken (its permissions given). Returns the previous
+// watcher.
+enum class ScratchStep { FolderMade, Made, Placing, Looked, Taking };
 using ScratchWatch = std::function<void(ScratchStep step, const std::string& target)>;
 ScratchWatch SetScratchWatch(ScratchWatch watch);
 

@@ -124,7 +124,7 @@ class SharedFolderTest : public test::CoreTest {
 };
 
 // What the other user does, and when.
-enum class When { Before, AtQuestion, FolderMade, Made, Placing, Taking };
+enum class When { Before, AtQuestion, FolderMade, Made, Placing, Looked, Taking };
 
 TEST_F(SharedFolderTest, AnotherUsersLinksAndPipesNeverTakeTheUsersFilesOrTheOutput) {
   struct Swap {
@@ -241,6 +241,7 @@ TEST_F(SharedFolderTest, AnotherUsersLinksAndPipesNeverTakeTheUsersFilesOrTheOut
         const When now = at == sys::ScratchStep::FolderMade ? When::FolderMade
                          : at == sys::ScratchStep::Made     ? When::Made
                          : at == sys::ScratchStep::Placing  ? When::Placing
+                         : at == sys::ScratchStep::Looked   ? When::Looked
                                                             : When::Taking;
         if (now == when) act();
       });

@@ -26,6 +26,7 @@
 #include "platform/sys/SafeSave.h"
 #include "platform/sys/Sys.h"
 #include "platform/sys/TemporaryFolder.h"
+#include "support/Acl.h"
 
 namespace qvx {
 namespace {
@@ -349,21 +350,9 @@ TEST(Sys, ATemporaryRootOthersMayChangeIsPassedOver) {
   }
 }
 
-// A file's access ACL as stored ("" none); one set from entries of (tag, permissions, id):
-// tag 1 the owner, 2 a named user, 4 the group, 0x10 the mask, 0x20 others.
-constexpr const char* kAccess = "system.posix_acl_access";
-std::string AclOf(const std::string& path) {
-  std::string acl(1024, '\0');
-  const ssize_t n = ::getxattr(path.c_str(), kAccess, acl.data(), acl.size());
-  return acl.substr(0, n > 0 ? static_cast<size_t>(n) : 0);
-}
-bool SetAcl(const std::string& path, const char* which, std::initializer_list<std::array<uint32_t, 3>> entries) {
-  std::string acl("\2\0\0\0", 4);
-  for (const auto& [tag, perm, id] : entries)
-    for (const uint32_t byte : {tag, tag >> 8, perm, perm >> 8, id, id >> 8, id >> 16, id >> 24})
-      acl.push_back(static_cast<char>(byte & 0xFF));
-  return ::setxattr(path.c_str(), which, acl.data(), acl.size(), 0) == 0;
-}
+using test::AclOf;
+using test::SetAcl;
+constexpr const char* kAccess = test::kAccessAcl;
 
 // A new output gets what any program's new file gets in its folder (the umask, or the
 // folder's default ACL: the team's, u::rwx,g::rwx,o::---,u:colleague:rwx); over an earlier
