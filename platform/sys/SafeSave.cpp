@@ -56,6 +56,23 @@ std::string RefusalText(const std::string& target, mode_t mode) {
 // Whether two looks found the same file.
 bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
+// Puts what an exchange took out of the name, in the folder open at dir, back at that name
+// from the scratch file's place (scratch, in its folder open at own), and so again with
+// whatever the name holds by then, until the scratch file open at file is in its place
+// again: another user exchanging names meanwhile may have moved it from the name, and what
+// the exchange back brought in goes back too. Returns whether it is; otherwise another user
+// took it away, and what its place holds stays there.
+bool TakeBack(int dir, const char* name, int own, const char* scratch, int file) {
+  for (int tries = 0; tries < 100; ++tries) {
+    if (NamesThat(own, scratch, file)) return true;
+    if (::renameat2(dir, name, own, scratch, RENAME_EXCHANGE) == 0) continue;
+    // The name is free: what was taken out goes back to it, unless it is taken meanwhile.
+    if (errno == ENOENT) ::renameat2(own, scratch, dir, name, RENAME_NOREPLACE);
+    return false;
+  }
+  return false;
+}
+
 constexpr const char* kAccessAcl = "system.posix_acl_access";
 
 // The access ACL of the file open at fd (any descriptor, O_PATH too), as the file system
@@ -306,10 +323,7 @@ void ScratchFile::Commit() {
       }
       // Something else was put at the name after it was looked at: it goes back as it was,
       // and the name is looked at again; only the file first found there is replaced.
-      if (::renameat2(folder_, name_.c_str(), private_, scratch, RENAME_EXCHANGE) != 0 ||
-          !NamesThat(private_, scratch, file_))
-        RefuseReplaced(target_);
-      if (attempt < 100) continue;
+      if (TakeBack(folder_, name_.c_str(), private_, scratch, file_) && attempt < 100) continue;
       RefuseReplaced(target_);
     }
     const int e = errno;
