@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <utility>
 
 #include "platform/sys/Descriptors.h"
 #include "platform/sys/SafeSave.h"
@@ -39,6 +40,38 @@ void RemoveContents(int dir, int depth = 0) {
   }
 }
 
+// Empties the folder open at own through it, and removes its name from the folder open at
+// parent only while that name still names it: nothing outside it is touched, whatever the
+// names name by now. Should another folder take that name between this look and the
+// removal, only an empty one could go.
+void RemoveThrough(int parent, const std::string& name, int own) {
+  RemoveContents(own);
+  if (NamesThat(parent, name.c_str(), own)) ::unlinkat(parent, name.c_str(), AT_REMOVEDIR);
+}
+
+// Opens the folder in which the temporary folders are made, and tells its path: TMPDIR
+// when the folder opened there is guarded (see Guarded), so that the folder checked is
+// the one used, whatever its name names later; else /tmp. -1 when it cannot be opened.
+int OpenTemporaryRoot(std::string& root, std::string* passedOver = nullptr) {
+  constexpr int kFlags = O_PATH | O_DIRECTORY | O_CLOEXEC;
+  std::error_code ec;
+  const std::filesystem::path tmpdir = std::filesystem::temp_directory_path(ec);
+  if (!ec && tmpdir != "/tmp") {
+    Fd opened{::open(tmpdir.c_str(), kFlags)};
+    struct stat st {};
+    if (opened.fd >= 0 && ::fstat(opened.fd, &st) == 0 && Guarded(st)) {
+      root = tmpdir.string();
+      return std::exchange(opened.fd, -1);
+    }
+    if (passedOver)
+      *passedOver = "TMPDIR " + tmpdir.string() +
+                    " is not used: other users may rename or replace what is in it (it is theirs, or lacks the "
+                    "sticky bit); temporary folders are made in /tmp";
+  }
+  root = "/tmp";
+  return ::open(root.c_str(), kFlags);
+}
+
 AbandonedFolderWatch& AbandonedWatch() {
   static AbandonedFolderWatch watch;
   return watch;
@@ -47,47 +80,44 @@ AbandonedFolderWatch& AbandonedWatch() {
 }  // namespace
 
 std::string TemporaryRoot(std::string* passedOver) {
-  std::error_code ec;
-  const std::filesystem::path root = std::filesystem::temp_directory_path(ec);
-  if (ec || root == "/tmp") return "/tmp";
-  struct stat st {};
-  if (::stat(root.c_str(), &st) == 0 && Guarded(st)) return root.string();
-  if (passedOver)
-    *passedOver = "TMPDIR " + root.string() +
-                  " is not used: other users may rename or replace what is in it (it is theirs, or lacks the "
-                  "sticky bit); temporary folders are made in /tmp";
-  return "/tmp";
+  std::string root;
+  const Fd opened{OpenTemporaryRoot(root, passedOver)};
+  return root;
 }
 
 TemporaryFolder::TemporaryFolder(std::string_view prefix) {
-  const std::filesystem::path root = TemporaryRoot();
+  std::string root;
+  Fd parent{OpenTemporaryRoot(root)};
+  const std::string what = "The folder " + root + " cannot be written";
+  if (parent.fd < 0) RaiseWithReason(what, errno);
   for (;;) {
-    std::string pattern = (root / prefix).string() + "XXXXXX";
-    if (!::mkdtemp(pattern.data())) RaiseWithReason("The folder " + root.string() + " cannot be written", errno);
-    // Between its making and its lock another run may have taken it for abandoned and
-    // removed it, before or after it was opened: then it is made again.
-    const int fd = ::open(pattern.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0 && errno == ENOENT) continue;
-    if (fd < 0) RaiseWithReason("The folder " + pattern + " cannot be opened", errno);
-    struct stat st {};
-    if (TryLock(fd) && ::fstat(fd, &st) == 0 && st.st_nlink > 0) {
-      path_ = pattern;
-      lock_ = fd;
-      return;
-    }
-    ::close(fd);
+    const std::string name = MakeUnderNewName(
+        prefix, [&](const std::string& n) { return ::mkdirat(parent.fd, n.c_str(), 0700) == 0; }, what);
+    // Between its making and its lock another run's start may have taken it for abandoned
+    // and removed it, before or after it was opened here: then another is made.
+    Fd own{::openat(parent.fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)};
+    if (own.fd < 0 && errno != ENOENT)
+      RaiseWithReason("The folder " + (std::filesystem::path(root) / name).string() + " cannot be opened", errno);
+    if (own.fd < 0 || !TryLock(own.fd) || !NamesThat(parent.fd, name.c_str(), own.fd)) continue;
+    path_ = (std::filesystem::path(root) / name).string();
+    name_ = name;
+    std::swap(parent_, parent.fd);
+    std::swap(folder_, own.fd);
+    return;
   }
 }
 
 TemporaryFolder::~TemporaryFolder() {
-  std::error_code ec;
-  std::filesystem::remove_all(path_, ec);
-  ::close(lock_);
+  RemoveThrough(parent_, name_, folder_);
+  ::close(folder_);
+  ::close(parent_);
 }
 
+std::string TemporaryFolder::DescriptorPath() const { return "/proc/self/fd/" + std::to_string(folder_); }
+
 void RemoveAbandonedTemporaryFolders(std::string_view prefix) {
-  const std::string root = TemporaryRoot();
-  Fd parent{::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+  std::string root;
+  const Fd parent{OpenTemporaryRoot(root)};
   if (parent.fd < 0) return;
   for (const std::string& name : NamesIn(parent.fd)) {
     if (!HasScratchSuffix(name, prefix)) continue;
@@ -102,10 +132,7 @@ void RemoveAbandonedTemporaryFolders(std::string_view prefix) {
     // From here on the folder is reached only through f, whatever its name names by now;
     // no one else may enter it, so nothing within it changes meanwhile.
     RemoveLeftoverScratchFiles("/proc/self/fd/" + std::to_string(f.fd));
-    RemoveContents(f.fd);
-    // The emptied folder goes only while its name still names it. Should another folder
-    // take that name between this look and the removal, only an empty one could go.
-    if (NamesThat(parent.fd, name.c_str(), f.fd)) ::unlinkat(parent.fd, name.c_str(), AT_REMOVEDIR);
+    RemoveThrough(parent.fd, name, f.fd);
   }
 }
 

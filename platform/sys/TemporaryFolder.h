@@ -11,6 +11,10 @@ namespace qvx::sys {
 // A private folder in the system's temporary folder, named prefix and six letters, held
 // by a lock while this object lives and removed with everything in it at its end. A
 // process killed meanwhile leaves it behind unlocked, for RemoveAbandonedTemporaryFolders.
+// It keeps the descriptors of the folder that holds it and of itself, and its end goes
+// through them alone: it is emptied through its own, and its name goes only while that
+// name still names it, so that nothing outside it is touched, whatever its name or the
+// temporary folder's names by then.
 class TemporaryFolder {
  public:
   // Raises the run-time error of a failure, its description naming the folder and why.
@@ -19,11 +23,16 @@ class TemporaryFolder {
   TemporaryFolder(const TemporaryFolder&) = delete;
   TemporaryFolder& operator=(const TemporaryFolder&) = delete;
 
+  // Where it was made, as the user is told it.
   const std::string& Path() const { return path_; }
+  // A name that reaches this very folder through its descriptor (/proc/self/fd/N), whatever
+  // becomes of the names on the way to it: what this process does in it goes through this.
+  std::string DescriptorPath() const;
 
  private:
-  std::string path_;
-  int lock_ = -1;
+  std::string path_, name_;
+  int parent_ = -1;  // the folder that holds it
+  int folder_ = -1;  // itself, holding its lock
 };
 
 // The folder in which TemporaryFolder makes its folders: $TMPDIR (else /tmp), unless other

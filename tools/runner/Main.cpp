@@ -38,7 +38,8 @@ int main(int argc, char** argv) {
   std::unique_ptr<qvx::sys::TemporaryFolder> config;
   try {
     config = std::make_unique<qvx::sys::TemporaryFolder>(qvx::runner::kTemporaryFolderPrefix);
-    setenv("XDG_CONFIG_HOME", config->Path().c_str(), 1);
+    // Reached through the folder's descriptor, as the program folder is (Run).
+    setenv("XDG_CONFIG_HOME", config->DescriptorPath().c_str(), 1);
     qvx::locale::SetLocaleInfo(qvx::locale::kLocaleUserDefault, qvx::locale::kLocaleSShortDate, "dd/MM/yyyy");
   } catch (const std::exception&) {
     // Without a folder of its own the run takes the user's short-date format.

@@ -484,7 +484,10 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   if (!a.folder.empty()) run.folder = fs::absolute(a.folder).lexically_normal().string();
   a.file = fs::absolute(a.file).lexically_normal().string();
 
-  RunState state(folder->Path());
+  // The program folder is reached through the folder's descriptor only, so that nothing
+  // the run writes, reads or removes there can reach anything else, whatever the temporary
+  // folder's names name by then.
+  RunState state(folder->DescriptorPath());
   auto service = std::make_unique<RunnerUi>(a, *report, run, err);
   RunnerUi& runnerUi = *service;
   UiScope uiScope(std::move(service));
