@@ -9,9 +9,13 @@
 #include <vector>
 
 #include <csignal>
+#include <cstring>
 #include <fstream>
 
+#include <fcntl.h>
 #include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <sys/resource.h>
 
 #include <QDate>
@@ -27,6 +31,7 @@
 #include "core/SelectPrinter.h"
 #include "platform/excel/Excel.h"
 #include "platform/printer/Printer.h"
+#include "platform/sys/SafeSave.h"
 #include "platform/sys/TemporaryFolder.h"
 #include "platform/ui/Ui.h"
 #include "samples/SamplePaths.h"
@@ -389,6 +394,126 @@ TEST_F(ReportRunTest, AFileSizeLimitFailsTheWriteAndAKilledRunsLeftoversGo) {
   for (const auto& e : fs::directory_iterator(dir_.path().toStdString()))
     EXPECT_EQ(e.path().filename().string().rfind(".qvx-", 0), std::string::npos) << e.path();
   EXPECT_EQ(runnerFolders(), std::vector<std::string>{running.Path()});
+}
+
+// Someone who may write in the folder that holds TMPDIR (a team folder without the sticky
+// bit) swaps names just as the run puts its report in place: TMPDIR renamed away and a link
+// to the team folder put at its name, and a private folder of the user's there renamed to
+// the run's folder's name, holding files named as the run's own. The run still saves its
+// report, and its end removes its own folder only: nothing of the run reaches the user's
+// folder by those names.
+TEST_F(ReportRunTest, NamesSwappedAsTheReportIsPutInPlaceLeadTheRunNowhereElse) {
+  const std::string file = samples::SamplePath(samples::kAustralianFile);
+  const auto [year, last] = YearAndLastMonth(file, false);
+  const std::string month = Two(last) + "/" + std::to_string(year);
+  const std::string team = Path("team"), tmp = team + "/tmp";
+  std::string mine = team + "/mine";
+  fs::create_directories(tmp);
+  fs::create_directories(mine + "/sub");
+  fs::permissions(mine, fs::perms::owner_all);
+  std::ofstream(mine + "/sub/notes") << "the user's notes";
+  std::vector<std::string> names = {"sub"};
+  std::string moved;  // where the run's own folder went
+  const sys::ScratchWatch previous = sys::SetScratchWatch([&](sys::ScratchStep step, const std::string&) {
+    if (step != sys::ScratchStep::Taking || !moved.empty()) return;
+    for (const auto& e : fs::directory_iterator(tmp)) {
+      const std::string name = e.path().filename().string();
+      if (name.rfind(runner::kTemporaryFolderPrefix, 0) != 0) continue;
+      for (const auto& within : fs::directory_iterator(e.path())) {
+        names.push_back(within.path().filename().string());
+        std::ofstream(mine + "/" + names.back()) << "the user's";
+      }
+      fs::rename(tmp, team + "/tmp.away");
+      fs::create_directory_symlink(team, tmp);
+      fs::rename(mine, team + "/" + name);
+      mine = team + "/" + name;
+      moved = team + "/tmp.away/" + name;
+      return;
+    }
+  });
+  ::setenv("TMPDIR", tmp.c_str(), 1);
+  const auto r = Run({"--file", file, "--report", kCode, "--from", month, "--to", month, "--out", Path("swap.pdf")});
+  ::unsetenv("TMPDIR");
+  sys::SetScratchWatch(previous);
+  EXPECT_EQ(r.status, 0) << r.err;
+  ASSERT_FALSE(moved.empty()) << "the report was never put in place";
+  EXPECT_GE(names.size(), 3u) << "the run's folder held nothing to take the user's files' names";
+  EXPECT_FALSE(fs::exists(moved));
+  for (const std::string& name : names) EXPECT_TRUE(fs::exists(fs::symlink_status(mine + "/" + name))) << name;
+  std::ifstream notes(mine + "/sub/notes");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(notes), {}), "the user's notes");
+}
+
+// The program itself, many runs started at once in one TMPDIR, each released by the same
+// closed pipe: each one's start clears away what killed runs left, beside the others'
+// folders being made, used and removed. Every run saves its report, and nothing is left.
+TEST_F(ReportRunTest, ManyRunsStartedTogetherInOneTemporaryFolderAllSucceed) {
+  const std::string file = samples::SamplePath(samples::kAustralianFile);
+  const auto [year, last] = YearAndLastMonth(file, false);
+  const std::string month = Two(last) + "/" + std::to_string(year);
+  const std::string tmp = Path("tmp");
+  fs::create_directory(tmp);
+  fs::permissions(tmp, fs::perms::owner_all);
+  constexpr int kRuns = 24;
+  // Everything the children use is made before they are forked: a child of a process with
+  // threads only closes, reads, opens and starts the program.
+  std::vector<std::string> environment = {"TMPDIR=" + tmp};
+  for (char** e = environ; *e; ++e)
+    if (std::string(*e).rfind("TMPDIR=", 0) != 0) environment.emplace_back(*e);
+  std::vector<char*> envp;
+  for (auto& e : environment) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  struct Start {
+    std::vector<std::string> args;
+    std::vector<char*> argv;
+    std::string log;
+    pid_t pid = -1;
+  };
+  std::vector<Start> starts(kRuns);
+  for (int i = 0; i < kRuns; ++i) {
+    Start& s = starts[static_cast<size_t>(i)];
+    s.args = {QVX_REPORT_RUN, "--file", file, "--report", "BGTCMP", "--from", month, "--to", month,
+              "--out", Path("many" + std::to_string(i) + ".pdf")};
+    for (auto& a : s.args) s.argv.push_back(a.data());
+    s.argv.push_back(nullptr);
+    s.log = Path("many" + std::to_string(i) + ".log");
+  }
+  int gate[2];
+  ASSERT_EQ(::pipe(gate), 0);
+  for (Start& s : starts) {
+    s.pid = ::fork();
+    if (s.pid == 0) {
+      ::close(gate[1]);
+      char go;
+      while (::read(gate[0], &go, 1) < 0) {
+      }
+      const int log = ::open(s.log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      ::dup2(log, 1);
+      ::dup2(log, 2);
+      ::execve(s.argv[0], s.argv.data(), envp.data());
+      ::_exit(127);
+    }
+  }
+  ::close(gate[0]);
+  ::close(gate[1]);
+  for (Start& s : starts) {
+    if (s.pid < 0) {
+      ADD_FAILURE() << "fork: " << std::strerror(errno);
+      continue;
+    }
+    int status = -1;
+    ASSERT_EQ(::waitpid(s.pid, &status, 0), s.pid);
+    std::ifstream log(s.log);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << status << "\n" << std::string(std::istreambuf_iterator<char>(log), {});
+    EXPECT_TRUE(fs::exists(s.args[10])) << s.args[10];
+  }
+  std::vector<std::string> left;
+  for (const auto& e : fs::directory_iterator(tmp))
+    if (e.path().filename().string().rfind(runner::kTemporaryFolderPrefix, 0) == 0) left.push_back(e.path());
+  EXPECT_EQ(left, std::vector<std::string>{});
+  for (const auto& e : fs::directory_iterator(dir_.path().toStdString()))
+    EXPECT_EQ(e.path().filename().string().rfind(".qvx-", 0), std::string::npos) << e.path();
 }
 
 // The program itself: argument mistakes (2) and reports it does not have (3), told on
