@@ -36,6 +36,7 @@
 #include "platform/ui/Ui.h"
 #include "samples/SamplePaths.h"
 #include "support/OdbcTestEnv.h"
+#include "support/TmpdirScope.h"
 #include "tests/platform/printer/PdfText.h"
 #include "tools/runner/Runner.h"
 
@@ -431,9 +432,10 @@ TEST_F(ReportRunTest, NamesSwappedAsTheReportIsPutInPlaceLeadTheRunNowhereElse) 
       return;
     }
   });
-  ::setenv("TMPDIR", tmp.c_str(), 1);
-  const auto r = Run({"--file", file, "--report", kCode, "--from", month, "--to", month, "--out", Path("swap.pdf")});
-  ::unsetenv("TMPDIR");
+  const auto r = [&] {
+    const TmpdirScope scope(tmp);
+    return Run({"--file", file, "--report", kCode, "--from", month, "--to", month, "--out", Path("swap.pdf")});
+  }();
   sys::SetScratchWatch(previous);
   EXPECT_EQ(r.status, 0) << r.err;
   ASSERT_FALSE(moved.empty()) << "the report was never put in place";

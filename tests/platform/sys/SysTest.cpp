@@ -27,6 +27,7 @@
 #include "platform/sys/Sys.h"
 #include "platform/sys/TemporaryFolder.h"
 #include "support/Acl.h"
+#include "support/TmpdirScope.h"
 
 namespace qvx {
 namespace {
@@ -256,15 +257,7 @@ TEST(Sys, AScratchFileTheStartCannotOpenStays) {
   EXPECT_TRUE(fs::is_symlink(fs::symlink_status(link)));
 }
 
-// TMPDIR for one test, as it was before at its end.
-struct TmpdirScope {
-  explicit TmpdirScope(const std::string& value) {
-    if (const char* was = std::getenv("TMPDIR")) saved = was;
-    ::setenv("TMPDIR", value.c_str(), 1);
-  }
-  ~TmpdirScope() { saved ? ::setenv("TMPDIR", saved->c_str(), 1) : ::unsetenv("TMPDIR"); }
-  std::optional<std::string> saved;
-};
+using test::TmpdirScope;
 
 // Two runs starting at once: the one clearing away what killed runs left never fails
 // the other's start by taking its new folder before it holds it.
