@@ -57,20 +57,25 @@ std::string RefusalText(const std::string& target, mode_t mode) {
 bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
 // Puts what an exchange took out of the name, in the folder open at dir, back at that name
-// from the scratch file's place (scratch, in its folder open at own), and so again with
-// whatever the name holds by then, until the scratch file open at file is in its place
-// again: another user exchanging names meanwhile may have moved it from the name, and what
-// the exchange back brought in goes back too. Returns whether it is; otherwise another user
-// took it away, and what its place holds stays there.
+// from the scratch file's place (scratch, in its folder open at own), until the exchange
+// back brings the scratch file open at file into its place again: another user exchanging
+// names meanwhile may have moved it from the name, and then what the exchange back brought
+// in goes back too. Returns whether it is back. Otherwise another user keeps it away, and
+// its place is left holding a file of the user's own rather than another user's, where
+// their moves allow.
 bool TakeBack(int dir, const char* name, int own, const char* scratch, int file) {
-  for (int tries = 0; tries < 100; ++tries) {
-    if (NamesThat(own, scratch, file)) return true;
-    if (::renameat2(dir, name, own, scratch, RENAME_EXCHANGE) == 0) continue;
-    // The name is free: what was taken out goes back to it, unless it is taken meanwhile.
-    if (errno == ENOENT) ::renameat2(own, scratch, dir, name, RENAME_NOREPLACE);
-    return false;
+  struct stat made {}, held {};
+  if (::fstat(file, &made) != 0) return false;
+  for (int tries = 0;; ++tries) {
+    if (::renameat2(dir, name, own, scratch, RENAME_EXCHANGE) != 0) {
+      // The name is free: what was taken out goes back to it, unless it is taken meanwhile.
+      if (errno == ENOENT) ::renameat2(own, scratch, dir, name, RENAME_NOREPLACE);
+      return false;
+    }
+    if (::fstatat(own, scratch, &held, AT_SYMLINK_NOFOLLOW) != 0) return false;
+    if (SameFile(held, made)) return true;
+    if (tries >= 100 && (held.st_uid == ::geteuid() || tries > 100)) return false;
   }
-  return false;
 }
 
 constexpr const char* kAccessAcl = "system.posix_acl_access";
