@@ -8,9 +8,7 @@
 #include <unordered_map>
 
 #include <QApplication>
-#include <QAbstractItemView>
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QKeyEvent>
@@ -204,29 +202,14 @@ bool PlainEnter(const QKeyEvent& e) {
 }  // namespace
 
 // A button that has the focus would take Enter for itself; only the OK button does. An
-// open list would take it too, only to close; it is watched ahead of its own handling.
+// open list keeps Enter as its own: it takes the highlighted entry and closes, and the
+// window's OK waits for the next Enter, as on every desktop.
 void Form::showEvent(QShowEvent* e) {
   if (ok_) {
     for (QPushButton* b : findChildren<QPushButton*>()) b->setAutoDefault(false);
     ok_->setDefault(true);
-    for (QComboBox* list : findChildren<QComboBox*>())
-      if (!list->isEditable()) list->view()->installEventFilter(this);
   }
   QDialog::showEvent(e);
-}
-
-bool Form::eventFilter(QObject* watched, QEvent* e) {
-  if (e->type() != QEvent::KeyPress || !PlainEnter(static_cast<QKeyEvent&>(*e)))
-    return QDialog::eventFilter(watched, e);
-  for (QComboBox* list : findChildren<QComboBox*>()) {
-    if (list->view() != watched) continue;
-    const QModelIndex highlighted = list->view()->currentIndex();
-    if (highlighted.isValid() && (highlighted.flags() & Qt::ItemIsEnabled)) list->setCurrentIndex(highlighted.row());
-    list->hidePopup();
-    if (ok_->isEnabled() && ok_->isVisible()) ok_->click();
-    return true;
-  }
-  return QDialog::eventFilter(watched, e);
 }
 
 void Form::keyPressEvent(QKeyEvent* e) {

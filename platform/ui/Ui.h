@@ -79,9 +79,9 @@ class Form : public QDialog {
   // The close box (or Esc without a cancel button): by default the same as Unload.
   virtual void Form_QueryUnload() { Unload(); }
   // The buttons the keyboard presses. Enter presses ok wherever the focus is, on another
-  // button too and in an open list, which first takes its highlighted entry (a control
-  // that answers Enter itself keeps it); Esc presses cancel. The window's other buttons
-  // are pressed by the mouse or the space bar.
+  // button and a closed list too (a control that answers Enter itself keeps it, as an
+  // open list does to take its highlighted entry and close); Esc presses cancel. The
+  // window's other buttons are pressed by the mouse or the space bar.
   void SetKeyButtons(QPushButton& ok, QPushButton* cancel);
 
  protected:
@@ -89,7 +89,6 @@ class Form : public QDialog {
   void closeEvent(QCloseEvent* e) override;
   void keyPressEvent(QKeyEvent* e) override;
   void showEvent(QShowEvent* e) override;
-  bool eventFilter(QObject* watched, QEvent* e) override;
 
  private:
   bool loaded_ = false;
