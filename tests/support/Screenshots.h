@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include <QApplication>
@@ -17,8 +18,12 @@ inline const char* ScreenshotDir() {
   return folder && *folder ? folder : nullptr;
 }
 
-// Shows the window, lets it paint and saves it as <folder>/<name>.png.
+// Shows the window, lets it paint and saves it as <folder>/<name>.png, the folder made
+// when it is missing.
 inline void SaveScreenshot(QWidget& w, const std::string& name) {
+  std::error_code ec;
+  std::filesystem::create_directories(ScreenshotDir(), ec);
+  EXPECT_FALSE(ec) << ScreenshotDir() << ": " << ec.message();
   w.show();
   QApplication::processEvents();
   EXPECT_TRUE(w.grab().save(QString(ScreenshotDir()) + "/" + QString::fromStdString(name) + ".png")) << name;
