@@ -12,6 +12,7 @@
 #include <cstring>
 #include <filesystem>
 #include <optional>
+#include <utility>
 
 #include "platform/runtime/Runtime.h"
 #include "platform/sys/Descriptors.h"
@@ -148,21 +149,34 @@ bool IsEmptyFolder(int fd, const char* but = nullptr) {
   return empty;
 }
 
+bool& ModeChangesRefused() {
+  static bool refused = false;
+  return refused;
+}
+
+// fchmod, refused as a test's stand-in mount refuses it.
+int ChangeMode(int fd, mode_t mode) {
+  if (!ModeChangesRefused()) return ::fchmod(fd, mode);
+  errno = EPERM;
+  return -1;
+}
+
 // Whether a scratch folder not shown as the user's alone (folderShown) lies on a file
-// system that keeps no modes, so that it shows what its mount gives every folder: the
-// modes set on its file, open at file, do not take, and the file shows the folder's owner.
-// A mode refused outright tells that only of a file certainly this program's own. The file
-// keeps its permissions.
-bool ModesDoNotTake(int file, const struct stat& folderShown, bool certainlyOurs) {
+// system that keeps no modes, so that it shows what its mount gives every folder: asked of
+// a file this program has just made in it, which is certainly its own. On a disk that keeps
+// modes such a file takes the modes set on it, or at least shows this user as its owner
+// (where a mode change is refused); on one that keeps none it shows, whatever is set or
+// refused, the owner the folder shows. The file keeps its permissions.
+bool ModesDoNotTake(int made, const struct stat& folderShown) {
   struct stat before {}, shown {};
-  if (::fstat(file, &before) != 0) return false;
-  bool kept = true, refused = false;
+  if (::fstat(made, &before) != 0) return false;
+  bool kept = true;
   for (const mode_t mode : {mode_t{0600}, mode_t{0700}}) {
-    refused = refused || ::fchmod(file, mode) != 0;
-    kept = kept && FstatAsShown(file, shown, false) == 0 && (shown.st_mode & 07777) == mode;
+    ChangeMode(made, mode);
+    kept = kept && FstatAsShown(made, shown, false) == 0 && (shown.st_mode & 07777) == mode;
   }
-  ::fchmod(file, before.st_mode & 07777);
-  return !kept && !(refused && !certainlyOurs) && shown.st_uid == folderShown.st_uid;
+  ChangeMode(made, before.st_mode & 07777);
+  return !kept && shown.st_uid == folderShown.st_uid;
 }
 
 // An owner and permissions as the user is told them: "user nobody with permissions 0777".
@@ -201,27 +215,72 @@ ScratchFile::ScratchFile(std::string target) : target_(std::move(target)) {
   if (::fstatat(dir.fd, name_.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISREG(st.st_mode))
     RefuseTarget(target_, st.st_mode);
   // A folder of the file's own, which no other user may enter, so that no one can rename
-  // or replace the file within it.
-  folderName_ = MakeUnderNewName(
-      kScratchPrefix, [&](const std::string& n) { return ::mkdirat(dir.fd, n.c_str(), 0700) == 0; }, what);
-  TellStep(ScratchStep::FolderMade, target_);
-  const std::string scratchFolder = what + ": the scratch folder " + folderName_ + " made there";
-  // Someone who renamed the new folder at once and put something else at its name has it
-  // refused, saying what was found: only the folder just made is used.
-  Fd own{::openat(dir.fd, folderName_.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)};
-  if (own.fd < 0) {
-    const int e = errno;
-    if (e == ENOENT) Raise(err::PathFileAccess, scratchFolder + " was gone.");
-    if (::fstatat(dir.fd, folderName_.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISDIR(st.st_mode))
-      Raise(err::PathFileAccess, scratchFolder + " was found to be " + KindOf(st.st_mode) + ".");
-    RaiseWithReason(scratchFolder + " cannot be opened", e);
-  }
+  // or replace the file within it. Its link in the program folder is made first, naming
+  // it, so that whatever a kill leaves is found through a link (RemoveLeftoverScratchFiles).
+  // Without the link (a program folder that cannot be written) only a kill's leftover
+  // would stay; the output itself is unaffected. The link goes with a folder given up
+  // here.
+  struct Link {
+    std::string path;
+    ~Link() {
+      if (!path.empty()) ::unlink(path.c_str());
+    }
+  } link;
+  Fd own;
   struct stat folderShown {};
-  if (FstatAsShown(own.fd, folderShown, true) != 0) RaiseWithReason(scratchFolder + " cannot be opened", errno);
+  std::string scratchFolder;
+  for (int attempt = 1; own.fd < 0; ++attempt) {
+    folderName_ = MakeUnderNewName(
+        kScratchPrefix,
+        [&](const std::string& n) {
+          const std::string made =
+              std::filesystem::absolute(std::filesystem::path(folder) / n).lexically_normal().string();
+          link.path = InProgramFolder(std::string(kLinkPrefix) + n.substr(kScratchPrefix.size()));
+          if (::symlink(made.c_str(), link.path.c_str()) != 0) {
+            const int e = errno;
+            link.path.clear();
+            if (e == EEXIST) return false;
+          }
+          if (::mkdirat(dir.fd, n.c_str(), 0700) == 0) return true;
+          const int e = errno;
+          if (!link.path.empty()) ::unlink(std::exchange(link.path, {}).c_str());
+          errno = e;
+          return false;
+        },
+        what);
+    TellStep(ScratchStep::FolderMade, target_);
+    scratchFolder = what + ": the scratch folder " + folderName_ + " made there";
+    // Someone who renamed the new folder at once and put something else at its name has it
+    // refused, saying what was found: only the folder just made is used.
+    Fd tried{::openat(dir.fd, folderName_.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)};
+    const int e = errno;
+    // Another start clearing away what killed saves left may have found the folder through
+    // its link before it was locked here and taken it: it holds the folder until it has
+    // removed it and then the link, and it takes the name of a folder it finds not yet made
+    // before it removes the link. So the folder is found gone, held or removed, or the
+    // link gone; the start removes what it took, and another folder is made.
+    bool taken = tried.fd < 0 ? e == ENOENT : !TryLock(tried.fd);
+    if (tried.fd >= 0 && !taken) {
+      const bool shown = FstatAsShown(tried.fd, folderShown, true) == 0;
+      if (!shown && errno != ENOENT) RaiseWithReason(scratchFolder + " cannot be opened", errno);
+      // (A removed folder shows no links, or no longer shows at all on some file systems.)
+      taken = !shown || folderShown.st_nlink == 0 || (!link.path.empty() && ::lstat(link.path.c_str(), &st) != 0);
+      if (taken) RemoveScratchFolder(dir.fd, folderName_, tried.fd);
+    }
+    if (taken) {
+      link.path.clear();
+      if (attempt == 100) Raise(err::PathFileAccess, scratchFolder + " was gone.");
+      continue;
+    }
+    if (tried.fd < 0) {
+      if (::fstatat(dir.fd, folderName_.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISDIR(st.st_mode))
+        Raise(err::PathFileAccess, scratchFolder + " was found to be " + KindOf(st.st_mode) + ".");
+      RaiseWithReason(scratchFolder + " cannot be opened", e);
+    }
+    std::swap(own.fd, tried.fd);
+  }
   if (!IsEmptyFolder(own.fd)) Raise(err::PathFileAccess, scratchFolder + " was found to hold files.");
   const bool usersAlone = folderShown.st_uid == ::geteuid() && !(folderShown.st_mode & (S_IRWXG | S_IRWXO));
-  // Locked before its link exists: whoever finds the folder through the link sees it held.
-  TryLock(own.fd);
   // Named as its folder is: a leftover is known by that name alone, and nothing the user
   // had under another name can be taken for it. Made as any program makes a file, so that
   // the umask, or the default ACL that the folder took from the target's folder, gives
@@ -238,10 +297,10 @@ ScratchFile::ScratchFile(std::string target) : target_(std::move(target)) {
   if (!usersAlone) {
     // Not shown as this user's alone: either another user's folder was put at its name,
     // or the file system keeps no owner or permissions and shows every folder as its
-    // mount gives them. Asked of the file just made, which is certainly this program's
-    // own: where the file system keeps the modes set on it, and shows it as it shows the
-    // folder, the folder would show as made too.
-    const bool withoutModes = ModesDoNotTake(file.fd, folderShown, true);
+    // mount gives them. Asked of the file just made: where the file system keeps the
+    // modes set on it, and shows it as it shows the folder, the folder would show as made
+    // too.
+    const bool withoutModes = ModesDoNotTake(file.fd, folderShown);
     GivePermissions(file.fd, madeMode_, madeAcl_);
     if (!withoutModes) {
       if (NamesThat(own.fd, folderName_.c_str(), file.fd)) ::unlinkat(own.fd, folderName_.c_str(), 0);
@@ -249,11 +308,7 @@ ScratchFile::ScratchFile(std::string target) : target_(std::move(target)) {
             scratchFolder + " for this user alone (0700) was found owned by " + OwnerAndMode(folderShown) + ".");
     }
   }
-  const std::string made =
-      std::filesystem::absolute(std::filesystem::path(folder) / folderName_).lexically_normal().string();
-  // Without the link only a kill's leftover would stay; the output itself is unaffected.
-  const std::string link = InProgramFolder(std::string(kLinkPrefix) + folderName_.substr(kScratchPrefix.size()));
-  if (::symlink(made.c_str(), link.c_str()) == 0) link_ = link;
+  link_ = std::exchange(link.path, {});
   std::swap(folder_, dir.fd);
   std::swap(private_, own.fd);
   std::swap(file_, file.fd);
@@ -364,6 +419,8 @@ ShownOwnership SetShownOwnership(ShownOwnership shown) {
   return previous;
 }
 
+bool SetModeChangesRefused(bool refused) { return std::exchange(ModeChangesRefused(), refused); }
+
 CommitWatch SetCommitWatch(CommitWatch watch) {
   CommitWatch previous = std::move(Watch());
   Watch() = std::move(watch);
@@ -388,29 +445,55 @@ bool RemoveUnlessHeld(const std::string& path) {
 
 namespace {
 
-// A scratch file's folder that a killed program left: it goes with its file unless a
-// running program holds it, or it is not the user's (another user's output being
-// written in a folder they share).
-bool RemoveScratchFolderUnlessHeld(const std::filesystem::path& path) {
+// A scratch file's folder that a killed program left, found through its link: it goes with
+// its file (or empty: killed before the file was made), and then its link, unless a
+// running program holds it, or it is not the user's (another user's output being written
+// in a folder they share); a folder gone meanwhile was another start's to remove. The
+// link goes while the folder is still held here, so that a save that finds its new folder
+// held, and then gets it, finds its link gone.
+void RemoveScratchFolderUnlessHeld(const std::filesystem::path& path, const std::string& link) {
   const std::string name = path.filename().string();
   Fd parent{::open(path.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
-  if (parent.fd < 0) return errno == ENOENT;
   Fd own{::openat(parent.fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)};
-  if (own.fd < 0) return errno == ENOENT;
   struct stat st {};
-  if (FstatAsShown(own.fd, st, true) != 0 || !TryLock(own.fd)) return false;
+  if (own.fd < 0 || FstatAsShown(own.fd, st, true) != 0 || !TryLock(own.fd)) return;
   if (st.st_uid != ::geteuid() || (st.st_mode & (S_IRWXG | S_IRWXO))) {
     // Not shown as the user's alone: it goes only from a file system that keeps no modes,
-    // holding nothing but its own file.
+    // holding nothing but its own file, as a file made in it here tells (on a disk that
+    // shows another user as owner a mode change is refused, even of the user's own file).
     Fd file{::openat(own.fd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)};
+    const bool none = file.fd < 0 && errno == ENOENT;
     struct stat f {};
-    if (file.fd < 0 || ::fstat(file.fd, &f) != 0 || !S_ISREG(f.st_mode) || !IsEmptyFolder(own.fd, name.c_str()) ||
-        !ModesDoNotTake(file.fd, st, false))
-      return false;
+    if (!(none || (::fstat(file.fd, &f) == 0 && S_ISREG(f.st_mode))) || !IsEmptyFolder(own.fd, name.c_str())) return;
+    const std::string probe = std::string(kScratchPrefix) + "probe";
+    Fd made{::openat(own.fd, probe.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600)};
+    if (made.fd < 0) return;
+    const bool withoutModes = ModesDoNotTake(made.fd, st);
+    if (NamesThat(own.fd, probe.c_str(), made.fd)) ::unlinkat(own.fd, probe.c_str(), 0);
+    if (!withoutModes) return;
   }
   ::unlinkat(own.fd, name.c_str(), 0);
   RemoveScratchFolder(parent.fd, name, own.fd);
-  return true;
+  ::unlink(link.c_str());
+}
+
+// A link whose scratch folder is not there: left by a save killed before it made the
+// folder, or made by a save about to make it now. The folder's name is taken here before
+// the link goes, so that such a save finds the name taken and makes another folder (with
+// a link of its own), or makes it only once the link is gone, and finds that. When the
+// folder has been made meanwhile, the link stays, for the next start.
+void RemoveLinkToUnmadeFolder(const std::filesystem::path& path, const std::string& link) {
+  const std::string name = path.filename().string();
+  Fd parent{::open(path.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+  // Where nothing can be made (the folder gone, or not the user's to write in), no save
+  // makes it either.
+  if (parent.fd < 0 || ::mkdirat(parent.fd, name.c_str(), 0700) != 0) {
+    if (parent.fd < 0 || errno != EEXIST) ::unlink(link.c_str());
+    return;
+  }
+  Fd own{::openat(parent.fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)};
+  ::unlink(link.c_str());
+  if (own.fd >= 0) RemoveScratchFolder(parent.fd, name, own.fd);
 }
 
 }  // namespace
@@ -429,7 +512,14 @@ void RemoveLeftoverScratchFiles(const std::string& folder) {
     // holds it (another copy may be writing it now).
     if (!linkError && HasScratchSuffix(scratch.filename().string(), kScratchPrefix)) {
       const fs::file_status status = fs::symlink_status(scratch, linkError);
-      if (fs::is_directory(status) && !RemoveScratchFolderUnlessHeld(scratch)) continue;
+      if (fs::is_directory(status)) {
+        RemoveScratchFolderUnlessHeld(scratch, it->path().string());
+        continue;
+      }
+      if (status.type() == fs::file_type::not_found) {
+        RemoveLinkToUnmadeFolder(scratch, it->path().string());
+        continue;
+      }
       if (fs::is_regular_file(status) && !RemoveUnlessHeld(scratch.string())) continue;
     }
     fs::remove(it->path(), linkError);

@@ -22,10 +22,11 @@ namespace qvx::sys {
 // network share), where every folder shows what the mount gives it, the folder is taken
 // for this object's own when it is the empty folder found at the name just made and the
 // file system shows the file made in it as it shows that folder, whatever mode is set.
-// While it exists, a link in the program folder points at its folder, so that the next
-// start removes one that a kill left behind (RemoveLeftoverScratchFiles), and this object
-// holds a lock on it, so that another copy of the program starting meanwhile leaves it
-// alone.
+// From before its folder is made until it is removed, a link in the program folder points
+// at the folder, so that the next start removes whatever a kill left behind
+// (RemoveLeftoverScratchFiles), and from its making this object holds a lock on it, so
+// that another copy of the program starting meanwhile leaves it alone; one that such a
+// start took before it was locked is made again.
 class ScratchFile {
  public:
   // Opens the target's folder and makes the scratch file there, empty, with what any new
@@ -93,6 +94,11 @@ ScratchWatch SetScratchWatch(ScratchWatch watch);
 using ShownOwnership = std::function<void(unsigned& owner, unsigned& permissions, bool folder)>;
 ShownOwnership SetShownOwnership(ShownOwnership shown);
 
+// For tests: stands in for a mount that refuses every change of the modes of the scratch
+// files, as one showing another user as owner refuses it to the user, and a FAT disk
+// refuses what it cannot keep. Returns whether they were refused before.
+bool SetModeChangesRefused(bool refused);
+
 // Removes the file unless a running program holds it (a scratch file, or the temporary
 // file of a settings file being written, that another copy of the program is writing
 // now). Only a file this start opens and locks goes. Returns false when the file stays
@@ -100,8 +106,9 @@ ShownOwnership SetShownOwnership(ShownOwnership shown);
 bool RemoveUnlessHeld(const std::string& path);
 
 // Removes the scratch files that a killed program left beside its output files, found by
-// their links in the folder (the program folder when none is given). A scratch file that
-// a running program holds stays, with its link.
+// their links in the folder (the program folder when none is given), and the links; on a
+// disk that keeps no Unix owner or permissions too. A scratch file that a running program
+// holds stays, with its link, and so does one found to be another user's.
 void RemoveLeftoverScratchFiles(const std::string& folder = {});
 
 // Told the target of every scratch file committed from now on (the report runner judges
