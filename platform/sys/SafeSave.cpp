@@ -461,11 +461,13 @@ void RemoveScratchFolderUnlessHeld(const std::filesystem::path& path, const std:
     // Not shown as the user's alone: it goes only from a file system that keeps no modes,
     // holding nothing but its own file, as a file made in it here tells (on a disk that
     // shows another user as owner a mode change is refused, even of the user's own file).
+    // (One that a start killed meanwhile left goes first.)
+    const std::string probe = std::string(kScratchPrefix) + "probe";
+    ::unlinkat(own.fd, probe.c_str(), 0);
     Fd file{::openat(own.fd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)};
     const bool none = file.fd < 0 && errno == ENOENT;
     struct stat f {};
     if (!(none || (::fstat(file.fd, &f) == 0 && S_ISREG(f.st_mode))) || !IsEmptyFolder(own.fd, name.c_str())) return;
-    const std::string probe = std::string(kScratchPrefix) + "probe";
     Fd made{::openat(own.fd, probe.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600)};
     if (made.fd < 0) return;
     const bool withoutModes = ModesDoNotTake(made.fd, st);
@@ -481,19 +483,35 @@ void RemoveScratchFolderUnlessHeld(const std::filesystem::path& path, const std:
 // folder, or made by a save about to make it now. The folder's name is taken here before
 // the link goes, so that such a save finds the name taken and makes another folder (with
 // a link of its own), or makes it only once the link is gone, and finds that. When the
-// folder has been made meanwhile, the link stays, for the next start.
+// folder has been made meanwhile, the link stays, for the next start. The folder made
+// here is named by a link of its own from before it is made, as a save names its folder:
+// a save ending meanwhile removes the link found here.
 void RemoveLinkToUnmadeFolder(const std::filesystem::path& path, const std::string& link) {
   const std::string name = path.filename().string();
   Fd parent{::open(path.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
-  // Where nothing can be made (the folder gone, or not the user's to write in), no save
-  // makes it either.
-  if (parent.fd < 0 || ::mkdirat(parent.fd, name.c_str(), 0700) != 0) {
-    if (parent.fd < 0 || errno != EEXIST) ::unlink(link.c_str());
+  // Where nothing can be made (the folder gone, or not the user's to enter), no save makes
+  // it either.
+  if (parent.fd < 0) {
+    ::unlink(link.c_str());
     return;
   }
-  Fd own{::openat(parent.fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)};
-  ::unlink(link.c_str());
+  const std::filesystem::path links = std::filesystem::path(link).parent_path();
+  std::string ownLink;
+  try {
+    ownLink = (links / MakeUnderNewName(
+                           kLinkPrefix,
+                           [&](const std::string& n) { return ::symlink(path.c_str(), (links / n).c_str()) == 0; },
+                           {}))
+                  .string();
+  } catch (const std::exception&) {
+    // Not even a link can be made here: the link found stays out of the way all the same.
+  }
+  const bool made = ::mkdirat(parent.fd, name.c_str(), 0700) == 0;
+  const bool madeMeanwhile = !made && errno == EEXIST;
+  Fd own{made ? ::openat(parent.fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC) : -1};
+  if (!madeMeanwhile) ::unlink(link.c_str());
   if (own.fd >= 0) RemoveScratchFolder(parent.fd, name, own.fd);
+  if (!ownLink.empty()) ::unlink(ownLink.c_str());
 }
 
 }  // namespace

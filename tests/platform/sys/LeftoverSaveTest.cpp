@@ -25,6 +25,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include "platform/runtime/Runtime.h"
 #include "platform/sys/SafeSave.h"
 #include "platform/sys/Sys.h"
 
@@ -130,15 +131,16 @@ struct Folders {
   }
 };
 
-// Saves the new report, the watch acting at each step: 0 saved, 2 raised.
-int Save(const std::string& target, sys::ScratchWatch watch) {
+// Saves the new report, the watch acting at each step: 0 saved, 2 raised (told is what).
+int Save(const std::string& target, sys::ScratchWatch watch, std::string* told = nullptr) {
   sys::SetScratchWatch(std::move(watch));
   int status = 0;
   try {
     sys::ScratchFile scratch(target);
     scratch.Write(kNew);
     scratch.Commit();
-  } catch (...) {
+  } catch (const std::exception& e) {
+    if (told) *told = CurrentErrorInfo(e).description;
     status = 2;
   }
   sys::SetScratchWatch({});
@@ -334,6 +336,31 @@ TEST(LeftoverSave, AStartAtTheMomentASaveMakesItsFolderNeverTakesItFromTheSave) 
           ExpectNothingLeft(f, kNew);
         }
       }
+}
+
+
+// Saves made one after another while another copy of the program starts over and over,
+// clearing leftovers, until it is killed: every save is saved, and after the next start
+// nothing is left.
+TEST(LeftoverSave, EverySaveIsSavedWhileAnotherCopyStartsOverAndOver) {
+  for (const Disk& d : {Disks()[0], Disks()[1]}) {
+    SCOPED_TRACE(d.name);
+    Folders f;
+    const OnDisk on(d);
+    Child starts{::fork()};
+    ASSERT_GE(starts.pid, 0);
+    if (starts.pid == 0)
+      for (;;) sys::RemoveLeftoverScratchFiles();
+    int saved = 0;
+    std::string told;
+    for (int i = 0; i < 500; ++i) saved += Save(f.target, {}, &told) == 0;
+    ::kill(starts.pid, SIGKILL);
+    starts.Wait();
+    EXPECT_EQ(saved, 500) << told;
+    EXPECT_EQ(f.Unnamed(), std::set<std::string>{}) << "a scratch folder no link names";
+    sys::RemoveLeftoverScratchFiles();
+    ExpectNothingLeft(f, kNew);
+  }
 }
 
 }  // namespace
