@@ -184,6 +184,7 @@ TEST(LeftoverSave, WhateverAKilledSaveLeavesIsNamedByALinkAndGoesAtTheNextStart)
       {"killed as its folder is made", killedAt(ScratchStep::FolderMade)},
       {"killed once its file is made", killedAt(ScratchStep::Made)},
       {"killed as its file is put in place", killedAt(ScratchStep::Placing)},
+      {"killed as it looks at the earlier file", killedAt(ScratchStep::Looked)},
       {"killed as its file takes the name", killedAt(ScratchStep::Taking)},
       {"killed writing a lone scratch file, as earlier versions made them",
        [](const Folders& f) {
