@@ -10,6 +10,7 @@
 #include "platform/sys/EndSignals.h"
 
 int main(int argc, char** argv) {
+  qvx::sys::TakeEndNotice();
   qvx::sys::IgnoreFileSizeSignal();
   QApplication app(argc, argv);
   QApplication::setApplicationName("Quorvex");

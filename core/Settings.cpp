@@ -12,6 +12,7 @@
 #include "core/Globals.h"
 #include "core/Preferences.h"
 #include "platform/runtime/Runtime.h"
+#include "platform/sys/EndSignals.h"
 #include "platform/sys/SafeSave.h"
 #include "platform/sys/Sys.h"
 #include "platform/ui/Ui.h"
@@ -264,9 +265,13 @@ bool SaveSettingsOnExit() {
       failures += "\r\n" + path + ": " + CurrentErrorInfo(e).description;
     }
   };
-  // A settings file that could not be read at start-up is left for the user to repair.
-  if (!SettingsFile().unreadable) attempt(WriteIniFile, IniFilePath());
-  if (!G.DataSetFile.empty()) attempt(WriteDataSetFile, sys::InProgramFolder(G.DataSetFile));
+  {
+    // A second Ctrl+C while these are written ends the program once both are in place.
+    const sys::EndAfterWrite whole;
+    // A settings file that could not be read at start-up is left for the user to repair.
+    if (!SettingsFile().unreadable) attempt(WriteIniFile, IniFilePath());
+    if (!G.DataSetFile.empty()) attempt(WriteDataSetFile, sys::InProgramFolder(G.DataSetFile));
+  }
   if (failures.empty()) return true;
   ui::MsgBox("The settings could not be saved. These files were not written:\r\n" + failures,
              ui::Buttons::OK, ui::Icon::Exclamation);

@@ -2,12 +2,15 @@
 
 #include <fcntl.h>
 #include <pthread.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <atomic>
-#include <csignal>
 #include <cerrno>
+#include <csignal>
+#include <cstdint>
 #include <cstdlib>
+#include <string>
 
 namespace qvx::sys {
 
@@ -17,30 +20,82 @@ namespace {
 
 constexpr int kEndSignals[] = {SIGHUP, SIGINT, SIGTERM};
 int endPipeWrite = -1;
-// The first signal, set once. Always lock-free: each thread may take a signal, and two at
-// once must still tell the first from the others.
+int endNotice = -1;
+// Each thread may take a signal, and two at once must still tell the first from the
+// others: atomics that are always lock-free.
+// The first signal, set once, and when it came (0 until then).
 std::atomic<int> firstEndSignal{0};
-static_assert(std::atomic<int>::is_always_lock_free);
+std::atomic<int64_t> firstEndNs{0};
+// The writes under way that an insisting signal waits for, and the signal that waits.
+std::atomic<int> writesUnderWay{0};
+std::atomic<int> insisting{0};
+static_assert(std::atomic<int>::is_always_lock_free && std::atomic<int64_t>::is_always_lock_free);
 
-// Runs in any thread, between any two instructions: only async-signal-safe calls. The
-// same signal again insists (a second Ctrl+C); another one (the TERM that a start script
-// sends on the Ctrl+C that reached the program too) is the same request.
+int64_t MonotonicNs() {
+  timespec now{};
+  ::clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+// To the start script, which may be gone: a pipe without a reader must not end the
+// program by SIGPIPE.
+void WriteNotice(int sig) {
+  if (endNotice < 0) return;
+  struct sigaction ignore {}, before {};
+  ignore.sa_handler = SIG_IGN;
+  sigemptyset(&ignore.sa_mask);
+  const bool ignored = ::sigaction(SIGPIPE, &ignore, &before) == 0;
+  const char byte = static_cast<char>(sig);
+  (void)!::write(endNotice, &byte, 1);
+  if (ignored) ::sigaction(SIGPIPE, &before, nullptr);
+}
+
+// Runs in any thread, between any two instructions: only async-signal-safe calls.
 extern "C" void OnEndSignal(int sig) {
+  const int saved = errno;
+  const int64_t now = MonotonicNs();
   int first = 0;
-  if (!firstEndSignal.compare_exchange_strong(first, sig)) {
-    if (first != sig) return;
-    // The signal is blocked while its handler runs: it ends the program on the return.
-    ::signal(sig, SIG_DFL);
-    ::raise(sig);
+  if (firstEndSignal.compare_exchange_strong(first, sig)) {
+    firstEndNs.store(now);
+    const char byte = static_cast<char>(sig);
+    (void)!::write(endPipeWrite, &byte, 1);
+    WriteNotice(sig);
+    errno = saved;
     return;
   }
-  const int saved = errno;
-  const char byte = static_cast<char>(sig);
-  (void)!::write(endPipeWrite, &byte, 1);
+  // A copy of the same stop (a time not yet stored is one being stored now).
+  const int64_t firstNs = firstEndNs.load();
+  if (firstNs == 0 || now - firstNs < int64_t{kInsistAfterMs} * 1'000'000) {
+    errno = saved;
+    return;
+  }
+  int none = 0;
+  insisting.compare_exchange_strong(none, sig);
+  // Told after the insisting signal is set: of this and the end of the last write, at
+  // least one sees the other, and ends the program.
+  if (writesUnderWay.load() > 0) {
+    errno = saved;
+    return;
+  }
+  // The signal is blocked while its handler runs: it ends the program on the return.
+  ::signal(sig, SIG_DFL);
+  ::raise(sig);
   errno = saved;
 }
 
 }  // namespace
+
+void TakeEndNotice() {
+  const char* named = std::getenv("QVX_END_NOTICE_FD");
+  if (!named) return;
+  const std::string text = named;
+  ::unsetenv("QVX_END_NOTICE_FD");
+  if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos || text.size() > 9) return;
+  const int fd = std::stoi(text);
+  const int flags = ::fcntl(fd, F_GETFD);
+  if (flags < 0 || ::fcntl(fd, F_SETFD, flags | FD_CLOEXEC) != 0) return;
+  endNotice = fd;
+}
 
 int CatchEndSignals() {
   int ends[2];
@@ -70,6 +125,14 @@ void EndBySignal(int sig) {
   ::pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
   ::raise(sig);
   std::_Exit(128 + sig);
+}
+
+EndAfterWrite::EndAfterWrite() { writesUnderWay.fetch_add(1); }
+
+EndAfterWrite::~EndAfterWrite() {
+  if (writesUnderWay.fetch_sub(1) == 1) {
+    if (const int sig = insisting.load()) EndBySignal(sig);
+  }
 }
 
 }  // namespace qvx::sys

@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -15,6 +16,7 @@
 #include "app/ProgramEnd.h"
 #include "core/Settings.h"
 #include "driver/AccessKey.h"
+#include "platform/sys/EndSignals.h"
 #include "samples/SamplePaths.h"
 #include "support/OdbcTestEnv.h"
 #include "support/OtherProgram.h"
@@ -30,29 +32,58 @@ bool InMask(pid_t pid, const std::string& field, int sig) {
   return false;
 }
 
-// Waits, at most kChildWaitMs, until `done` holds or the process has ended.
-void WaitFor(pid_t pid, const std::function<bool()>& done) {
-  for (int waited = 0; waited < kChildWaitMs && ::kill(pid, 0) == 0 && !done(); waited += 5) ::usleep(5000);
+// Waits, at most kChildWaitMs, until `done` holds or the process has ended, looking every
+// `everyUs`.
+void WaitFor(pid_t pid, const std::function<bool()>& done, int everyUs = 5000) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kChildWaitMs);
+  while (std::chrono::steady_clock::now() < end && ::kill(pid, 0) == 0 && !done()) ::usleep(everyUs);
 }
 
-TEST(ProgramEnd, EachSignalEndsTheProgramAsExitDoesAndTheSameOneTwiceAtOnce) {
+// The files of the program folder whose names begin with `prefix`.
+std::vector<std::string> NamesStartingWith(const std::string& folder, const std::string& prefix) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    if (const std::string name = entry.path().filename().string(); name.starts_with(prefix)) names.push_back(name);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST(ProgramEnd, EachStopEndsTheProgramAsExitDoesHoweverManyCopiesOfItsSignalsCome) {
   UsePrivateOdbcRegistration();
+  // How the signals of a case are sent: each as soon as the one before has been taken (the
+  // copies of one stop, a millisecond or so apart), or the second a moment after the
+  // first, as a user who insists sends it.
+  enum Spacing { Copies, Insisting };
   struct Case {
     const char* name;
-    std::vector<int> sent;     // one after another, each once the program has taken the one before
-    bool intIgnored;           // started with SIGINT ignored, as a job in the background
-    bool dateQuestion;         // the short-date picture brings the question at the connection
-    bool companyLocked;        // the start waits for the company file: nothing is written
-    int endedBy;               // 0: exit status 0
+    std::vector<int> sent;
+    Spacing spacing;
+    bool intIgnored;     // started with SIGINT ignored, as a job in the background
+    bool dateQuestion;   // the short-date picture brings the question at the connection
+    bool companyLocked;  // the start waits for the company file while the signals come
+    bool written;        // the settings and data-set files as Exit writes them; else untouched
+    int endedBy;         // 0: exit status 0
   };
   const Case cases[] = {
-      {"INT", {SIGINT}, false, false, false, SIGINT},
-      {"TERM", {SIGTERM}, false, false, false, SIGTERM},
-      {"HUP", {SIGHUP}, false, false, false, SIGHUP},
-      {"INT, then a start script's TERM", {SIGINT, SIGTERM}, false, false, false, SIGINT},
-      {"INT ignored from the start, then TERM", {SIGINT, SIGTERM}, true, false, false, SIGTERM},
-      {"INT twice while the start waits", {SIGINT, SIGINT}, false, false, true, SIGINT},
-      {"TERM at the date-format question", {SIGTERM}, false, true, false, 0},
+      {"INT", {SIGINT}, Copies, false, false, false, true, SIGINT},
+      {"TERM", {SIGTERM}, Copies, false, false, false, true, SIGTERM},
+      {"HUP", {SIGHUP}, Copies, false, false, false, true, SIGHUP},
+      {"a closed terminal's two HUPs", {SIGHUP, SIGHUP}, Copies, false, false, false, true, SIGHUP},
+      {"a group's TERM and a start's", {SIGTERM, SIGTERM}, Copies, false, false, false, true, SIGTERM},
+      {"HUP, then a start's TERM", {SIGHUP, SIGTERM}, Copies, false, false, false, true, SIGHUP},
+      {"INT, then a start's TERM", {SIGINT, SIGTERM}, Copies, false, false, false, true, SIGINT},
+      {"INT twice", {SIGINT, SIGINT}, Copies, false, false, false, true, SIGINT},
+      {"INT ignored from the start, then TERM", {SIGINT, SIGTERM}, Copies, true, false, false, true, SIGTERM},
+      // The start cannot write before the file is free: a copy that ended the program would
+      // leave the files untouched, however fast the machine.
+      {"TERM twice while the start waits", {SIGTERM, SIGTERM}, Copies, false, false, true, true, SIGTERM},
+      {"HUP, TERM, HUP while the start waits", {SIGHUP, SIGTERM, SIGHUP}, Copies, false, false, true, true, SIGHUP},
+      {"INT, and INT again a moment later, while the start waits", {SIGINT, SIGINT}, Insisting, false, false, true,
+       false, SIGINT},
+      {"INT, and TERM a moment later, while the start waits", {SIGINT, SIGTERM}, Insisting, false, false, true, false,
+       SIGTERM},
+      {"TERM at the date-format question", {SIGTERM}, Copies, false, true, false, false, 0},
+      {"two HUPs at the date-format question", {SIGHUP, SIGHUP}, Copies, false, true, false, false, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -75,24 +106,34 @@ TEST(ProgramEnd, EachSignalEndsTheProgramAsExitDoesAndTheSameOneTwiceAtOnce) {
       ini += (it == values.end() ? line : it->first + "=" + it->second) + "\r\n";
     }
     std::ofstream(folder + "/Tallymoor.Ini", std::ios::binary) << ini;
+    const std::string dataSet = folder + "/QVXDataSet-Clearwater.Txt";
+    std::ofstream(dataSet, std::ios::binary) << "DS-CompanyName=as it was\r\n";
     std::optional<Writer> lock;
     if (c.companyLocked) lock.emplace(company, "BEGIN EXCLUSIVE");
+    // The end notice the start script reads.
+    int notice[2];
+    ASSERT_EQ(::pipe(notice), 0);
 
     const std::string start = "cd '" + folder + "' && " + (c.intIgnored ? "trap '' INT; " : "") +
-                              "XDG_CONFIG_HOME=\"$PWD/config\" QT_QPA_PLATFORM=offscreen "
+                              "XDG_CONFIG_HOME=\"$PWD/config\" QT_QPA_PLATFORM=offscreen QVX_END_NOTICE_FD=9 "
                               "LSAN_OPTIONS=suppressions=" QVX_SOURCE_DIR "/tests/lsan.supp exec ./quorvex >log 2>&1";
     const pid_t pid = ::fork();
     if (pid == 0) {
       for (int sig : {SIGINT, SIGTERM, SIGHUP}) ::signal(sig, SIG_DFL);
+      ::dup2(notice[1], 9);
       ::execl("/bin/sh", "sh", "-c", start.c_str(), static_cast<char*>(nullptr));
       ::_exit(127);
     }
     ASSERT_GT(pid, 0);
+    ::close(notice[1]);
     WaitFor(pid, [&] { return InMask(pid, "SigCgt", SIGTERM); });
-    for (int sig : c.sent) {
-      ::kill(pid, sig);
-      WaitFor(pid, [&] { return !InMask(pid, "ShdPnd", sig); });
+    for (size_t i = 0; i < c.sent.size(); ++i) {
+      if (i > 0 && c.spacing == Insisting) ::usleep((sys::kInsistAfterMs + 200) * 1000);
+      ::kill(pid, c.sent[i]);
+      // Taken: a copy sent while it waited would merge with it.
+      WaitFor(pid, [&] { return !InMask(pid, "ShdPnd", c.sent[i]); }, 100);
     }
+    lock.reset();
     const std::optional<int> status = EndChild(pid);  // killed after kChildWaitMs
     ASSERT_TRUE(status) << "still running " << kChildWaitMs << " ms after the signal; "
                         << CoreTest::ReadBytes(folder + "/log");
@@ -101,15 +142,54 @@ TEST(ProgramEnd, EachSignalEndsTheProgramAsExitDoesAndTheSameOneTwiceAtOnce) {
     } else {
       EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status;
     }
+    char told[4] = {};
+    EXPECT_EQ(::read(notice[0], told, sizeof told), 1);
+    EXPECT_EQ(told[0], c.sent[c.intIgnored ? 1 : 0]) << "the end notice names the first signal taken";
+    ::close(notice[0]);
     const std::string after = CoreTest::ReadBytes(folder + "/Tallymoor.Ini");
-    if (!c.companyLocked && !c.dateQuestion) {
+    if (c.written) {
       EXPECT_EQ(std::count(after.begin(), after.end(), '\n'), 52);
       EXPECT_NE(after.find("\r\nPTLines=68\r\n"), std::string::npos);
       EXPECT_NE(after.find("\r\nODBCDataFile=" + company + "\r\n"), std::string::npos);
+      EXPECT_EQ(CoreTest::ReadBytes(dataSet), "DS-CompanyName=Clearwater Trading Pty Ltd\r\n");
     } else {
       EXPECT_TRUE(after == ini) << "rewritten";
+      EXPECT_EQ(CoreTest::ReadBytes(dataSet), "DS-CompanyName=as it was\r\n");
     }
+    // Nothing half-written is left beside them.
+    EXPECT_EQ(NamesStartingWith(folder, "Tallymoor.Ini"), std::vector<std::string>{"Tallymoor.Ini"});
+    EXPECT_EQ(NamesStartingWith(folder, "QVXDataSet-"), std::vector<std::string>{"QVXDataSet-Clearwater.Txt"});
   }
+}
+
+// A user who insists while the settings are written (a second Ctrl+C a moment after the
+// first) ends the program once both files are whole and in place: none half-written, and
+// nothing left beside them. The second signal comes as the settings file's lines are made.
+class ProgramEndWriteTest : public CoreTest {};
+
+TEST_F(ProgramEndWriteTest, AnInsistingSignalWhileTheSettingsAreWrittenEndsTheProgramOnceBothAreInPlace) {
+  G.DataSetFile = "QVXDataSet-Own.Txt";
+  G.DataSetCompany = "Own Books Pty Ltd";
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    sys::CatchEndSignals();
+    ::raise(SIGTERM);
+    ::usleep((sys::kInsistAfterMs + 200) * 1000);
+    BindSetting("ColumnType", [] {
+      ::raise(SIGTERM);
+      static std::string text;
+      return SettingTarget(&text);
+    });
+    SaveSettingsOnExit();
+    ::_exit(0);
+  }
+  ASSERT_GT(pid, 0);
+  const std::optional<int> status = EndChild(pid);
+  ASSERT_TRUE(status);
+  EXPECT_TRUE(WIFSIGNALED(*status) && WTERMSIG(*status) == SIGTERM) << *status;
+  EXPECT_EQ(sys::ReadTextLines(IniPath(), 1000).size(), 52u);
+  EXPECT_EQ(ReadBytes(Path(G.DataSetFile)), "DS-CompanyName=Own Books Pty Ltd\r\n");
+  EXPECT_EQ(NamesStartingWith(folder_, ""), (std::vector<std::string>{"QVXDataSet-Own.Txt", "Tallymoor.Ini"}));
 }
 
 // A report that runs when the signal comes stops at its next look at the window events,
