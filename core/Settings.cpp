@@ -6,6 +6,7 @@
 #include <cmath>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <regex>
 #include <variant>
 
@@ -211,15 +212,40 @@ void ParseIniLine(const std::string& line) {
   }
 }
 
-void WriteIniFile() {
+namespace {
+
+// Every key in table order, as the settings are now.
+std::vector<std::string> IniLines() {
   std::vector<std::string> lines;
   lines.reserve(KeyTable().size());
   for (auto& e : KeyTable()) {
     std::string v = e.target ? Written(e.target()) : UnboundTexts()[e.key];
     lines.push_back(std::string(e.key) + "=" + (e.trimLeading ? LTrim(v) : v));
   }
-  WriteIniLines(IniFilePath(), lines);
+  return lines;
 }
+
+struct DataSet {
+  std::string file, company;
+};
+
+// What UsersSettingsKept keeps.
+struct Kept {
+  std::vector<std::string> iniLines;
+  DataSet dataSet;
+};
+std::optional<Kept>& KeptSettings() {
+  static std::optional<Kept> kept;
+  return kept;
+}
+
+DataSet DataSetToWrite() {
+  return KeptSettings() ? KeptSettings()->dataSet : DataSet{G.DataSetFile, G.DataSetCompany};
+}
+
+}  // namespace
+
+void WriteIniFile() { WriteIniLines(IniFilePath(), KeptSettings() ? KeptSettings()->iniLines : IniLines()); }
 
 void WriteIniLines(const std::string& path, const std::vector<std::string>& lines) {
   sys::WriteTextLines(path, lines, false, sys::Readers::OwnerOnly);
@@ -252,8 +278,9 @@ void ApplyDefaultSetting(const std::string& key) {
 }
 
 void WriteDataSetFile() {
-  if (G.DataSetFile.empty()) return;
-  sys::WriteTextLines(sys::InProgramFolder(G.DataSetFile), {"DS-CompanyName=" + G.DataSetCompany});
+  const DataSet dataSet = DataSetToWrite();
+  if (dataSet.file.empty()) return;
+  sys::WriteTextLines(sys::InProgramFolder(dataSet.file), {"DS-CompanyName=" + dataSet.company});
 }
 
 bool SaveSettingsOnExit() {
@@ -270,12 +297,23 @@ bool SaveSettingsOnExit() {
     const sys::EndAfterWrite whole;
     // A settings file that could not be read at start-up is left for the user to repair.
     if (!SettingsFile().unreadable) attempt(WriteIniFile, IniFilePath());
-    if (!G.DataSetFile.empty()) attempt(WriteDataSetFile, sys::InProgramFolder(G.DataSetFile));
+    if (const std::string file = DataSetToWrite().file; !file.empty())
+      attempt(WriteDataSetFile, sys::InProgramFolder(file));
   }
   if (failures.empty()) return true;
   ui::MsgBox("The settings could not be saved. These files were not written:\r\n" + failures,
              ui::Buttons::OK, ui::Icon::Exclamation);
   return false;
+}
+
+UsersSettingsKept::UsersSettingsKept() {
+  if (KeptSettings()) return;
+  KeptSettings() = Kept{IniLines(), {G.DataSetFile, G.DataSetCompany}};
+  keeping_ = true;
+}
+
+UsersSettingsKept::~UsersSettingsKept() {
+  if (keeping_) KeptSettings().reset();
 }
 
 SettingsFileState& SettingsFile() {

@@ -76,6 +76,23 @@ void WriteDataSetFile();
 // says whether both were written.
 bool SaveSettingsOnExit();
 
+// While a report has connected company files of its own choosing through the user's
+// connection (a group report reads each file of a folder so), the settings file and the
+// data-set file are still to hold what Exit writes: the user's own company file, never the
+// one the report connected. An object of this class, made while the user's own file is
+// connected, keeps what they hold at that moment, and every write of them until it ends
+// (the one at a signal, or Exit's while the report stops) writes that.
+class UsersSettingsKept {
+ public:
+  UsersSettingsKept();
+  ~UsersSettingsKept();
+  UsersSettingsKept(const UsersSettingsKept&) = delete;
+  UsersSettingsKept& operator=(const UsersSettingsKept&) = delete;
+
+ private:
+  bool keeping_ = false;  // an object made first keeps them
+};
+
 // Set at start-up when the settings file exists but cannot be read: the program runs on
 // the default values and leaves the file alone at exit, so that the user can repair it.
 struct SettingsFileState {

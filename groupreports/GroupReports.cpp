@@ -13,6 +13,7 @@
 #include "core/Globals.h"
 #include "core/Progress.h"
 #include "core/ReportRun.h"
+#include "core/Settings.h"
 #include "groupreports/ConsolidatedReport.h"
 #include "groupreports/ConsolidationFile.h"
 #include "platform/ui/Ui.h"
@@ -61,10 +62,10 @@ class MessagesNameFile {
     ui::Ui();  // the service in use, created now when none was installed
     auto naming = std::make_unique<FileNamingUi>(path);
     FileNamingUi& n = *naming;
-    n.inner = ui::SetUi(std::move(naming));
+    n.inner = ui::SetUi(std::move(naming), ui::Install::InFront);
     naming_ = &n;
   }
-  ~MessagesNameFile() { ui::SetUi(std::move(naming_->inner)); }
+  ~MessagesNameFile() { ui::SetUi(std::move(naming_->inner), ui::Install::InFront); }
   MessagesNameFile(const MessagesNameFile&) = delete;
   MessagesNameFile& operator=(const MessagesNameFile&) = delete;
 
@@ -94,6 +95,12 @@ class ConsolidationRun {
   // The run has tried to connect the user's own file again after the reading (and said so
   // when that failed): the finish does not try, and tell, a second time.
   bool userFileTried_ = false;
+  std::optional<UsersSettingsKept> kept_;
+  // What connecting a company file sets beside the connection, as the user's own file set it.
+  struct Company {
+    std::string dataSetFile, dataSetCompany;
+    int16_t currentYear = 0, firstMonth = 0;
+  } usersCompany_;
 };
 
 void ConsolidationRun::StartTables() {
@@ -148,6 +155,7 @@ void ConsolidationRun::Run() {
   }
   if (!AskOptions()) return;
   saved_ = SaveConnection();
+  usersCompany_ = {G.DataSetFile, G.DataSetCompany, G.CurrentYear, G.FirstMonth};
   userFileConnected_ = Conn.ODBCConnected;
   try {
     ReadFolder();
@@ -158,6 +166,7 @@ void ConsolidationRun::Run() {
     // A company file could no longer be read: the finish abandons the output.
   }
   Finish();
+  kept_.reset();
 }
 
 void ConsolidationRun::ReadFolder() {
@@ -202,6 +211,9 @@ void ConsolidationRun::ReadFiles() {
   progress.Show();
   G.ProgressShown = true;
   DataSource& ds = DataSource::Instance();
+  // From the first member file connected until the user's own is again, a signal or Exit
+  // writes the user's own settings.
+  kept_.emplace();
   for (const std::string& name : d_.FoundFiles) {
     // Each file starts from the user's own settings: a mode or driver the connection
     // derived for one file must not carry over to the next.
@@ -240,6 +252,7 @@ void ConsolidationRun::ReconnectUserFile() {
   DataSource::Instance().MakeConnection();
   userFileConnected_ = Conn.ODBCConnected;
   userFileTried_ = true;
+  if (userFileConnected_) kept_.reset();
 }
 
 void ConsolidationRun::Finish() {
@@ -247,6 +260,14 @@ void ConsolidationRun::Finish() {
     FinishConsolidatedOutput({saved_, ExcelObjects::FromGlobals(), !userFileConnected_ && !userFileTried_});
   } catch (const std::exception& e) {
     ShowError(e);
+  }
+  // Without the user's own file connected again, Exit still writes its data-set file and
+  // financial year, never a member's.
+  if (!Conn.ODBCConnected) {
+    G.DataSetFile = usersCompany_.dataSetFile;
+    G.DataSetCompany = usersCompany_.dataSetCompany;
+    G.CurrentYear = usersCompany_.currentYear;
+    G.FirstMonth = usersCompany_.firstMonth;
   }
 }
 

@@ -5,6 +5,7 @@
 namespace qvx::ui {
 
 Answer ScriptedUi::Message(const MessageRequest& r) {
+  if (at) at("message");
   shown.push_back({"message", r.text, r.title, r.buttons, r.icon});
   if (!answers_.empty()) {
     Answer a = answers_.front();
@@ -23,6 +24,7 @@ Answer ScriptedUi::Message(const MessageRequest& r) {
 }
 
 std::optional<std::string> ScriptedUi::Input(const InputRequest& r) {
+  if (at) at("input");
   shown.push_back({"input", r.prompt, r.title, Buttons::OKCancel, Icon::None});
   if (inputs_.empty()) return std::nullopt;
   auto s = inputs_.front();
@@ -31,6 +33,7 @@ std::optional<std::string> ScriptedUi::Input(const InputRequest& r) {
 }
 
 std::optional<std::string> ScriptedUi::File(const FileRequest& r) {
+  if (at) at("file");
   shown.push_back({"file", r.title, r.title, Buttons::OKCancel, Icon::None});
   fileRequests.push_back(r);
   if (files_.empty()) return std::nullopt;
@@ -40,6 +43,7 @@ std::optional<std::string> ScriptedUi::File(const FileRequest& r) {
 }
 
 void ScriptedUi::RunModal(Form& form) {
+  if (at) at("form");
   shown.push_back({"form", typeid(form).name(), form.windowTitle().toStdString(), Buttons::OK, Icon::None});
   if (!forms_.empty()) {
     auto action = std::move(forms_.front());

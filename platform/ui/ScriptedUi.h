@@ -34,13 +34,21 @@ class ScriptedUi : public UiService {
   std::optional<std::string> Input(const InputRequest& request) override;
   std::optional<std::string> File(const FileRequest& request) override;
   void RunModal(Form& form) override;
-  void DoEvents() override { ++doEventsCalls; }
+  void DoEvents() override {
+    ++doEventsCalls;
+    if (at) at("events");
+  }
   // Records the request and throws ProgramExit so a test sees the end without exiting.
   void ExitProgram(int code) override;
 
   struct ProgramExit {
     int code;
   };
+
+  // Told of each box, dialog and form as it comes up ("message", "input", "file",
+  // "form") and of each look at the window events ("events"): a test acts there as a
+  // signal that came at that moment would.
+  std::function<void(const std::string& kind)> at;
 
   std::vector<Shown> shown;
   std::vector<FileRequest> fileRequests;

@@ -70,8 +70,8 @@ UiService& Ui() {
   return *s;
 }
 
-std::unique_ptr<UiService> SetUi(std::unique_ptr<UiService> service) {
-  End().begun = false;
+std::unique_ptr<UiService> SetUi(std::unique_ptr<UiService> service, Install how) {
+  if (how == Install::Afresh) End().begun = false;
   auto old = std::move(Installed());
   Installed() = std::move(service);
   return old;

@@ -120,8 +120,12 @@ class UiService {
 
 // The installed service. Until one is installed, a Qt service is created on first use.
 UiService& Ui();
-// Installs a service and returns the previous one.
-std::unique_ptr<UiService> SetUi(std::unique_ptr<UiService> service);
+// Installs a service and returns the previous one. A new service begins afresh, the
+// program's end not asked for (a test's); one put in front of the service installed, to
+// pass on what it is asked for a while, and that service put back after it (InFront),
+// keep an end already asked for.
+enum class Install { Afresh, InFront };
+std::unique_ptr<UiService> SetUi(std::unique_ptr<UiService> service, Install how = Install::Afresh);
 
 // Shorthands.
 Answer MsgBox(const std::string& text, Buttons buttons = Buttons::OK, Icon icon = Icon::None,

@@ -7,6 +7,8 @@
 #include <optional>
 
 #include "GroupRunFixture.h"
+#include "core/ReportRun.h"
+#include "core/Settings.h"
 #include "groupreports/ConsolidationFile.h"
 #include "platform/excel/Excel.h"
 #include "samples/SampleBooks.h"
@@ -284,6 +286,70 @@ TEST_F(GroupRunTest, EveryWayOutReconnectsTheUsersFile) {
   EXPECT_EQ(Consolidation.ConsFileName[1], "N1.MYO");
 }
 
+// A signal at a box of a run writes the settings and data-set files at once, while a member
+// file may be connected; Exit writes them again once the run has ended. Every write holds
+// the user's own company file, as Exit's does: none names a member as the company file,
+// nor writes a member's data-set file.
+TEST_F(GroupRunTest, TheSettingsWrittenAtAnyBoxOfTheRunAreTheUsersOwn) {
+  const std::string north = Path("north");
+  BuildMember(north, {"N1.MYO", "GROUPNAME=NORTH CONSOLIDATE 60%", {}, {{"2014-01-10", "4-1000", -M("2.00")}}});
+  BuildMember(north, {"N2.MYO", "GROUPNAME=NORTH CONSOLIDATE 40%", {}, {}});
+  const std::string refused = Path("refused");
+  BuildMember(refused, {"R1.MYO", "", {}, {}, 6, {{"Boss", "secret"}}});
+  BuildMember(refused, {"R2.MYO", "", {}, {}, 6, {{"Boss", "secret"}}});
+  struct Case {
+    std::string name;
+    RunOptions options;
+    bool signal;  // the program asked to end at the first box about a member
+  };
+  const std::vector<Case> cases = {
+      {"no file of the group, the last member connected", {.folder = north, .group = "SOUTH"}, false},
+      {"no file opens", {.folder = refused}, false},
+      {"a signal at the first member's box", {.folder = refused}, true},
+  };
+  ASSERT_EQ(G.DataSetFile, "QVXDataSet-Own.Txt");
+  // The settings file and every data-set file that names a company.
+  const auto written = [&] {
+    std::string files = ReadBytes(IniPath());
+    for (const auto& entry : fs::directory_iterator(folder_)) {
+      const std::string name = entry.path().filename().string();
+      if (!name.starts_with("QVXDataSet-")) continue;
+      if (const std::string bytes = ReadBytes(entry.path().string()); bytes != "DS-CompanyName=\r\n")
+        files += "\n" + name + ": " + bytes;
+    }
+    return files;
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ui_->Clear();
+    std::vector<std::string> atMemberBoxes;
+    bool writing = false, signalled = false;
+    ui_->at = [&](const std::string& kind) {
+      // A signal at a dialog of the run cancels it (ProgramEndTest).
+      if (writing || kind != "message" || DataSource::Instance().ODBCDataFile == ownFile_) return;
+      writing = true;
+      SaveSettingsOnExit();
+      writing = false;
+      atMemberBoxes.push_back(written());
+      if (c.signal && !signalled) ui::BeginProgramEnd();
+      signalled = true;
+    };
+    RunReport([&] { Run(c.options); });
+    ui_->at = nullptr;
+    // Each member file's boxes are told through a service of its own: the end asked for
+    // goes on when it is removed, and the boxes that follow are not shown.
+    EXPECT_EQ(ui::ProgramEnding(), c.signal);
+    ui::SetUi(ui::SetUi(nullptr));  // the end asked for, forgotten
+    SaveSettingsOnExit();
+    const std::string exitWrote = written();
+    EXPECT_NE(exitWrote.find("\r\nODBCDataFile=" + ownFile_ + "\r\n"), std::string::npos) << exitWrote;
+    EXPECT_NE(exitWrote.find("\nQVXDataSet-Own.Txt: DS-CompanyName=Own Books Pty Ltd\r\n"), std::string::npos);
+    EXPECT_FALSE(atMemberBoxes.empty());
+    for (const std::string& early : atMemberBoxes) EXPECT_EQ(early, exitWrote);
+    ExpectUserConnection();
+  }
+}
+
 // The user's own file cannot be opened again after the reading: no report headed with a
 // member's company, and the connection's message once.
 TEST_F(GroupRunTest, TheUsersFileGoneBeforeTheOutputEndsTheRun) {
@@ -299,6 +365,10 @@ TEST_F(GroupRunTest, TheUsersFileGoneBeforeTheOutputEndsTheRun) {
   EXPECT_EQ(SaveConnection(), userSettings_);
   EXPECT_FALSE(Conn.ODBCConnected);
   fs::rename(ownFile_ + ".away", ownFile_);
+  // Exit writes the user's own data-set file and financial year, not the member's.
+  EXPECT_EQ(G.DataSetFile, "QVXDataSet-Own.Txt");
+  EXPECT_EQ(G.DataSetCompany, "Own Books Pty Ltd");
+  EXPECT_EQ(G.FirstMonth, 7);
 }
 
 TEST_F(GroupRunTest, DebugModeShowsEachFilesSettings) {
