@@ -101,6 +101,9 @@ int CatchEndSignals() {
   int ends[2];
   if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0) return -1;
   endPipeWrite = ends[1];
+  firstEndSignal = 0;
+  firstEndNs = 0;
+  insisting = 0;
   struct sigaction action {};
   action.sa_handler = OnEndSignal;
   action.sa_flags = SA_RESTART;

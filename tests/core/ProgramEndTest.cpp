@@ -1,5 +1,6 @@
 // The built program ended by a signal, as Ctrl+C, a closed terminal, a logout or kill end
-// it; and a report that runs when the signal comes.
+// it, however many copies of the signal come; and a report, an options dialog or a box
+// open when the signal comes, and the boxes asked for after it.
 #include <signal.h>
 #include <unistd.h>
 
@@ -8,14 +9,17 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <thread>
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QTimer>
 
 #include "CoreFixture.h"
 #include "app/ProgramEnd.h"
 #include "core/Settings.h"
 #include "driver/AccessKey.h"
+#include "groupreports/FilterCons.h"
 #include "platform/sys/EndSignals.h"
 #include "samples/SamplePaths.h"
 #include "support/OdbcTestEnv.h"
@@ -63,6 +67,9 @@ TEST(ProgramEnd, EachStopEndsTheProgramAsExitDoesHoweverManyCopiesOfItsSignalsCo
     bool companyLocked;  // the start waits for the company file while the signals come
     bool written;        // the settings and data-set files as Exit writes them; else untouched
     int endedBy;         // 0: exit status 0
+    // No room for the settings file, as on a full disk: the program says so on its standard
+    // error, with nobody to answer a box, writes the data-set file and ends.
+    bool fullDisk = false;
   };
   const Case cases[] = {
       {"INT", {SIGINT}, Copies, false, false, false, true, SIGINT},
@@ -84,6 +91,7 @@ TEST(ProgramEnd, EachStopEndsTheProgramAsExitDoesHoweverManyCopiesOfItsSignalsCo
        SIGTERM},
       {"TERM at the date-format question", {SIGTERM}, Copies, false, true, false, false, 0},
       {"two HUPs at the date-format question", {SIGHUP, SIGHUP}, Copies, false, true, false, false, 0},
+      {"TERM with no room for the settings file", {SIGTERM}, Copies, false, false, false, false, SIGTERM, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -114,18 +122,33 @@ TEST(ProgramEnd, EachStopEndsTheProgramAsExitDoesHoweverManyCopiesOfItsSignalsCo
     int notice[2];
     ASSERT_EQ(::pipe(notice), 0);
 
+    // Its output comes through a pipe, which no file-size limit stops.
+    int output[2];
+    ASSERT_EQ(::pipe(output), 0);
+
+    // A file no larger than 1 KiB: the settings file's 52 lines are more, the data-set
+    // file's line less.
     const std::string start = "cd '" + folder + "' && " + (c.intIgnored ? "trap '' INT; " : "") +
+                              (c.fullDisk ? "ulimit -f 1; " : "") +
                               "XDG_CONFIG_HOME=\"$PWD/config\" QT_QPA_PLATFORM=offscreen QVX_END_NOTICE_FD=9 "
-                              "LSAN_OPTIONS=suppressions=" QVX_SOURCE_DIR "/tests/lsan.supp exec ./quorvex >log 2>&1";
+                              "LSAN_OPTIONS=suppressions=" QVX_SOURCE_DIR "/tests/lsan.supp exec ./quorvex";
     const pid_t pid = ::fork();
     if (pid == 0) {
       for (int sig : {SIGINT, SIGTERM, SIGHUP}) ::signal(sig, SIG_DFL);
-      ::dup2(notice[1], 9);
+      ::dup2(output[1], STDOUT_FILENO);
+      ::dup2(output[1], STDERR_FILENO);
+      ::dup2(notice[1], 9);  // last: the output's own descriptor may be 9
       ::execl("/bin/sh", "sh", "-c", start.c_str(), static_cast<char*>(nullptr));
       ::_exit(127);
     }
     ASSERT_GT(pid, 0);
     ::close(notice[1]);
+    ::close(output[1]);
+    std::string said;
+    std::thread reader([&] {
+      char bytes[4096];
+      for (ssize_t n; (n = ::read(output[0], bytes, sizeof bytes)) > 0;) said.append(bytes, static_cast<size_t>(n));
+    });
     WaitFor(pid, [&] { return InMask(pid, "SigCgt", SIGTERM); });
     for (size_t i = 0; i < c.sent.size(); ++i) {
       if (i > 0 && c.spacing == Insisting) ::usleep((sys::kInsistAfterMs + 200) * 1000);
@@ -135,8 +158,9 @@ TEST(ProgramEnd, EachStopEndsTheProgramAsExitDoesHoweverManyCopiesOfItsSignalsCo
     }
     lock.reset();
     const std::optional<int> status = EndChild(pid);  // killed after kChildWaitMs
-    ASSERT_TRUE(status) << "still running " << kChildWaitMs << " ms after the signal; "
-                        << CoreTest::ReadBytes(folder + "/log");
+    reader.join();
+    ::close(output[0]);
+    ASSERT_TRUE(status) << "still running " << kChildWaitMs << " ms after the signal; " << said;
     if (c.endedBy) {
       EXPECT_TRUE(WIFSIGNALED(*status) && WTERMSIG(*status) == c.endedBy) << *status;
     } else {
@@ -154,8 +178,12 @@ TEST(ProgramEnd, EachStopEndsTheProgramAsExitDoesHoweverManyCopiesOfItsSignalsCo
       EXPECT_EQ(CoreTest::ReadBytes(dataSet), "DS-CompanyName=Clearwater Trading Pty Ltd\r\n");
     } else {
       EXPECT_TRUE(after == ini) << "rewritten";
-      EXPECT_EQ(CoreTest::ReadBytes(dataSet), "DS-CompanyName=as it was\r\n");
+      EXPECT_EQ(CoreTest::ReadBytes(dataSet), c.fullDisk ? "DS-CompanyName=Clearwater Trading Pty Ltd\r\n"
+                                                         : "DS-CompanyName=as it was\r\n");
     }
+    EXPECT_EQ(said.find("The settings could not be saved. These files were not written:") != std::string::npos,
+              c.fullDisk)
+        << said;
     // Nothing half-written is left beside them.
     EXPECT_EQ(NamesStartingWith(folder, "Tallymoor.Ini"), std::vector<std::string>{"Tallymoor.Ini"});
     EXPECT_EQ(NamesStartingWith(folder, "QVXDataSet-"), std::vector<std::string>{"QVXDataSet-Clearwater.Txt"});
@@ -192,6 +220,16 @@ TEST_F(ProgramEndWriteTest, AnInsistingSignalWhileTheSettingsAreWrittenEndsThePr
   EXPECT_EQ(NamesStartingWith(folder_, ""), (std::vector<std::string>{"QVXDataSet-Own.Txt", "Tallymoor.Ini"}));
 }
 
+// Runs the program's event loop until the program ends (or a bound far beyond), then lets
+// the end signals end the test program again.
+void RunUntilTheProgramEnds() {
+  QTimer bound;
+  bound.callOnTimeout([] { QCoreApplication::quit(); });
+  bound.start(2 * kChildWaitMs);
+  QApplication::exec();
+  for (int sig : {SIGINT, SIGTERM, SIGHUP}) ::signal(sig, SIG_DFL);
+}
+
 // A report that runs when the signal comes stops at its next look at the window events,
 // its output abandoned, and the program ends as Exit ends it.
 class ProgramEndTest : public CoreTest {};
@@ -204,34 +242,113 @@ TEST_F(ProgramEndTest, ASignalStopsTheRunningReportAndTheSettingsAreWritten) {
   const MainF::ReportEntries saved = MainF::Instance().Entries;
   auto scripted = ui::SetUi(std::make_unique<ui::QtUi>());
   EndOnSignals();
-  bool ranOut = false;
+  bool ranOut = false, loadedAtStop = false;
   size_t linesAtStop = 0;
   MainF::Instance().Entries.BudgetComparison = [&](std::string&) {
-    // As the report stops, the settings are already written, should the display go first.
+    // As the report stops, the settings are already written, should the display go first;
+    // Exit's own work waits for the report to end.
     struct Stop {
       size_t& lines;
+      bool& loaded;
       std::string ini;
-      ~Stop() { lines = sys::ReadTextLines(ini, 1000).size(); }
-    } stop{linesAtStop, IniPath()};
+      ~Stop() {
+        lines = sys::ReadTextLines(ini, 1000).size();
+        loaded = MainF::Instance().Window()->Loaded();
+      }
+    } stop{linesAtStop, loadedAtStop, IniPath()};
     ::raise(SIGTERM);
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kChildWaitMs);
     while (std::chrono::steady_clock::now() < end) ui::DoEvents();
     ranOut = true;
   };
   QTimer::singleShot(0, &window, [&] { window.RPTSBC_Click(); });
-  QTimer bound;
-  bound.callOnTimeout([] { QCoreApplication::quit(); });
-  bound.start(2 * kChildWaitMs);
-  QApplication::exec();
-  for (int sig : {SIGINT, SIGTERM, SIGHUP}) ::signal(sig, SIG_DFL);
+  RunUntilTheProgramEnds();
   ui::SetUi(std::move(scripted));
   MainF::Instance().Entries = saved;
 
   EXPECT_FALSE(ranOut);
   EXPECT_EQ(linesAtStop, 52u);
+  EXPECT_TRUE(loadedAtStop);
   EXPECT_FALSE(G.ReportRunning);
   EXPECT_FALSE(window.Loaded());
   EXPECT_EQ(sys::ReadTextLines(IniPath(), 1000).size(), 52u);
+}
+
+// An options dialog open at the signal is closed as its Cancel button closes it: what OK
+// had stored before the question that was open goes back, and neither the settings file
+// written at once nor Exit's holds it.
+TEST_F(ProgramEndTest, AnOptionsDialogOpenAtTheSignalIsCancelled) {
+  Main();
+  G.ConsPath = folder_;
+  G.ConsGroupName = "NORTH";
+  G.PrintToPrinter = kTrue;
+  auto scripted = ui::SetUi(std::make_unique<ui::QtUi>());
+  EndOnSignals();
+  bool pressed = false, asked = false;
+  // Plays the user: the group typed, a workbook asked for and OK pressed; the signal comes
+  // at the question that follows.
+  QTimer user;
+  user.callOnTimeout([&] {
+    QWidget* up = QApplication::activeModalWidget();
+    if (auto* options = dynamic_cast<FilterConsForm*>(up); options && !pressed) {
+      pressed = true;
+      options->TxtGroup.setText("SOUTH");
+      options->ChkExcelFile.setChecked(true);
+      // Pressed once this look has ended: its question waits in a loop of its own.
+      QTimer::singleShot(0, &options->Exit, &QPushButton::click);
+    } else if (dynamic_cast<QMessageBox*>(up) && !asked) {
+      asked = true;
+      ::raise(SIGTERM);
+    }
+  });
+  user.start(10);
+  QTimer::singleShot(0, [] { FilterCons::Instance().Show(); });
+  RunUntilTheProgramEnds();
+  ui::SetUi(std::move(scripted));
+
+  EXPECT_TRUE(asked);
+  EXPECT_FALSE(FilterCons::Instance().ExitOkay);
+  const std::string ini = ReadBytes(IniPath());
+  EXPECT_NE(ini.find("\r\nConsGroupName=NORTH\r\n"), std::string::npos) << ini;
+  EXPECT_NE(ini.find("\r\nPrintToPrinter=-1\r\n"), std::string::npos) << ini;
+}
+
+// Once the program is asked to end, no box, dialog or form is shown: each is answered at
+// once as its close box answers it, a message's text going to the standard error.
+TEST_F(ProgramEndTest, AfterTheSignalNothingIsShownAndNothingWaits) {
+  auto scripted = ui::SetUi(std::make_unique<ui::QtUi>());
+  std::vector<std::string> shown;
+  QTimer watch;
+  watch.callOnTimeout([&] {
+    if (QWidget* up = QApplication::activeModalWidget()) {
+      shown.push_back(up->metaObject()->className());
+      up->close();
+    }
+  });
+  watch.start(0);
+  ui::BeginProgramEnd();
+  struct Asked {
+    const char* name;
+    std::function<bool()> answeredAsClosed;
+  };
+  const Asked asked[] = {
+      {"a question", [] { return ui::MsgBox("Save?", ui::Buttons::YesNo) == ui::Answer::No; }},
+      {"a message", [] { return ui::MsgBox("The settings could not be saved.") == ui::Answer::OK; }},
+      {"an input box", [] { return ui::InputBox("Name?", "", "typed").empty(); }},
+      {"a file dialog", [] { return !ui::Ui().File({}).has_value(); }},
+      {"a form", [] {
+         ui::Form form;
+         form.ShowModal();
+         return !form.Loaded();
+       }},
+  };
+  for (const Asked& a : asked) {
+    SCOPED_TRACE(a.name);
+    EXPECT_TRUE(a.answeredAsClosed());
+  }
+  watch.stop();
+  ui::SetUi(std::move(scripted));
+  EXPECT_TRUE(shown.empty()) << ::testing::PrintToString(shown);
 }
 
 }  // namespace
