@@ -105,7 +105,7 @@ for base in "${TMPDIR:-/tmp}" /tmp; do
 done
 # The screen's files; the window manager keeps a copy of its messages in a folder openbox
 # of the screen's folder (its cache folder, which would else be in the home folder).
-FILES=(vnc-passwd xauthority display xvnc.log openbox.log openbox/openbox.log)
+FILES=(vnc-passwd xauthority display xvnc.log openbox.log openbox/openbox.log end-notice)
 
 # A start holds a lock on its folder while it runs, and its X server, which inherits the
 # open folder, holds it as long as it runs. A folder of the user's alone that no one holds
@@ -162,6 +162,9 @@ KEEP=""
 APP=""
 WM=""
 XVNC=""
+# The time the program is given to end once asked to (as Exit ends it: a report stopped, its
+# settings written); then it is killed.
+END_GRACE=10
 # On a full file system the password, the cookie or a log is written only in part: the
 # message says so rather than pointing at an empty log.
 fail() {
@@ -180,29 +183,68 @@ alive() {
   local state
   read -r _ _ state _ 2>/dev/null <"/proc/$1/stat" && [ "$state" != Z ]
 }
+# Waits for the program's end, within the grace; one still there then is killed.
+await_program() {
+  for _ in $(seq $((END_GRACE * 10))); do alive "$APP" || break; sleep 0.1; done
+  kill -KILL "$APP" 2>/dev/null || true
+  wait "$APP" 2>/dev/null || true
+}
+# Whether the program took an end signal itself: it tells so at once on the notice pipe,
+# from its signal handler; a signal of a group sent to both may still wait for it to take
+# it, or be in its handler for a moment.
+program_got_one() {
+  local key mask
+  [ -n "$NOTICE" ] || return 1
+  read -r -t 0 -u "$NOTICE" 2>/dev/null && return 0
+  while read -r key mask; do
+    # SIGHUP, SIGINT, SIGTERM pending for the process as a whole.
+    [ "$key" != ShdPnd: ] || (((16#$mask & 16#4003) == 0)) || return 0
+  done 2>/dev/null <"/proc/$APP/status"
+  read -r -N 1 -t 0.2 -u "$NOTICE" _ 2>/dev/null
+}
+# A signal for the start (Ctrl+C, a closed terminal, kill, a logout) ends the program first,
+# as its Exit ends it, while its display is still there: a program whose display goes ends
+# with an X error instead. A signal sent to the start's whole group (the terminal's, the
+# shell's passing on the hang-up, a kill of the group, timeout) reaches the program too:
+# it is passed on only to a program that did not get it itself, where a copy would be one
+# signal more. A second Ctrl+C reaches the program directly, in the terminal's foreground
+# group, and ends it at once. While the program is being started its process is not known
+# yet: the signal is passed on as soon as it is.
+end_program() {
+  ENDING="$1"
+  if [ -n "$LAUNCHING" ] && [ -z "$APP" ]; then return; fi
+  if [ -n "$APP" ]; then
+    program_got_one || kill -"$1" "$APP" 2>/dev/null || true
+    await_program
+    APP=""
+  fi
+  exit 130
+}
 stop() {
-  # A second signal (a group's Ctrl+C, timeout's signal to its group) does not cut the
-  # clean-up short.
   trap '' INT TERM HUP
-  # The program ends first, as its Exit ends it (a report stopped, its settings written),
-  # while its display is still there: a program whose display goes ends with an X error
-  # instead. A second Ctrl+C reaches it directly and ends it at once; one that does not
-  # end within 10 s is killed.
+  # A start that ends on an error while its program runs asks it to end as well.
   if [ -n "$APP" ]; then
     kill -TERM "$APP" 2>/dev/null || true
-    for _ in $(seq 100); do alive "$APP" || break; sleep 0.1; done
-    kill -KILL "$APP" 2>/dev/null || true
+    await_program
   fi
   kill $WM $XVNC 2>/dev/null || true
-  wait $APP $WM $XVNC 2>/dev/null || true
+  wait $WM $XVNC 2>/dev/null || true
   if [ -z "$KEEP" ]; then
     for f in "${FILES[@]}"; do rm -f -- "$IN/$f" 2>/dev/null || true; done
     rmdir -- "$IN/openbox" 2>/dev/null || true
     rmdir -- "/dev/fd/$BASEFD/$NAME" 2>/dev/null || echo "run: $(printf %q "$DIR") could not be removed" >&2
   fi
 }
+NOTICE=""
+LAUNCHING=""
+ENDING=""
 trap stop EXIT
-trap 'exit 130' INT TERM HUP
+# Further end signals are ignored from the first command of the first one's trap on, so
+# that none cuts the program's end or the clean-up short (bash runs a trap between two
+# commands, and would run a second signal's within the first one's).
+for sig in INT TERM HUP; do
+  trap "trap '' INT TERM HUP; end_program $sig" "$sig"
+done
 set -o noclobber
 
 # Every other user of the machine can reach 127.0.0.1: the screen, which drives the program
@@ -288,8 +330,18 @@ echo "From another machine, tunnel the port (ssh -L $PORT:127.0.0.1:$PORT <this 
 echo "give the viewer a copy of that file. X tools reach the display $DISPLAY with"
 echo "XAUTHORITY=$(printf %q "$XAUTHORITY")."
 echo "Closing the program's window (or Ctrl+C here) stops it."
-(umask "$USER_UMASK" && QT_QPA_PLATFORM=xcb exec ./quorvex {BASEFD}<&- {DIRFD}<&-) &
+# The program's notice that it got an end signal itself comes on a pipe that the start alone
+# reads; the program keeps it from whatever it starts.
+mkfifo -m 600 "$IN/end-notice" 2>/dev/null && { exec {NOTICE}<>"$IN/end-notice"; } 2>/dev/null ||
+  fail "cannot make the pipe for the program's notice of a signal"
+rm -f -- "$IN/end-notice"
+# The program gets the end signals as the start got them (a signal that came meanwhile has
+# the start ignore them).
+LAUNCHING=1
+(trap - INT TERM HUP && umask "$USER_UMASK" && QVX_END_NOTICE_FD="$NOTICE" QT_QPA_PLATFORM=xcb exec ./quorvex {BASEFD}<&- {DIRFD}<&-) &
 APP=$!
+LAUNCHING=""
+if [ -n "$ENDING" ]; then end_program "$ENDING"; fi
 status=0
 wait "$APP" || status=$?
 APP=""
