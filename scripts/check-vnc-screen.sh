@@ -40,6 +40,11 @@
 #     the program fails the start the same way, after the program;
 #   - the program's own status is the start's; a second signal does not cut the clean-up
 #     short; a start that fails on a full file system says so;
+#   - a SIGTERM to the start's whole group reaches the program once (the start sends it
+#     none of its own), one to the start alone is passed on; the program itself, ended by
+#     a SIGTERM to the group, by SIGTERMs or SIGHUPs 1 ms apart, by a SIGTERM to the start
+#     alone and by a closed terminal (tmux), leaves its folder as File > Exit does, and
+#     nothing runs on;
 #   - a start killed with SIGKILL takes its X server and window manager with it, even
 #     killed before they have their parent-death signal (a slowed setpriv); the next start
 #     removes its folder, but not one a failed start kept, another user's, nor the folder
@@ -48,13 +53,15 @@
 #   scripts/check-vnc-screen.sh [BUILD] [STARTS] [OUTDIR]     (default: build 5 BUILD/vnc-screen)
 #
 # The program runs from a scratch program folder inside BUILD: the build's own settings
-# file is left alone.
+# file is left alone. The check waits only for what the start and the programs tell (a
+# line, a file, a window, an end), never for a guessed time: the start's own waits are
+# bounded, and the time it grants the program to end is read from it.
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 BUILD="$(cd "${1:-build}" && pwd)"
 STARTS="${2:-5}"
 OUT="${3:-$BUILD/vnc-screen}"
-for tool in vncsnapshot vncpasswd python3 timeout xdpyinfo Xvnc; do
+for tool in vncsnapshot vncpasswd python3 xdpyinfo xdotool tmux Xvnc; do
   if ! command -v "$tool" >/dev/null 2>&1; then
     echo "check-vnc-screen: $tool is missing; scripts/setup.sh installs it" >&2
     exit 1
@@ -74,9 +81,12 @@ SHARED="$(mktemp -d /tmp/qvx-vnc-shared.XXXXXX)"
 chmod 755 "$SHARED"
 RUN=""
 HOLD=""
+# The terminal's server, of the check's own.
+TMUX_AT=(tmux -L "qvx-check-$$" -f /dev/null)
 cleanup() {
   if [ -n "$RUN" ]; then kill "$RUN" 2>/dev/null || true; wait "$RUN" 2>/dev/null || true; fi
   if [ -n "$HOLD" ]; then kill "$HOLD" 2>/dev/null || true; wait "$HOLD" 2>/dev/null || true; fi
+  "${TMUX_AT[@]}" kill-server 2>/dev/null || true
   rm -rf "$SCRATCH" "$SHARED"
 }
 trap cleanup EXIT
@@ -105,10 +115,7 @@ for p in /proc/[0-9]*; do
   read -r pid comm _ ppid _ 2>/dev/null <"$p/stat" || continue
   [ "$ppid" = "$PPID" ] && [ "$comm" = "(Xvnc)" ] || continue
   kill "$pid"
-  for _ in $(seq 300); do
-    read -r _ _ state _ 2>/dev/null <"$p/stat" && [ "$state" != Z ] || break
-    sleep 0.1
-  done
+  while read -r _ _ state _ 2>/dev/null <"$p/stat" && [ "$state" != Z ]; do sleep 0.1; done
 done
 echo "stand-in: could not connect to display" >&2
 exit 1
@@ -149,7 +156,7 @@ fail() {
 refuses_without_password() {
   python3 - "$1" <<'PY'
 import socket, struct, sys
-s = socket.create_connection(("127.0.0.1", int(sys.argv[1])), timeout=10)
+s = socket.create_connection(("127.0.0.1", int(sys.argv[1])))
 def read(n):
     data = b""
     while len(data) < n:
@@ -171,17 +178,19 @@ PY
 }
 
 vnc_gets_in() {
-  timeout 10 vncsnapshot -quiet -passwd "$1" -allowblank -encodings "hextile raw" \
+  vncsnapshot -quiet -passwd "$1" -allowblank -encodings "hextile raw" \
     -rect 64x64+0+0 "127.0.0.1::$port" "$SCRATCH/shot.jpg" >/dev/null 2>&1
 }
 
-# The process of run.sh's child NAME, once it has started.
+alive() { local state; read -r _ _ state _ 2>/dev/null <"/proc/$1/stat" && [ "$state" != Z ]; }
+# The process of the child NAME of process PARENT (the start's by default), once it has
+# started; none if the parent ends first.
 child_process() {
-  local p pid comm state ppid rest
-  for _ in $(seq 100); do
+  local p pid comm state ppid rest parent="${2:-$RUN}"
+  while alive "$parent"; do
     for p in /proc/[0-9]*; do
       read -r pid comm state ppid rest 2>/dev/null <"$p/stat" || continue
-      if [ "$ppid" = "$RUN" ] && [ "$comm" = "($1)" ]; then
+      if [ "$ppid" = "$parent" ] && [ "$comm" = "($1)" ]; then
         echo "$pid"
         return 0
       fi
@@ -237,7 +246,7 @@ open_folders() {
 }
 
 x_client_gets_in() {
-  XAUTHORITY="$2" timeout 10 xdpyinfo -display "$1" >/dev/null 2>&1
+  XAUTHORITY="$2" xdpyinfo -display "$1" >/dev/null 2>&1
 }
 
 free_port() {
@@ -252,6 +261,8 @@ launch() {
   : >"$SCRATCH/out"
   : >"$SCRATCH/err"
   STARTED="$build"
+  # The step under way, should the test's time run out.
+  echo "check-vnc-screen: $LABEL"
   (
     umask 002
     exec env -u DISPLAY -u WAYLAND_DISPLAY -u XDG_RUNTIME_DIR -u TMPDIR -u XDG_CACHE_HOME QVX_VNC_PORT="$port" \
@@ -271,23 +282,18 @@ ended() {
   RUN=""
 }
 
-# Waits up to 30 s for the start to end, setting STATUS.
+# The waits for the start are bounded by the start itself: each of its own waits (for its
+# X server, for its program's end) has a bound of its own, and it never waits for input.
+# A wait of the check's that is not is bounded by the test's time.
+# Waits for the start to end, setting STATUS.
 wait_end() {
-  for _ in $(seq 300); do
-    ! ended || return 0
-    sleep 0.1
-  done
+  until ended; do sleep 0.1; done
 }
 
 # launch, then waits until the start has printed the viewer command or ended.
 start() {
   launch "$@"
-  for _ in $(seq 300); do
-    grep -q "vncviewer -passwd" "$SCRATCH/out" && return 0
-    ! ended || return 0
-    sleep 0.1
-  done
-  fail "run.sh neither printed the viewer command nor ended within 30 s: $(cat "$SCRATCH/out" "$SCRATCH/err")"
+  until grep -q "vncviewer -passwd" "$SCRATCH/out" || ended; do sleep 0.1; done
 }
 
 stop_run() {
@@ -381,7 +387,7 @@ check_screen() {
       fail "user nobody can look into $(printf %q "$DIR")"
     fi
     if [ -n "$display" ] &&
-      "${OTHER[@]}" env XAUTHORITY="$DIR/xauthority" timeout 10 xdpyinfo -display "$display" >/dev/null 2>&1; then
+      "${OTHER[@]}" env XAUTHORITY="$DIR/xauthority" xdpyinfo -display "$display" >/dev/null 2>&1; then
       fail "user nobody got onto $display"
     fi
   fi
@@ -437,11 +443,11 @@ for i in $(seq "$STARTS"); do
     # -ignoreblank waits for a picture that is not all black. The pointer rests at the
     # centre of the screen, drawn on the black even when no window is: the left part up
     # to it, which every window centred on the screen reaches into, is what is waited for.
-    if ! timeout 30 vncsnapshot -quiet -passwd "$DIR/vnc-passwd" -ignoreblank -encodings "hextile raw" \
+    if ! vncsnapshot -quiet -passwd "$DIR/vnc-passwd" -ignoreblank -encodings "hextile raw" \
       -rect 620x800+0+0 "127.0.0.1::$port" "$SCRATCH/left.jpg" >/dev/null 2>&1; then
-      fail "the screen stayed black for 30 s"
+      fail "the screen ended black"
     fi
-    timeout 10 vncsnapshot -quiet -passwd "$DIR/vnc-passwd" -allowblank -encodings "hextile raw" \
+    vncsnapshot -quiet -passwd "$DIR/vnc-passwd" -allowblank -encodings "hextile raw" \
       -rect 1280x800+0+0 "127.0.0.1::$port" "$OUT/start-$i.jpg" >/dev/null 2>&1 || true
   fi
   end_screen
@@ -558,12 +564,11 @@ for host in 127.0.0.1 ::1; do
   port="$(free_port)"
   python3 -c 'import socket, sys, time
 s = socket.socket(socket.AF_INET6 if ":" in sys.argv[1] else socket.AF_INET)
-s.bind((sys.argv[1], int(sys.argv[2]))); s.listen(); time.sleep(120)' "$host" "$port" 2>/dev/null &
+s.bind((sys.argv[1], int(sys.argv[2]))); s.listen(); time.sleep(1e9)' "$host" "$port" 2>/dev/null &
   HOLD=$!
   held=""
-  for _ in $(seq 50); do
+  while alive "$HOLD"; do
     if (exec 3<>"/dev/tcp/$host/$port") 2>/dev/null; then held=1; break; fi
-    kill -0 "$HOLD" 2>/dev/null || break
     sleep 0.1
   done
   if [ -n "$held" ]; then
@@ -652,14 +657,40 @@ if made_in "$SCRATCH/tmp-full"; then
 fi
 stop_run
 
+# Sends the signals to process PID a millisecond apart: NAME to the process, -NAME to its
+# process group; NAME+ again and again until the process has ended.
+send() {
+  python3 - "$@" <<'SEND'
+import os, signal, sys, time
+pid = int(sys.argv[1])
+def ended():
+    try:
+        return open(f"/proc/{pid}/stat").read().rsplit(")", 1)[1].split()[0] == "Z"
+    except OSError:
+        return True
+for name in sys.argv[2:]:
+    to, sig = os.killpg if name[0] == "-" else os.kill, getattr(signal, "SIG" + name.strip("-+"))
+    while not ended():
+        try:
+            to(pid, sig)
+        except ProcessLookupError:
+            break
+        time.sleep(0.001)
+        if not name.endswith("+"):
+            break
+SEND
+}
+
 # The program's own status is the start's. Ctrl+C at the terminal (SIGINT to the start's
-# whole process group) ends the program while its screen is still there (here a program
-# that takes 2 s to end and asks the X server whether it still answers), and a second
-# signal while the start ends its screen does not cut the clean-up short.
+# whole process group), once the program runs, ends the program while its screen is still
+# there (here a program that takes a fifth of the time the start grants it to end, and then
+# asks the X server whether it still answers), and further signals while the start ends (a
+# TERM every millisecond) do not cut its work short.
+GRACE="$(sed -n 's/^END_GRACE=\([0-9][0-9]*\)$/\1/p' "$ROOT/scripts/run.sh")"
 mkdir -p "$SCRATCH/exits-3/bin" "$SCRATCH/slow-end/bin"
 printf '#!/bin/sh\nsleep 1\nexit 3\n' >"$SCRATCH/exits-3/bin/quorvex"
-printf '#!/bin/sh\ntrap '\''touch %q; sleep 2; xprop -root >/dev/null 2>&1 && echo up >%q; exit 0'\'' INT TERM\nwhile :; do sleep 1; done\n' \
-  "$SCRATCH/slow-end/ending" "$SCRATCH/slow-end/screen-at-end" >"$SCRATCH/slow-end/bin/quorvex"
+printf '#!/bin/sh\ntrap '\''sleep %s; xprop -root >/dev/null 2>&1 && echo up >%q; exit 0'\'' INT TERM\ntouch %q\nwhile :; do sleep 1; done\n' \
+  "$((GRACE / 5))" "$SCRATCH/slow-end/screen-at-end" "$SCRATCH/slow-end/running" >"$SCRATCH/slow-end/bin/quorvex"
 chmod +x "$SCRATCH/exits-3/bin/quorvex" "$SCRATCH/slow-end/bin/quorvex"
 for build in exits-3 slow-end; do
   LABEL="a program that $build"
@@ -675,9 +706,8 @@ for build in exits-3 slow-end; do
   want=3
   if [ "$build" = slow-end ]; then
     want=130
-    kill -INT -- "-$RUN"
-    for _ in $(seq 300); do [ ! -e "$SCRATCH/slow-end/ending" ] || break; sleep 0.1; done
-    kill -TERM "$RUN" 2>/dev/null || true
+    until [ -e "$SCRATCH/slow-end/running" ] || ended; do sleep 0.1; done
+    send "$RUN" -INT TERM+
   fi
   wait_end
   [ "$STATUS" = "$want" ] || fail "the start ended with status ${STATUS:-running}, not $want: $(cat "$SCRATCH/err")"
@@ -687,11 +717,139 @@ for build in exits-3 slow-end; do
   end_screen
 done
 
+# The signals of one stop, however they arrive, end the program once, as its File > Exit
+# ends it. A signal sent to the start's whole group (a kill of the group, timeout, a
+# logout) reaches the program itself, and the start sends it no other; one sent to the
+# start alone is passed on. Here a program that tells the first end signal it gets on the
+# descriptor the start names, and counts every one it gets until it ends (a fifth of the
+# grace after the first): Python's own handler writes each to the wakeup pipe as it comes.
+mkdir -p "$SCRATCH/counts/bin"
+cat >"$SCRATCH/counts/bin/quorvex" <<STANDIN
+#!/usr/bin/env python3
+import os, signal, time
+notice = int(os.environ.pop("QVX_END_NOTICE_FD"))
+each, told = os.pipe()
+os.set_blocking(each, False)
+os.set_blocking(told, False)
+signal.set_wakeup_fd(told)
+first = []
+def on_end(sig, _):
+    if not first:
+        os.write(notice, bytes([sig]))
+    first.append(sig)
+for sig in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
+    signal.signal(sig, on_end)
+open("$SCRATCH/counts/running", "w").close()
+while not first:
+    time.sleep(0.01)
+time.sleep($GRACE / 5)
+open("$SCRATCH/counts/got", "w").write(" ".join(str(b) for b in os.read(each, 100)))
+STANDIN
+chmod +x "$SCRATCH/counts/bin/quorvex"
+mkdir -m 700 "$SCRATCH/counts/odbc" "$SCRATCH/tmp-counts"
+for c in "the start alone|TERM" "the start's group|-TERM"; do
+  IFS='|' read -r whom signal <<<"$c"
+  LABEL="a SIGTERM to $whom"
+  port="$(free_port)"
+  rm -f "$SCRATCH/counts/running" "$SCRATCH/counts/got"
+  start "$SCRATCH/counts" TMPDIR="$SCRATCH/tmp-counts" setsid
+  made_in "$SCRATCH/tmp-counts" || { stop_run; continue; }
+  until [ -e "$SCRATCH/counts/running" ] || ended; do sleep 0.1; done
+  send "$RUN" "$signal"
+  wait_end
+  [ "$STATUS" = 130 ] || fail "the start ended with status ${STATUS:-running}, not 130: $(cat "$SCRATCH/err")"
+  got="$(cat "$SCRATCH/counts/got" 2>/dev/null || echo none)"
+  [ "$got" = 15 ] || fail "the program got the signals $got, not the one SIGTERM (15): $(cat "$SCRATCH/err")"
+  end_screen
+done
+
+# The program itself, at its main window, as File > Exit leaves its folder (pressed through
+# the screen), and as each way of stopping it leaves it: the settings and the data-set files
+# byte for byte the same, and no other file; the start, the program and the screen gone.
+# The closed terminal is an interactive shell's in tmux, which passes the hang-up on to the
+# start it runs.
+# The program folder, as a first start finds it: the program and nothing else.
+PROGRAM="$SCRATCH/ends"
+mkdir -p "$PROGRAM/bin" "$PROGRAM/tmp"
+chmod 700 "$PROGRAM/tmp"
+ln "$SCRATCH/bin/quorvex" "$PROGRAM/bin/quorvex" 2>/dev/null || cp "$SCRATCH/bin/quorvex" "$PROGRAM/bin/quorvex"
+if [ -e "$SCRATCH/prepare-program-folder.sh" ]; then cp -p "$SCRATCH/prepare-program-folder.sh" "$PROGRAM/"; fi
+cp -rp "$SCRATCH/odbc" "$PROGRAM/odbc"
+# The windows shown on the screen of DISPLAY: every one, or the program's main window.
+shown_windows() { xdotool search --onlyvisible --classname . 2>/dev/null | sort; }
+main_window() { xdotool search --onlyvisible --name '^Quorvex$' 2>/dev/null | head -n 1; }
+# The files the program leaves in its folder, each with its bytes' sum.
+program_files() {
+  local f
+  for f in "$PROGRAM"/bin/*; do
+    case "${f##*/}" in quorvex | samples) ;; *) echo "${f##*/} $(cksum <"$f")" ;; esac
+  done
+}
+(umask 002 && mkdir -p "$SCRATCH/ends-config/quorvex" && echo dd/MM/yyyy >"$SCRATCH/ends-config/quorvex/short-date")
+EXITED=""
+for c in "File > Exit|exit" "a SIGTERM to the start's group|-TERM" "SIGTERMs 1 ms apart to the start's group|-TERM -TERM" \
+  "SIGHUPs 1 ms apart to the start's group|-HUP -HUP" "a SIGTERM to the start alone|TERM" "a closed terminal|terminal"; do
+  IFS='|' read -r how to <<<"$c"
+  LABEL="the program ended by $how"
+  find "$PROGRAM/bin" -mindepth 1 -maxdepth 1 ! -name quorvex -exec rm -rf {} +
+  port="$(free_port)"
+  env=(TMPDIR="$PROGRAM/tmp" XDG_CONFIG_HOME="$SCRATCH/ends-config")
+  if [ "$to" = terminal ]; then
+    echo "check-vnc-screen: $LABEL"
+    (umask 002 && "${TMUX_AT[@]}" new-session -d -s end -x 200 -y 50 -- env -u DISPLAY -u WAYLAND_DISPLAY -u XDG_RUNTIME_DIR \
+      -u XDG_CACHE_HOME -u TMUX QVX_VNC_PORT="$port" HOME="$SCRATCH/home" HISTFILE= "${env[@]}" bash --norc --noprofile -i)
+    "${TMUX_AT[@]}" send-keys -t end -l "$(printf '%q %q' "$ROOT/scripts/run.sh" "$PROGRAM")"
+    "${TMUX_AT[@]}" send-keys -t end Enter
+    RUN="$(child_process bash "$("${TMUX_AT[@]}" display-message -p -t end '#{pane_pid}')")" || RUN=""
+  else
+    start "$PROGRAM" "${env[@]}" setsid
+  fi
+  program="$(child_process quorvex)" || program=""
+  if [ -z "$program" ] || ! made_in "$PROGRAM/tmp"; then
+    fail "the program did not start: $(cat "$SCRATCH/out" "$SCRATCH/err")"
+    stop_run
+    continue
+  fi
+  export DISPLAY="$(environment_value "$program" DISPLAY)" XAUTHORITY="$DIR/xauthority"
+  until window="$(main_window)" && [ -n "$window" ] || ! alive "$program"; do sleep 0.1; done
+  case "$to" in
+    exit)
+      # The menu bar's first menu, once it has opened, and its last entry.
+      shown="$(shown_windows)"
+      xdotool mousemove --window "$window" 15 10 click 1 || fail "the menu could not be clicked"
+      until [ "$(shown_windows)" != "$shown" ] || ! alive "$program"; do sleep 0.1; done
+      xdotool key Up Return || fail "the menu's last entry could not be chosen"
+      ;;
+    terminal) "${TMUX_AT[@]}" kill-session -t end || fail "the terminal could not be closed" ;;
+    *) send "$RUN" $to ;;
+  esac
+  unset DISPLAY XAUTHORITY
+  if [ "$to" = terminal ]; then
+    while alive "$RUN"; do sleep 0.1; done
+    RUN=""
+  else
+    wait_end
+    [ "$to" = exit ] || [ "$STATUS" = 130 ] || fail "the start ended with status ${STATUS:-running}, not 130: $(cat "$SCRATCH/err")"
+  fi
+  if alive "$program"; then
+    fail "the program outlived its start"
+    kill -KILL "$program"
+  fi
+  if (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then fail "port $port is still served"; fi
+  end_screen
+  if [ "$to" = exit ]; then
+    EXITED="$(program_files)"
+    cp "$PROGRAM/bin/Tallymoor.Ini" "$SCRATCH/exited.ini"
+  elif [ "$(program_files)" != "$EXITED" ]; then
+    fail "the program's folder is not as File > Exit leaves it: $(program_files);" \
+      "$(diff <(tr -d '\r' <"$SCRATCH/exited.ini") <(tr -d '\r' <"$PROGRAM/bin/Tallymoor.Ini"))"
+  fi
+done
+
 # Starts killed with SIGKILL (no clean-up of their own) under a setpriv slowed by half a
 # second, as on a loaded machine: while the X server's setpriv waits (before the server
 # has its parent-death signal), and once the screen is up. Each takes its X server and
-# window manager with it (within 30 s, room for a busy machine), and the port is free
-# again. Every later start in that folder removes their folders, but not one a failed
+# window manager with it, and the port is free again. Every later start in that folder removes their folders, but not one a failed
 # start kept, another user's, nor the one of a start still running.
 KILLED="$SHARED/killed"
 mkdir -m 1777 "$KILLED"
@@ -699,7 +857,6 @@ mkdir -p "$SCRATCH/setpriv-slow"
 printf '#!/bin/bash\necho "$$" >>%q\nsleep 0.5\nexec %q "$@"\n' "$SCRATCH/setpriv-calls" "$(command -v setpriv)" \
   >"$SCRATCH/setpriv-slow/setpriv"
 chmod +x "$SCRATCH/setpriv-slow/setpriv"
-alive() { local state; read -r _ _ state _ 2>/dev/null <"/proc/$1/stat" && [ "$state" != Z ]; }
 contents() { local d; for d in "$@"; do printf '%s: %s\n' "$d" "$(ls -A "$d" | tr '\n' ' ')"; done; }
 shopt -s nullglob
 LABEL="the folders that stay beside killed starts'"
@@ -728,10 +885,7 @@ for c in "while the X server's setpriv waits|1" "once the screen is up|"; do
   program=""
   if [ -n "$calls" ]; then
     launch "$SCRATCH/standin" TMPDIR="$KILLED" PATH="$SCRATCH/setpriv-slow:$PATH"
-    for _ in $(seq 300); do
-      [ "$(wc -l <"$SCRATCH/setpriv-calls")" -lt "$calls" ] && kill -0 "$RUN" 2>/dev/null || break
-      sleep 0.05
-    done
+    while [ "$(wc -l <"$SCRATCH/setpriv-calls")" -lt "$calls" ] && alive "$RUN"; do sleep 0.05; done
   else
     start "$SCRATCH/standin" TMPDIR="$KILLED" PATH="$SCRATCH/setpriv-slow:$PATH"
     program="$(child_process quorvex || true)"
@@ -741,16 +895,9 @@ for c in "while the X server's setpriv waits|1" "once the screen is up|"; do
   wait "$RUN" 2>/dev/null || true
   RUN=""
   screen_processes=($(cat "$SCRATCH/setpriv-calls"))
-  for _ in $(seq 300); do
-    left=()
-    for pid in "${screen_processes[@]}"; do if alive "$pid"; then left+=("$pid"); fi; done
-    [ "${#left[@]}" -gt 0 ] || break
-    sleep 0.1
-  done
-  if [ "${#left[@]}" -gt 0 ]; then
-    fail "the start's X server or window manager outlived it: $(ps -o pid=,args= -p "${left[*]}" 2>&1)"
-    kill -KILL "${left[@]}" 2>/dev/null || true
-  fi
+  # An X server or window manager that outlives the start is waited for until the test's
+  # time runs out.
+  for pid in "${screen_processes[@]}"; do while alive "$pid"; do sleep 0.1; done; done
   if (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then fail "port $port is still served"; fi
   if [ -n "$program" ]; then kill "$program" 2>/dev/null || true; fi
   # Its folder, which the next start removes.
@@ -775,4 +922,4 @@ LABEL="the home folder"
 [ -z "$(ls -A "$SCRATCH/home")" ] || fail "the home folder was written: $(cd "$SCRATCH/home" && find . -mindepth 1)"
 
 if [ "$FAILED" -ne 0 ]; then exit 1; fi
-echo "check-vnc-screen: $STARTS starts showing the program and ${#hostile[@]} + 2 with planted folders, each in a new private folder, refused without the password or the X cookie and removed at the end; the failing starts (${#unguarded[@]} with unguarded TMPDIRs passed over) stopped with a message, killed ones took their screens with them and left folders that the next start removed; captures in $OUT"
+echo "check-vnc-screen: $STARTS starts showing the program and ${#hostile[@]} + 2 with planted folders, each in a new private folder, refused without the password or the X cookie and removed at the end; the failing starts (${#unguarded[@]} with unguarded TMPDIRs passed over) stopped with a message, killed ones took their screens with them and left folders that the next start removed; every stop left the program's folder as File > Exit does; captures in $OUT"

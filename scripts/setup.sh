@@ -10,7 +10,7 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
-  tigervnc-standalone-server tigervnc-tools openbox x11-utils vncsnapshot
+  tigervnc-standalone-server tigervnc-tools openbox x11-utils vncsnapshot xdotool tmux
   unixodbc-dev odbcinst unixodbc
   libsqlite3-dev sqlite3
   libxlsxwriter-dev
