@@ -87,6 +87,7 @@ cleanup() {
   if [ -n "$RUN" ]; then kill "$RUN" 2>/dev/null || true; wait "$RUN" 2>/dev/null || true; fi
   if [ -n "$HOLD" ]; then kill "$HOLD" 2>/dev/null || true; wait "$HOLD" 2>/dev/null || true; fi
   "${TMUX_AT[@]}" kill-server 2>/dev/null || true
+  rm -f "${TMUX_TMPDIR:-/tmp}/tmux-$ME/qvx-check-$$"
   rm -rf "$SCRATCH" "$SHARED"
 }
 trap cleanup EXIT
