@@ -28,6 +28,7 @@
 #include "platform/runtime/Runtime.h"
 #include "platform/sys/SafeSave.h"
 #include "platform/sys/Sys.h"
+#include "support/Child.h"
 
 namespace qvx {
 namespace {
@@ -71,18 +72,6 @@ struct OnDisk {
   }
   OnDisk(const OnDisk&) = delete;
   OnDisk& operator=(const OnDisk&) = delete;
-};
-
-// A child process of a test: killed and waited for when the test leaves early.
-struct Child {
-  pid_t pid = -1;
-  ~Child() {
-    if (pid > 0) ::kill(pid, SIGKILL), ::waitpid(pid, nullptr, 0);
-  }
-  int Wait() {
-    int status = -1;
-    return ::waitpid(std::exchange(pid, -1), &status, 0) < 0 ? -1 : status;
-  }
 };
 
 // A program folder, and an output folder holding the user's earlier report.

@@ -27,23 +27,11 @@
 #include "platform/sys/Sys.h"
 #include "platform/sys/TemporaryFolder.h"
 #include "support/Acl.h"
+#include "support/Child.h"
 #include "support/TmpdirScope.h"
 
 namespace qvx {
 namespace {
-
-// A test's child process: ended and waited for when the test leaves early, so that a
-// failing test never leaves it holding ctest's output. Wait() gives its status.
-struct Child {
-  pid_t pid = -1;
-  ~Child() {
-    if (pid > 0) ::kill(pid, SIGKILL), ::waitpid(pid, nullptr, 0);
-  }
-  int Wait() {
-    int status = -1;
-    return ::waitpid(std::exchange(pid, -1), &status, 0) < 0 ? -1 : status;
-  }
-};
 
 TEST(Sys, LineEndsOfEitherKind) {
   QTemporaryDir dir;
