@@ -26,9 +26,10 @@ constexpr std::string_view kLinkPrefix = "QVXScratch.";
 
 // Removes a scratch file's folder, open at own and named name in the folder open at
 // parent, once it is empty; only while that name still names it (another user may have
-// renamed it and put something of theirs at its name).
-void RemoveScratchFolder(int parent, const std::string& name, int own) {
-  if (NamesThat(parent, name.c_str(), own)) ::unlinkat(parent, name.c_str(), AT_REMOVEDIR);
+// renamed it and put something of theirs at its name). Returns whether the name no longer
+// names it: false while it stays, so that its link stays for the next start.
+bool RemoveScratchFolder(int parent, const std::string& name, int own) {
+  return !NamesThat(parent, name.c_str(), own) || ::unlinkat(parent, name.c_str(), AT_REMOVEDIR) == 0;
 }
 
 // What stands at a name instead of an ordinary file, as the user is told.
@@ -289,7 +290,8 @@ ScratchFile::ScratchFile(std::string target) : target_(std::move(target)) {
   if (file.fd < 0) {
     const int e = errno;
     // A folder this user may not write in is not the one made here: it stays.
-    if (usersAlone || (e != EACCES && e != EPERM)) RemoveScratchFolder(dir.fd, folderName_, own.fd);
+    if ((usersAlone || (e != EACCES && e != EPERM)) && !RemoveScratchFolder(dir.fd, folderName_, own.fd))
+      link.path.clear();  // the folder stays: its link too, for the next start
     RaiseWithReason(what, e);
   }
   madeMode_ = ::fstat(file.fd, &st) == 0 ? st.st_mode & 0777 : 0600;
@@ -316,11 +318,17 @@ ScratchFile::ScratchFile(std::string target) : target_(std::move(target)) {
 }
 
 ScratchFile::~ScratchFile() {
-  // Only the very file made here goes, never what someone may have put in its place.
-  if (!committed_ && NamesThat(private_, folderName_.c_str(), file_)) ::unlinkat(private_, folderName_.c_str(), 0);
-  RemoveScratchFolder(folder_, folderName_, private_);
-  if (!link_.empty()) ::unlink(link_.c_str());
-  for (int fd : {file_, private_, folder_}) ::close(fd);
+  // Only the very file made here goes, never what someone may have put in its place. It is
+  // closed first: a file system in user space (ntfs-3g) keeps a file removed while open
+  // hidden in its folder, which could not go then. A folder that cannot go keeps its
+  // link, so that the next start removes it.
+  struct stat made {}, there {};
+  const bool remove = !committed_ && ::fstat(file_, &made) == 0;
+  ::close(file_);
+  if (remove && ::fstatat(private_, folderName_.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(there, made))
+    ::unlinkat(private_, folderName_.c_str(), 0);
+  if (RemoveScratchFolder(folder_, folderName_, private_) && !link_.empty()) ::unlink(link_.c_str());
+  for (int fd : {private_, folder_}) ::close(fd);
 }
 
 std::string ScratchFile::DescriptorPath() const { return "/proc/self/fd/" + std::to_string(file_); }
@@ -475,8 +483,7 @@ void RemoveScratchFolderUnlessHeld(const std::filesystem::path& path, const std:
     if (!withoutModes) return;
   }
   ::unlinkat(own.fd, name.c_str(), 0);
-  RemoveScratchFolder(parent.fd, name, own.fd);
-  ::unlink(link.c_str());
+  if (RemoveScratchFolder(parent.fd, name, own.fd)) ::unlink(link.c_str());
 }
 
 // A link whose scratch folder is not there: left by a save killed before it made the

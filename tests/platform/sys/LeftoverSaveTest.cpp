@@ -5,14 +5,18 @@
 // program folder and goes at the next start, and the earlier file stays. A save still
 // running keeps its folder, and so does another user; a start clearing leftovers at the
 // moment a save makes its folder never takes it from the save, which saves all the same.
+// A save that fails leaves nothing, on a real NTFS disk too.
 #include <fcntl.h>
 #include <pwd.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -22,6 +26,7 @@
 #include <utility>
 #include <vector>
 
+#include <QDir>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -74,12 +79,12 @@ struct OnDisk {
   OnDisk& operator=(const OnDisk&) = delete;
 };
 
-// A program folder, and an output folder holding the user's earlier report.
+// A program folder, and an output folder (in disk) holding the user's earlier report.
 struct Folders {
   QTemporaryDir programDir, outDir;
   const std::string program = programDir.path().toStdString(), out = outDir.path().toStdString(),
                     target = out + "/report.pdf";
-  Folders() {
+  explicit Folders(const QString& disk = QDir::tempPath()) : outDir(disk + "/qvx-out-XXXXXX") {
     sys::SetProgramFolder(program);
     std::ofstream(target) << kEarlier;
   }
@@ -212,8 +217,7 @@ TEST(LeftoverSave, ARunningSavesFolderAndAnotherUsersStay) {
           ::_exit(3);
       }));
     }
-    char byte = 0;
-    ASSERT_EQ(::read(toParent[0], &byte, 1), 1);
+    ASSERT_TRUE(Child::Heard(toParent[0])) << "the save never made its file";
     const auto [folder, link] = f.Scratch();
     sys::RemoveLeftoverScratchFiles();
     EXPECT_TRUE(fs::is_regular_file(folder + "/" + fs::path(folder).filename().string())) << "the save's file went";
@@ -328,6 +332,32 @@ TEST(LeftoverSave, AStartAtTheMomentASaveMakesItsFolderNeverTakesItFromTheSave) 
       }
 }
 
+// A save that fails (on a full disk) leaves nothing on a real NTFS disk either, where ntfs-3g
+// keeps a file removed while open hidden in its folder; a folder that cannot go yet (its
+// file held open elsewhere) keeps its link, and goes at the next start.
+TEST(LeftoverSave, AFailedSaveOnNtfsLeavesNothing) {
+  QTemporaryDir disk;
+  const std::string make = "cd '" + disk.path().toStdString() +
+                           "' && mkdir mnt && truncate -s 8M img && mkntfs -Ffq img >/dev/null 2>&1 && ntfs-3g img mnt";
+  if (::geteuid() != 0 || std::system(make.c_str()) != 0) GTEST_SKIP() << "an NTFS disk needs root, mkntfs, ntfs-3g";
+  for (const bool held : {false, true}) {
+    SCOPED_TRACE(held ? "its file held open elsewhere" : "");
+    Folders f(disk.filePath("mnt"));
+    const rlimit full{4, 4};  // a longer write is refused, as on a full disk
+    const int status = SaveInChild(f.target, [&](sys::ScratchStep step, const std::string&) {
+      const std::string folder = f.Scratch().first, file = folder + "/" + fs::path(folder).filename().string();
+      if (step == sys::ScratchStep::Made && ((held && ::open(file.c_str(), O_RDONLY) < 0) ||
+                                             ::signal(SIGXFSZ, SIG_IGN) == SIG_ERR || ::setrlimit(RLIMIT_FSIZE, &full)))
+        ::_exit(4);
+    });
+    EXPECT_EQ(status, 2 << 8);
+    EXPECT_EQ(f.Unnamed(), std::set<std::string>{}) << "a scratch folder no link names";
+    if (!held) ExpectNothingLeft(f, kEarlier);
+    sys::RemoveLeftoverScratchFiles();
+    ExpectNothingLeft(f, kEarlier);
+  }
+  ::umount2(disk.filePath("mnt").toStdString().c_str(), MNT_DETACH);
+}
 
 // Saves made one after another while another copy of the program starts over and over,
 // clearing leftovers, until it is killed: every save is saved, and after the next start
