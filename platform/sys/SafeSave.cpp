@@ -82,17 +82,23 @@ bool TakeBack(int dir, const char* name, int own, const char* scratch, int file)
 
 constexpr const char* kAccessAcl = "system.posix_acl_access";
 
-// The access ACL of the file open at fd (any descriptor, O_PATH too), as the file system
-// stores it: empty when it has none beyond its permissions, or keeps none.
-std::string AccessAclOf(int fd) {
+// The access ACL of the file open at fd (any descriptor; an O_PATH one is read through
+// /proc), as the file system stores it: empty when it has none beyond its permissions, or
+// keeps none; nothing when it cannot be read (without /proc, as in some chroots).
+std::optional<std::string> AccessAclOf(int fd) {
   const std::string path = "/proc/self/fd/" + std::to_string(fd);
+  auto get = [&](char* into, size_t size) {
+    const ssize_t got = ::fgetxattr(fd, kAccessAcl, into, size);
+    return got >= 0 || errno != EBADF ? got : ::getxattr(path.c_str(), kAccessAcl, into, size);
+  };
   for (;;) {
-    const ssize_t size = ::getxattr(path.c_str(), kAccessAcl, nullptr, 0);
-    if (size <= 0) return {};
+    const ssize_t size = get(nullptr, 0);
+    if (size == 0 || (size < 0 && (errno == ENODATA || errno == EOPNOTSUPP))) return std::string();
+    if (size < 0) return std::nullopt;
     std::string acl(static_cast<size_t>(size), '\0');
-    const ssize_t got = ::getxattr(path.c_str(), kAccessAcl, acl.data(), acl.size());
+    const ssize_t got = get(acl.data(), acl.size());
     if (got >= 0) return acl.substr(0, static_cast<size_t>(got));
-    if (errno != ERANGE) return {};  // ERANGE: it grew meanwhile
+    if (errno != ERANGE) return std::nullopt;  // ERANGE: it grew meanwhile
   }
 }
 
@@ -295,7 +301,8 @@ ScratchFile::ScratchFile(std::string target) : target_(std::move(target)) {
     RaiseWithReason(what, e);
   }
   madeMode_ = ::fstat(file.fd, &st) == 0 ? st.st_mode & 0777 : 0600;
-  madeAcl_ = AccessAclOf(file.fd);
+  madeGroup_ = st.st_gid;
+  madeAcl_ = AccessAclOf(file.fd).value_or("");
   if (!usersAlone) {
     // Not shown as this user's alone: either another user's folder was put at its name,
     // or the file system keeps no owner or permissions and shows every folder as its
@@ -363,12 +370,18 @@ void ScratchFile::Commit() {
     // Written over a file of the user's own, the output keeps its group, permissions and
     // ACL (a report kept private, or shared with a team, stays so); a new one, or one over
     // another user's file, keeps what it was made with, as any new file in the folder:
-    // never the other user's.
+    // never the other user's. Only a file with no other name is taken for the user's
+    // report: another user may have put at the name a link to a file of the user's that
+    // is shared with them. Over such a file, or one whose ACL cannot be read, the output
+    // keeps what it was made with, but gives no one more than that file gave.
+    const bool own = exists && st.st_uid == ::geteuid();
+    const std::optional<std::string> earlierAcl =
+        own && st.st_nlink == 1 ? AccessAclOf(earlier.fd) : std::nullopt;
     std::string acl = madeAcl_;
     mode_t mode = madeMode_;
-    if (exists && st.st_uid == ::geteuid()) {
+    if (earlierAcl) {
       mode = st.st_mode & 0777;
-      acl = AccessAclOf(earlier.fd);
+      acl = *earlierAcl;
       // A group the user is not in cannot be given: the group the file was made with keeps
       // it, and is given no more than the earlier file gave its own group, nor more than
       // the new file gave it. With an ACL that is the owning group's entry; the mask and
@@ -377,8 +390,12 @@ void ScratchFile::Commit() {
         mode &= ~S_IRWXG | (madeMode_ & S_IRWXG);
         acl = WithOwningGroupAtMost(std::move(acl), (madeMode_ & S_IRWXG) >> 3);
       }
+    } else if (own) {
+      ::fchown(file_, static_cast<uid_t>(-1), madeGroup_);  // (taken at an earlier try)
     }
     GivePermissions(file_, mode, acl);
+    // (With an ACL the mask goes down with the group's bits, and the named entries with it.)
+    if (own && !earlierAcl) ::fchmod(file_, madeMode_ & st.st_mode);
     TellStep(ScratchStep::Taking, target_);
     if (::renameat2(private_, scratch, folder_, name_.c_str(), exists ? RENAME_EXCHANGE : RENAME_NOREPLACE) ==
         0) {

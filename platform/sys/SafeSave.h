@@ -51,10 +51,12 @@ class ScratchFile {
   // Appends bytes to the file. Raises the run-time error of a failure.
   void Write(std::string_view bytes);
   // Flushes the written file to the disk and puts it in the target's place. Over an
-  // earlier file of the user's own it takes that file's group, permissions and ACL (a
-  // report kept private, or shared with a team, stays so); where the user is not in that
-  // group the file keeps its own, which it gives no more than the earlier file gave its
-  // group. As a new file, or over another user's, it keeps what it was made with. Only an
+  // earlier file of the user's own with no other name it takes that file's group,
+  // permissions and ACL (a report kept private, or shared with a team, stays so); where
+  // the user is not in that group the file keeps its own, which it gives no more than the
+  // earlier file gave its group. Over one with other names, or whose ACL cannot be read,
+  // it keeps what it was made with, but no more than the earlier file gave anyone. As a
+  // new file, or over another user's, it keeps what it was made with. Only an
   // ordinary file, or nothing, is replaced, and only the file first found at the name:
   // when anything else stands there by then, error 75 is raised, saying that nothing was
   // saved and nothing was overwritten, and that thing stays as it was. Raises the
@@ -68,7 +70,7 @@ class ScratchFile {
   int file_ = -1;
   bool committed_ = false;
   // The permissions and access ACL (as stored; empty: none) the file was made with.
-  unsigned madeMode_ = 0;
+  unsigned madeMode_ = 0, madeGroup_ = 0;
   std::string madeAcl_;
 };
 

@@ -7,6 +7,8 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -189,12 +191,16 @@ TEST(SafeSaveCommit, AnotherUsersFileExchangedIntoTheNameNeverReachesTheOutput) 
 // file keeps that group with the permissions and ACL, as a copy keeping them would. A
 // user who is not in that group cannot give it: the group the new file was made with then
 // gets no more than the earlier file gave its group, nor more than it was made with, and
-// no one named in the ACL gains. The saves run as a user of their own, in a child.
+// no one named in the ACL gains. From an earlier file with a second name, or whose ACL
+// cannot be read, it takes nothing but a limit. The saves run as a user of their own, in
+// a child.
 TEST(SafeSaveCommit, TheEarlierFilesGroupIsKeptOrNotWidened) {
   if (::geteuid() != 0) GTEST_SKIP() << "a user of the test's own, and its groups, need root";
   constexpr uid_t kUser = 4244;
   constexpr gid_t kOwn = 4245;  // the user's own group
   const std::string shared = AclBytes({{1, 6, kAll}, {2, 4, kColleague}, {4, 6, kAll}, {0x10, 6, kAll}, {0x20, 0, kAll}});
+  const std::string groupReads =
+      AclBytes({{1, 6, kAll}, {2, 6, kColleague}, {4, 4, kAll}, {0x10, 6, kAll}, {0x20, 0, kAll}});
   const struct Case {
     const char* name;
     bool member;  // the user is in the team
@@ -203,6 +209,7 @@ TEST(SafeSaveCommit, TheEarlierFilesGroupIsKeptOrNotWidened) {
     gid_t group;      // the new file's
     mode_t after;
     std::string afterAcl;
+    bool secondName = false, unreadAcl = false;
   } cases[] = {
       {"a member of the team", true, 0640, 022, "", kTeam, 0640, ""},
       {"a member, with the ACL", true, 0660, 077, shared, kTeam, 0660, shared},
@@ -210,6 +217,9 @@ TEST(SafeSaveCommit, TheEarlierFilesGroupIsKeptOrNotWidened) {
       {"not a member: no more than the earlier file gave", false, 0600, 022, "", kOwn, 0600, ""},
       {"not a member, with the ACL", false, 0660, 027, shared, kOwn, 0660,
        AclBytes({{1, 6, kAll}, {2, 4, kColleague}, {4, 4, kAll}, {0x10, 6, kAll}, {0x20, 0, kAll}})},
+      {"a member, a second name", true, 0660, 022, shared, kOwn, 0640, "", true},
+      {"a second name, kept private", true, 0600, 022, "", kOwn, 0600, "", true},
+      {"a member, the ACL unread", true, 0660, 022, groupReads, kOwn, 0640, "", false, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -222,11 +232,16 @@ TEST(SafeSaveCommit, TheEarlierFilesGroupIsKeptOrNotWidened) {
     if (!c.acl.empty()) {
       ASSERT_EQ(::setxattr(target.c_str(), test::kAccessAcl, c.acl.data(), c.acl.size(), 0), 0);
     }
+    if (c.secondName) fs::create_hard_link(target, out.path().toStdString() + "/team.xlsx");
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
       const gid_t groups[] = {kTeam};
-      if (::setgroups(c.member ? 1 : 0, groups) != 0 || ::setresgid(kOwn, kOwn, kOwn) != 0 ||
+      const std::string fds = "/proc/" + std::to_string(::getpid()) + "/fd";  // hidden, as where /proc is not
+      const bool unread = !c.unreadAcl || (::unshare(CLONE_NEWNS) == 0 &&
+                                           ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+                                           ::mount("none", fds.c_str(), "tmpfs", 0, nullptr) == 0);
+      if (!unread || ::setgroups(c.member ? 1 : 0, groups) != 0 || ::setresgid(kOwn, kOwn, kOwn) != 0 ||
           ::setresuid(kUser, kUser, kUser) != 0)
         ::_exit(3);
       ::umask(c.umask);
