@@ -3,8 +3,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "core/About.h"
@@ -52,13 +51,12 @@ bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
   return !a.empty() && !b.empty() && std::filesystem::equivalent(a, b, ec);
 }
 
+constexpr size_t kHeadBytes = 5;
+
 // The first bytes of the file say what it is: "%PDF-" for a PDF, a zip archive for a
 // workbook (an older workbook is an OLE compound file).
-bool IsOfKind(const std::filesystem::path& path, OutputKind kind) {
-  std::ifstream in(path, std::ios::binary);
-  char head[5] = {};
-  if (!in.read(head, sizeof head)) return false;
-  const std::string start(head, sizeof head);
+bool IsOfKind(const std::string& start, OutputKind kind) {
+  if (start.size() < kHeadBytes) return false;
   if (kind == OutputKind::Pdf) return start == "%PDF-";
   return start.compare(0, 4, "PK\x03\x04") == 0 || start.compare(0, 4, "\xD0\xCF\x11\xE0") == 0;
 }
@@ -73,17 +71,16 @@ std::optional<std::string> RefuseOutputFile(const std::string& file, OutputKind 
   const std::string ext = UCase(path.extension().string());
   if (!G.ConsPath.empty() && ext == ".MYO" && SameFile(path.parent_path(), G.ConsPath))
     return file + " is a company file of the group folder " + G.ConsPath + ".";
-  std::error_code ec;
+  const sys::EarlierFile earlier = sys::LookAtEarlierFile(file, kHeadBytes);
   // Saving through a link is refused as the save itself would refuse it, before anyone is
   // asked whether to replace what it points at.
-  if (fs::is_symlink(fs::symlink_status(path, ec))) return sys::RefusalOfTarget(file);
-  const fs::file_status status = fs::status(path, ec);
-  if (!fs::exists(status)) return std::nullopt;
-  if (fs::is_directory(status)) return file + " is a folder.";
+  if (S_ISLNK(earlier.mode)) return sys::RefusalText(file, earlier.mode);
+  if (earlier.mode == 0) return std::nullopt;
+  if (S_ISDIR(earlier.mode)) return file + " is a folder.";
   const std::string what = kind == OutputKind::Pdf ? "a PDF file" : "an Excel workbook";
-  if (!fs::is_regular_file(status)) return file + " is not " + what + ".";
-  if (fs::file_size(path, ec) == 0 && !ec) return std::nullopt;
-  if (!IsOfKind(path, kind)) return file + " is not " + what + ", so it is not replaced.";
+  if (!S_ISREG(earlier.mode)) return file + " is not " + what + ".";
+  if (earlier.size == 0) return std::nullopt;
+  if (!earlier.head || !IsOfKind(*earlier.head, kind)) return file + " is not " + what + ", so it is not replaced.";
   return std::nullopt;
 }
 

@@ -5,6 +5,8 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <array>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
@@ -21,6 +23,18 @@ int WriteAll(int fd, std::string_view bytes) {
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return errno;
     done += static_cast<size_t>(n);
+  }
+  return 0;
+}
+
+int ReadUpTo(int fd, size_t maxBytes, std::string& text) {
+  std::array<char, 4096> buf{};
+  while (text.size() < maxBytes) {
+    const ssize_t n = ::read(fd, buf.data(), std::min(buf.size(), maxBytes - text.size()));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return errno;
+    if (n == 0) break;
+    text.append(buf.data(), static_cast<size_t>(n));
   }
   return 0;
 }
@@ -60,6 +74,15 @@ std::string MakeUnderNewName(std::string_view prefix, const std::function<bool(c
     if (make(name)) return name;
     if (errno != EEXIST || tries == 100) RaiseWithReason(what, errno);
   }
+}
+
+int OpenToRead(int dir, const char* name, struct stat& st) {
+  const int fd = ::openat(dir, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0 || ::fstat(fd, &st) == 0) return fd;
+  const int e = errno;
+  ::close(fd);
+  errno = e;
+  return -1;
 }
 
 bool NamesThat(int dir, const char* name, int fd) {

@@ -11,6 +11,8 @@
 
 #include <unistd.h>
 
+struct stat;
+
 namespace qvx::sys {
 
 // Closes a descriptor when it goes out of scope.
@@ -23,6 +25,10 @@ struct Fd {
 
 // Writes all of bytes to the file open at fd: 0, or the error of the write that failed.
 int WriteAll(int fd, std::string_view bytes);
+
+// Reads the file open at fd into text until its end, or until text holds maxBytes: 0, or
+// the error of the read that failed.
+int ReadUpTo(int fd, size_t maxBytes, std::string& text);
 
 // Writes all of bytes to the new file open at f, then syncs and closes it, so that what
 // takes another file's place is whole on disk: 0, or the error of the step that failed.
@@ -45,6 +51,11 @@ bool HasScratchSuffix(std::string_view name, std::string_view prefix);
 // the name; raises what failed, with the reason.
 std::string MakeUnderNewName(std::string_view prefix, const std::function<bool(const std::string&)>& make,
                              const std::string& what);
+
+// Opens name in the folder open at dir (AT_FDCWD: a path) to read it, never through a link
+// (ELOOP) and without waiting for a writer, as a pipe's open for reading would, and tells
+// in st what it opened: the descriptor, or -1 with errno.
+int OpenToRead(int dir, const char* name, struct stat& st);
 
 // Whether the name in the folder open at dir is, without following a link, the file or
 // folder open at fd.

@@ -41,10 +41,6 @@ std::string KindOf(mode_t mode) {
   return "a device";
 }
 
-std::string RefusalText(const std::string& target, mode_t mode) {
-  return target + " is " + KindOf(mode) + ", not a file, so nothing was saved there and nothing was overwritten.";
-}
-
 [[noreturn]] void RefuseTarget(const std::string& target, mode_t mode) {
   Raise(err::PathFileAccess, RefusalText(target, mode));
 }
@@ -438,6 +434,26 @@ std::optional<std::string> RefusalOfTarget(const std::string& target) {
   return RefusalText(target, st.st_mode);
 }
 
+std::string RefusalText(const std::string& target, unsigned mode) {
+  return target + " is " + KindOf(mode) + ", not a file, so nothing was saved there and nothing was overwritten.";
+}
+
+EarlierFile LookAtEarlierFile(const std::string& target, size_t headBytes) {
+  struct stat st {};
+  if (::lstat(target.c_str(), &st) != 0) return {};
+  if (!S_ISREG(st.st_mode)) return {st.st_mode, st.st_size, std::nullopt};
+  TellStep(ScratchStep::Reading, target);
+  Fd f{OpenToRead(AT_FDCWD, target.c_str(), st)};
+  // What stands there now, when it cannot be opened to be read (a link put there since,
+  // a socket, a file the user may not read): never read.
+  if (f.fd < 0 && errno == ELOOP) return {S_IFLNK, 0, std::nullopt};
+  if (f.fd < 0) return ::lstat(target.c_str(), &st) == 0 ? EarlierFile{st.st_mode, st.st_size, std::nullopt} : EarlierFile{};
+  EarlierFile found{st.st_mode, st.st_size, std::nullopt};
+  std::string head;
+  if (S_ISREG(st.st_mode) && ReadUpTo(f.fd, headBytes, head) == 0) found.head = std::move(head);
+  return found;
+}
+
 ShownOwnership SetShownOwnership(ShownOwnership shown) {
   ShownOwnership previous = std::move(Shown());
   Shown() = std::move(shown);
@@ -489,10 +505,10 @@ void RemoveScratchFolderUnlessHeld(const std::filesystem::path& path, const std:
     // (One that a start killed meanwhile left goes first.)
     const std::string probe = std::string(kScratchPrefix) + "probe";
     ::unlinkat(own.fd, probe.c_str(), 0);
-    Fd file{::openat(own.fd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)};
-    const bool none = file.fd < 0 && errno == ENOENT;
     struct stat f {};
-    if (!(none || (::fstat(file.fd, &f) == 0 && S_ISREG(f.st_mode))) || !IsEmptyFolder(own.fd, name.c_str())) return;
+    Fd file{OpenToRead(own.fd, name.c_str(), f)};
+    const bool none = file.fd < 0 && errno == ENOENT;
+    if (!(none || (file.fd >= 0 && S_ISREG(f.st_mode))) || !IsEmptyFolder(own.fd, name.c_str())) return;
     Fd made{::openat(own.fd, probe.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600)};
     if (made.fd < 0) return;
     const bool withoutModes = ModesDoNotTake(made.fd, st);

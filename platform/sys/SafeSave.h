@@ -79,13 +79,31 @@ class ScratchFile {
 // file. Asked before a question whether to replace the file, so that nothing is asked
 // that could not be done.
 std::optional<std::string> RefusalOfTarget(const std::string& target);
+// That refusal for a thing of type mode (as st_mode gives it) at the target.
+std::string RefusalText(const std::string& target, unsigned mode);
+
+// An earlier file at a target as a look before saving over it finds it: its type and
+// permissions (st_mode; S_IFLNK for a link, 0 when nothing is there), its size, and the
+// first bytes of an ordinary file that could be read (nothing of anything else).
+struct EarlierFile {
+  unsigned mode = 0;
+  long long size = 0;
+  std::optional<std::string> head;
+};
+// Looks at the name without following a link, and opens only an ordinary file found
+// there, without following a link nor waiting, and reads it only when what it opened is
+// one: another user of a shared folder may put a link, a folder or a pipe there in
+// between, and a pipe's open for reading would wait for a writer for ever. What was
+// opened is what is told.
+EarlierFile LookAtEarlierFile(const std::string& target, size_t headBytes);
 
 // For tests: told at each step of a scratch file's making and putting in place, so that
 // a test can act there as another user sharing the folder would: its folder made (not yet
 // opened), the file made, about to be put in place, the target's name looked at (on every
-// try), and the target about to be taken (its permissions given). Returns the previous
-// watcher.
-enum class ScratchStep { FolderMade, Made, Placing, Looked, Taking };
+// try), and the target about to be taken (its permissions given); also, before any of
+// that, an earlier file at the target about to be opened by LookAtEarlierFile. Returns
+// the previous watcher.
+enum class ScratchStep { FolderMade, Made, Placing, Looked, Taking, Reading };
 using ScratchWatch = std::function<void(ScratchStep step, const std::string& target)>;
 ScratchWatch SetScratchWatch(ScratchWatch watch);
 

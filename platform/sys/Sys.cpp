@@ -298,22 +298,14 @@ std::optional<std::string> OwnFile::Read(size_t maxBytes, Look look) {
   Fd dir{OpenOwnFolder(folder_, false)};
   passed_ = dir.fd < 0;
   if (dir.fd < 0) return std::nullopt;
-  // Without waiting, and never through a link.
-  Fd f{::openat(dir.fd, name_.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)};
+  Fd f{OpenToRead(dir.fd, name_.c_str(), st)};
   passed_ = f.fd < 0 && errno == ENOENT;
   if (passed_) return std::nullopt;
   if (f.fd < 0 && errno == ELOOP) Refuse("The file " + path_, "is a link");
-  if (f.fd < 0 || ::fstat(f.fd, &st) != 0) RaiseWithReason("The file " + path_ + " cannot be read", errno);
+  if (f.fd < 0) RaiseWithReason("The file " + path_ + " cannot be read", errno);
   CheckOwnFile(path_, st);
   std::string text;
-  std::array<char, 4096> buf{};
-  while (text.size() < maxBytes) {
-    const ssize_t n = ::read(f.fd, buf.data(), std::min(buf.size(), maxBytes - text.size()));
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) RaiseWithReason("The file " + path_ + " cannot be read", errno);
-    if (n == 0) break;
-    text.append(buf.data(), static_cast<size_t>(n));
-  }
+  if (const int e = ReadUpTo(f.fd, maxBytes, text)) RaiseWithReason("The file " + path_ + " cannot be read", e);
   version_ = VersionOf(st);
   text_ = text;
   passed_ = true;

@@ -1,7 +1,9 @@
 #include "core/ReportOutput.h"
 
 #include <fstream>
+#include <future>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +13,7 @@
 #include "core/PageHeading.h"
 #include "core/Progress.h"
 #include "core/ReportRun.h"
+#include "platform/sys/SafeSave.h"
 
 namespace qvx::test {
 namespace {
@@ -421,6 +424,42 @@ TEST_F(ReportOutputTest, OutputFilesThatAreNotOursAreRefusedNamingThem) {
   EXPECT_EQ(ReadBytes(Path("Notes.XLSX")), "my notes");
   InstallOutputChecks({});
   G.ConsPath.clear();
+}
+
+// Another user of a shared folder may put something else at the name between its first
+// look and the read of the earlier file's kind: it is judged as the first look would
+// judge it, and a pipe with no writer is refused at once, never waited on.
+TEST_F(ReportOutputTest, WhatIsPutAtTheNameAsItsKindIsReadIsJudgedAsAtTheFirstLook) {
+  const std::string at = Path("at.pdf"), isNot = at + " is not a PDF file";
+  std::ofstream(Path("real.pdf")) << "%PDF-1.4 a report";
+  const struct {
+    const char* what;
+    std::function<int()> put;
+    std::string refused;
+  } cases[] = {
+      {"a pipe", [&] { return ::mkfifo(at.c_str(), 0666); }, isNot + "."},
+      {"a link to a PDF", [&] { return ::symlink(Path("real.pdf").c_str(), at.c_str()); },
+       at + " is a link, not a file, so nothing was saved there and nothing was overwritten."},
+      {"a folder", [&] { return ::mkdir(at.c_str(), 0777); }, at + " is a folder."},
+      {"a text file", [&] { WriteBytes(at, "my notes"); return 0; }, isNot + ", so it is not replaced."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    WriteBytes(at, "%PDF-1.4 the earlier report");
+    sys::SetScratchWatch([&](sys::ScratchStep step, const std::string&) {
+      if (step != sys::ScratchStep::Reading) return;
+      fs::remove(at);
+      EXPECT_EQ(c.put(), 0);
+    });
+    auto check = std::async(std::launch::async, [&] { return RefuseOutputFile(at, OutputKind::Pdf); });
+    if (check.wait_for(std::chrono::seconds(30)) != std::future_status::ready) {
+      ADD_FAILURE() << "the check waits for the pipe's writer";
+      ::close(::open(at.c_str(), O_RDWR));  // one comes and goes, so that the check ends
+    }
+    EXPECT_EQ(check.get().value_or(""), c.refused);
+    sys::SetScratchWatch({});
+    fs::remove_all(at);
+  }
 }
 
 // Until a workbook's folder has been chosen, both save boxes start in the output folder,

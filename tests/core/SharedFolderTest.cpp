@@ -242,7 +242,8 @@ TEST_F(SharedFolderTest, AnotherUsersLinksAndPipesNeverTakeTheUsersFilesOrTheOut
                          : at == sys::ScratchStep::Made     ? When::Made
                          : at == sys::ScratchStep::Placing  ? When::Placing
                          : at == sys::ScratchStep::Looked   ? When::Looked
-                                                            : When::Taking;
+                         : at == sys::ScratchStep::Taking   ? When::Taking
+                                                            : When::Before;
         if (now == when) act();
       });
       std::string told;
