@@ -302,8 +302,10 @@ TEST_F(ReportOutputTest, ASavingFailureIsToldAndTheFolderLeftClean) {
 }
 
 // Output never replaces the company file, a company file of the group folder, a folder
-// or a file of another kind; the PDF save box adds ".pdf", and giving it up ends the
-// report as quietly as cancelling the printer choice.
+// or a file of another kind, also when another user of a shared folder puts it at the
+// name as the earlier file's kind is read (a pipe without a writer is never waited on);
+// the PDF save box adds ".pdf", and giving it up ends the report as quietly as cancelling
+// the printer choice.
 TEST_F(ReportOutputTest, OutputFilesThatAreNotOursAreRefusedNamingThem) {
   const std::string company = Path("Harbour.MYO");
   std::ofstream(company) << "SQLite format 3";
@@ -316,6 +318,7 @@ TEST_F(ReportOutputTest, OutputFilesThatAreNotOursAreRefusedNamingThem) {
   fs::create_directories(Path("sub.pdf"));
   fs::create_symlink(Path("old.pdf"), Path("link.pdf"));
   fs::create_symlink(Path("empty.XLSX"), Path("link.XLSX"));
+  const std::string at = Path("at.pdf");
   const std::string isALink = " is a link, not a file, so nothing was saved there and nothing was overwritten.";
   InstallOutputChecks([&] { return company; });
   G.ConsPath = Path("group") + "/";
@@ -324,6 +327,7 @@ TEST_F(ReportOutputTest, OutputFilesThatAreNotOursAreRefusedNamingThem) {
     std::string file;
     OutputKind kind;
     const char* refused;  // the start of what follows the name ("" taken)
+    std::function<int(const char* to)> put = nullptr;  // in place of an earlier PDF, at its read
   } kinds[] = {
       {company, OutputKind::Pdf, " is the company file that is open."},
       {Path("group/North.MYO"), OutputKind::Workbook, " is a company file of the group folder "},
@@ -335,10 +339,27 @@ TEST_F(ReportOutputTest, OutputFilesThatAreNotOursAreRefusedNamingThem) {
       {Path("old.pdf"), OutputKind::Pdf, ""},
       {Path("empty.XLSX"), OutputKind::Workbook, ""},
       {Path("new.pdf"), OutputKind::Pdf, ""},
+      {at, OutputKind::Pdf, " is not a PDF file.", [](const char* to) { return ::mkfifo(to, 0666); }},
+      {at, OutputKind::Pdf, isALink.c_str(), [&](const char* to) { return ::symlink(Path("old.pdf").c_str(), to); }},
+      {at, OutputKind::Pdf, " is a folder.", [](const char* to) { return ::mkdir(to, 0777); }},
+      {at, OutputKind::Pdf, " is not a PDF file, so",
+       [&](const char* to) { return ::link(Path("notes.pdf").c_str(), to); }},
   };
   for (const auto& k : kinds) {
-    SCOPED_TRACE(k.file);
-    const auto refusal = RefuseOutputFile(k.file, k.kind);
+    SCOPED_TRACE(k.file + k.refused);
+    if (k.put) WriteBytes(k.file, "%PDF-1.4 an earlier report");
+    sys::SetScratchWatch([&](sys::ScratchStep step, const std::string&) {
+      if (step != sys::ScratchStep::Reading || !k.put) return;
+      fs::remove(k.file);
+      EXPECT_EQ(k.put(k.file.c_str()), 0);
+    });
+    auto check = std::async(std::launch::async, [&] { return RefuseOutputFile(k.file, k.kind); });
+    if (check.wait_for(std::chrono::seconds(30)) != std::future_status::ready) {
+      ADD_FAILURE() << "the check waits for the pipe's writer";
+      ::close(::open(k.file.c_str(), O_RDWR));  // one comes and goes, so that the check ends
+    }
+    const auto refusal = check.get();
+    if (k.put) fs::remove(k.file);
     if (*k.refused) {
       ASSERT_TRUE(refusal);
       EXPECT_EQ(refusal->rfind(k.file + k.refused, 0), 0u) << *refusal;
@@ -348,6 +369,7 @@ TEST_F(ReportOutputTest, OutputFilesThatAreNotOursAreRefusedNamingThem) {
       EXPECT_FALSE(refusal) << *refusal;
     }
   }
+  sys::SetScratchWatch({});
 
   // The Print to PDF save box, as a report's first heading meets it.
   struct Typed {
@@ -424,42 +446,6 @@ TEST_F(ReportOutputTest, OutputFilesThatAreNotOursAreRefusedNamingThem) {
   EXPECT_EQ(ReadBytes(Path("Notes.XLSX")), "my notes");
   InstallOutputChecks({});
   G.ConsPath.clear();
-}
-
-// Another user of a shared folder may put something else at the name between its first
-// look and the read of the earlier file's kind: it is judged as the first look would
-// judge it, and a pipe with no writer is refused at once, never waited on.
-TEST_F(ReportOutputTest, WhatIsPutAtTheNameAsItsKindIsReadIsJudgedAsAtTheFirstLook) {
-  const std::string at = Path("at.pdf"), isNot = at + " is not a PDF file";
-  std::ofstream(Path("real.pdf")) << "%PDF-1.4 a report";
-  const struct {
-    const char* what;
-    std::function<int()> put;
-    std::string refused;
-  } cases[] = {
-      {"a pipe", [&] { return ::mkfifo(at.c_str(), 0666); }, isNot + "."},
-      {"a link to a PDF", [&] { return ::symlink(Path("real.pdf").c_str(), at.c_str()); },
-       at + " is a link, not a file, so nothing was saved there and nothing was overwritten."},
-      {"a folder", [&] { return ::mkdir(at.c_str(), 0777); }, at + " is a folder."},
-      {"a text file", [&] { WriteBytes(at, "my notes"); return 0; }, isNot + ", so it is not replaced."},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    WriteBytes(at, "%PDF-1.4 the earlier report");
-    sys::SetScratchWatch([&](sys::ScratchStep step, const std::string&) {
-      if (step != sys::ScratchStep::Reading) return;
-      fs::remove(at);
-      EXPECT_EQ(c.put(), 0);
-    });
-    auto check = std::async(std::launch::async, [&] { return RefuseOutputFile(at, OutputKind::Pdf); });
-    if (check.wait_for(std::chrono::seconds(30)) != std::future_status::ready) {
-      ADD_FAILURE() << "the check waits for the pipe's writer";
-      ::close(::open(at.c_str(), O_RDWR));  // one comes and goes, so that the check ends
-    }
-    EXPECT_EQ(check.get().value_or(""), c.refused);
-    sys::SetScratchWatch({});
-    fs::remove_all(at);
-  }
 }
 
 // Until a workbook's folder has been chosen, both save boxes start in the output folder,
