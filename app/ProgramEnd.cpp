@@ -58,6 +58,10 @@ void BeginEnd(int pipe) {
 void EndOnSignals() {
   const int pipe = sys::CatchEndSignals();
   if (pipe < 0) return;
+  // Until the settings are written (SaveSettingsOnExit). On a terminal, below the ^C^C
+  // that the terminal shows.
+  sys::SayWhenEndedAtOnce(::isatty(STDERR_FILENO) ? "\nQuorvex: ended at once; the settings were not saved.\n"
+                                                  : "Quorvex: ended at once; the settings were not saved.\n");
   // Read on whichever event loop runs: the main window's, a dialog's or a box's, or a long
   // read's look at the window events. Owned by the application object.
   auto* notifier = new QSocketNotifier(pipe, QSocketNotifier::Read, QCoreApplication::instance());

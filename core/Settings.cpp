@@ -8,6 +8,7 @@
 #include <map>
 #include <optional>
 #include <regex>
+#include <set>
 #include <variant>
 
 #include "core/Globals.h"
@@ -284,12 +285,18 @@ void WriteDataSetFile() {
 }
 
 bool SaveSettingsOnExit() {
+  // Exit and an end at a signal write twice (at once, and as the window unloads): a file
+  // that fails again for the same cause is told once.
+  static std::set<std::string> told;
   std::string failures;
+  bool failed = false;
   auto attempt = [&](void (*writer)(), const std::string& path) {
     try {
       writer();
     } catch (const std::exception& e) {
-      failures += "\r\n" + path + ": " + CurrentErrorInfo(e).description;
+      failed = true;
+      if (const std::string failure = path + ": " + CurrentErrorInfo(e).description; told.insert(failure).second)
+        failures += "\r\n" + failure;
     }
   };
   {
@@ -299,11 +306,13 @@ bool SaveSettingsOnExit() {
     if (!SettingsFile().unreadable) attempt(WriteIniFile, IniFilePath());
     if (const std::string file = DataSetToWrite().file; !file.empty())
       attempt(WriteDataSetFile, sys::InProgramFolder(file));
+    // Before an insisting signal waiting for this write ends the program.
+    if (!failed) sys::SayWhenEndedAtOnce(nullptr);
   }
-  if (failures.empty()) return true;
-  ui::MsgBox("The settings could not be saved. These files were not written:\r\n" + failures,
-             ui::Buttons::OK, ui::Icon::Exclamation);
-  return false;
+  if (!failures.empty())
+    ui::MsgBox("The settings could not be saved. These files were not written:\r\n" + failures, ui::Buttons::OK,
+               ui::Icon::Exclamation);
+  return !failed;
 }
 
 UsersSettingsKept::UsersSettingsKept() {

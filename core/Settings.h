@@ -72,8 +72,8 @@ void ParseDataSetLine(std::string& line);
 void WriteDataSetFile();
 
 // Writes the settings file and the data-set file when the program ends. Any failure is
-// told to the user in one message naming each file not written and why; the result
-// says whether both were written.
+// told to the user in one message naming each file not written and why, once for each
+// file and cause; the result says whether both were written.
 bool SaveSettingsOnExit();
 
 // While a report has connected company files of its own choosing through the user's

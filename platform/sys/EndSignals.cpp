@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <pthread.h>
+#include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 #include <csignal>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 namespace qvx::sys {
@@ -29,7 +31,10 @@ std::atomic<int64_t> firstEndNs{0};
 // The writes under way that an insisting signal waits for, and the signal that waits.
 std::atomic<int> writesUnderWay{0};
 std::atomic<int> insisting{0};
-static_assert(std::atomic<int>::is_always_lock_free && std::atomic<int64_t>::is_always_lock_free);
+// The line an insisting signal says as it ends the program at once.
+std::atomic<const char*> endedAtOnce{nullptr};
+static_assert(std::atomic<int>::is_always_lock_free && std::atomic<int64_t>::is_always_lock_free &&
+              std::atomic<const char*>::is_always_lock_free);
 
 int64_t MonotonicNs() {
   timespec now{};
@@ -48,6 +53,10 @@ void WriteNotice(int sig) {
   const char byte = static_cast<char>(sig);
   (void)!::write(endNotice, &byte, 1);
   if (ignored) ::sigaction(SIGPIPE, &before, nullptr);
+}
+
+void SayEndedAtOnce() {
+  if (const char* line = endedAtOnce.load()) (void)!::write(STDERR_FILENO, line, std::strlen(line));
 }
 
 // Runs in any thread, between any two instructions: only async-signal-safe calls.
@@ -77,6 +86,7 @@ extern "C" void OnEndSignal(int sig) {
     errno = saved;
     return;
   }
+  SayEndedAtOnce();
   // The signal is blocked while its handler runs: it ends the program on the return.
   ::signal(sig, SIG_DFL);
   ::raise(sig);
@@ -92,6 +102,11 @@ void TakeEndNotice() {
   ::unsetenv("QVX_END_NOTICE_FD");
   if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos || text.size() > 9) return;
   const int fd = std::stoi(text);
+  // Only a pipe beyond the standard three: the byte must reach the start script alone, not
+  // whatever reads the program's input, output or error or a file, and marking one of
+  // those close-on-exec would take it from every program started.
+  struct stat st {};
+  if (fd <= STDERR_FILENO || ::fstat(fd, &st) != 0 || !S_ISFIFO(st.st_mode)) return;
   const int flags = ::fcntl(fd, F_GETFD);
   if (flags < 0 || ::fcntl(fd, F_SETFD, flags | FD_CLOEXEC) != 0) return;
   endNotice = fd;
@@ -120,6 +135,8 @@ int CatchEndSignals() {
 
 int EndSignal() { return firstEndSignal.load(); }
 
+void SayWhenEndedAtOnce(const char* line) { endedAtOnce.store(line); }
+
 void EndBySignal(int sig) {
   ::signal(sig, SIG_DFL);
   sigset_t only;
@@ -134,7 +151,10 @@ EndAfterWrite::EndAfterWrite() { writesUnderWay.fetch_add(1); }
 
 EndAfterWrite::~EndAfterWrite() {
   if (writesUnderWay.fetch_sub(1) == 1) {
-    if (const int sig = insisting.load()) EndBySignal(sig);
+    if (const int sig = insisting.load()) {
+      SayEndedAtOnce();
+      EndBySignal(sig);
+    }
   }
 }
 

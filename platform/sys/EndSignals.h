@@ -7,7 +7,7 @@ namespace qvx::sys {
 // (EFBIG), told and cleaned up, instead of the signal ending the program at once.
 void IgnoreFileSizeSignal();
 
-// Takes the descriptor that QVX_END_NOTICE_FD names, when it names an open one: the first
+// Takes the descriptor that QVX_END_NOTICE_FD names, when it names a pipe above 2: the first
 // end signal caught writes its number there as one byte, so that the program's start script
 // knows that the program got the signal itself and sends it none. The descriptor is closed on exec and the variable leaves the
 // environment, so that nothing the program starts inherits either. Called first thing,
@@ -31,6 +31,10 @@ int CatchEndSignals();
 inline constexpr int kInsistAfterMs = 400;
 // The signal that asked the program to end; 0 while none has.
 int EndSignal();
+// The line (ending in a newline) that an insisting signal writes to the standard error as
+// it ends the program at once, so that the user knows what was lost; nullptr: none. The
+// text must last as long as the program.
+void SayWhenEndedAtOnce(const char* line);
 // Ends the program by the signal's default action, as if it had never been caught, so
 // that whoever started it sees what ended it.
 [[noreturn]] void EndBySignal(int sig);

@@ -105,6 +105,9 @@ bool FolderOf(const std::string& path, std::string& folder) {
 }
 
 [[noreturn]] void RaiseFileError(const std::string& path, int e) {
+  // Taken as a full disk, but told as what it is: a file beyond the size the process
+  // (ulimit -f) or the file system allows.
+  if (e == EFBIG) Raise(err::DiskFull, "File size limit exceeded");
   std::string folder;
   Raise(FileErrorNumber(e, e != ENOENT || FolderOf(path, folder)));
 }

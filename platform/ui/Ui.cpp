@@ -268,7 +268,13 @@ Answer QtUi::Message(const MessageRequest& r) {
     return map.back().second;
   };
   if (ProgramEnding()) {
-    std::fprintf(stderr, "%s: %s\n", TitleOrProgram(r.title).toLocal8Bit().constData(), r.text.c_str());
+    // The box's line ends (CR LF, or a CR alone) as a terminal takes them.
+    std::string text;
+    for (size_t i = 0; i < r.text.size(); ++i) {
+      if (r.text[i] != '\r') text += r.text[i];
+      else if (i + 1 == r.text.size() || r.text[i + 1] != '\n') text += '\n';
+    }
+    std::fprintf(stderr, "%s: %s\n", TitleOrProgram(r.title).toLocal8Bit().constData(), text.c_str());
     return closed();
   }
   QMessageBox::StandardButtons all;

@@ -67,8 +67,8 @@ TEST(ProgramEnd, EachStopEndsTheProgramAsExitDoesHoweverManyCopiesOfItsSignalsCo
     bool companyLocked;  // the start waits for the company file while the signals come
     bool written;        // the settings and data-set files as Exit writes them; else untouched
     int endedBy;         // 0: exit status 0
-    // No room for the settings file, as on a full disk: the program says so on its standard
-    // error, with nobody to answer a box, writes the data-set file and ends.
+    // No room for the settings file (the file-size limit): the program says so on its
+    // standard error, with nobody to answer a box, writes the data-set file and ends.
     bool fullDisk = false;
   };
   const Case cases[] = {
@@ -181,9 +181,18 @@ TEST(ProgramEnd, EachStopEndsTheProgramAsExitDoesHoweverManyCopiesOfItsSignalsCo
       EXPECT_EQ(CoreTest::ReadBytes(dataSet), c.fullDisk ? "DS-CompanyName=Clearwater Trading Pty Ltd\r\n"
                                                          : "DS-CompanyName=as it was\r\n");
     }
-    EXPECT_EQ(said.find("The settings could not be saved. These files were not written:") != std::string::npos,
-              c.fullDisk)
+    // Each said once, in plain lines: the file-size limit's cause, and the insisting end.
+    const auto times = [&said](const std::string& text) {
+      size_t n = 0;
+      for (size_t at = said.find(text); at != std::string::npos; at = said.find(text, at + 1)) ++n;
+      return n;
+    };
+    EXPECT_EQ(times("The settings could not be saved. These files were not written:\n\n" + folder +
+                    "/Tallymoor.Ini: File size limit exceeded\n"),
+              c.fullDisk ? 1u : 0u)
         << said;
+    EXPECT_EQ(times("Quorvex: ended at once; the settings were not saved.\n"), c.spacing == Insisting ? 1u : 0u) << said;
+    EXPECT_EQ(said.find('\r'), std::string::npos) << said;
     // Nothing half-written is left beside them.
     EXPECT_EQ(NamesStartingWith(folder, "Tallymoor.Ini"), std::vector<std::string>{"Tallymoor.Ini"});
     EXPECT_EQ(NamesStartingWith(folder, "QVXDataSet-"), std::vector<std::string>{"QVXDataSet-Clearwater.Txt"});

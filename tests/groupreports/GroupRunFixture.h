@@ -44,6 +44,7 @@ struct GroupMember {
   int lastMonth = 12;  // calendar year, unlike the user's own file
   std::vector<std::pair<std::string, std::string>> users = {{"Administrator", ""}};
   bool basicChart = true;
+  int year = 2014;  // the financial year, the user's own file's
 };
 
 // The options a run is given in its dialog.
@@ -93,7 +94,7 @@ class GroupRunTest : public CompanyReaderTest {
     std::filesystem::create_directories(folder);
     samples::CompanySetup s;
     s.companyName = "Member " + m.file;
-    s.currentFinancialYear = 2014;
+    s.currentFinancialYear = m.year;
     s.lastMonthInFinancialYear = m.lastMonth;
     s.users = m.users;
     const std::string path = folder + "/" + m.file;

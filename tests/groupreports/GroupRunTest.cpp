@@ -354,7 +354,9 @@ TEST_F(GroupRunTest, TheSettingsWrittenAtAnyBoxOfTheRunAreTheUsersOwn) {
 // member's company, and the connection's message once.
 TEST_F(GroupRunTest, TheUsersFileGoneBeforeTheOutputEndsTheRun) {
   const std::string folder = Path("g");
-  BuildMember(folder, {"A.MYO", "CONSOLIDATE 50%", {}, {{"2014-01-10", "4-1000", -M("2.00")}}});
+  GroupMember member{"A.MYO", "CONSOLIDATE 50%", {}, {{"2014-01-10", "4-1000", -M("2.00")}}};
+  member.year = 2015;
+  BuildMember(folder, member);
   fs::rename(ownFile_, ownFile_ + ".away");
   Run({.folder = folder});
   const std::vector<std::string> messages = ui_->Messages();
@@ -369,6 +371,7 @@ TEST_F(GroupRunTest, TheUsersFileGoneBeforeTheOutputEndsTheRun) {
   EXPECT_EQ(G.DataSetFile, "QVXDataSet-Own.Txt");
   EXPECT_EQ(G.DataSetCompany, "Own Books Pty Ltd");
   EXPECT_EQ(G.FirstMonth, 7);
+  EXPECT_EQ(G.CurrentYear, 2014);
 }
 
 TEST_F(GroupRunTest, DebugModeShowsEachFilesSettings) {

@@ -181,7 +181,7 @@ TEST(Sys, AScratchFileAnotherProcessIsWritingSurvivesTheNextStart) {
 }
 
 // A write beyond the process's file-size limit (`ulimit -f`, its signal ignored as the
-// program does) is told as a full disk, and the earlier file stays.
+// program does) is taken as a full disk but told by its own cause, and the earlier file stays.
 TEST(Sys, AWritePastTheFileSizeLimitIsADiskFull) {
   QTemporaryDir dir;
   const std::string path = dir.path().toStdString() + "/settings.ini";
@@ -204,7 +204,7 @@ TEST(Sys, AWritePastTheFileSizeLimitIsADiskFull) {
   }
   std::signal(SIGXFSZ, savedSignal);
   EXPECT_EQ(number, err::DiskFull);
-  EXPECT_EQ(description, "Disk full");
+  EXPECT_EQ(description, "File size limit exceeded");
   EXPECT_EQ(sys::ReadTextLines(path, 10), std::vector<std::string>{"the earlier settings"});
 }
 

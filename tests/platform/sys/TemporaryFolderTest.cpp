@@ -83,9 +83,13 @@ TEST(TemporaryFolder, TheStartClearsOnlyTheUsersOwnAbandonedFolders) {
       {"another user's link to a private folder of the user's", true, true, false},
       {"another user's folder", false, true, false},
   };
+  int skipped = 0;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    if (c.anotherUsers && (::geteuid() != 0 || !nobody)) continue;
+    if (c.anotherUsers && (::geteuid() != 0 || !nobody)) {
+      ++skipped;
+      continue;
+    }
     QTemporaryDir root;
     const std::string tmp = root.path().toStdString() + "/tmp", mine = root.path().toStdString() + "/mine";
     const std::string found = tmp + "/qvx-clean-Ab1234";
@@ -104,6 +108,7 @@ TEST(TemporaryFolder, TheStartClearsOnlyTheUsersOwnAbandonedFolders) {
       EXPECT_EQ(Read((c.link ? mine : found) + "/sub/notes"), "the user's notes");
     }
   }
+  if (skipped) GTEST_SKIP() << skipped << " cases need root, and a user nobody, to make another user's folder";
 }
 
 }  // namespace
