@@ -44,7 +44,7 @@
 #     none of its own), one to the start alone is passed on; the program itself, ended by
 #     a SIGTERM to the group, by SIGTERMs or SIGHUPs 1 ms apart, by a SIGTERM to the start
 #     alone and by a closed terminal (tmux), leaves its folder as File > Exit does, and
-#     nothing runs on;
+#     nothing runs on; a SIGTERM that comes as the start launches the program still ends it;
 #   - a start killed with SIGKILL takes its X server and window manager with it, even
 #     killed before they have their parent-death signal (a slowed setpriv); the next start
 #     removes its folder, but not one a failed start kept, another user's, nor the folder
