@@ -50,14 +50,14 @@
 #     removes its folder, but not one a failed start kept, another user's, nor the folder
 #     of a start still running.
 #
-#   scripts/check-vnc-screen.sh [BUILD] [STARTS] [OUTDIR]     (default: build 5 BUILD/vnc-screen)
-#
 # The program runs from a scratch program folder inside BUILD: the build's own settings
 # file is left alone. The check waits only for what the start and the programs tell (a
 # line, a file, a window, an end), never for a guessed time: the start's own waits are
 # bounded, and the time it grants the program to end is read from it.
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
+USAGE="usage: scripts/check-vnc-screen.sh [BUILD] [STARTS] [OUTDIR]    (default: build 5 BUILD/vnc-screen)"
+. "$ROOT/scripts/usage.sh"
 BUILD="$(cd "${1:-build}" && pwd)"
 STARTS="${2:-5}"
 OUT="${3:-$BUILD/vnc-screen}"

@@ -3,13 +3,13 @@
 # files, printed by the report runner on the "PDF" device and turned into PNG files under
 # docs/. The runner is built with the tests (make test builds it in build-test).
 #
-#   scripts/make-report-pictures.sh [BUILD]      (default: build-test)
-#
 # The runner reaches the company-file driver of BUILD through a registration of its own
 # (every driver name a sample names, as BUILD's qvx-make-samples lists them), so the
 # machine's registration is neither needed nor changed.
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
+USAGE="usage: scripts/make-report-pictures.sh [BUILD]    makes docs/*.png with BUILD's runner (default: build-test)"
+. "$ROOT/scripts/usage.sh"
 BUILD="$(cd "${1:-build-test}" && pwd)"
 RUN="$BUILD/tools/qvx-report-run"
 SAMPLES="$BUILD/samples"

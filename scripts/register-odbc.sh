@@ -8,11 +8,13 @@
 # the other countries' direct-mode names, "MYOB_AccountRight_2011" for DSN mode), and the
 # data source "MYOB_Accountright_2011" (whose default company file is the sample file of
 # the newer product line). Root needs no more than any other user: no sudo, nothing in /etc.
-#   scripts/register-odbc.sh [BUILD] [FOLDER]      (default: build build/odbc)
 # Check by hand with:
 #   echo "SELECT COUNT(*) FROM MYOB.JournalRecords" |
 #     ODBCSYSINI="$PWD/build/odbc" ODBCINI="$PWD/build/odbc/odbc.ini" isql MYOB_Accountright_2011 Administrator "" -b
 set -euo pipefail
+USAGE="usage: scripts/register-odbc.sh [BUILD] [FOLDER]    registers BUILD's driver for you in FOLDER
+                                                    (default: build BUILD/odbc)"
+. "$(dirname "$0")/usage.sh"
 BUILD="${1:-build}"
 if [ ! -d "$BUILD" ]; then
   echo "register-odbc: no build folder $BUILD" >&2

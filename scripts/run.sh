@@ -15,6 +15,8 @@
 # the company file's password and is the user's alone).
 # Qt's own VNC platform is not used: it always listens on every network interface.
 set -euo pipefail
+USAGE="usage: scripts/run.sh [BUILD]    starts the program built in BUILD (default: build)"
+. "$(dirname "$0")/usage.sh"
 BUILD="${1:-build}"
 BIN="$BUILD/bin"
 if [ -x "$BUILD/prepare-program-folder.sh" ]; then "$BUILD/prepare-program-folder.sh" "$BIN"; fi

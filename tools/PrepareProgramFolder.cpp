@@ -3,23 +3,39 @@
 // opens the Australian sample company through the registered driver. Its "CompanyName="
 // line stays empty, as in the default file: a name there would name every company file
 // connected for the first time. A settings file that exists is never touched.
-//
-//   qvx-prepare-program-folder [PROGRAM_FOLDER]     (default: the build's bin folder)
 #include <cstdio>
 #include <filesystem>
+#include <iostream>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "core/Settings.h"
 #include "driver/AccessKey.h"
+#include "platform/runtime/CommandLine.h"
 #include "platform/runtime/Runtime.h"
 #include "platform/sys/Sys.h"
 #include "samples/SamplePaths.h"
 
 namespace fs = std::filesystem;
 
+namespace {
+
+constexpr const char* kUsage =
+    "usage: qvx-prepare-program-folder [PROGRAM_FOLDER]\n"
+    "Copies the sample company files into PROGRAM_FOLDER/samples and, when it holds no\n"
+    "settings file, writes one that opens the Australian sample company. PROGRAM_FOLDER\n"
+    "is " QVX_PROGRAM_FOLDER " unless given; one whose name starts with \"-\" is\n"
+    "given as ./-NAME.\n";
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i)
+    if (qvx::cli::AsksForHelp(argv[i])) return qvx::cli::Help(std::cout, kUsage);
+  if (argc > 2) return qvx::cli::Refuse(std::cerr, "qvx-prepare-program-folder", "one folder at most", kUsage);
+  if (argc == 2 && argv[1][0] == '-')
+    return qvx::cli::Refuse(std::cerr, "qvx-prepare-program-folder", std::string("unknown argument ") + argv[1], kUsage);
   const fs::path folder = fs::absolute(argc > 1 ? argv[1] : QVX_PROGRAM_FOLDER);
   const fs::path samples = folder / "samples";
   std::error_code ec;

@@ -423,11 +423,12 @@ TEST(SampleBuilder, TheCommandRefusesWhatItDoesNotKnow) {
   const fs::path dir = fs::temp_directory_path() / ("qvx-make-samples-" + std::to_string(::getpid()));
   fs::remove_all(dir);
   fs::create_directories(dir);
-  for (const std::string args : {"", "--help", "-h", "--colour", "--large x.MYO", "--driver-names x", "a b"}) {
+  for (const std::string args : {"", "--colour", "--large x.MYO", "--driver-names x", "a b"}) {
     SCOPED_TRACE(args);
     const std::string told = test::CommandOutput("cd '" + dir.string() + "' && '" QVX_BINARY_DIR
-                                                 "/bin/qvx-make-samples' " + args + " 2>&1; echo \"status $?\"");
-    EXPECT_EQ(told, "usage: qvx-make-samples FOLDER | --large FILE JOURNAL_LINES | --driver-names\nstatus 2\n");
+                                                 "/bin/qvx-make-samples' " + args + " 2>&1 >/dev/null; echo \"status $?\"");
+    EXPECT_TRUE(told.starts_with("qvx-make-samples: ") && told.ends_with("status 2\n")) << told;
+    EXPECT_NE(told.find("\nusage: qvx-make-samples FOLDER"), std::string::npos) << told;
     EXPECT_TRUE(fs::is_empty(dir)) << fs::directory_iterator(dir)->path();
   }
   fs::remove_all(dir);

@@ -33,6 +33,8 @@ int main(int argc, char** argv) {
     std::cerr << "qvx-report-run: " << passedOver << "\n";
     setenv("TMPDIR", "/tmp", 1);
   }
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  if (const auto answered = qvx::runner::AnswerArguments(args, std::cout, std::cerr)) return *answered;
   // What a killed run left behind (its folders and its unfinished output) goes first.
   qvx::sys::RemoveAbandonedTemporaryFolders(qvx::runner::kTemporaryFolderPrefix);
   std::unique_ptr<qvx::sys::TemporaryFolder> config;
@@ -48,7 +50,7 @@ int main(int argc, char** argv) {
   {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Quorvex");
-    rc = qvx::runner::Run(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr);
+    rc = qvx::runner::Run(args, std::cout, std::cerr);
   }
   return rc;
 }

@@ -25,6 +25,7 @@
 #include "core/Settings.h"
 #include "core/Startup.h"
 #include "platform/printer/Printer.h"
+#include "platform/runtime/CommandLine.h"
 #include "platform/runtime/Runtime.h"
 #include "platform/shell/Shell.h"
 #include "platform/sys/SafeSave.h"
@@ -38,12 +39,16 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kWritten = 0, kFailed = 1, kBadArguments = 2, kNotBuilt = 3;
+constexpr int kWritten = 0, kFailed = 1, kBadArguments = cli::kBadArguments, kNotBuilt = 3;
 
+constexpr const char* kProgram = "qvx-report-run";
 constexpr const char* kUsage =
     "usage: qvx-report-run --file PATH [--user NAME] [--password TEXT]\n"
     "                      --report BGTCMP|BGTFCT|CONPL --from MM/YYYY --to MM/YYYY\n"
-    "                      [--option NAME=VALUE]... [--folder DIR] --out PATH.xlsx|PATH.pdf\n";
+    "                      [--option NAME=VALUE]... [--folder DIR] --out PATH.xlsx|PATH.pdf\n"
+    "Runs one report on the company file without a display, its dialogs answered from these\n"
+    "arguments, and saves it at --out. Status: 0 written, 1 failed, 2 bad arguments or a\n"
+    "period or options refused, 3 a report not built into this runner.\n";
 
 std::map<std::string, ReportRegistration>& Registry() {
   static std::map<std::string, ReportRegistration> registry;
@@ -73,6 +78,7 @@ std::optional<Month> ParseMonth(const std::string& text) {
 }
 
 struct Arguments {
+  bool help = false;  // the usage was asked for; nothing else counts
   std::string file, user = "Administrator", password, report, folder, out;
   Month from, to;
   std::vector<std::pair<std::string, std::string>> options;
@@ -87,22 +93,30 @@ Arguments Parse(const std::vector<std::string>& args) {
   std::optional<Month> from, to;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& name = args[i];
-    if (i + 1 >= args.size()) throw BadArguments(name + " needs a value");
-    const std::string& value = args[++i];
-    if (name == "--file") a.file = value;
-    else if (name == "--user") a.user = value;
-    else if (name == "--password") a.password = value;
-    else if (name == "--report") a.report = value;
-    else if (name == "--folder") a.folder = value;
-    else if (name == "--out") a.out = value;
+    if (cli::AsksForHelp(name)) {
+      a.help = true;
+      return a;
+    }
+    const auto value = [&]() -> const std::string& {
+      if (i + 1 >= args.size()) throw BadArguments(name + " needs a value");
+      return args[++i];
+    };
+    if (name == "--file") a.file = value();
+    else if (name == "--user") a.user = value();
+    else if (name == "--password") a.password = value();
+    else if (name == "--report") a.report = value();
+    else if (name == "--folder") a.folder = value();
+    else if (name == "--out") a.out = value();
     else if (name == "--from" || name == "--to") {
-      auto m = ParseMonth(value);
-      if (!m) throw BadArguments(name + " must be a month written MM/YYYY, not \"" + value + "\"");
+      const std::string& month = value();
+      auto m = ParseMonth(month);
+      if (!m) throw BadArguments(name + " must be a month written MM/YYYY, not \"" + month + "\"");
       (name == "--from" ? from : to) = m;
     } else if (name == "--option") {
-      const auto eq = value.find('=');
-      if (eq == std::string::npos || eq == 0) throw BadArguments("--option must be written NAME=VALUE, not \"" + value + "\"");
-      a.options.emplace_back(value.substr(0, eq), value.substr(eq + 1));
+      const std::string& option = value();
+      const auto eq = option.find('=');
+      if (eq == std::string::npos || eq == 0) throw BadArguments("--option must be written NAME=VALUE, not \"" + option + "\"");
+      a.options.emplace_back(option.substr(0, eq), option.substr(eq + 1));
     } else {
       throw BadArguments("unknown argument " + name);
     }
@@ -454,14 +468,18 @@ const ReportRegistration* Find(const std::string& code) {
 
 // ---------------------------------------------------------------- the run
 
-int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  Arguments a;
+std::optional<int> AnswerArguments(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   try {
-    a = Parse(args);
+    if (Parse(args).help) return cli::Help(out, kUsage);
   } catch (const BadArguments& e) {
-    err << "qvx-report-run: " << e.what() << "\n" << kUsage;
-    return kBadArguments;
+    return cli::Refuse(err, kProgram, e.what(), kUsage);
   }
+  return std::nullopt;
+}
+
+int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  if (const auto answered = AnswerArguments(args, out, err)) return *answered;
+  Arguments a = Parse(args);
   const ReportRegistration* report = Find(a.report);
   if (!report || !report->entry) {
     err << "qvx-report-run: the report " << a.report << " is not built into this runner\n";

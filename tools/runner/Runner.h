@@ -60,6 +60,7 @@
 #include <functional>
 #include <iosfwd>
 #include <map>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -126,6 +127,10 @@ struct Registrar {
 // The name of the run's temporary folders (its configuration and program folders), by
 // which the next run finds those that a killed run left behind.
 inline constexpr const char* kTemporaryFolderPrefix = "qvx-runner-";
+
+// The answer to arguments that ask for the usage (status 0) or that are wrong (status 2),
+// given before anything is made; nothing when the run may go on.
+std::optional<int> AnswerArguments(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 // The whole run (a QApplication must exist). Returns the exit status.
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
