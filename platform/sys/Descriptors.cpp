@@ -39,9 +39,9 @@ int ReadUpTo(int fd, size_t maxBytes, std::string& text) {
   return 0;
 }
 
-int WriteSyncClose(Fd& f, std::string_view bytes) {
+int WriteSyncClose(Fd& f, std::string_view bytes, Flush flush) {
   if (const int e = WriteAll(f.fd, bytes)) return e;
-  if (::fsync(f.fd) != 0) return errno;
+  if (flush == Flush::ToDisk && ::fsync(f.fd) != 0) return errno;
   const int written = f.fd;
   f.fd = -1;
   return ::close(written) != 0 ? errno : 0;

@@ -30,9 +30,17 @@ int WriteAll(int fd, std::string_view bytes);
 // the error of the read that failed.
 int ReadUpTo(int fd, size_t maxBytes, std::string& text);
 
-// Writes all of bytes to the new file open at f, then syncs and closes it, so that what
-// takes another file's place is whole on disk: 0, or the error of the step that failed.
-int WriteSyncClose(Fd& f, std::string_view bytes);
+// Whether a file written in a folder is flushed to the disk before it takes its place:
+// not within a TemporaryFolder of this process, which goes with all it holds.
+enum class Flush { ToDisk, NotNeeded };
+// For the folder open at dir, or at a path (ToDisk when it cannot be opened).
+Flush FlushInto(int dir);
+Flush FlushInto(const std::string& folder);
+
+// Writes all of bytes to the new file open at f, then syncs it (unless flush says it is not
+// needed) and closes it, so that what takes another file's place is whole on disk: 0, or
+// the error of the step that failed.
+int WriteSyncClose(Fd& f, std::string_view bytes, Flush flush);
 
 // Takes the lock of a file or folder open at fd without waiting: false when another
 // open of it, in this process or another, holds it.

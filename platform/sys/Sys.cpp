@@ -214,7 +214,7 @@ void WriteTextLines(const std::string& path, const std::vector<std::string>& lin
     mode &= ~mask;
   }
   if (::fchmod(f.fd, mode) != 0) fail(errno);
-  if (const int e = WriteSyncClose(f, bytes)) fail(e);
+  if (const int e = WriteSyncClose(f, bytes, FlushInto(folder))) fail(e);
   if (::rename(tmp.c_str(), path.c_str()) != 0) fail(errno);
 }
 
@@ -332,7 +332,7 @@ void OwnFile::Write(std::string_view bytes) {
     ::unlinkat(dir.fd, temp.c_str(), 0);
     RaiseWithReason(what, e);
   };
-  if (const int e = WriteSyncClose(f, bytes)) fail(e);
+  if (const int e = WriteSyncClose(f, bytes, FlushInto(dir.fd))) fail(e);
   if (::renameat(dir.fd, temp.c_str(), dir.fd, name_.c_str()) != 0) fail(errno);
   passed_ = false;
 }

@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <mutex>
+#include <set>
 #include <utility>
 
 #include "platform/sys/Descriptors.h"
@@ -72,6 +74,22 @@ int OpenTemporaryRoot(std::string& root, std::string* passedOver = nullptr) {
   return ::open(root.c_str(), kFlags);
 }
 
+// The folders of this process's living TemporaryFolders, by device and inode.
+struct LivingFolders {
+  std::mutex mutex;
+  std::set<std::pair<dev_t, ino_t>> folders;
+};
+LivingFolders& Living() {
+  static LivingFolders living;
+  return living;
+}
+
+std::pair<dev_t, ino_t> IdentityOf(int fd) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return {};
+  return {st.st_dev, st.st_ino};
+}
+
 AbandonedFolderWatch& AbandonedWatch() {
   static AbandonedFolderWatch watch;
   return watch;
@@ -103,14 +121,45 @@ TemporaryFolder::TemporaryFolder(std::string_view prefix) {
     name_ = name;
     std::swap(parent_, parent.fd);
     std::swap(folder_, own.fd);
+    const std::lock_guard lock(Living().mutex);
+    Living().folders.insert(IdentityOf(folder_));
     return;
   }
 }
 
 TemporaryFolder::~TemporaryFolder() {
+  {
+    const std::lock_guard lock(Living().mutex);
+    Living().folders.erase(IdentityOf(folder_));
+  }
   RemoveThrough(parent_, name_, folder_);
   ::close(folder_);
   ::close(parent_);
+}
+
+Flush FlushInto(int dir) {
+  const std::lock_guard lock(Living().mutex);
+  if (Living().folders.empty()) return Flush::ToDisk;
+  // The folder and those above it, up to the root (whose ".." is itself).
+  Fd at{::openat(dir, ".", O_PATH | O_DIRECTORY | O_CLOEXEC)};
+  for (auto seen = std::pair<dev_t, ino_t>{}; at.fd >= 0;) {
+    const auto identity = IdentityOf(at.fd);
+    if (identity == seen) break;
+    if (Living().folders.contains(identity)) return Flush::NotNeeded;
+    seen = identity;
+    Fd up{::openat(at.fd, "..", O_PATH | O_DIRECTORY | O_CLOEXEC)};
+    std::swap(at.fd, up.fd);
+  }
+  return Flush::ToDisk;
+}
+
+Flush FlushInto(const std::string& folder) {
+  {
+    const std::lock_guard lock(Living().mutex);
+    if (Living().folders.empty()) return Flush::ToDisk;
+  }
+  const Fd dir{::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)};
+  return dir.fd < 0 ? Flush::ToDisk : FlushInto(dir.fd);
 }
 
 std::string TemporaryFolder::DescriptorPath() const { return "/proc/self/fd/" + std::to_string(folder_); }

@@ -11,6 +11,8 @@ namespace qvx::sys {
 // A private folder in the system's temporary folder, named prefix and six letters, held
 // by a lock while this object lives and removed with everything in it at its end. A
 // process killed meanwhile leaves it behind unlocked, for RemoveAbandonedTemporaryFolders.
+// Since nothing in it outlasts it, the files this layer writes within it (WriteTextLines,
+// OwnFile) are not flushed to the disk.
 // It keeps the descriptors of the folder that holds it and of itself, and its end goes
 // through them alone: it is emptied through its own, and its name goes only while that
 // name still names it, so that nothing outside it is touched, whatever its name or the

@@ -20,6 +20,7 @@
 #include "platform/runtime/Runtime.h"
 #include "platform/sys/SafeSave.h"
 #include "platform/sys/Sys.h"
+#include "platform/sys/TemporaryFolder.h"
 
 namespace {
 // The error the next flushes fail with; 0 flushes as the C library does.
@@ -73,6 +74,20 @@ TEST(FailedFlush, TheEarlierFileStaysAndNothingElseIsLeft) {
     EXPECT_TRUE(fs::is_empty(program.path().toStdString()));
     sys::SetProgramFolder({});
   }
+}
+
+// What is written within a temporary folder goes with it, so it is not flushed; what is
+// written elsewhere meanwhile still is.
+TEST(FailedFlush, NothingWithinATemporaryFolderIsFlushed) {
+  sys::TemporaryFolder temporary("qvx-flush-");
+  QTemporaryDir elsewhere;
+  const std::string within = temporary.DescriptorPath();
+  failingFlush = EIO;
+  EXPECT_NO_THROW(sys::WriteTextLines(within + "/settings.ini", {"kept"}));
+  EXPECT_NO_THROW(sys::OwnFile(within + "/quorvex", "short-date").Write("dd/MM/yyyy\n"));
+  EXPECT_THROW(sys::WriteTextLines(elsewhere.path().toStdString() + "/settings.ini", {"kept"}), VbError);
+  EXPECT_THROW(sys::OwnFile(elsewhere.path().toStdString() + "/quorvex", "short-date").Write("x"), VbError);
+  failingFlush = 0;
 }
 
 }  // namespace
