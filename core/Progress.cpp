@@ -35,7 +35,7 @@ template <typename FormT>
 void LongReadWindow<FormT>::Show() {
   FormT& w = Window();
   w.setWindowModality(Qt::ApplicationModal);
-  w.show();
+  w.ShowModeless();
 }
 
 template class LongReadWindow<ProgressForm>;

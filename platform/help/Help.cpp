@@ -18,6 +18,7 @@
 #include <QVBoxLayout>
 
 #include "platform/runtime/Runtime.h"
+#include "platform/ui/Ui.h"
 
 namespace qvx::help {
 
@@ -148,6 +149,8 @@ std::string PagesFolder(const std::string& helpFile) {
 }
 
 void ShowTopic(const std::string& helpFile, int topic) {
+  // The end has begun: no window opens now (a box would not be shown either).
+  if (ui::ProgramEnding()) return;
   if (auto* r = State().recorder) r->calls.push_back({helpFile, topic});
   const QString folder = QString::fromStdString(PagesFolder(helpFile));
   const QDir dir(folder);

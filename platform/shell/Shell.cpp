@@ -4,6 +4,8 @@
 #include <QString>
 #include <QUrl>
 
+#include "platform/ui/Ui.h"
+
 namespace qvx::shell {
 namespace {
 
@@ -27,6 +29,8 @@ bool OpenOnDesktop(const std::string& pathOrUrl) {
 }  // namespace
 
 bool OpenWithDefaultProgram(const std::string& pathOrUrl) {
+  // A program started once the end has begun would outlive this one and its screen.
+  if (ui::ProgramEnding()) return false;
   if (State().opener) return State().opener(pathOrUrl);
   return OpenOnDesktop(pathOrUrl);
 }

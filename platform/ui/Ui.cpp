@@ -163,7 +163,8 @@ void Form::ShowModal() {
 void Form::ShowModeless() {
   loaded_ = true;
   Form_Load();
-  if (!loaded_) return;
+  // Once the end has begun the window is loaded, for the end to unload it, but not shown.
+  if (!loaded_ || ProgramEnding()) return;
   show();
 }
 

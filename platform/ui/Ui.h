@@ -68,7 +68,8 @@ class Form : public QDialog {
   ~Form() override;
   // Shows the window modally through the service and returns when it is unloaded.
   void ShowModal();
-  // Shows the window without waiting (the main window); Form_Load runs first.
+  // Shows the window without waiting (the main window); Form_Load runs first. Once the
+  // program has been asked to end, the window is loaded but not shown.
   void ShowModeless();
   // Closes the window; a modal loop showing it returns.
   void Unload();
@@ -155,8 +156,9 @@ void DoEvents();
 // The program has been asked to end (a signal). Every box and dialog open is closed as its
 // close box closes it, innermost first; from then on the boxes and dialogs that come up
 // are answered at once as if closed, without being shown (a message's text goes to the
-// standard error instead); and DoEvents calls the stop set with SetEndingStop, so that a
-// long read ends there. Installing a service begins afresh.
+// standard error instead), and no window opens (nor a help window, nor another program:
+// the shell and the help ask here); and DoEvents calls the stop set with SetEndingStop, so
+// that a long read ends there. Installing a service begins afresh.
 void BeginProgramEnd();
 bool ProgramEnding();
 // The boxes and dialogs open now, each running an event loop of its own.

@@ -17,9 +17,12 @@
 
 #include "CoreFixture.h"
 #include "app/ProgramEnd.h"
+#include "core/Progress.h"
 #include "core/Settings.h"
 #include "driver/AccessKey.h"
 #include "groupreports/FilterCons.h"
+#include "platform/help/Help.h"
+#include "platform/shell/Shell.h"
 #include "platform/sys/EndSignals.h"
 #include "samples/SamplePaths.h"
 #include "support/OdbcTestEnv.h"
@@ -316,8 +319,8 @@ TEST_F(ProgramEndTest, AnOptionsDialogOpenAtTheSignalIsCancelled) {
   EXPECT_NE(ini.find("\r\nPrintToPrinter=-1\r\n"), std::string::npos) << ini;
 }
 
-// Once the program is asked to end, no box, dialog or form is shown: each is answered at
-// once as its close box answers it, a message's text going to the standard error.
+// Once the program is asked to end, no box, dialog, form or window is shown, and no program
+// starts: a box is answered at once as its close box answers it, its text on the standard error.
 TEST_F(ProgramEndTest, AfterTheSignalNothingIsShownAndNothingWaits) {
   auto scripted = ui::SetUi(std::make_unique<ui::QtUi>());
   std::vector<std::string> shown;
@@ -330,6 +333,7 @@ TEST_F(ProgramEndTest, AfterTheSignalNothingIsShownAndNothingWaits) {
   });
   watch.start(0);
   ui::BeginProgramEnd();
+  const auto noWindow = [] { return std::ranges::none_of(QApplication::topLevelWidgets(), &QWidget::isVisible); };
   struct Asked {
     const char* name;
     std::function<bool()> answeredAsClosed;
@@ -344,12 +348,19 @@ TEST_F(ProgramEndTest, AfterTheSignalNothingIsShownAndNothingWaits) {
          form.ShowModal();
          return !form.Loaded();
        }},
+      {"a long read's window", [&] { return Progress::Instance().Show(), noWindow(); }},
+      {"the help", [&] { return help::ShowTopic(QVX_BINARY_DIR "/bin/QVXHelp.chm", 1000), noWindow(); }},
+      {"the workbook's viewer", [] {
+         shell::RecordingScope started;
+         return !shell::OpenWithDefaultProgram("/tmp/Report.XLSX") && started.opened.empty();
+       }},
   };
   for (const Asked& a : asked) {
     SCOPED_TRACE(a.name);
     EXPECT_TRUE(a.answeredAsClosed());
   }
   watch.stop();
+  Progress::Instance().Unload();
   ui::SetUi(std::move(scripted));
   EXPECT_TRUE(shown.empty()) << ::testing::PrintToString(shown);
 }
