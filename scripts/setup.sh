@@ -17,6 +17,8 @@ PACKAGES=(
   fonts-liberation2
   libgtest-dev libgmock-dev libbenchmark-dev
   poppler-utils python3-openpyxl
+  # a real NTFS disk (through FUSE, as root) for the test that a failed save leaves nothing there
+  ntfs-3g
   fonts-crosextra-carlito python3-fonttools
 )
 
