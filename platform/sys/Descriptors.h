@@ -30,12 +30,9 @@ int WriteAll(int fd, std::string_view bytes);
 // the error of the read that failed.
 int ReadUpTo(int fd, size_t maxBytes, std::string& text);
 
-// Whether a file written in a folder is flushed to the disk before it takes its place:
-// not within a TemporaryFolder of this process, which goes with all it holds.
+// Whether a file written in a folder is flushed to the disk before it takes its place
+// (FlushInto, with TemporaryFolder).
 enum class Flush { ToDisk, NotNeeded };
-// For the folder open at dir, or at a path (ToDisk when it cannot be opened).
-Flush FlushInto(int dir);
-Flush FlushInto(const std::string& folder);
 
 // Writes all of bytes to the new file open at f, then syncs it (unless flush says it is not
 // needed) and closes it, so that what takes another file's place is whole on disk: 0, or

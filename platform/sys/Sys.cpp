@@ -15,6 +15,7 @@
 
 #include "platform/runtime/Runtime.h"
 #include "platform/sys/Descriptors.h"
+#include "platform/sys/TemporaryFolder.h"
 
 namespace qvx::sys {
 

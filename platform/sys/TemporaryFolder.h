@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/sys/Descriptors.h"
+
 namespace qvx::sys {
 
 // A private folder in the system's temporary folder, named prefix and six letters, held
@@ -36,6 +38,12 @@ class TemporaryFolder {
   int parent_ = -1;  // the folder that holds it
   int folder_ = -1;  // itself, holding its lock
 };
+
+// Whether a file written in a folder is flushed to the disk: not within a TemporaryFolder
+// of this process, which goes with all it holds. For the folder open at dir, or at a path
+// (ToDisk when it cannot be opened).
+Flush FlushInto(int dir);
+Flush FlushInto(const std::string& folder);
 
 // The folder in which TemporaryFolder makes its folders: $TMPDIR (else /tmp), unless other
 // users may rename or replace names in it (it is another user's, or others may write to
