@@ -8,10 +8,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <optional>
+#include <tuple>
 #include <utility>
 
 #include "platform/runtime/Runtime.h"
@@ -98,14 +101,65 @@ std::optional<std::string> AccessAclOf(int fd) {
   }
 }
 
+// An access ACL as stored: a header, then entries of a tag and permissions (16 bits each)
+// and an id (32 bits, of a named user or group).
+constexpr size_t kAclHeader = 4, kAclEntry = 8;
+enum AclTag : unsigned {
+  kOwner = 0x01, kNamedUser = 0x02, kOwningGroup = 0x04, kNamedGroup = 0x08, kMask = 0x10, kOthers = 0x20
+};
+
+// The little-endian number of size bytes at in an ACL as stored.
+uint32_t AclField(const std::string& acl, size_t at, size_t size) {
+  uint32_t value = 0;
+  while (size-- > 0) value = value << 8 | static_cast<unsigned char>(acl[at + size]);
+  return value;
+}
+
+// The ACL acl (as stored) with each entry giving no more than most(tag, id) allows.
+std::string AclAtMost(std::string acl, const std::function<unsigned(unsigned tag, uint32_t id)>& most) {
+  for (size_t at = kAclHeader; at + kAclEntry <= acl.size(); at += kAclEntry)
+    acl[at + 2] = static_cast<char>(static_cast<unsigned char>(acl[at + 2]) &
+                                    most(AclField(acl, at, 2), AclField(acl, at + 4, 4)));
+  return acl;
+}
+
+// What the entry of tag (and id, for a named user or group) of the ACL acl (as stored)
+// gives: nothing without one.
+unsigned AclEntryOf(const std::string& acl, unsigned tag, uint32_t id = 0) {
+  const bool named = tag == kNamedUser || tag == kNamedGroup;
+  for (size_t at = kAclHeader; at + kAclEntry <= acl.size(); at += kAclEntry)
+    if (AclField(acl, at, 2) == tag && (!named || AclField(acl, at + 4, 4) == id)) return AclField(acl, at + 2, 2);
+  return 0;
+}
+
 // The access ACL acl (as stored) with its owning group's entry giving no more than bits.
 std::string WithOwningGroupAtMost(std::string acl, unsigned bits) {
-  constexpr size_t kHeader = 4, kEntry = 8;  // entries of tag, permissions (16 bits each), id
-  constexpr unsigned kOwningGroup = 0x04;
-  for (size_t at = kHeader; at + kEntry <= acl.size(); at += kEntry)
-    if ((static_cast<unsigned char>(acl[at]) | static_cast<unsigned char>(acl[at + 1]) << 8) == kOwningGroup)
-      acl[at + 2] = static_cast<char>(static_cast<unsigned char>(acl[at + 2]) & bits);
-  return acl;
+  return AclAtMost(std::move(acl), [bits](unsigned tag, uint32_t) { return tag == kOwningGroup ? bits : 07u; });
+}
+
+// The permissions and access ACL (as stored; empty: none) of a file made with mode and
+// acl, giving no one more than an earlier file did, looked at as earlier with its ACL
+// (nothing: it could not be read): its owner, its owning group (none when the new file's
+// group is another, sameGroup false), the mask and others; and each user and group the
+// new ACL names no more than the earlier ACL gave them, so that one it did not name, or
+// every one where it could not be read, gets nothing.
+std::pair<mode_t, std::string> AtMostEarlier(mode_t mode, const std::string& acl, const struct stat& earlier,
+                                             const std::optional<std::string>& earlierAcl, bool sameGroup) {
+  const unsigned was = earlier.st_mode & 0777, groupClass = was >> 3 & 07;
+  // With an ACL the mode's group bits are its mask, which the owning group's entry may be
+  // below.
+  const unsigned group =
+      !sameGroup ? 0 : earlierAcl && !earlierAcl->empty() ? AclEntryOf(*earlierAcl, kOwningGroup) : groupClass;
+  const mode_t limit = (was & 0707) | (acl.empty() ? group : groupClass) << 3;
+  return {mode & limit, AclAtMost(acl, [&](unsigned tag, uint32_t id) -> unsigned {
+            switch (tag) {
+              case kOwner: return was >> 6;
+              case kOwningGroup: return group;
+              case kMask: return groupClass;
+              case kOthers: return was & 07;
+              default: return earlierAcl ? AclEntryOf(*earlierAcl, tag, id) : 0;  // a named user or group
+            }
+          })};
 }
 
 // Gives the file open at fd the permissions and access ACL (empty: none) of another. On a
@@ -369,13 +423,16 @@ void ScratchFile::Commit() {
     // never the other user's. Only a file with no other name is taken for the user's
     // report: another user may have put at the name a link to a file of the user's that
     // is shared with them. Over such a file, or one whose ACL cannot be read, the output
-    // keeps what it was made with, but gives no one more than that file gave.
+    // keeps what it was made with, but gives no one more than that file gave: its group
+    // nothing when it is another (the report had a second name in a backup, or was made
+    // private to the user's own group in a team folder), and a user or group the ACL
+    // names nothing that the earlier file did not give them (one removed from the report
+    // stays removed).
     const bool own = exists && st.st_uid == ::geteuid();
-    const std::optional<std::string> earlierAcl =
-        own && st.st_nlink == 1 ? AccessAclOf(earlier.fd) : std::nullopt;
+    const std::optional<std::string> earlierAcl = own ? AccessAclOf(earlier.fd) : std::nullopt;
     std::string acl = madeAcl_;
     mode_t mode = madeMode_;
-    if (earlierAcl) {
+    if (earlierAcl && st.st_nlink == 1) {
       mode = st.st_mode & 0777;
       acl = *earlierAcl;
       // A group the user is not in cannot be given: the group the file was made with keeps
@@ -388,10 +445,9 @@ void ScratchFile::Commit() {
       }
     } else if (own) {
       ::fchown(file_, static_cast<uid_t>(-1), madeGroup_);  // (taken at an earlier try)
+      std::tie(mode, acl) = AtMostEarlier(madeMode_, madeAcl_, st, earlierAcl, st.st_gid == madeGroup_);
     }
     GivePermissions(file_, mode, acl);
-    // (With an ACL the mask goes down with the group's bits, and the named entries with it.)
-    if (own && !earlierAcl) ::fchmod(file_, madeMode_ & st.st_mode);
     TellStep(ScratchStep::Taking, target_);
     if (::renameat2(private_, scratch, folder_, name_.c_str(), exists ? RENAME_EXCHANGE : RENAME_NOREPLACE) ==
         0) {

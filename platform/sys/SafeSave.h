@@ -55,12 +55,14 @@ class ScratchFile {
   // permissions and ACL (a report kept private, or shared with a team, stays so); where
   // the user is not in that group the file keeps its own, which it gives no more than the
   // earlier file gave its group. Over one with other names, or whose ACL cannot be read,
-  // it keeps what it was made with, but no more than the earlier file gave anyone. As a
-  // new file, or over another user's, it keeps what it was made with. Only an
-  // ordinary file, or nothing, is replaced, and only the file first found at the name:
-  // when anything else stands there by then, error 75 is raised, saying that nothing was
-  // saved and nothing was overwritten, and that thing stays as it was. Raises the
-  // run-time error of any other failure (the target unchanged).
+  // it keeps what it was made with, but no more than the earlier file gave anyone: its
+  // group nothing when the earlier file's was another, and a user or group its ACL names
+  // nothing that the earlier file did not give them (all of them nothing where that file's
+  // ACL cannot be read). As a new file, or over another user's, it keeps what it was made
+  // with. Only an ordinary file, or nothing, is replaced, and only the file first found
+  // at the name: when anything else stands there by then, error 75 is raised, saying that
+  // nothing was saved and nothing was overwritten, and that thing stays as it was. Raises
+  // the run-time error of any other failure (the target unchanged).
   void Commit();
 
  private:

@@ -12,6 +12,7 @@
 namespace qvx::test {
 
 constexpr const char* kAccessAcl = "system.posix_acl_access";
+constexpr const char* kDefaultAcl = "system.posix_acl_default";
 
 // An ACL as stored, from entries of (tag, permissions, id): tag 1 the owner, 2 a named
 // user, 4 the group, 8 a named group, 0x10 the mask, 0x20 others.

@@ -201,6 +201,10 @@ TEST(SafeSaveCommit, TheEarlierFilesGroupIsKeptOrNotWidened) {
   const std::string shared = AclBytes({{1, 6, kAll}, {2, 4, kColleague}, {4, 6, kAll}, {0x10, 6, kAll}, {0x20, 0, kAll}});
   const std::string groupReads =
       AclBytes({{1, 6, kAll}, {2, 6, kColleague}, {4, 4, kAll}, {0x10, 6, kAll}, {0x20, 0, kAll}});
+  const std::string namesColleague =
+      AclBytes({{1, 7, kAll}, {2, 6, kColleague}, {4, 4, kAll}, {0x10, 6, kAll}, {0x20, 0, kAll}});
+  const std::string noColleague =
+      AclBytes({{1, 6, kAll}, {2, 0, kColleague}, {4, 4, kAll}, {0x10, 4, kAll}, {0x20, 0, kAll}});
   const struct Case {
     const char* name;
     bool member;  // the user is in the team
@@ -210,6 +214,9 @@ TEST(SafeSaveCommit, TheEarlierFilesGroupIsKeptOrNotWidened) {
     mode_t after;
     std::string afterAcl;
     bool secondName = false, unreadAcl = false;
+    gid_t earlierGroup = kTeam;
+    bool teamFolder = false;     // new files in the folder are the team's (setgid)
+    std::string folderAcl = "";  // the folder's default ACL
   } cases[] = {
       {"a member of the team", true, 0640, 022, "", kTeam, 0640, ""},
       {"a member, with the ACL", true, 0660, 077, shared, kTeam, 0660, shared},
@@ -217,17 +224,30 @@ TEST(SafeSaveCommit, TheEarlierFilesGroupIsKeptOrNotWidened) {
       {"not a member: no more than the earlier file gave", false, 0600, 022, "", kOwn, 0600, ""},
       {"not a member, with the ACL", false, 0660, 027, shared, kOwn, 0660,
        AclBytes({{1, 6, kAll}, {2, 4, kColleague}, {4, 4, kAll}, {0x10, 6, kAll}, {0x20, 0, kAll}})},
-      {"a member, a second name", true, 0660, 022, shared, kOwn, 0640, "", true},
+      // Another user's link to the user's file shared with the team, or a backup's.
+      {"a member, a second name", true, 0660, 022, shared, kOwn, 0600, "", true},
       {"a second name, kept private", true, 0600, 022, "", kOwn, 0600, "", true},
-      {"a member, the ACL unread", true, 0660, 022, groupReads, kOwn, 0640, "", false, true},
+      {"a member, the ACL unread", true, 0660, 022, groupReads, kOwn, 0600, "", false, true},
+      {"a second name, private to the user's group in a team folder", true, 0660, 002, "", kTeam, 0600, "", true,
+       false, kOwn, true},
+      {"the colleague removed, the folder naming them", true, 0640, 022, "", kTeam, 0640, "", false, false, kTeam,
+       true, namesColleague},
+      {"the colleague removed, the folder naming them, a second name", true, 0640, 022, "", kTeam, 0640, noColleague,
+       true, false, kTeam, true, namesColleague},
+      {"the folder naming the colleague, the ACL unread", true, 0640, 022, "", kTeam, 0640, noColleague, false, true,
+       kTeam, true, namesColleague},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     QTemporaryDir program, out;
     for (const QTemporaryDir* d : {&program, &out}) fs::permissions(d->path().toStdString(), fs::perms::all);
-    const std::string target = out.path().toStdString() + "/report.xlsx";
+    const std::string folder = out.path().toStdString(), target = folder + "/report.xlsx";
+    ASSERT_TRUE(!c.teamFolder || (::chown(folder.c_str(), 0, kTeam) == 0 && ::chmod(folder.c_str(), 02777) == 0));
+    ASSERT_TRUE(c.folderAcl.empty() ||
+                ::setxattr(folder.c_str(), test::kDefaultAcl, c.folderAcl.data(), c.folderAcl.size(), 0) == 0);
     std::ofstream(target) << "earlier";
-    ASSERT_EQ(::chown(target.c_str(), kUser, kTeam), 0);
+    ASSERT_EQ(::chown(target.c_str(), kUser, c.earlierGroup), 0);
+    ::removexattr(target.c_str(), test::kAccessAcl);  // what the folder's default ACL gave it
     fs::permissions(target, fs::perms(c.before));
     if (!c.acl.empty()) {
       ASSERT_EQ(::setxattr(target.c_str(), test::kAccessAcl, c.acl.data(), c.acl.size(), 0), 0);
