@@ -80,7 +80,8 @@ std::optional<std::string> RefuseOutputFile(const std::string& file, OutputKind 
   const std::string what = kind == OutputKind::Pdf ? "a PDF file" : "an Excel workbook";
   if (!S_ISREG(earlier.mode)) return file + " is not " + what + ".";
   if (earlier.size == 0) return std::nullopt;
-  if (!earlier.head || !IsOfKind(*earlier.head, kind)) return file + " is not " + what + ", so it is not replaced.";
+  if (!earlier.head) return file + " cannot be read, so it is not replaced.";
+  if (!IsOfKind(*earlier.head, kind)) return file + " is not " + what + ", so it is not replaced.";
   return std::nullopt;
 }
 

@@ -4,7 +4,9 @@
 #include <future>
 
 #include <fcntl.h>
+#include <linux/capability.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -18,6 +20,15 @@
 namespace qvx::test {
 namespace {
 namespace fs = std::filesystem;
+
+// As root every file can be read: the calling thread, and only it, reads as the user does.
+void ReadAsTheUser() {
+  __user_cap_header_struct head{_LINUX_CAPABILITY_VERSION_3, 0};
+  __user_cap_data_struct caps[2]{};
+  if (::syscall(SYS_capget, &head, caps) != 0) return;
+  caps[0].effective &= ~(1u << CAP_DAC_OVERRIDE | 1u << CAP_DAC_READ_SEARCH);
+  ::syscall(SYS_capset, &head, caps);
+}
 
 class ReportOutputTest : public OutputTest {
  protected:
@@ -313,6 +324,8 @@ TEST_F(ReportOutputTest, OutputFilesThatAreNotOursAreRefusedNamingThem) {
   std::ofstream(Path("group/North.MYO")) << "SQLite format 3";
   std::ofstream(Path("notes.pdf")) << "my notes";
   std::ofstream(Path("old.pdf")) << "%PDF-1.4 an earlier report";
+  std::ofstream(Path("unread.pdf")) << "%PDF-1.4 an earlier report";
+  fs::permissions(Path("unread.pdf"), fs::perms::owner_write);
   std::ofstream(Path("empty.XLSX"));
   std::ofstream(Path("Notes.XLSX")) << "my notes";
   fs::create_directories(Path("sub.pdf"));
@@ -334,6 +347,7 @@ TEST_F(ReportOutputTest, OutputFilesThatAreNotOursAreRefusedNamingThem) {
       {Path("notes.pdf"), OutputKind::Pdf, " is not a PDF file, so it is not replaced."},
       {Path("old.pdf"), OutputKind::Workbook, " is not an Excel workbook, so it is not replaced."},
       {Path("sub.pdf"), OutputKind::Pdf, " is a folder."},
+      {Path("unread.pdf"), OutputKind::Pdf, " cannot be read, so it is not replaced."},
       {Path("link.pdf"), OutputKind::Pdf, isALink.c_str()},
       {Path("link.XLSX"), OutputKind::Workbook, isALink.c_str()},
       {Path("old.pdf"), OutputKind::Pdf, ""},
@@ -353,7 +367,7 @@ TEST_F(ReportOutputTest, OutputFilesThatAreNotOursAreRefusedNamingThem) {
       fs::remove(k.file);
       EXPECT_EQ(k.put(k.file.c_str()), 0);
     });
-    auto check = std::async(std::launch::async, [&] { return RefuseOutputFile(k.file, k.kind); });
+    auto check = std::async(std::launch::async, [&] { return ReadAsTheUser(), RefuseOutputFile(k.file, k.kind); });
     if (check.wait_for(std::chrono::seconds(30)) != std::future_status::ready) {
       ADD_FAILURE() << "the check waits for the pipe's writer";
       ::close(::open(k.file.c_str(), O_RDWR));  // one comes and goes, so that the check ends
