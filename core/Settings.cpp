@@ -332,17 +332,18 @@ SettingsFileState& SettingsFile() {
 
 void RemoveStaleTemporaryFiles() {
   namespace fs = std::filesystem;
-  // The names the program writes through a temporary file, each followed by mkstemp's
-  // six characters.
+  // The files the program rewrites through a temporary file; what it left of them is
+  // told by the temporary names' mark, never by a name alone that a user's copy may have.
   static const std::regex own("(" + std::regex_replace(std::string(kIniFileName), std::regex("\\."), "\\.") +
-                              "|QVXDataSet-.*\\.Txt|TBSettings.*\\.Txt)\\.[A-Za-z0-9]{6}");
+                              "|QVXDataSet-.*\\.Txt|TBSettings.*\\.Txt)");
   std::error_code ec;
   const fs::path folder = fs::path(sys::InProgramFolder(kIniFileName)).parent_path();
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
     std::error_code typeError;
     if (!it->is_regular_file(typeError)) continue;
+    const std::string rewritten = sys::RewrittenFileName(it->path().filename().string());
     // One another copy of the program is writing now stays.
-    if (std::regex_match(it->path().filename().string(), own)) sys::RemoveUnlessHeld(it->path().string());
+    if (!rewritten.empty() && std::regex_match(rewritten, own)) sys::RemoveUnlessHeld(it->path().string());
   }
   // And the scratch files of workbooks and PDFs that a kill left beside their targets.
   sys::RemoveLeftoverScratchFiles();

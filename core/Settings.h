@@ -101,9 +101,11 @@ struct SettingsFileState {
 SettingsFileState& SettingsFile();
 
 // Removes the temporary files that an interrupted rewrite of the program's own files
-// (the settings file, a data-set or tick-list file) left in the program folder (names of
-// the form "<file>.XXXXXX", six letters or digits after the file's own name), and the
-// scratch files of an interrupted workbook or PDF output (sys::RemoveLeftoverScratchFiles).
+// (the settings file, a data-set or tick-list file) left in the program folder, told by
+// the mark of their names (sys::RewrittenFileName): a user's own copy such as
+// "Tallymoor.Ini.backup" stays, and so does an unmarked leftover of an older program.
+// And the scratch files of an interrupted workbook or PDF output
+// (sys::RemoveLeftoverScratchFiles).
 void RemoveStaleTemporaryFiles();
 
 }  // namespace qvx

@@ -181,7 +181,7 @@ void WriteTextLines(const std::string& path, const std::vector<std::string>& lin
   std::string tmp;
   int made = -1, lockFd = -1;
   for (;;) {
-    std::string name = path + ".XXXXXX";
+    std::string name = path + std::string(kRewriteMark) + "XXXXXX";
     made = ::mkstemp(name.data());
     if (made < 0) RaiseFileError(path, errno);
     tmp = name;
@@ -217,6 +217,12 @@ void WriteTextLines(const std::string& path, const std::vector<std::string>& lin
   if (::fchmod(f.fd, mode) != 0) fail(errno);
   if (const int e = WriteSyncClose(f, bytes, FlushInto(folder))) fail(e);
   if (::rename(tmp.c_str(), path.c_str()) != 0) fail(errno);
+}
+
+std::string RewrittenFileName(std::string_view name) {
+  const size_t mark = name.rfind(kRewriteMark);
+  if (mark == 0 || mark == std::string_view::npos || !HasScratchSuffix(name.substr(mark), kRewriteMark)) return {};
+  return std::string(name.substr(0, mark));
 }
 
 }  // namespace qvx::sys

@@ -53,6 +53,15 @@ enum class Readers { Usual, OwnerOnly };
 void WriteTextLines(const std::string& path, const std::vector<std::string>& lines,
                     bool replaceProtected = false, Readers readers = Readers::Usual);
 
+// The temporary file of such a rewrite is named after the file, then this mark and six
+// random letters or digits: a name no user gives a copy of their own, so that a start
+// can tell what an interrupted rewrite left from the user's files beside it.
+inline constexpr std::string_view kRewriteMark = ".qvx-tmp-";
+
+// The name of the file whose rewrite made the temporary file named name (a name without
+// its folder); empty when name is not one.
+std::string RewrittenFileName(std::string_view name);
+
 // A small file of the program's own (a setting that stands in for one of the system's),
 // kept in a folder of the user's such as $XDG_CONFIG_HOME/quorvex. It is taken only from a
 // real folder, not a link, that the user owns (one that its group or others may write is

@@ -389,12 +389,19 @@ TEST_F(StartupTest, DiskErrorsThatRecurCanEndTheProgram) {
 }
 
 TEST_F(StartupTest, SettingsAreNeverLost) {
-  // Stale temporary files of interrupted rewrites go; other files stay.
+  // Stale temporary files of interrupted rewrites go, told by their mark; other files stay:
+  // the user's own copies and an older program's unmarked leftover among them.
   const std::filesystem::path folder = std::filesystem::path(IniPath()).parent_path();
-  const std::vector<std::string> stale = {"Tallymoor.Ini.a1B2c3", "QVXDataSet-North.Txt.ZZ9zz9",
-                                          "TBSettingsNorth.Txt.000000"};
-  const std::vector<std::string> kept = {"Tallymoor.Ini.bak", "Tallymoor.Ini.a1B2c3d", "Notes.Txt.a1B2c3",
-                                         "TallymoorXIni.a1B2c3"};
+  const std::vector<std::string> stale = {"Tallymoor.Ini.qvx-tmp-a1B2c3", "QVXDataSet-North.Txt.qvx-tmp-ZZ9zz9",
+                                          "TBSettingsNorth.Txt.qvx-tmp-000000"};
+  const std::vector<std::string> kept = {"Tallymoor.Ini.bak",
+                                         "Tallymoor.Ini.backup",
+                                         "Tallymoor.Ini.notes1",
+                                         "QVXDataSet-Clearwater.Txt.before",
+                                         "TBSettingsX.Txt.abc123",
+                                         "Tallymoor.Ini.qvx-tmp-a1B2c3d",
+                                         "Notes.Txt.qvx-tmp-a1B2c3",
+                                         "TallymoorXIni.qvx-tmp-a1B2c3"};
   for (const auto& n : stale) WriteBytes((folder / n).string(), "x");
   for (const auto& n : kept) WriteBytes((folder / n).string(), "x");
 
