@@ -56,6 +56,7 @@
 # bounded, and the time it grants the program to end is read from it.
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
+MOST_ARGUMENTS=3
 USAGE="usage: scripts/check-vnc-screen.sh [BUILD] [STARTS] [OUTDIR]    (default: build 5 BUILD/vnc-screen)"
 . "$ROOT/scripts/usage.sh"
 BUILD="$(cd "${1:-build}" && pwd)"

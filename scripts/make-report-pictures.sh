@@ -8,6 +8,7 @@
 # machine's registration is neither needed nor changed.
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
+MOST_ARGUMENTS=1
 USAGE="usage: scripts/make-report-pictures.sh [BUILD]    makes docs/*.png with BUILD's runner (default: build-test)"
 . "$ROOT/scripts/usage.sh"
 BUILD="$(cd "${1:-build-test}" && pwd)"

@@ -12,6 +12,7 @@
 #   echo "SELECT COUNT(*) FROM MYOB.JournalRecords" |
 #     ODBCSYSINI="$PWD/build/odbc" ODBCINI="$PWD/build/odbc/odbc.ini" isql MYOB_Accountright_2011 Administrator "" -b
 set -euo pipefail
+MOST_ARGUMENTS=2
 USAGE="usage: scripts/register-odbc.sh [BUILD] [FOLDER]    registers BUILD's driver for you in FOLDER
                                                     (default: build BUILD/odbc)"
 . "$(dirname "$0")/usage.sh"

@@ -15,6 +15,7 @@
 # the company file's password and is the user's alone).
 # Qt's own VNC platform is not used: it always listens on every network interface.
 set -euo pipefail
+MOST_ARGUMENTS=1
 USAGE="usage: scripts/run.sh [BUILD]    starts the program built in BUILD (default: build)"
 . "$(dirname "$0")/usage.sh"
 BUILD="${1:-build}"

@@ -6,6 +6,8 @@
 # nothing. It registers nothing: the build registers the driver for its user
 # (scripts/register-odbc.sh).
 set -euo pipefail
+USAGE="usage: scripts/setup.sh    installs the Debian packages the project needs that are missing"
+. "$(dirname "$0")/usage.sh"
 
 PACKAGES=(
   build-essential cmake pkg-config

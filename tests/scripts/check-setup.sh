@@ -15,9 +15,9 @@ ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
 T="$(mktemp -d /tmp/qvx-setup-check.XXXXXX)"
 trap 'rm -rf "$T"' EXIT
 chmod 755 "$T"
-cp "$ROOT/scripts/setup.sh" "$T/setup.sh"
+cp "$ROOT/scripts/setup.sh" "$ROOT/scripts/usage.sh" "$T/"
 mkdir "$T/tools" "$T/stubs" "$T/sudo-none" "$T/sudo-free" "$T/sudo-password"
-for tool in bash env grep id cat true; do ln -s "$(type -P "$tool")" "$T/tools/$tool"; done
+for tool in bash env grep id cat true dirname; do ln -s "$(type -P "$tool")" "$T/tools/$tool"; done
 cat >"$T/stubs/dpkg-query" <<EOF
 #!$T/tools/bash
 for p in \$(cat $T/missing); do [ "\${@: -1}" = "\$p" ] && exit 1; done

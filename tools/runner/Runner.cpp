@@ -90,13 +90,12 @@ struct BadArguments : std::runtime_error {
 
 Arguments Parse(const std::vector<std::string>& args) {
   Arguments a;
+  // Asked for wherever it stands, after a mistake as well.
+  a.help = std::ranges::any_of(args, [](const std::string& arg) { return cli::AsksForHelp(arg); });
+  if (a.help) return a;
   std::optional<Month> from, to;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& name = args[i];
-    if (cli::AsksForHelp(name)) {
-      a.help = true;
-      return a;
-    }
     const auto value = [&]() -> const std::string& {
       if (i + 1 >= args.size()) throw BadArguments(name + " needs a value");
       return args[++i];
