@@ -1,5 +1,5 @@
 # make run   sets up, builds and starts the program in its program folder (build/bin)
-# make test  sets up, builds with the sanitizers and runs every test
+# make test  sets up, builds with the sanitizers and runs every test, then says why a skipped one did not run
 # make bench builds the benchmarks (Release, in build-bench); the program build leaves them out
 JOBS ?= $(shell nproc)
 
@@ -19,7 +19,7 @@ run: build
 test: setup
 	cmake -S . -B build-test -DCMAKE_BUILD_TYPE=Debug -DQVX_SANITIZE=ON -DQVX_BENCH=OFF
 	cmake --build build-test -j $(JOBS)
-	ctest --test-dir build-test --output-on-failure -j $(JOBS)
+	ctest --test-dir build-test --output-on-failure -j $(JOBS); status=$$?; tests/support/skipped-reasons.sh build-test; exit $$status
 
 bench: setup
 	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DQVX_TESTS=OFF
