@@ -13,6 +13,7 @@
 #include "app/ProgramStart.h"
 #include "platform/runtime/CommandLine.h"
 #include "platform/sys/EndSignals.h"
+#include "platform/sys/ProgramEnding.h"
 
 namespace {
 constexpr const char* kUsage =

@@ -12,6 +12,7 @@
 #include "core/Globals.h"
 #include "core/Settings.h"
 #include "platform/sys/EndSignals.h"
+#include "platform/sys/ProgramEnding.h"
 #include "platform/ui/Ui.h"
 
 namespace qvx {
@@ -42,7 +43,7 @@ void BeginEnd(int pipe) {
   char bytes[16];
   while (::read(pipe, bytes, sizeof bytes) > 0) {
   }
-  if (ui::ProgramEnding()) return;
+  if (sys::ProgramEnding()) return;
   ui::BeginProgramEnd();
   // As File > Exit, the settings are written at once and again as the window unloads: a
   // report may take a moment to stop, and a display that goes with the terminal would end

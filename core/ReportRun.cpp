@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "core/ReportOutput.h"
+#include "platform/sys/ProgramEnding.h"
 #include "platform/ui/Ui.h"
 
 namespace qvx {
@@ -74,7 +75,7 @@ bool StopReport(const std::string& message) {
   throw ReportStopped{};
 }
 
-bool RunStopped() { return Run().active && (Run().stopped || ui::ProgramEnding()); }
+bool RunStopped() { return Run().active && (Run().stopped || sys::ProgramEnding()); }
 
 void TellRunEnd() {
   RunState& run = Run();

@@ -18,7 +18,7 @@
 #include <QVBoxLayout>
 
 #include "platform/runtime/Runtime.h"
-#include "platform/ui/Ui.h"
+#include "platform/sys/ProgramEnding.h"
 
 namespace qvx::help {
 
@@ -150,7 +150,7 @@ std::string PagesFolder(const std::string& helpFile) {
 
 void ShowTopic(const std::string& helpFile, int topic) {
   // The end has begun: no window opens now (a box would not be shown either).
-  if (ui::ProgramEnding()) return;
+  if (sys::ProgramEnding()) return;
   if (auto* r = State().recorder) r->calls.push_back({helpFile, topic});
   const QString folder = QString::fromStdString(PagesFolder(helpFile));
   const QDir dir(folder);

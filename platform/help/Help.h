@@ -23,7 +23,7 @@ std::string PagesFolder(const std::string& helpFile);
 // Shows `topic` of `helpFile` in the help window; a topic without a page shows the
 // contents page. Raises VbError 53 (its description naming the folder) when the
 // folder of pages or its contents page is missing. Once the program has been asked to
-// end (ui::ProgramEnding), nothing is shown, checked or recorded.
+// end (sys::ProgramEnding), nothing is shown, checked or recorded.
 void ShowTopic(const std::string& helpFile, int topic);
 
 // F1 in `window` (or any of its children) shows the program's help file at the topic

@@ -4,7 +4,7 @@
 #include <QString>
 #include <QUrl>
 
-#include "platform/ui/Ui.h"
+#include "platform/sys/ProgramEnding.h"
 
 namespace qvx::shell {
 namespace {
@@ -30,7 +30,7 @@ bool OpenOnDesktop(const std::string& pathOrUrl) {
 
 bool OpenWithDefaultProgram(const std::string& pathOrUrl) {
   // A program started once the end has begun would outlive this one and its screen.
-  if (ui::ProgramEnding()) return false;
+  if (sys::ProgramEnding()) return false;
   if (State().opener) return State().opener(pathOrUrl);
   return OpenOnDesktop(pathOrUrl);
 }

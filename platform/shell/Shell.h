@@ -11,7 +11,7 @@ namespace qvx::shell {
 
 // Opens a local path or a URL ("https://...", "mailto:...") with its default program.
 // Returns whether the desktop accepted the request. Once the program has been asked to
-// end (ui::ProgramEnding), nothing is opened and the answer is false.
+// end (sys::ProgramEnding), nothing is opened and the answer is false.
 bool OpenWithDefaultProgram(const std::string& pathOrUrl);
 
 // Receives every request instead of the desktop while installed; returns the answer

@@ -25,8 +25,7 @@ int endPipeWrite = -1;
 int endNotice = -1;
 // Each thread may take a signal, and two at once must still tell the first from the
 // others: atomics that are always lock-free.
-// The first signal, set once, and when it came (0 until then).
-std::atomic<int> firstEndSignal{0};
+// When the first signal came (0 until then); the signal itself is EndSignal().
 std::atomic<int64_t> firstEndNs{0};
 // The writes under way that an insisting signal waits for, and the signal that waits.
 std::atomic<int> writesUnderWay{0};
@@ -63,8 +62,7 @@ void SayEndedAtOnce() {
 extern "C" void OnEndSignal(int sig) {
   const int saved = errno;
   const int64_t now = MonotonicNs();
-  int first = 0;
-  if (firstEndSignal.compare_exchange_strong(first, sig)) {
+  if (TakeEndSignal(sig)) {
     firstEndNs.store(now);
     const char byte = static_cast<char>(sig);
     (void)!::write(endPipeWrite, &byte, 1);
@@ -116,7 +114,7 @@ int CatchEndSignals() {
   int ends[2];
   if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0) return -1;
   endPipeWrite = ends[1];
-  firstEndSignal = 0;
+  ForgetProgramEnding();
   firstEndNs = 0;
   insisting = 0;
   struct sigaction action {};
@@ -132,8 +130,6 @@ int CatchEndSignals() {
   }
   return ends[0];
 }
-
-int EndSignal() { return firstEndSignal.load(); }
 
 void SayWhenEndedAtOnce(const char* line) { endedAtOnce.store(line); }
 

@@ -1,6 +1,9 @@
 // The signals that end the program: caught so that it ends in order, as File > Exit ends it.
 #pragma once
 
+// The signal taken first (EndSignal) is kept there, with whether the end has begun.
+#include "platform/sys/ProgramEnding.h"
+
 namespace qvx::sys {
 
 // A write beyond the process's file-size limit then fails like one on a full disk
@@ -29,8 +32,6 @@ int CatchEndSignals();
 // Far beyond how far apart the system delivers the copies of one stop (within milliseconds
 // even on a busy machine), and as soon as a user can see that the program has not ended.
 inline constexpr int kInsistAfterMs = 400;
-// The signal that asked the program to end; 0 while none has.
-int EndSignal();
 // The line (ending in a newline) that an insisting signal writes to the standard error as
 // it ends the program at once, so that the user knows what was lost; nullptr: none. The
 // text must last as long as the program.

@@ -17,6 +17,8 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include "platform/sys/ProgramEnding.h"
+
 namespace qvx::ui {
 
 namespace {
@@ -40,9 +42,8 @@ int& DialogsUp() {
   return up;
 }
 
-// The program's end once asked for, and the boxes and dialogs then open, innermost last.
+// What DoEvents calls once the end has begun, and the boxes and dialogs open, innermost last.
 struct Ending {
-  bool begun = false;
   void (*stop)() = nullptr;
   std::vector<QPointer<QDialog>> loops;
 };
@@ -71,7 +72,7 @@ UiService& Ui() {
 }
 
 std::unique_ptr<UiService> SetUi(std::unique_ptr<UiService> service, Install how) {
-  if (how == Install::Afresh) End().begun = false;
+  if (how == Install::Afresh) sys::ForgetProgramEnding();
   auto old = std::move(Installed());
   Installed() = std::move(service);
   return old;
@@ -116,12 +117,12 @@ std::string InputBox(const std::string& prompt, const std::string& title, const 
 
 void DoEvents() {
   Ui().DoEvents();
-  if (End().begun && End().stop) End().stop();
+  if (sys::ProgramEnding() && End().stop) End().stop();
 }
 
 void BeginProgramEnd() {
   Ending& end = End();
-  end.begun = true;
+  sys::BeginProgramEnding();
   // A dialog's own close handler may leave it open (a refused close): it is closed all
   // the same.
   const std::vector<QPointer<QDialog>> open = end.loops;
@@ -133,8 +134,6 @@ void BeginProgramEnd() {
     if (dialog) dialog->done(QDialog::Rejected);
   }
 }
-
-bool ProgramEnding() { return End().begun; }
 
 int OpenModalLoops() { return static_cast<int>(End().loops.size()); }
 
@@ -164,7 +163,7 @@ void Form::ShowModeless() {
   loaded_ = true;
   Form_Load();
   // Once the end has begun the window is loaded, for the end to unload it, but not shown.
-  if (!loaded_ || ProgramEnding()) return;
+  if (!loaded_ || sys::ProgramEnding()) return;
   show();
 }
 
@@ -268,7 +267,7 @@ Answer QtUi::Message(const MessageRequest& r) {
       if (a == Answer::Cancel) return a;
     return map.back().second;
   };
-  if (ProgramEnding()) {
+  if (sys::ProgramEnding()) {
     // The box's line ends (CR LF, or a CR alone) as a terminal takes them.
     std::string text;
     for (size_t i = 0; i < r.text.size(); ++i) {
@@ -293,7 +292,7 @@ Answer QtUi::Message(const MessageRequest& r) {
 }
 
 std::optional<std::string> QtUi::Input(const InputRequest& r) {
-  if (ProgramEnding()) return std::nullopt;
+  if (sys::ProgramEnding()) return std::nullopt;
   QInputDialog dlg;
   dlg.setWindowTitle(TitleOrProgram(r.title));
   dlg.setLabelText(Q(r.prompt));
@@ -304,7 +303,7 @@ std::optional<std::string> QtUi::Input(const InputRequest& r) {
 }
 
 std::optional<std::string> QtUi::File(const FileRequest& r) {
-  if (ProgramEnding()) return std::nullopt;
+  if (sys::ProgramEnding()) return std::nullopt;
   QStringList filters;
   for (auto& f : r.filters) filters << Q(f.description + " (" + f.patterns + ")");
   QFileDialog dlg(nullptr, Q(r.title), Q(r.initialFolder));
@@ -333,7 +332,7 @@ std::optional<std::string> QtUi::File(const FileRequest& r) {
 }
 
 void QtUi::RunModal(Form& form) {
-  if (ProgramEnding()) return;
+  if (sys::ProgramEnding()) return;
   form.setWindowModality(Qt::ApplicationModal);
   const ModalLoop loop(form);
   if (form.loaded_) form.exec();

@@ -153,14 +153,14 @@ std::string InputBox(const std::string& prompt, const std::string& title = {},
                      const std::string& defaultText = {});
 void DoEvents();
 
-// The program has been asked to end (a signal). Every box and dialog open is closed as its
-// close box closes it, innermost first; from then on the boxes and dialogs that come up
-// are answered at once as if closed, without being shown (a message's text goes to the
-// standard error instead), and no window opens (nor a help window, nor another program:
-// the shell and the help ask here); and DoEvents calls the stop set with SetEndingStop, so
-// that a long read ends there. Installing a service begins afresh.
+// The program has been asked to end (a signal): the end begins (sys::ProgramEnding), and
+// every box and dialog open is closed as its close box closes it, innermost first; from
+// then on the boxes and dialogs that come up are answered at once as if closed, without
+// being shown (a message's text goes to the standard error instead), and no window opens
+// (nor a help window, nor another program: the shell and the help ask sys::ProgramEnding
+// too); and DoEvents calls the stop set with SetEndingStop, so that a long read ends there.
+// Installing a service begins afresh.
 void BeginProgramEnd();
-bool ProgramEnding();
 // The boxes and dialogs open now, each running an event loop of its own.
 int OpenModalLoops();
 // What DoEvents calls while the program ends (a report run raises its stop there).

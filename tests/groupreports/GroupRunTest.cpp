@@ -11,6 +11,7 @@
 #include "core/Settings.h"
 #include "groupreports/ConsolidationFile.h"
 #include "platform/excel/Excel.h"
+#include "platform/sys/ProgramEnding.h"
 #include "samples/SampleBooks.h"
 #include "samples/SamplePaths.h"
 
@@ -338,7 +339,7 @@ TEST_F(GroupRunTest, TheSettingsWrittenAtAnyBoxOfTheRunAreTheUsersOwn) {
     ui_->at = nullptr;
     // Each member file's boxes are told through a service of its own: the end asked for
     // goes on when it is removed, and the boxes that follow are not shown.
-    EXPECT_EQ(ui::ProgramEnding(), c.signal);
+    EXPECT_EQ(sys::ProgramEnding(), c.signal);
     ui::SetUi(ui::SetUi(nullptr));  // the end asked for, forgotten
     SaveSettingsOnExit();
     const std::string exitWrote = written();
