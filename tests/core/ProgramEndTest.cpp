@@ -2,12 +2,14 @@
 // it, however many copies of the signal come; and a report, an options dialog or a box
 // open when the signal comes, and the boxes asked for after it.
 #include <signal.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <map>
 #include <thread>
 
@@ -55,6 +57,21 @@ std::vector<std::string> NamesStartingWith(const std::string& folder, const std:
   return names;
 }
 
+// All a pipe gives until it closes, and how often it said `line`.
+std::string ReadAll(int fd) {
+  std::string all;
+  char bytes[4096];
+  for (ssize_t n; (n = ::read(fd, bytes, sizeof bytes)) > 0;) all.append(bytes, static_cast<size_t>(n));
+  ::close(fd);
+  return all;
+}
+long Times(const std::string& said, const std::string& line) {
+  long times = 0;
+  for (size_t at = said.find(line); at != std::string::npos; at = said.find(line, at + 1)) ++times;
+  return times;
+}
+constexpr const char* kEndedAtOnce = "Quorvex: ended at once; the settings were not saved.\n";
+
 TEST(ProgramEnd, EachStopEndsTheProgramAsExitDoesHoweverManyCopiesOfItsSignalsCome) {
   UsePrivateOdbcRegistration();
   // How the signals of a case are sent: each as soon as the one before has been taken (the
@@ -69,7 +86,7 @@ TEST(ProgramEnd, EachStopEndsTheProgramAsExitDoesHoweverManyCopiesOfItsSignalsCo
     bool dateQuestion;   // the short-date picture brings the question at the connection
     bool companyLocked;  // the start waits for the company file while the signals come
     bool written;        // the settings and data-set files as Exit writes them; else untouched
-    int endedBy;         // 0: exit status 0
+    int endedBy;         // the signal the program ends by, as whoever sent it sees
     // No room for the settings file, as on a full disk: the program says so on its standard
     // error, with nobody to answer a box, writes the data-set file and ends.
     bool fullDisk = false;
@@ -92,8 +109,10 @@ TEST(ProgramEnd, EachStopEndsTheProgramAsExitDoesHoweverManyCopiesOfItsSignalsCo
        false, SIGINT},
       {"INT, and TERM a moment later, while the start waits", {SIGINT, SIGTERM}, Insisting, false, false, true, false,
        SIGTERM},
-      {"TERM at the date-format question", {SIGTERM}, Copies, false, true, false, false, 0},
-      {"two HUPs at the date-format question", {SIGHUP, SIGHUP}, Copies, false, true, false, false, 0},
+      // Answered No, which writes nothing.
+      {"TERM at the date-format question", {SIGTERM}, Copies, false, true, false, false, SIGTERM},
+      {"two HUPs at the date-format question", {SIGHUP, SIGHUP}, Copies, false, true, false, false, SIGHUP},
+      {"INT at the date-format question", {SIGINT}, Copies, false, true, false, false, SIGINT},
       {"TERM with no room for the settings file", {SIGTERM}, Copies, false, false, false, false, SIGTERM, true},
   };
   for (const Case& c : cases) {
@@ -125,9 +144,10 @@ TEST(ProgramEnd, EachStopEndsTheProgramAsExitDoesHoweverManyCopiesOfItsSignalsCo
     int notice[2];
     ASSERT_EQ(::pipe(notice), 0);
 
-    // Its output comes through a pipe, which no file-size limit stops.
-    int output[2];
+    // Its output and error come through pipes, which no file-size limit stops.
+    int output[2], error[2];
     ASSERT_EQ(::pipe(output), 0);
+    ASSERT_EQ(::pipe(error), 0);
 
     // A file no larger than 1 KiB: the settings file's 52 lines are more, the data-set
     // file's line less.
@@ -139,7 +159,7 @@ TEST(ProgramEnd, EachStopEndsTheProgramAsExitDoesHoweverManyCopiesOfItsSignalsCo
     if (pid == 0) {
       for (int sig : {SIGINT, SIGTERM, SIGHUP}) ::signal(sig, SIG_DFL);
       ::dup2(output[1], STDOUT_FILENO);
-      ::dup2(output[1], STDERR_FILENO);
+      ::dup2(error[1], STDERR_FILENO);
       ::dup2(notice[1], 9);  // last: the output's own descriptor may be 9
       ::execl("/bin/sh", "sh", "-c", start.c_str(), static_cast<char*>(nullptr));
       ::_exit(127);
@@ -147,11 +167,9 @@ TEST(ProgramEnd, EachStopEndsTheProgramAsExitDoesHoweverManyCopiesOfItsSignalsCo
     ASSERT_GT(pid, 0);
     ::close(notice[1]);
     ::close(output[1]);
-    std::string said;
-    std::thread reader([&] {
-      char bytes[4096];
-      for (ssize_t n; (n = ::read(output[0], bytes, sizeof bytes)) > 0;) said.append(bytes, static_cast<size_t>(n));
-    });
+    ::close(error[1]);
+    // Apart: the end's lines belong on the standard error alone.
+    auto out = std::async(std::launch::async, ReadAll, output[0]), err = std::async(std::launch::async, ReadAll, error[0]);
     WaitFor(pid, [&] { return InMask(pid, "SigCgt", SIGTERM); });
     for (size_t i = 0; i < c.sent.size(); ++i) {
       if (i > 0 && c.spacing == Insisting) ::usleep((sys::kInsistAfterMs + 200) * 1000);
@@ -161,14 +179,9 @@ TEST(ProgramEnd, EachStopEndsTheProgramAsExitDoesHoweverManyCopiesOfItsSignalsCo
     }
     lock.reset();
     const std::optional<int> status = EndChild(pid);  // killed after kChildWaitMs
-    reader.join();
-    ::close(output[0]);
+    const std::string said = err.get();
     ASSERT_TRUE(status) << "still running " << kChildWaitMs << " ms after the signal; " << said;
-    if (c.endedBy) {
-      EXPECT_TRUE(WIFSIGNALED(*status) && WTERMSIG(*status) == c.endedBy) << *status;
-    } else {
-      EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status;
-    }
+    EXPECT_TRUE(WIFSIGNALED(*status) && WTERMSIG(*status) == c.endedBy) << *status;
     char told[4] = {};
     EXPECT_EQ(::read(notice[0], told, sizeof told), 1);
     EXPECT_EQ(told[0], c.sent[c.intIgnored ? 1 : 0]) << "the end notice names the first signal taken";
@@ -184,46 +197,78 @@ TEST(ProgramEnd, EachStopEndsTheProgramAsExitDoesHoweverManyCopiesOfItsSignalsCo
       EXPECT_EQ(CoreTest::ReadBytes(dataSet), c.fullDisk ? "DS-CompanyName=Clearwater Trading Pty Ltd\r\n"
                                                          : "DS-CompanyName=as it was\r\n");
     }
-    // Said once, in plain lines: the file-size limit as the cause, or the end at once.
-    const std::string line = c.fullDisk ? "not written:\n\n" + folder + "/Tallymoor.Ini: File size limit exceeded\n"
-                                        : "Quorvex: ended at once; the settings were not saved.\n";
-    EXPECT_EQ(said.find(line) != std::string::npos, c.fullDisk || c.spacing == Insisting) << said;
-    EXPECT_EQ(said.find(line), said.rfind(line)) << said;
+    // Said once, in plain lines, on the standard error: the file-size limit as the cause
+    // (written at once and again at Exit), or the end at once.
+    EXPECT_EQ(Times(said, "could not be saved"), c.fullDisk ? 1 : 0) << said;
+    EXPECT_EQ(Times(said, "not written:\n\n" + folder + "/Tallymoor.Ini: File size limit exceeded\n"), c.fullDisk ? 1 : 0);
+    EXPECT_EQ(Times(said, kEndedAtOnce), c.spacing == Insisting ? 1 : 0) << said;
     EXPECT_EQ(said.find('\r'), std::string::npos) << said;
+    EXPECT_EQ(out.get(), "");
     // Nothing half-written is left beside them.
     EXPECT_EQ(NamesStartingWith(folder, "Tallymoor.Ini"), std::vector<std::string>{"Tallymoor.Ini"});
     EXPECT_EQ(NamesStartingWith(folder, "QVXDataSet-"), std::vector<std::string>{"QVXDataSet-Clearwater.Txt"});
   }
 }
 
-// A user who insists while the settings are written (a second Ctrl+C a moment after the
-// first) ends the program once both files are whole and in place: none half-written, and
-// nothing left beside them. The second signal comes as the settings file's lines are made.
+// A user who insists (a second Ctrl+C a moment after the first) while the settings are
+// written ends the program once both files are whole and in place: none half-written, and
+// nothing left beside them. Insisting then or later, the user is told on the standard error
+// when the settings file could not be written (as on a full disk), and only then.
 class ProgramEndWriteTest : public CoreTest {};
 
-TEST_F(ProgramEndWriteTest, AnInsistingSignalWhileTheSettingsAreWrittenEndsTheProgramOnceBothAreInPlace) {
+TEST_F(ProgramEndWriteTest, AnInsistingSignalEndsTheProgramOnceBothAreInPlaceSayingWhenTheSettingsWereNotSaved) {
   G.DataSetFile = "QVXDataSet-Own.Txt";
   G.DataSetCompany = "Own Books Pty Ltd";
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    sys::CatchEndSignals();
-    ::raise(SIGTERM);
-    ::usleep((sys::kInsistAfterMs + 200) * 1000);
-    BindSetting("ColumnType", [] {
+  struct Case {
+    const char* name;
+    bool whileWritten;  // the second signal comes as the settings file's lines are made; else after
+    bool fails;         // the settings file beyond the file-size limit
+  };
+  for (const Case c : {Case{"while written", true, false}, Case{"while written, failing", true, true},
+                       Case{"after", false, false}, Case{"after a failure", false, true}}) {
+    SCOPED_TRACE(c.name);
+    for (const auto& entry : std::filesystem::directory_iterator(folder_)) std::filesystem::remove(entry);
+    int output[2], error[2];
+    ASSERT_EQ(::pipe(output), 0);
+    ASSERT_EQ(::pipe(error), 0);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      ::dup2(output[1], STDOUT_FILENO);
+      ::dup2(error[1], STDERR_FILENO);
+      const rlimit limit{128, 128};  // the data-set file's line, not the settings file's 52
+      if (c.fails) {
+        sys::IgnoreFileSizeSignal();
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+      }
+      sys::CatchEndSignals();
+      sys::SayWhenEndedAtOnce(kEndedAtOnce);
       ::raise(SIGTERM);
-      static std::string text;
-      return SettingTarget(&text);
-    });
-    SaveSettingsOnExit();
-    ::_exit(0);
+      ::usleep((sys::kInsistAfterMs + 200) * 1000);
+      if (c.whileWritten)
+        BindSetting("ColumnType", [] {
+          ::raise(SIGTERM);
+          static std::string text;
+          return SettingTarget(&text);
+        });
+      SaveSettingsOnExit();
+      if (!c.whileWritten) ::raise(SIGTERM);
+      ::_exit(0);
+    }
+    ASSERT_GT(pid, 0);
+    ::close(output[1]);
+    ::close(error[1]);
+    auto out = std::async(std::launch::async, ReadAll, output[0]), err = std::async(std::launch::async, ReadAll, error[0]);
+    const std::optional<int> status = EndChild(pid);
+    ASSERT_TRUE(status);
+    EXPECT_TRUE(WIFSIGNALED(*status) && WTERMSIG(*status) == SIGTERM) << *status;
+    EXPECT_EQ(Times(err.get(), kEndedAtOnce), c.fails ? 1 : 0);
+    EXPECT_EQ(out.get(), "");
+    EXPECT_EQ(ReadBytes(Path(G.DataSetFile)), "DS-CompanyName=Own Books Pty Ltd\r\n");
+    std::vector<std::string> whole{"QVXDataSet-Own.Txt"};
+    if (!c.fails) whole.push_back("Tallymoor.Ini");
+    EXPECT_EQ(NamesStartingWith(folder_, ""), whole);
+    EXPECT_EQ(std::filesystem::exists(IniPath()) ? sys::ReadTextLines(IniPath(), 1000).size() : 0, c.fails ? 0 : 52u);
   }
-  ASSERT_GT(pid, 0);
-  const std::optional<int> status = EndChild(pid);
-  ASSERT_TRUE(status);
-  EXPECT_TRUE(WIFSIGNALED(*status) && WTERMSIG(*status) == SIGTERM) << *status;
-  EXPECT_EQ(sys::ReadTextLines(IniPath(), 1000).size(), 52u);
-  EXPECT_EQ(ReadBytes(Path(G.DataSetFile)), "DS-CompanyName=Own Books Pty Ltd\r\n");
-  EXPECT_EQ(NamesStartingWith(folder_, ""), (std::vector<std::string>{"QVXDataSet-Own.Txt", "Tallymoor.Ini"}));
 }
 
 // Runs the program's event loop until the program ends (or a bound far beyond), then lets
