@@ -394,13 +394,9 @@ TEST_F(StartupTest, SettingsAreNeverLost) {
   const std::filesystem::path folder = std::filesystem::path(IniPath()).parent_path();
   const std::vector<std::string> stale = {"Tallymoor.Ini.qvx-tmp-a1B2c3", "QVXDataSet-North.Txt.qvx-tmp-ZZ9zz9",
                                           "TBSettingsNorth.Txt.qvx-tmp-000000"};
-  const std::vector<std::string> kept = {"Tallymoor.Ini.bak",
-                                         "Tallymoor.Ini.backup",
-                                         "Tallymoor.Ini.notes1",
-                                         "QVXDataSet-Clearwater.Txt.before",
-                                         "TBSettingsX.Txt.abc123",
-                                         "Tallymoor.Ini.qvx-tmp-a1B2c3d",
-                                         "Notes.Txt.qvx-tmp-a1B2c3",
+  const std::vector<std::string> kept = {"Tallymoor.Ini.bak", "Tallymoor.Ini.backup", "Tallymoor.Ini.notes1",
+                                         "QVXDataSet-Clearwater.Txt.before", "TBSettingsX.Txt.abc123",
+                                         "Tallymoor.Ini.qvx-tmp-a1B2c3d", "Notes.Txt.qvx-tmp-a1B2c3",
                                          "TallymoorXIni.qvx-tmp-a1B2c3"};
   for (const auto& n : stale) WriteBytes((folder / n).string(), "x");
   for (const auto& n : kept) WriteBytes((folder / n).string(), "x");
