@@ -236,14 +236,18 @@ print(" ".join(sorted(found)))
 PY
 }
 
-# What a process of the start was given: its umask, and the folders it holds open.
+# What a process of the start was given: its umask, and which of the FOLDERS after it it
+# holds open. The folders a process opens for a moment of its own (Qt's and fontconfig's
+# while they load) come and go; whether it holds one of the start's does not change.
 umask_of() {
   sed -n 's/^Umask:[[:space:]]*//p' "/proc/$1/status"
 }
 open_folders() {
-  local fd
-  for fd in "/proc/$1/fd/"*; do
-    if [ -d "$fd" ]; then readlink "$fd"; fi
+  local folder open
+  open=" $(stat -L -c %d:%i "/proc/$1/fd/"* 2>/dev/null | tr '\n' ' ')"
+  shift
+  for folder in "$@"; do
+    if [[ "$open" == *" $(stat -c %d:%i -- "$folder") "* ]]; then printf '%q\n' "$folder"; fi
   done
 }
 
@@ -292,10 +296,23 @@ wait_end() {
   until ended; do sleep 0.1; done
 }
 
-# launch, then waits until the start has printed the viewer command or ended.
+# Whether the start has launched its program: a child of the start that began with the
+# notice's descriptor in its environment (whatever its name). Until then the start is still
+# making its screen's folder what it is while the program runs (its notice pipe comes and
+# goes after the viewer command is printed).
+launched() {
+  local p ppid
+  for p in /proc/[0-9]*; do
+    read -r _ _ _ ppid _ 2>/dev/null <"$p/stat" && [ "$ppid" = "$RUN" ] || continue
+    if grep -qz '^QVX_END_NOTICE_FD=' "$p/environ" 2>/dev/null; then return 0; fi
+  done
+  return 1
+}
+
+# launch, then waits until the start has launched its program or ended.
 start() {
   launch "$@"
-  until grep -q "vncviewer -passwd" "$SCRATCH/out" || ended; do sleep 0.1; done
+  until launched || ended; do sleep 0.1; done
 }
 
 stop_run() {
@@ -373,9 +390,10 @@ check_screen() {
     [ "$odbc" = "$STARTED/odbc/odbc.ini" ] || fail "the program was not given the registration's odbc.ini (unixODBC makes ~/.odbc.ini): ODBCINI=$odbc"
     if environment_value "$pid" ODBCINSTINI >/dev/null; then fail "the program was given ODBCINSTINI, which overrides it"; fi
     [ "$(umask_of "$pid")" = 0002 ] || fail "the program runs with umask $(umask_of "$pid"), not the user's 0002"
-    [ -z "$(open_folders "$pid")" ] || fail "the program holds folders of the start open: $(open_folders "$pid")"
-    if wm="$(child_process openbox)" && [ -n "$(open_folders "$wm")" ]; then
-      fail "the window manager holds folders of the start open: $(open_folders "$wm")"
+    a="$(open_folders "$pid" "$base" "$DIR")"
+    [ -z "$a" ] || fail "the program holds folders of the start open: $a"
+    if wm="$(child_process openbox)" && a="$(open_folders "$wm" "$base" "$DIR")" && [ -n "$a" ]; then
+      fail "the window manager holds folders of the start open: $a"
     fi
   fi
   if [ "$auth" != "$DIR/xauthority" ] || [ -z "$display" ]; then
@@ -767,10 +785,11 @@ done
 
 # A SIGTERM that comes just before the start launches the program (sent by a debug trap the
 # start's shell reads from BASH_ENV) still ends it: the program, a stand-in that tells the
-# signals it began with ignored, begins with them as the start got them.
+# signals it began with ignored (whole, or not at all when the signal ends it first),
+# begins with them as the start got them.
 mkdir -p "$SCRATCH/launch/bin" "$SCRATCH/tmp-launch"
-printf '#!/bin/sh\nsed -n "s/^SigIgn:[[:space:]]*//p" /proc/$$/status >%q\nwhile :; do sleep 1; done\n' \
-  "$SCRATCH/launch/ignored" >"$SCRATCH/launch/bin/quorvex"
+printf '#!/bin/sh\nsed -n "s/^SigIgn:[[:space:]]*//p" /proc/$$/status >%q.part && mv %q.part %q\nwhile :; do sleep 1; done\n' \
+  "$SCRATCH/launch/ignored" "$SCRATCH/launch/ignored" "$SCRATCH/launch/ignored" >"$SCRATCH/launch/bin/quorvex"
 chmod +x "$SCRATCH/launch/bin/quorvex"
 echo 'trap '\''[ "$BASH_COMMAND" != LAUNCHING=1 ] || { LAUNCHING=1; kill -TERM $$; }'\'' DEBUG' >"$SCRATCH/launch/env"
 LABEL="a SIGTERM to the start as it launches the program"
@@ -796,6 +815,13 @@ cp -rp "$SCRATCH/odbc" "$PROGRAM/odbc"
 # The windows shown on the screen of DISPLAY: every one, or the program's main window.
 shown_windows() { xdotool search --onlyvisible --classname . 2>/dev/null | sort; }
 main_window() { xdotool search --onlyvisible --name '^Quorvex$' 2>/dev/null | head -n 1; }
+menu_shown() {
+  local w
+  for w in $(shown_windows); do
+    if xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q '_MENU'; then return 0; fi
+  done
+  return 1
+}
 # The files the program leaves in its folder, each with its bytes' sum.
 program_files() {
   local f
@@ -833,9 +859,8 @@ for c in "File > Exit|exit" "a SIGTERM to the start's group|-TERM" "SIGTERMs 1 m
   case "$to" in
     exit)
       # The menu bar's first menu, once it has opened, and its last entry.
-      shown="$(shown_windows)"
       xdotool mousemove --window "$window" 15 10 click 1 || fail "the menu could not be clicked"
-      until [ "$(shown_windows)" != "$shown" ] || ! alive "$program"; do sleep 0.1; done
+      until menu_shown || ! alive "$program"; do sleep 0.1; done
       xdotool key Up Return || fail "the menu's last entry could not be chosen"
       ;;
     terminal) "${TMUX_AT[@]}" kill-session -t end || fail "the terminal could not be closed" ;;
@@ -864,17 +889,20 @@ for c in "File > Exit|exit" "a SIGTERM to the start's group|-TERM" "SIGTERMs 1 m
   fi
 done
 
-# Starts killed with SIGKILL (no clean-up of their own) under a setpriv slowed by half a
-# second, as on a loaded machine: while the X server's setpriv waits (before the server
-# has its parent-death signal), and once the screen is up. Each takes its X server and
-# window manager with it, and the port is free again. Every later start in that folder removes their folders, but not one a failed
-# start kept, another user's, nor the one of a start still running.
+# Starts killed with SIGKILL (no clean-up of their own): while the X server's setpriv waits
+# (before the server has its parent-death signal; this setpriv waits until its start is
+# gone), and once the screen is up (under a setpriv slowed by half a second, as on a loaded
+# machine). Each takes its X server and window manager with it, and the port is free again.
+# Every later start in that folder removes their folders, but not one a failed start kept,
+# another user's, nor the one of a start still running.
 KILLED="$SHARED/killed"
 mkdir -m 1777 "$KILLED"
-mkdir -p "$SCRATCH/setpriv-slow"
+mkdir -p "$SCRATCH/setpriv-held" "$SCRATCH/setpriv-slow"
+printf '#!/bin/bash\necho "$$" >>%q\nwhile kill -0 "$PPID" 2>/dev/null; do sleep 0.05; done\nexec %q "$@"\n' \
+  "$SCRATCH/setpriv-calls" "$(command -v setpriv)" >"$SCRATCH/setpriv-held/setpriv"
 printf '#!/bin/bash\necho "$$" >>%q\nsleep 0.5\nexec %q "$@"\n' "$SCRATCH/setpriv-calls" "$(command -v setpriv)" \
   >"$SCRATCH/setpriv-slow/setpriv"
-chmod +x "$SCRATCH/setpriv-slow/setpriv"
+chmod +x "$SCRATCH/setpriv-held/setpriv" "$SCRATCH/setpriv-slow/setpriv"
 contents() { local d; for d in "$@"; do printf '%s: %s\n' "$d" "$(ls -A "$d" | tr '\n' ' ')"; done; }
 # Whether every folder listed by contents still holds all it held then: the running start's
 # own screen may add to its folder meanwhile (its window manager's cache), but nothing in
@@ -913,7 +941,7 @@ for c in "while the X server's setpriv waits|1" "once the screen is up|"; do
   : >"$SCRATCH/setpriv-calls"
   program=""
   if [ -n "$calls" ]; then
-    launch "$SCRATCH/standin" TMPDIR="$KILLED" PATH="$SCRATCH/setpriv-slow:$PATH"
+    launch "$SCRATCH/standin" TMPDIR="$KILLED" PATH="$SCRATCH/setpriv-held:$PATH"
     while [ "$(wc -l <"$SCRATCH/setpriv-calls")" -lt "$calls" ] && alive "$RUN"; do sleep 0.05; done
   else
     start "$SCRATCH/standin" TMPDIR="$KILLED" PATH="$SCRATCH/setpriv-slow:$PATH"
