@@ -37,7 +37,8 @@
 #     not start, one that lets clients in without the cookie, one that ends before the
 #     program starts; each ends with a message of run.sh's own and never prints the viewer
 #     command; once the folder is made it is kept, and named; an X server that ends under
-#     the program fails the start the same way, after the program;
+#     the program itself fails the start the same way, after the program, which ends with
+#     status 1 and no crash;
 #   - the program's own status is the start's; a second signal does not cut the clean-up
 #     short; a start that fails on a full file system says so;
 #   - a SIGTERM to the start's whole group reaches the program once (the start sends it
@@ -108,22 +109,33 @@ mkdir -p "$SCRATCH/xvnc-fails" "$SCRATCH/xvnc-open"
 printf '#!/bin/sh\necho "Xvnc stand-in: cannot start" >&2\nexit 1\n' >"$SCRATCH/xvnc-fails/Xvnc"
 printf '#!/bin/sh\nexec "%s" "$@" -ac\n' "$REAL_XVNC" >"$SCRATCH/xvnc-open/Xvnc"
 chmod +x "$SCRATCH/xvnc-fails/Xvnc" "$SCRATCH/xvnc-open/Xvnc"
-# A window manager and a program that end the X server of their start (its child Xvnc)
-# and wait until it is gone, the program then failing as one that lost its display.
-mkdir -p "$SCRATCH/wm-ends-x" "$SCRATCH/app-ends-x/bin"
-cat >"$SCRATCH/wm-ends-x/openbox" <<'SH'
+# A window manager that ends the X server of its start (the start's child Xvnc) and waits
+# until it is gone, then fails as a program that lost its display; and the program itself,
+# run by a wrapper that does the same once the program's main window is shown, and keeps
+# the program's own status.
+cat >"$SCRATCH/ends-x" <<'SH'
 #!/bin/bash
 for p in /proc/[0-9]*; do
   read -r pid comm _ ppid _ 2>/dev/null <"$p/stat" || continue
-  [ "$ppid" = "$PPID" ] && [ "$comm" = "(Xvnc)" ] || continue
+  [ "$ppid" = "$1" ] && [ "$comm" = "(Xvnc)" ] || continue
   kill "$pid"
   while read -r _ _ state _ 2>/dev/null <"$p/stat" && [ "$state" != Z ]; do sleep 0.1; done
 done
-echo "stand-in: could not connect to display" >&2
-exit 1
 SH
-cp "$SCRATCH/wm-ends-x/openbox" "$SCRATCH/app-ends-x/bin/quorvex"
-chmod +x "$SCRATCH/wm-ends-x/openbox" "$SCRATCH/app-ends-x/bin/quorvex"
+mkdir -p "$SCRATCH/wm-ends-x" "$SCRATCH/lost/bin"
+printf '#!/bin/sh\n%q "$PPID"\necho "stand-in: could not connect to display" >&2\nexit 1\n' "$SCRATCH/ends-x" >"$SCRATCH/wm-ends-x/openbox"
+cat >"$SCRATCH/lost/bin/quorvex" <<SH
+#!/bin/bash
+"\$0-real" "\$@" &
+until xdotool search --onlyvisible --name '^Quorvex\$' >/dev/null 2>&1 || ! read -r _ _ state _ 2>/dev/null </proc/\$!/stat ||
+  [ "\$state" = Z ]; do sleep 0.1; done
+$(printf %q "$SCRATCH/ends-x") "\$PPID"
+wait \$!
+echo \$? >$(printf %q "$SCRATCH/lost/status")
+SH
+ln "$SCRATCH/bin/quorvex" "$SCRATCH/lost/bin/quorvex-real" 2>/dev/null || cp "$SCRATCH/bin/quorvex" "$SCRATCH/lost/bin/quorvex-real"
+if [ -e "$SCRATCH/prepare-program-folder.sh" ]; then cp -p "$SCRATCH/prepare-program-folder.sh" "$SCRATCH/lost/"; fi
+chmod +x "$SCRATCH/ends-x" "$SCRATCH/wm-ends-x/openbox" "$SCRATCH/lost/bin/quorvex"
 # A mktemp that, once the folder is made, puts a link to another private folder of the
 # user's at its name, as another user who may write TMPDIR could.
 mkdir -p "$SCRATCH/mktemp-swaps"
@@ -138,13 +150,16 @@ echo planted >"$SCRATCH/private/authorized_keys"
 # The driver registrations run.sh hands to the program: the build's own for the program,
 # an empty folder for the stand-ins.
 "$ROOT/scripts/register-odbc.sh" "$BUILD" "$SCRATCH/odbc" >/dev/null
-mkdir -m 700 "$SCRATCH/standin/odbc" "$SCRATCH/app-ends-x/odbc"
+mkdir -m 700 "$SCRATCH/standin/odbc"
+cp -rp "$SCRATCH/odbc" "$SCRATCH/lost/odbc"
 # Another user's password, readable by them.
 WRONG="$SHARED/wrong-passwd"
 head -c 6 /dev/urandom | base64 | vncpasswd -f >"$WRONG"
 chmod 644 "$WRONG"
 # The README's configuration folder, made under umask 002.
 (umask 002 && mkdir -p "$SCRATCH/config/quorvex")
+# One whose date-format question is answered, for the starts that go to the main window.
+(umask 002 && mkdir -p "$SCRATCH/ends-config/quorvex" && echo dd/MM/yyyy >"$SCRATCH/ends-config/quorvex/short-date")
 
 FAILED=0
 SEEN=0
@@ -641,17 +656,22 @@ stop_run
 if (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then fail "the X server was left serving port $port"; fi
 
 # An X server that ends during the start: before the program starts (the window manager
-# ends it) or under the program (which then fails as one whose display went). Either start
-# fails, once the program has ended, with a message of its own, keeps its folder with the
-# server's log, and prints the viewer command only for a screen that was there.
+# ends it) or under the program at its main window (which then ends with status 1, as one
+# whose display went, not by a crash). Either start fails, once the program has ended, with
+# a message of its own, keeps its folder with the server's log, and prints the viewer
+# command only for a screen that was there.
 for c in "before the program starts|standin|wm-ends-x|ended during the start|no" \
-  "under the program|app-ends-x|none|ended before the program|yes"; do
+  "under the program|lost|none|ended before the program|yes"; do
   IFS='|' read -r when build path what viewer <<<"$c"
   LABEL="an X server that ends $when"
   port="$(free_port)"
   mkdir -m 700 "$SCRATCH/tmp-$build"
-  start "$SCRATCH/$build" TMPDIR="$SCRATCH/tmp-$build" PATH="$SCRATCH/$path:$PATH"
+  start "$SCRATCH/$build" TMPDIR="$SCRATCH/tmp-$build" PATH="$SCRATCH/$path:$PATH" XDG_CONFIG_HOME="$SCRATCH/ends-config"
   wait_end
+  if [ "$build" = lost ] && { [ "$(cat "$SCRATCH/lost/status" 2>/dev/null)" != 1 ] ||
+    grep -Eq 'Sanitizer|Segmentation fault|runtime error' "$SCRATCH/err"; }; then
+    fail "the program did not end with status 1 and no crash (status $(cat "$SCRATCH/lost/status" 2>/dev/null)): $(cat "$SCRATCH/err")"
+  fi
   if made_in "$SCRATCH/tmp-$build"; then
     if [ "$STATUS" != 1 ] || ! grep -qxF "run: the VNC server $what (see xvnc.log); the screen's files are kept in $(printf %q "$DIR")" "$SCRATCH/err" ||
       { [ "$viewer" = no ] && grep -q vncviewer "$SCRATCH/out"; }; then
@@ -829,7 +849,6 @@ program_files() {
     case "${f##*/}" in quorvex | samples) ;; *) echo "${f##*/} $(cksum <"$f")" ;; esac
   done
 }
-(umask 002 && mkdir -p "$SCRATCH/ends-config/quorvex" && echo dd/MM/yyyy >"$SCRATCH/ends-config/quorvex/short-date")
 EXITED=""
 for c in "File > Exit|exit" "a SIGTERM to the start's group|-TERM" "SIGTERMs 1 ms apart to the start's group|-TERM -TERM" \
   "SIGHUPs 1 ms apart to the start's group|-HUP -HUP" "a SIGTERM to the start alone|TERM" "a closed terminal|terminal"; do
