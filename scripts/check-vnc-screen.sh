@@ -46,6 +46,10 @@
 #     a SIGTERM to the group, by SIGTERMs or SIGHUPs 1 ms apart, by a SIGTERM to the start
 #     alone and by a closed terminal (tmux), leaves its folder as File > Exit does, and
 #     nothing runs on; a SIGTERM that comes as the start launches the program still ends it;
+#   - after File > Exit with another program's window still open on the screen (a stand-in
+#     for the workbook's viewer), the start says so and keeps the screen until that window
+#     closes, ending with the program's status; an end signal meanwhile ends it, the viewer
+#     too;
 #   - a start killed with SIGKILL takes its X server and window manager with it, even
 #     killed before they have their parent-death signal (a slowed setpriv); the next start
 #     removes its folder, but not one a failed start kept, another user's, nor the folder
@@ -850,9 +854,12 @@ program_files() {
   done
 }
 EXITED=""
-for c in "File > Exit|exit" "a SIGTERM to the start's group|-TERM" "SIGTERMs 1 ms apart to the start's group|-TERM -TERM" \
+EXIT_STATUS=""
+for c in "File > Exit|exit" "File > Exit, a viewer's window still open and then closed|exit|close" \
+  "File > Exit, a viewer's window still open and then a SIGTERM to the start's group|exit|-TERM" \
+  "a SIGTERM to the start's group|-TERM" "SIGTERMs 1 ms apart to the start's group|-TERM -TERM" \
   "SIGHUPs 1 ms apart to the start's group|-HUP -HUP" "a SIGTERM to the start alone|TERM" "a closed terminal|terminal"; do
-  IFS='|' read -r how to <<<"$c"
+  IFS='|' read -r how to after <<<"$c"
   LABEL="the program ended by $how"
   find "$PROGRAM/bin" -mindepth 1 -maxdepth 1 ! -name quorvex -exec rm -rf {} +
   port="$(free_port)"
@@ -875,6 +882,13 @@ for c in "File > Exit|exit" "a SIGTERM to the start's group|-TERM" "SIGTERMs 1 m
   fi
   export DISPLAY="$(environment_value "$program" DISPLAY)" XAUTHORITY="$DIR/xauthority"
   until window="$(main_window)" && [ -n "$window" ] || ! alive "$program"; do sleep 0.1; done
+  # Another program's window (the workbook's viewer), in a session of its own, shown.
+  viewer=""
+  if [ -n "$after" ]; then
+    setsid xmessage -name viewer -geometry -0-0 "a workbook's viewer" 2>/dev/null &
+    viewer=$!
+    until xdotool search --onlyvisible --classname '^viewer$' >/dev/null 2>&1 || ! alive "$viewer"; do sleep 0.1; done
+  fi
   case "$to" in
     exit)
       # The menu bar's first menu, once it has opened, and its last entry.
@@ -886,12 +900,27 @@ for c in "File > Exit|exit" "a SIGTERM to the start's group|-TERM" "SIGTERMs 1 m
     *) send "$RUN" $to ;;
   esac
   unset DISPLAY XAUTHORITY
+  # The start keeps the screen while the viewer's window is open, and says so, until it
+  # closes; a signal then ends everything at once, the viewer too.
+  if [ -n "$viewer" ]; then
+    until grep -q "still open on its screen" "$SCRATCH/out" || ended; do sleep 0.1; done
+    if [ -n "$STATUS" ]; then fail "the start ended ($STATUS) under the viewer's window: $(cat "$SCRATCH/out")"
+    elif [ "$after" = close ]; then kill "$viewer"
+    else send "$RUN" "$after"; fi
+    wait "$viewer" || true
+  elif [ "$to" = exit ] && grep -q "still open" "$SCRATCH/out"; then
+    fail "the start waited for a window with none open: $(cat "$SCRATCH/out")"
+  fi
   if [ "$to" = terminal ]; then
     while alive "$RUN"; do sleep 0.1; done
     RUN=""
   else
     wait_end
-    [ "$to" = exit ] || [ "$STATUS" = 130 ] || fail "the start ended with status ${STATUS:-running}, not 130: $(cat "$SCRATCH/err")"
+    # After a viewer's window closed, the program's own status, as File > Exit alone ends.
+    want=130
+    if [ "$to" = exit ] && [ -z "$after" ]; then want="$STATUS" EXIT_STATUS="$STATUS"; fi
+    if [ "$after" = close ]; then want="$EXIT_STATUS"; fi
+    [ "$STATUS" = "$want" ] || fail "the start ended with status ${STATUS:-running}, not $want: $(cat "$SCRATCH/err")"
   fi
   if alive "$program"; then
     fail "the program outlived its start"

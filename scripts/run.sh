@@ -12,7 +12,9 @@
 # those of starts that were killed. The X server and the window manager end with the
 # start, even a start that is killed; the program runs with the user's own umask, so that
 # the files it writes are made as anywhere else (but for its settings file, which holds
-# the company file's password and is the user's alone).
+# the company file's password and is the user's alone). Once the program has ended of
+# itself, the screen stays while another program's window is open on it (the workbook's
+# viewer that Quorvex started), and the start says so; an end signal ends it all at once.
 # Qt's own VNC platform is not used: it always listens on every network interface.
 set -euo pipefail
 MOST_ARGUMENTS=1
@@ -319,6 +321,29 @@ if command -v openbox >/dev/null 2>&1; then
     sleep 0.1
   done
 fi
+# Whether a client other than the program still has a window open on the screen: one of
+# the windows the window manager manages (it lists none of its own), or with no window
+# manager one shown on the root window that is no menu. The program's own windows, still
+# there for a moment once it has ended, name its process.
+others_open() {
+  local ids id shown pid
+  if [ -n "$WM" ]; then
+    ids="$(timeout 10 xprop -root -notype -f _NET_CLIENT_LIST 32x ' $0+' _NET_CLIENT_LIST 2>/dev/null)" || return 1
+  else
+    ids="$(timeout 10 xwininfo -root -children 2>/dev/null | sed -n 's/^ *\(0x[0-9a-f]*\) .*/\1/p')" || return 1
+  fi
+  for id in ${ids//,/ }; do
+    [[ "$id" == 0x* ]] || continue
+    if [ -z "$WM" ]; then
+      shown="$(timeout 10 xwininfo -id "$id" 2>/dev/null)" || continue
+      [[ "$shown" == *"Map State: IsViewable"* && "$shown" == *"Override Redirect State: no"* ]] || continue
+    fi
+    # A window gone meanwhile is no longer open.
+    pid="$(timeout 10 xprop -id "$id" -notype -f _NET_WM_PID 32c ' $0' _NET_WM_PID 2>/dev/null)" || continue
+    [ "$pid" = "_NET_WM_PID $ENDED" ] || return 0
+  done
+  return 1
+}
 # The viewer command only for a screen that is there.
 x_server_up() {
   kill -0 "$XVNC" 2>/dev/null && timeout 10 xprop -root >/dev/null 2>&1
@@ -347,7 +372,17 @@ LAUNCHING=""
 if [ -n "$ENDING" ]; then end_program "$ENDING"; fi
 status=0
 wait "$APP" || status=$?
+ENDED="$APP"
 APP=""
 # A program that ended because its display went is no ordinary end.
 x_server_up || fail "the VNC server ended before the program (see xvnc.log)"
+# A program the program started (the workbook's viewer) may still have a window open on
+# the screen, with edits not yet saved: the screen stays until the last such window closes,
+# unless the program ended on an end signal of its own (it told so on the notice pipe). A
+# signal for the start meanwhile ends everything at once, as it would have before.
+if ! read -r -t 0 -u "$NOTICE" 2>/dev/null && others_open; then
+  echo "Quorvex has ended, but another program's window (the workbook's viewer) is still open on its screen:" \
+    "close it to end the screen, or press Ctrl+C to end it now."
+  while others_open; do read -r -t 1 -u "$NOTICE" _ 2>/dev/null || true; done
+fi
 exit "$status"
