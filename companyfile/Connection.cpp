@@ -3,6 +3,7 @@
 #include "companyfile/DataSource.h"
 #include "core/ReportRun.h"
 #include "driver/AccessKey.h"
+#include "platform/sys/ProgramEnding.h"
 #include "platform/sys/OsRelease.h"
 #include "platform/ui/Ui.h"
 
@@ -91,6 +92,7 @@ void ConnectODBC() {
     try {
       ado::Connection& conn = MYOBConn();
       conn.CursorLocation = ado::adUseClient;
+      conn.StopWaiting = &sys::EndSignal;
       const std::string connectionString = BuildConnectionString();
       c.ODBCConnected = false;
       conn.Open(connectionString, "", "", ado::adOptionUnspecified);
@@ -99,11 +101,14 @@ void ConnectODBC() {
       ds.ODBCError = kFalse;
     } catch (const std::exception& e) {
       const ErrorInfo info = CurrentErrorInfo(e);
-      ui::MsgBox(
-          "Sorry, error connecting to MYOB database.\r\n\r\n"
-          "Please check the server and your connection and try again.\r\n\r\n"
-          "The error is - " + info.description,
-          ui::Buttons::OK, ui::Icon::Critical);
+      // Once the program is asked to end it waits for no company file that another program
+      // holds (StopWaiting), and a connection that failed for that is no news.
+      if (sys::EndSignal() == 0)
+        ui::MsgBox(
+            "Sorry, error connecting to MYOB database.\r\n\r\n"
+            "Please check the server and your connection and try again.\r\n\r\n"
+            "The error is - " + info.description,
+            ui::Buttons::OK, ui::Icon::Critical);
       c.ConnectError = true;
       ds.ODBCError = kTrue;
     }

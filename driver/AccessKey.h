@@ -28,4 +28,12 @@ inline constexpr const char* kRegisteredDriverNames[] = {kDirectDriverName, "MYO
 // Data source the DSN mode connects through.
 inline constexpr char kDataSourceName[] = "MYOB_Accountright_2011";
 
+// A connection attribute of the driver's own (in ODBC's range for drivers), set before
+// connecting: a function of type StopWaiting, which the driver asks while it waits for
+// another program's lock on the company file, the connection's own open included. Once it
+// returns other than 0 the wait ends at once, as one that ran out of patience ends, so
+// that a client asked to end is not kept waiting.
+inline constexpr int kStopWaitingAttribute = 0x4000 + 0x51;
+using StopWaiting = int (*)();
+
 }  // namespace qvx::driver

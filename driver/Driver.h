@@ -5,6 +5,7 @@
 //   Statements.cpp   preparing, executing, binding, block fetch, column descriptions
 //   Catalog.cpp      catalog functions and diagnostics
 //   ReadLease.cpp    the read lease, and that the open file is still the one that was opened
+//   OpenFile.cpp     the company file opened by SQLite without waiting
 #pragma once
 
 #include "driver/Dialect.h"
@@ -99,6 +100,20 @@ SQLRETURN SetConnectAttr(Connection& c, SQLINTEGER attr, SQLPOINTER value);
 SQLRETURN GetConnectAttr(Connection& c, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER bufLen, SQLINTEGER* len);
 SQLRETURN GetInfo(Connection& c, SQLUSMALLINT info, const InfoOut& out);
 SQLRETURN GetFunctions(Connection& c, SQLUSMALLINT id, SQLUSMALLINT* supported);
+
+// ---- OpenFile.cpp: the company file opened without waiting
+
+struct OpenedFile {
+  SqliteDbPtr db;
+  int rc = SQLITE_OK;
+  // SQLite opened something other than the file the driver looked at (a pipe or another
+  // file put at its name since): no company file to read.
+  bool otherFile = false;
+};
+// Opens the file of `uri` read-only with SQLite, without waiting on whatever its name names
+// by then, and tells whether that was the file `checked` describes (fstat of the driver's
+// own open of it).
+OpenedFile OpenCheckedFile(const std::string& uri, const struct stat& checked);
 
 // ---- Statements.cpp: statements, binding and block fetch
 

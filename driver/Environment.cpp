@@ -6,17 +6,22 @@
 #include "driver/AccessKey.h"
 #include "platform/versioncheck/Safeguards.h"
 
+#include <fcntl.h>
 #include <odbcinst.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <thread>
 
 namespace qvx::driver {
 
 namespace {
 
-// How long a statement waits for another program's write lock before it gives up.
+// How long a statement waits for another program's write lock before it gives up, and the
+// longest it sleeps between two tries: its client may ask it to stop waiting (the program
+// is asked to end), and is answered within that.
 constexpr int kBusyTimeoutMs = 5000;
+constexpr int kBusyStepMs = 50;
 
 // The work a statement may do, in SQLite's instructions: that of reading the whole file
 // dozens of times over, however small the file. No query of a company file needs more;
@@ -68,6 +73,22 @@ int Progress(void* userData) {
   if (s == nullptr) return 0;
   if (s->cancel.load(std::memory_order_relaxed) || !s->budget.Look()) return 1;
   return c->deadlineNs != 0 && NowNs() > c->deadlineNs ? 1 : 0;
+}
+
+// SQLite's handler of a lock held by another program: tries again after a short sleep,
+// the first few shorter still (a writer's lock is often gone within milliseconds), until
+// the wait has lasted kBusyTimeoutMs or the client asks it to stop waiting.
+int WaitForLock(void* userData, int tries) {
+  static constexpr int kFirstSleepsMs[] = {1, 2, 5, 10, 15, 20, 25, 25, 25};
+  auto* c = static_cast<Connection*>(userData);
+  const int64_t now = NowNs();
+  if (tries == 0) c->lockWaitStartNs = now;
+  if (c->stopWaiting && c->stopWaiting() != 0) return 0;
+  const int64_t leftNs = c->lockWaitStartNs + int64_t{kBusyTimeoutMs} * 1'000'000 - now;
+  if (leftNs <= 0) return 0;
+  const int sleepMs = tries < static_cast<int>(std::size(kFirstSleepsMs)) ? kFirstSleepsMs[tries] : kBusyStepMs;
+  std::this_thread::sleep_for(std::min(std::chrono::nanoseconds(leftNs), std::chrono::nanoseconds(sleepMs * 1'000'000LL)));
+  return 1;
 }
 
 std::string UriForPath(const std::string& path) {
@@ -353,21 +374,32 @@ SQLRETURN Connect(Connection& c, const std::vector<ConnAttribute>& attrs) {
   if (database.empty()) return c.AddDiag("08001", "No company file given (DATABASE is empty)");
   const std::string noPermission =
       "The company file \"" + database + "\" may not be read by this user (permission denied)";
+  const std::string notCompanyFile = "\"" + database + "\" is not a company file";
+  // The file is looked at through a hold of the driver's own on it, following a link as
+  // SQLite does: a path-only open, which never waits (a pipe's open for reading waits for
+  // a writer) and whose close leaves the locks SQLite's connections of this process hold
+  // on the file (any other close of it would release them).
   struct stat st {};
-  if (::stat(database.c_str(), &st) != 0) {
+  struct OwnOpen {
+    int fd;
+    ~OwnOpen() {
+      if (fd >= 0) ::close(fd);
+    }
+  } own{::open(database.c_str(), O_PATH | O_CLOEXEC)};
+  if (own.fd < 0 || ::fstat(own.fd, &st) != 0) {
     if (errno == EACCES) return c.AddDiag("08001", noPermission);
     return c.AddDiag("08001", "The company file \"" + database + "\" does not exist");
   }
   if (S_ISDIR(st.st_mode)) return c.AddDiag("08001", "\"" + database + "\" is a folder, not a company file");
-  if (!S_ISREG(st.st_mode)) return c.AddDiag("08001", "\"" + database + "\" is not a company file");
+  if (!S_ISREG(st.st_mode)) return c.AddDiag("08001", notCompanyFile);
   if (::access(database.c_str(), R_OK) != 0 && (errno == EACCES || errno == EPERM))
     return c.AddDiag("08001", noPermission);
   if (uid.empty()) return c.AddDiag("28000", "No user ID given (UID is empty)");
 
-  sqlite3* raw = nullptr;
-  std::string uri = UriForPath(database);
-  int rc = sqlite3_open_v2(uri.c_str(), &raw, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, nullptr);
-  SqliteDbPtr db(raw);
+  OpenedFile opened = OpenCheckedFile(UriForPath(database), st);
+  SqliteDbPtr db = std::move(opened.db);
+  int rc = opened.rc;
+  if (opened.otherFile) return c.AddDiag("08001", notCompanyFile);
   if (rc != SQLITE_OK)
     return c.AddDiag("08001", "The company file \"" + database + "\" cannot be opened: " +
                                   (db ? sqlite3_errmsg(db.get()) : sqlite3_errstr(rc)));
@@ -384,7 +416,7 @@ SQLRETURN Connect(Connection& c, const std::vector<ConnAttribute>& attrs) {
   sqlite3_exec(db.get(), "PRAGMA cache_size = -8192", nullptr, nullptr, nullptr);
   versioncheck::KeepTemporaryDataInMemory(db.get());
   // A writer holds its lock for a short while; wait for it before giving up.
-  sqlite3_busy_timeout(db.get(), kBusyTimeoutMs);
+  sqlite3_busy_handler(db.get(), WaitForLock, &c);
   // The checks below and what the file is taken to be are read in one read transaction, so
   // that a commit of another program in between is not later taken for a change past SQLite.
   sqlite3_exec(db.get(), "BEGIN", nullptr, nullptr, nullptr);
@@ -425,7 +457,10 @@ SQLRETURN Connect(Connection& c, const std::vector<ConnAttribute>& attrs) {
     if (pwd != (stored ? stored : "")) return c.AddDiag("28000", "Invalid password for user \"" + uid + "\"");
   }
   std::string identity = CompanyIdentity(db.get());
-  if (::stat(database.c_str(), &st) != 0) return c.AddDiag("08001", "The company file \"" + database + "\" does not exist");
+  // What the file is taken to be is what SQLite reads: the driver's open of it.
+  struct stat named {};
+  if (::stat(database.c_str(), &named) != 0 || ::fstat(own.fd, &st) != 0)
+    return c.AddDiag("08001", "The company file \"" + database + "\" does not exist");
   c.writeAheadLog = versioncheck::InWriteAheadLogMode(db.get());
   c.dataVersion = DataVersion(db.get());
   sqlite3_exec(db.get(), "COMMIT", nullptr, nullptr, nullptr);
@@ -467,6 +502,7 @@ SQLRETURN SetConnectAttr(Connection& c, SQLINTEGER attr, SQLPOINTER value) {
         return c.AddDiag("01S02", "Option value changed: company files are always read-only", SQL_SUCCESS_WITH_INFO);
       return SQL_SUCCESS;
     case SQL_ATTR_LOGIN_TIMEOUT: c.loginTimeout = static_cast<SQLUINTEGER>(num); return SQL_SUCCESS;
+    case kStopWaitingAttribute: c.stopWaiting = reinterpret_cast<StopWaiting>(value); return SQL_SUCCESS;
     default: return SQL_SUCCESS;
   }
 }

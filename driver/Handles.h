@@ -8,6 +8,7 @@
 #include <sqlext.h>
 #include <sqlite3.h>
 
+#include "driver/AccessKey.h"
 #include "platform/versioncheck/Safeguards.h"
 
 #include <atomic>
@@ -166,6 +167,10 @@ struct Connection : HandleBase {
   int64_t looksPerStatement = 0;
   Statement* running = nullptr;
   SQLUINTEGER loginTimeout = 0;
+  // Asked during a wait for another program's lock (kStopWaitingAttribute); null: never.
+  StopWaiting stopWaiting = nullptr;
+  // When the current wait for such a lock began.
+  int64_t lockWaitStartNs = 0;
   // What the file was when it was opened, to notice it being replaced, removed or given
   // another company's books while it is open (the accounting program writes its files
   // while reports run).

@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "driver/AccessKey.h"
 #include "platform/ado/Variant.h"
 #include "platform/runtime/Runtime.h"
 
@@ -89,6 +90,10 @@ class Connection {
 
   // Kept for the caller's sake: every recordset is fetched whole on the client.
   int CursorLocation = adUseClient;
+  // Asked while the driver waits for another program's lock on the company file, the
+  // open's own wait included: once it returns other than 0 the wait ends, as one that ran
+  // out of patience ends. Given to the driver as the connection opens.
+  driver::StopWaiting StopWaiting = nullptr;
 
   // Opens through the driver manager without prompting. A user ID or password given
   // here is added to the string as UID= and PWD=. Raises 0x80004005 with the driver's

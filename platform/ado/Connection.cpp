@@ -69,6 +69,8 @@ void Connection::Open(const std::string& connectionString, const std::string& us
     c.dbc = SQL_NULL_HDBC;
     RaiseDb(err::DbOpenFailed, SQL_HANDLE_ENV, c.env);
   }
+  if (StopWaiting)
+    SQLSetConnectAttr(c.dbc, driver::kStopWaitingAttribute, reinterpret_cast<SQLPOINTER>(StopWaiting), SQL_IS_POINTER);
   std::string full = connectionString;
   if (!userId.empty()) full += "UID=" + userId + ";";
   if (!password.empty()) full += "PWD=" + password + ";";

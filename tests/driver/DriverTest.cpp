@@ -8,10 +8,14 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <atomic>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace qvx {
@@ -32,6 +36,19 @@ std::string Checksum(const std::string& path) {
   uint64_t h = 1469598103934665603ULL;
   for (unsigned char c : data) h = (h ^ c) * 1099511628211ULL;
   return std::to_string(data.size()) + ":" + std::to_string(h);
+}
+
+// Puts a pipe at the name `swapped` as SQLite opens it, after the driver has looked at the
+// file there: what another user may do to a file of a shared group folder.
+std::string swapped;
+sqlite3_syscall_ptr openBefore = nullptr;
+int PipeAtOpen(const char* path, int flags, int mode) {
+  if (!swapped.empty() && swapped == path) {
+    const std::string pipe = swapped + ".pipe";
+    ::mkfifo(pipe.c_str(), 0600);
+    ::rename(pipe.c_str(), swapped.c_str());
+  }
+  return reinterpret_cast<int (*)(const char*, int, int)>(openBefore)(path, flags, mode);
 }
 
 // A small company file with one of everything the type tests read.
@@ -222,6 +239,8 @@ TEST_F(DriverTest, RefusesBadConnectionsWithClearDiagnostics) {
     sqlite3_exec(db, "CREATE TABLE Accounts (x); INSERT INTO Accounts VALUES (1);", nullptr, nullptr, nullptr);
     sqlite3_close(db);
   }
+  swapped = (fs::canonical(dir_) / "swapped.MYO").string();
+  fs::copy_file(file_, swapped, fs::copy_options::overwrite_existing);
   fs::path truncated = dir_ / "truncated.MYO";
   {
     std::ifstream in(file_, std::ios::binary);
@@ -254,7 +273,18 @@ TEST_F(DriverTest, RefusesBadConnectionsWithClearDiagnostics) {
        "reading only"},
       {"empty database", "Driver={MYOAU1001}; UID=Administrator; PWD=; DATABASE=; ", "08001", "No company file"},
       {"unclosed brace", "Driver={MYOAU1001}; UID=Administrator; DATABASE={" + file_ + "; ", "08001", "not closed"},
+      {"pipe put in its place", Direct(swapped), "08001", "not a company file"},
   };
+  sqlite3_vfs* unix = sqlite3_vfs_find("unix");
+  openBefore = unix->xGetSystemCall(unix, "open");
+  unix->xSetSystemCall(unix, "open", reinterpret_cast<sqlite3_syscall_ptr>(&PipeAtOpen));
+  // A wait for a writer that never comes is ended after half a minute, and fails the test.
+  std::atomic<bool> done{false}, waited{false};
+  std::thread watch([&] {
+    for (int ms = 0; ms < 30000 && !done; ms += 10) ::usleep(10000);
+    for (; !done; ::usleep(10000))
+      if (const int fd = ::open(swapped.c_str(), O_WRONLY | O_NONBLOCK); fd >= 0) waited = ::close(fd) == 0;
+  });
   for (const auto& c : cases) {
     TestConnection conn;
     auto r = conn.Connect(c.connection);
@@ -262,6 +292,12 @@ TEST_F(DriverTest, RefusesBadConnectionsWithClearDiagnostics) {
     EXPECT_EQ(r.sqlState, c.state) << c.name << ": " << r.message;
     EXPECT_NE(r.message.find(c.words), std::string::npos) << c.name << ": " << r.message;
   }
+  done = true;
+  watch.join();
+  if (unix->xGetSystemCall(unix, "open") == reinterpret_cast<sqlite3_syscall_ptr>(&PipeAtOpen))
+    unix->xSetSystemCall(unix, "open", openBefore);
+  EXPECT_TRUE(fs::is_fifo(std::exchange(swapped, {})));
+  EXPECT_FALSE(waited) << "the driver waited on a pipe";
 }
 
 TEST_F(DriverTest, ReadsThroughTheDialect) {
