@@ -10,7 +10,6 @@
 #include "core/Settings.h"
 #include "core/Startup.h"
 #include "platform/locale/Locale.h"
-#include "platform/sys/EndSignals.h"
 #include "platform/sys/Sys.h"
 #include "platform/ui/Ui.h"
 
@@ -226,9 +225,8 @@ void CheckDateFormat() {
         tellProblem("The short date format could not be saved.");
       locale::BroadcastSettingChange();
     } else {
-      // Nothing is saved: the settings and data-set files keep what they held. A signal
-      // answers No as it closes the box, and whoever sent it sees the program end by it.
-      if (const int sig = sys::EndSignal()) sys::EndBySignal(sig);
+      // Nothing is saved: the settings and data-set files keep what they held. (A signal
+      // answers No as it closes the box; the program then ends by that signal.)
       ui::Ui().ExitProgram(0);
     }
   }

@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include "platform/sys/EndSignals.h"
 #include "platform/sys/ProgramEnding.h"
 
 namespace qvx::ui {
@@ -362,6 +363,11 @@ void QtUi::DoEvents() {
   QCoreApplication::processEvents();
 }
 
-void QtUi::ExitProgram(int code) { std::_Exit(code); }
+// A box that a stop answered may lead here (No at the date-format question, a program
+// folder that cannot be written): whoever sent the signal still sees the program end by it.
+void QtUi::ExitProgram(int code) {
+  if (const int sig = sys::EndSignal()) sys::EndBySignal(sig);
+  std::_Exit(code);
+}
 
 }  // namespace qvx::ui

@@ -115,7 +115,8 @@ class UiService {
   virtual void RunModal(Form& form) = 0;
   // Lets pending window events run once (long reads call this per record).
   virtual void DoEvents() = 0;
-  // Ends the program at once with the given code, writing nothing.
+  // Ends the program at once with the given code, writing nothing (by the signal that asked
+  // for the end instead, where one did).
   virtual void ExitProgram(int code) = 0;
 };
 
