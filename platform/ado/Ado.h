@@ -16,7 +16,6 @@
 #include <utility>
 #include <vector>
 
-#include "driver/AccessKey.h"
 #include "platform/ado/Variant.h"
 #include "platform/runtime/Runtime.h"
 
@@ -93,7 +92,7 @@ class Connection {
   // Asked while the driver waits for another program's lock on the company file, the
   // open's own wait included: once it returns other than 0 the wait ends, as one that ran
   // out of patience ends. Given to the driver as the connection opens.
-  driver::StopWaiting StopWaiting = nullptr;
+  int (*StopWaiting)() = nullptr;
 
   // Opens through the driver manager without prompting. A user ID or password given
   // here is added to the string as UID= and PWD=. Raises 0x80004005 with the driver's

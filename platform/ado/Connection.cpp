@@ -5,8 +5,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <type_traits>
 #include <vector>
 
+#include "driver/AccessKey.h"
 #include "platform/ado/Ado.h"
 #include "platform/ado/ConnectionImpl.h"
 
@@ -69,6 +71,7 @@ void Connection::Open(const std::string& connectionString, const std::string& us
     c.dbc = SQL_NULL_HDBC;
     RaiseDb(err::DbOpenFailed, SQL_HANDLE_ENV, c.env);
   }
+  static_assert(std::is_same_v<decltype(StopWaiting), driver::StopWaiting>);
   if (StopWaiting)
     SQLSetConnectAttr(c.dbc, driver::kStopWaitingAttribute, reinterpret_cast<SQLPOINTER>(StopWaiting), SQL_IS_POINTER);
   std::string full = connectionString;

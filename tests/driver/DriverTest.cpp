@@ -8,13 +8,10 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
-#include <atomic>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <thread>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -278,13 +275,7 @@ TEST_F(DriverTest, RefusesBadConnectionsWithClearDiagnostics) {
   sqlite3_vfs* unix = sqlite3_vfs_find("unix");
   openBefore = unix->xGetSystemCall(unix, "open");
   unix->xSetSystemCall(unix, "open", reinterpret_cast<sqlite3_syscall_ptr>(&PipeAtOpen));
-  // A wait for a writer that never comes is ended after half a minute, and fails the test.
-  std::atomic<bool> done{false}, waited{false};
-  std::thread watch([&] {
-    for (int ms = 0; ms < 30000 && !done; ms += 10) ::usleep(10000);
-    for (; !done; ::usleep(10000))
-      if (const int fd = ::open(swapped.c_str(), O_WRONLY | O_NONBLOCK); fd >= 0) waited = ::close(fd) == 0;
-  });
+  // A wait for a writer that never comes fails the test at CTest's bound for endless input.
   for (const auto& c : cases) {
     TestConnection conn;
     auto r = conn.Connect(c.connection);
@@ -292,12 +283,9 @@ TEST_F(DriverTest, RefusesBadConnectionsWithClearDiagnostics) {
     EXPECT_EQ(r.sqlState, c.state) << c.name << ": " << r.message;
     EXPECT_NE(r.message.find(c.words), std::string::npos) << c.name << ": " << r.message;
   }
-  done = true;
-  watch.join();
   if (unix->xGetSystemCall(unix, "open") == reinterpret_cast<sqlite3_syscall_ptr>(&PipeAtOpen))
     unix->xSetSystemCall(unix, "open", openBefore);
   EXPECT_TRUE(fs::is_fifo(std::exchange(swapped, {})));
-  EXPECT_FALSE(waited) << "the driver waited on a pipe";
 }
 
 TEST_F(DriverTest, ReadsThroughTheDialect) {
